@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what the project needs to build, test and play, from Debian's
+# packages. Safe to run again: it only installs what is missing, and does
+# nothing (quickly) when everything is there. Uses sudo when not root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libsdl2-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev
+  libjpeg62-turbo-dev libpng-dev libvorbis-dev libkissfft-dev
+  libfreetype-dev fonts-dejavu-core
+  libcli11-dev nlohmann-json3-dev
+  libgtest-dev libbenchmark-dev
+  xvfb xauth libgl1-mesa-dri
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  if ! command -v sudo >/dev/null; then
+    echo "setup: these packages are missing and there is no sudo to install them: ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,51 @@
+// main_loop.h - the show from start-up to shut-down.
+//
+// runShow opens the window, prepares the shared objects, runs the loading
+// sequence, starts the music and the clock together and renders frames until
+// Escape is down, the window is closed (or Escape pressed), or the clock has
+// reached 265 seconds. One frame, in order:
+//   1. stop if Escape is down;
+//   2. stop if GLWindow::update() says so (it presents the previous frame);
+//   3. stop unless the previous frame's time < 265;
+//   4. clear colour from the previous frame's time; clear colour and depth;
+//   5. read the clock: dt = now - previousTime; previousTime = time = now;
+//   6. fetch the spectrum;
+//   7. sphere-map generation off;
+//   8. print the first pending OpenGL error ("ERROR! %i  \n"), one per frame;
+//   9. the timeline draws the scenes of this time and their flashes.
+// The show's time is the timer's, never the music's playback position.
+#pragma once
+
+#include <cstdio>
+
+#include "app/options.h"
+
+namespace demo {
+
+constexpr float kShowLength = 265.f;
+
+// The clock values of the current frame.
+struct FrameClock {
+  float time = 0.f;
+  float previousTime = 0.f;
+  float dt = 0.f;
+
+  // Step 5 of a frame: `now` is the timer's value.
+  void advance(float now) {
+    dt = now - previousTime;
+    previousTime = now;
+    time = now;
+  }
+};
+
+// Step 3 of a frame: the show is over once the last frame's time reached 265.
+inline bool showOver(float time) { return !(time < kShowLength); }
+
+// Step 8 of a frame: reads one OpenGL error and, if there was one, prints
+// "ERROR! <code>  \n" to `out`. Returns the code read (0 for none).
+unsigned reportGlError(std::FILE *out);
+
+// The whole program after the command line: returns the exit status.
+int runShow(const Options &options);
+
+} // namespace demo

@@ -1,0 +1,131 @@
+// music_stream.h - the soundtrack: playback and the per-frame spectrum.
+//
+// MusicStream plays one Ogg Vorbis file and answers, once per frame, with the
+// 256 FFT magnitudes of what is playing now. The whole file is decoded when it
+// is opened (libvorbisfile), so positions are exact and playback never waits
+// for the decoder; an SDL audio device then plays the decoded samples from its
+// callback, which counts the frames it hands out. That count is the playback
+// position. Without an audio device (none found, or none wanted) the position
+// follows a steady clock started at play(), so the show runs silent and the
+// spectrum still follows the music.
+//
+// Use:
+//   MusicStream music;
+//   music.init(window);            // "BASS error" box when no device
+//   music.open("data/01.ogg");     // "BASS error, file not found?" on failure
+//   music.play(0.0);               // "BASS error, can not play stream?"
+//   music.getSpectrum(spectrum);   // each frame: elements 0-255 written
+//
+// The spectrum is a 512-sample FFT (kissfft) of the mono mix (L+R)/2 ending at
+// the playback position, under a Hann window, scaled so that a full-scale sine
+// at a bin's centre frequency reads 1.0; bin i covers i * rate / 512 Hz.
+// Elements 256-511 of the caller's buffer are never written. Before a
+// successful open (or after a failed one) getSpectrum leaves the buffer as it
+// was.
+//
+// What it does not do: stop, seek after play, loop, or stream from disk.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+
+namespace demo {
+
+// The spectrum buffer every frame fills: 512 floats, 0-255 used.
+constexpr int kSpectrumSize = 512;
+constexpr int kSpectrumBins = 256;
+constexpr int kFftSize = 512;
+
+// Decoded music: interleaved 16-bit samples.
+struct DecodedAudio {
+  int sampleRate = 0;
+  int channels = 0;
+  std::vector<int16_t> samples; // frames * channels values
+  size_t frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
+};
+
+// Decodes a whole Ogg Vorbis file. Returns false (and leaves `out` empty) when
+// the file is missing or is not a readable Ogg Vorbis stream; `error` then says
+// why in a few words.
+bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *error = nullptr);
+
+// The show's spectrum of `audio` for the 512 frames that end at `endFrame`
+// (frames before the start of the music count as silence). Writes out[0..255].
+// Reuses internal buffers; not thread-safe.
+class SpectrumAnalyser {
+public:
+  SpectrumAnalyser();
+  ~SpectrumAnalyser();
+  SpectrumAnalyser(const SpectrumAnalyser &) = delete;
+  SpectrumAnalyser &operator=(const SpectrumAnalyser &) = delete;
+
+  void analyse(const DecodedAudio &audio, size_t endFrame, float *out);
+  // The same on 512 mono samples already in [-1, 1].
+  void analyseMono(const float *mono512, float *out);
+
+private:
+  void *config_ = nullptr; // kiss_fftr_cfg
+  float window_[kFftSize];
+  float scale_ = 0.f;
+  float mono_[kFftSize];
+  void *bins_ = nullptr; // kiss_fft_cpx[kFftSize / 2 + 1]
+};
+
+class MusicStream {
+public:
+  MusicStream();
+  ~MusicStream();
+  MusicStream(const MusicStream &) = delete;
+  MusicStream &operator=(const MusicStream &) = delete;
+
+  // Starts the audio output. When `wantDevice` is false no device is opened and
+  // no message is shown (capture runs); otherwise a failure shows "BASS error"
+  // and the stream later plays on the silent clock. Returns false on failure.
+  bool init(SDL_Window *owner, bool wantDevice = true);
+  // Decodes the file. Failure shows "BASS error, file not found?".
+  bool open(const char *path);
+  // Starts playback at startSeconds. Failure (no stream) shows
+  // "BASS error, can not play stream?".
+  bool play(double startSeconds);
+  // Writes bins 0-255 of the current spectrum into buffer; nothing without a
+  // stream.
+  void getSpectrum(float *buffer);
+
+  // The spectrum at any time of the music, independent of playback (capture
+  // mode). Returns false and leaves buffer alone without a stream.
+  bool spectrumAt(double seconds, float *buffer);
+
+  // The byte position play() sets: seconds * 176400, truncated toward zero
+  // (44100 frames a second, two channels of two bytes).
+  static int64_t bytePosition(double startSeconds);
+
+  bool hasStream() const { return !audio_.samples.empty(); }
+  bool hasDevice() const { return device_ != 0; }
+  bool isPlaying() const { return playing_; }
+  // Current playback position in frames of the decoded audio.
+  size_t positionFrames() const;
+  const DecodedAudio &audio() const { return audio_; }
+
+private:
+  static void audioCallback(void *userdata, uint8_t *stream, int len);
+  // Closes the device (waiting for its callback to finish) and stops playing.
+  void stopDevice();
+
+  SDL_Window *owner_ = nullptr;
+  bool wantDevice_ = true;
+  bool audioInitialised_ = false;
+  uint32_t device_ = 0;
+  DecodedAudio audio_;
+  SpectrumAnalyser analyser_;
+  bool playing_ = false;
+  std::atomic<size_t> framesPlayed_{0}; // advanced by the audio callback
+  size_t startFrame_ = 0;
+  double clockStart_ = 0.0;            // steady clock seconds at play(), no device
+};
+
+} // namespace demo

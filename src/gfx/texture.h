@@ -1,0 +1,109 @@
+// texture.h - the show's one picture type: an OpenGL 2D texture from a JPEG
+// or PNG file.
+//
+// Use:
+//   Texture logo("data/logo.png", 0);      // loads at once
+//   logo.bind();  ...draw...  logo.unbind();
+//   logo.drawAt(0, 0, 1);                   // 2D overlay in screen pixels (overlay.cpp)
+//
+// The file's signature decides the decoder (PNG magic or JPEG SOI), not the
+// case of its extension; an unknown signature is reported and the texture
+// stays empty. Both decoders put the picture's top row at t = 0.
+//
+// - JPEG (libjpeg-turbo): decoded to RGB (grey files too), uploaded with
+//   gluBuild2DMipmaps, min filter GL_LINEAR_MIPMAP_NEAREST, mag GL_LINEAR, wrap
+//   left at GL_REPEAT. The decoded bytes stay in `pixels` (rows top first, 3
+//   bytes a pixel, no padding) for scenes that read colours from them. With
+//   normalMap 1 the red channel is taken as a height map and replaced by its
+//   normal map before the upload. A file that cannot be opened shows "Unable
+//   to load JPG File!" with the path as caption; a broken file is reported on
+//   stderr; either way glName stays 0.
+// - PNG (libpng, pngBind): palette, grey, 16-bit and tRNS expanded to 8-bit
+//   RGB/RGBA, scaled up to powers of two, mipmapped, uploaded as RGBA when the
+//   file has alpha and RGB otherwise; wrap GL_REPEAT, filters GL_LINEAR. No
+//   bytes are kept. A file that cannot be loaded leaves glName 0 (and a line
+//   on stderr).
+//
+// An empty Texture (default constructor) has no GL texture; another texture's
+// name may be stored in glName and it then binds like any other.
+// What it does not do: free its GL texture (textures live as long as the show).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace demo {
+
+class Texture {
+public:
+  Texture();
+  Texture(const char *path, int normalMap);
+  Texture(const Texture &) = delete;
+  Texture &operator=(const Texture &) = delete;
+
+  void load(const char *path, int normalMap);
+
+  // glEnable(GL_TEXTURE_2D) and bind on the active unit.
+  void bind();
+  // glDisable(GL_TEXTURE_2D); the binding stays.
+  void unbind();
+  // Bind and enable on `unit`; leaves unit 0 active.
+  void bindUnit(int unit);
+  // Bind and disable on `unit`; leaves unit 0 active.
+  void unbindUnit(int unit);
+
+  // Screen overlays (overlay.cpp). Positions and sizes in pixels of the
+  // 800 x 600 screen, origin bottom-left.
+  void drawAt(float x, float y, float scale);
+  void drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart, float vStart);
+
+  bool loaded = false;
+  unsigned glName = 0;
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> pixels; // JPEG only: RGB rows, top first
+};
+
+// A decoded JPEG: stride = 3 * width bytes a row, top row first.
+struct JpegImage {
+  int stride = 0;
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> data;
+  bool empty() const { return data.empty(); }
+};
+
+// Decodes a JPEG file to RGB. A file that cannot be opened shows "Unable to
+// load JPG File!" (caption: the path); a broken file is reported on stderr as
+// "<path>: <reason>". Both return an empty image.
+JpegImage loadJpeg(const char *path);
+
+// The normal map of a height image (red byte of each RGB pixel), same size:
+// R = (H(x,y) - H(x+1,y) + 255) / 2, G = (H(x,y) - H(x,y+1) + 255) / 2,
+// B = 255, neighbours wrapping at the right and bottom edges.
+std::vector<uint8_t> heightToNormalMap(const std::vector<uint8_t> &rgb, int width, int height);
+
+// A decoded PNG, 8 bits a channel, 3 (RGB) or 4 (RGBA) channels, top row first.
+struct PngImage {
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  std::vector<uint8_t> data;
+  bool empty() const { return data.empty(); }
+};
+
+// Decodes a PNG file, expanding palette, grey, 16-bit and tRNS to 8-bit RGB or
+// RGBA. Returns an empty image (and `error` says why) when it cannot.
+PngImage decodePng(const char *path, std::string *error = nullptr);
+
+// The contract of the show's PNG loader: decode, scale up to powers of two,
+// build mipmaps, upload RGBA with alpha else RGB, set wrap and filters. Returns
+// the new texture name (0 on failure) and the file's own size.
+unsigned pngBind(const char *path, int wrap, int minFilter, int magFilter, int *width, int *height);
+
+// What a file's first bytes say it is.
+enum class PictureKind { Png, Jpeg, Unknown };
+PictureKind pictureKind(const uint8_t *bytes, size_t count);
+
+} // namespace demo

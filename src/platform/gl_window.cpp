@@ -1,0 +1,250 @@
+#include "platform/gl_window.h"
+
+#include <GL/glew.h>
+#include <SDL.h>
+
+#include <string>
+
+#include "platform/message.h"
+
+namespace demo {
+
+namespace {
+const char *kCaption = "GLWindow::GLWindow";
+}
+
+GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char *title,
+                   const WindowOptions &options)
+    : title_(title), options_(options), width_(width), height_(height) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    showMessage("Unable to register window class", kCaption);
+    return;
+  }
+  sdlVideo_ = true;
+
+  bool wantFullscreen = fullscreen && !options.hidden;
+  if (wantFullscreen) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+      showMessage("Unable to get displaysettings", "Error");
+      return;
+    }
+  }
+
+  // The window's own buffer only receives the scaled picture; the show draws
+  // into the frame buffer object below. `bits` asks for 8 bits a channel.
+  int channel = bits >= 24 ? 8 : 5;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+  flags |= options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+  if (!wantFullscreen && options.resizable && !options.hidden)
+    flags |= SDL_WINDOW_RESIZABLE;
+  window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+  if (!window_) {
+    std::string text = std::string("Unable to create window: ") + SDL_GetError();
+    showMessage(text.c_str(), kCaption);
+    return;
+  }
+
+  if (wantFullscreen) {
+    if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+      showMessage("Unable to switch to fullscreen", kCaption);
+    else
+      SDL_ShowCursor(SDL_DISABLE);
+  }
+
+  context_ = SDL_GL_CreateContext(window_);
+  if (!context_) {
+    showMessage("Unable to create HRC", kCaption);
+    return;
+  }
+  if (SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_)) != 0) {
+    showMessage("Unable to select HRC", kCaption);
+    return;
+  }
+
+  // Debian's GLEW is built for GLX; under EGL (SDL's offscreen driver) it
+  // reports GLEW_ERROR_NO_GLX_DISPLAY after loading every entry point, so that
+  // one code is not a failure.
+  glewExperimental = GL_TRUE;
+  GLenum glewStatus = glewInit();
+  if ((glewStatus != GLEW_OK && glewStatus != GLEW_ERROR_NO_GLX_DISPLAY) || !glGenFramebuffers ||
+      !glBlitFramebuffer || !glActiveTextureARB) {
+    showMessage("Unable to find a suitable pixelformat", kCaption);
+    return;
+  }
+  while (glGetError() != GL_NO_ERROR) {
+  }
+
+  glGenFramebuffers(1, &fbo_);
+  glGenRenderbuffers(1, &colourBuffer_);
+  glGenRenderbuffers(1, &depthStencilBuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
+  glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthStencilBuffer_);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    showMessage("Unable to set pixel format", kCaption);
+    return;
+  }
+  glDrawBuffer(GL_COLOR_ATTACHMENT0);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+
+  SDL_GL_SetSwapInterval(options.vsync ? 1 : 0);
+  if (!options.hidden)
+    SDL_RaiseWindow(window_);
+
+  // The show's initial state: every later part starts from here.
+  glViewport(0, 0, width, height);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_NORMALIZE);
+  glEnable(GL_CULL_FACE);
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  open_ = true;
+}
+
+GLWindow::~GLWindow() { close(); }
+
+void GLWindow::close() {
+  if (context_) {
+    SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
+    if (fbo_) {
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      glDeleteFramebuffers(1, &fbo_);
+      glDeleteRenderbuffers(1, &colourBuffer_);
+      glDeleteRenderbuffers(1, &depthStencilBuffer_);
+    }
+    SDL_GL_MakeCurrent(window_, nullptr);
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+  }
+  fbo_ = colourBuffer_ = depthStencilBuffer_ = 0;
+  context_ = nullptr;
+  if (window_) {
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+  }
+  if (sdlVideo_) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    sdlVideo_ = false;
+  }
+  open_ = false;
+}
+
+bool GLWindow::update() {
+  if (!window_)
+    return false;
+  bool quit = false;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type == SDL_QUIT ||
+        (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
+      closeRequested_ = true;
+    } else if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
+      quit = true;
+    }
+  }
+  if (quit || closeRequested_)
+    return false;
+  present();
+  return true;
+}
+
+void GLWindow::present() {
+  if (!open_)
+    return;
+  glFlush();
+  if (options_.hidden)
+    return;
+
+  // Scale the show's picture into the window, aspect kept, black bars around.
+  // Clearing and blitting touch state the show owns, so it is put back.
+  int drawW = 0, drawH = 0;
+  SDL_GL_GetDrawableSize(window_, &drawW, &drawH);
+  int w = drawW, h = drawW * height_ / width_;
+  if (h > drawH) {
+    h = drawH;
+    w = drawH * width_ / height_;
+  }
+  int x = (drawW - w) / 2, y = (drawH - h) / 2;
+
+  GLfloat clear[4];
+  GLboolean mask[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glDrawBuffer(GL_BACK);
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  SDL_GL_SwapWindow(window_);
+
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glDrawBuffer(GL_COLOR_ATTACHMENT0);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  glColorMask(mask[0], mask[1], mask[2], mask[3]);
+  if (scissor)
+    glEnable(GL_SCISSOR_TEST);
+}
+
+bool GLWindow::escapeDown() const {
+  if (!sdlVideo_)
+    return false;
+  int count = 0;
+  const Uint8 *keys = SDL_GetKeyboardState(&count);
+  return keys && SDL_SCANCODE_ESCAPE < count && keys[SDL_SCANCODE_ESCAPE] != 0;
+}
+
+void GLWindow::makeCurrent() const {
+  if (window_ && context_)
+    SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
+}
+
+void GLWindow::bindFramebuffer() const {
+  if (fbo_)
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+}
+
+void GLWindow::readPixels(std::vector<uint8_t> &rgb) const {
+  rgb.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 3, 0);
+  if (!open_)
+    return;
+  GLint alignment = 4;
+  glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+}
+
+const char *GLWindow::videoDriver() const {
+  const char *driver = sdlVideo_ ? SDL_GetCurrentVideoDriver() : nullptr;
+  return driver ? driver : "";
+}
+
+void GLWindow::playMusic(const char *path, float startSeconds) {
+  music_.init(window_, options_.audio);
+  music_.open(path);
+  music_.play(startSeconds);
+}
+
+void GLWindow::getSpectrum(float *buffer) { music_.getSpectrum(buffer); }
+
+} // namespace demo

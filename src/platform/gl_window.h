@@ -1,0 +1,101 @@
+// gl_window.h - the one window, its OpenGL context and the show's frame buffer.
+//
+// GLWindow opens an SDL2 window with an OpenGL compatibility context and
+// creates the 800 x 600 offscreen frame buffer that the whole show draws into:
+// colour RGB8 with no alpha (copies of the frame read alpha 1), depth 24 and
+// stencil 8. update() presents that picture, scaled into the real window with
+// its aspect kept and black bars around it, so the show always sees exactly
+// width x height pixels whatever the screen is.
+//
+// Use:
+//   GLWindow window(800, 600, 32, true, "Demo");  // full screen
+//   if (!window.isOpen()) return 1;                // a message was shown
+//   while (!window.escapeDown() && window.update()) { ...draw a frame... }
+//   window.close();
+//
+// Construction leaves the show's initial GL state: the frame buffer bound,
+// glViewport(0, 0, width, height), depth test, GL_NORMALIZE and face culling
+// on. Failures show the message of the failing step and leave the object half
+// built (isOpen() false); nothing is retried.
+//
+// update() takes every pending event. A window close or an Escape key press is
+// the quit message: update() then returns false without presenting. A closed
+// window stays closed: every later update() returns false too.
+//
+// The music lives here too (playMusic / getSpectrum forward to MusicStream).
+// What it does not do: switch display modes (full screen is the desktop's own
+// mode), or handle more than one window.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "audio/music_stream.h"
+
+struct SDL_Window;
+
+namespace demo {
+
+struct WindowOptions {
+  bool hidden = false;    // no window on screen (capture, tests); nothing is presented
+  bool vsync = true;      // swap interval 1
+  bool resizable = true;  // windowed mode only
+  bool audio = true;      // open an audio device for the music
+};
+
+class GLWindow {
+public:
+  GLWindow(int width, int height, int bits, bool fullscreen, const char *title,
+           const WindowOptions &options = WindowOptions());
+  ~GLWindow();
+  GLWindow(const GLWindow &) = delete;
+  GLWindow &operator=(const GLWindow &) = delete;
+
+  // Presents the frame drawn since the last call, then handles the events.
+  // Returns false when the run must end (window closed, Escape pressed).
+  bool update();
+  // Releases the frame buffer, the context and the window. A second call does
+  // nothing.
+  void close();
+
+  void playMusic(const char *path, float startSeconds);
+  void getSpectrum(float *buffer);
+  MusicStream &music() { return music_; }
+
+  // True once construction finished: a context is current and the frame
+  // buffer is complete.
+  bool isOpen() const { return open_; }
+  // The keyboard state of Escape as of the last event pump.
+  bool escapeDown() const;
+  // Makes this window's context current (for programs with several windows).
+  void makeCurrent() const;
+  // Binds the show's frame buffer (the one everything draws into).
+  void bindFramebuffer() const;
+  unsigned framebuffer() const { return fbo_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // Reads the whole frame buffer as RGB rows, bottom row first.
+  void readPixels(std::vector<uint8_t> &rgb) const;
+  // The SDL video driver in use ("x11", "wayland", "offscreen", ...).
+  const char *videoDriver() const;
+  SDL_Window *sdlWindow() const { return window_; }
+
+private:
+  void present();
+
+  const char *title_ = nullptr;
+  WindowOptions options_;
+  int width_ = 0;
+  int height_ = 0;
+  bool sdlVideo_ = false;
+  SDL_Window *window_ = nullptr;
+  void *context_ = nullptr; // SDL_GLContext
+  unsigned fbo_ = 0;
+  unsigned colourBuffer_ = 0;
+  unsigned depthStencilBuffer_ = 0;
+  bool open_ = false;
+  bool closeRequested_ = false;
+  MusicStream music_;
+};
+
+} // namespace demo

@@ -1,0 +1,79 @@
+// math.h - vectors, quaternions, matrices and the small helpers every scene
+// calls each frame: a perspective view in one call, sphere-map texture
+// coordinates on and off, rotating a point about an axis, uniform random
+// numbers from the C library's rand, a power function and rounding a size up
+// to a power of two.
+//
+// Conventions (the scene files and scenes depend on every one of them):
+// - Matrix4 is sixteen floats in OpenGL column order: row r, column c at 4c + r,
+//   so the translation sits at 12, 13, 14 and the array goes to glMultMatrixf.
+// - Quat is (x, y, z, w), scalar last; nothing assumes unit length.
+// - Intentional: quatToMatrix builds the transpose of the textbook rotation, so
+//   a quaternion turns by the opposite angle about its axis. The scene files'
+//   key tracks were authored against this.
+// - Intentional: rotateX turns by +a, rotateY and rotateZ by -a.
+// - random01 multiplies a 15-bit draw from the C library's rand (0 to 32767;
+//   the top 15 bits where rand gives more) by the float nearest 1/32767, so 0
+//   and 1 are both reachable. Nothing here seeds the generator: srand(1)
+//   restarts the same sequence.
+// - normalize leaves a zero vector zero (no NaN).
+// - nextPowerOfTwo never returns 1 (it starts at 2) and returns 1 when nothing
+//   up to 2^30 fits.
+//
+// Plain functions on values: nothing allocates, nothing keeps state. The view
+// and sphere-map helpers touch OpenGL state and need a current context.
+#pragma once
+
+#include <cstdint>
+
+namespace demo {
+
+struct Vec3 {
+  float x, y, z;
+};
+
+struct Quat {
+  float x, y, z, w;
+};
+
+struct Matrix4 {
+  float m[16];
+  float &operator[](int i) { return m[i]; }
+  float operator[](int i) const { return m[i]; }
+};
+
+Matrix4 identity();
+Matrix4 translation(const Vec3 &v);
+Matrix4 scaling(const Vec3 &v);
+// The product a x b; the result may overwrite either operand.
+Matrix4 multiply(const Matrix4 &a, const Matrix4 &b);
+Matrix4 quatToMatrix(const Quat &q);
+Quat slerp(const Quat &q0, const Quat &q1, float t);
+Vec3 cross(const Vec3 &a, const Vec3 &b);
+void normalize(Vec3 &v);
+
+// Projection (gluPerspective(fovY, aspect, 1, 3500)) and view (gluLookAt);
+// leaves GL_MODELVIEW current.
+void setView(float eyeX, float eyeY, float eyeZ, float centreX, float centreY, float centreZ,
+             float upX, float upY, float upZ, float fovY, float aspect);
+void setViewClip(float eyeX, float eyeY, float eyeZ, float centreX, float centreY, float centreZ,
+                 float upX, float upY, float upZ, float fovY, float aspect, float zNear, float zFar);
+
+// Sphere-map generation of s and t on / off; the binding and GL_TEXTURE_2D are
+// left alone.
+void enableSphereMap();
+void disableSphereMap();
+
+Vec3 rotateX(float x, float y, float z, float angle);
+Vec3 rotateY(float x, float y, float z, float angle);
+Vec3 rotateZ(float x, float y, float z, float angle);
+
+// The float nearest 1/32767 (bits 0x38000100): 32767 * kRandomScale is 1.
+constexpr float kRandomScale = 3.0518509e-05f;
+
+float random01();
+float randomSigned();
+float power(float base, float exponent);
+int32_t nextPowerOfTwo(int32_t n);
+
+} // namespace demo
