@@ -26,6 +26,12 @@
 //
 // An empty Texture (default constructor) has no GL texture; another texture's
 // name may be stored in glName and it then binds like any other.
+//
+// Paths go through resolveDataPath ("data/..." means the data directory).
+// GL state: a successful load (and pngBind) leaves the new texture bound to
+// GL_TEXTURE_2D on the active unit; the pixel pack/unpack alignment is put
+// back as it was; GL_TEXTURE_2D enables are not touched. A file that cannot
+// be opened or decoded makes no GL call.
 // What it does not do: free its GL texture (textures live as long as the show).
 #pragma once
 

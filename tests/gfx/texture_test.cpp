@@ -1,0 +1,438 @@
+// Picture decoding without GL: signatures, the JPEG and PNG decoders, the
+// normal map, and every way a file can fail to load.
+#include "gfx/texture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <string>
+
+#include "platform/data_path.h"
+#include "support/picture_writer.h"
+#include "support/test_files.h"
+
+namespace demo::test {
+namespace {
+
+using ::testing::internal::CaptureStderr;
+using ::testing::internal::GetCapturedStderr;
+
+// w x h RGB bytes from f(x, y) -> {r, g, b}.
+template <class F> std::vector<uint8_t> rgbPicture(int w, int h, F f) {
+  std::vector<uint8_t> out;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      auto c = f(x, y);
+      out.insert(out.end(), {uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2])});
+    }
+  return out;
+}
+
+std::vector<uint8_t> pixelAt(const PngImage &image, int x, int y) {
+  auto p = image.data.begin() + (y * image.width + x) * image.channels;
+  return std::vector<uint8_t>(p, p + image.channels);
+}
+
+std::vector<uint8_t> decodedPng(const std::string &path, const PngLayout &layout) {
+  EXPECT_TRUE(writePng(path, layout));
+  std::string error;
+  PngImage image = decodePng(path.c_str(), &error);
+  EXPECT_FALSE(image.empty()) << error;
+  EXPECT_EQ(image.width, layout.width);
+  EXPECT_EQ(image.height, layout.height);
+  return image.data;
+}
+
+// ---- signatures --------------------------------------------------------------
+
+TEST(PictureKind, SignatureNeedsAllItsBytes) {
+  const uint8_t png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  const uint8_t jpeg[4] = {0xFF, 0xD8, 0xFF, 0xE0};
+  EXPECT_EQ(pictureKind(png, 8), PictureKind::Png);
+  EXPECT_EQ(pictureKind(png, 7), PictureKind::Unknown);
+  EXPECT_EQ(pictureKind(jpeg, 3), PictureKind::Jpeg);
+  EXPECT_EQ(pictureKind(jpeg, 2), PictureKind::Unknown);
+  EXPECT_EQ(pictureKind(nullptr, 8), PictureKind::Unknown);
+  for (int i = 0; i < 8; ++i) {
+    uint8_t bent[8];
+    std::copy(png, png + 8, bent);
+    bent[i] ^= 0x20;
+    EXPECT_EQ(pictureKind(bent, 8), PictureKind::Unknown) << "byte " << i;
+  }
+  const uint8_t text[8] = {'G', 'I', 'F', '8', '9', 'a', 0, 0};
+  EXPECT_EQ(pictureKind(text, 8), PictureKind::Unknown);
+}
+
+// ---- JPEG ---------------------------------------------------------------------
+
+TEST(LoadJpeg, OddWidthDecodesToTightRgbRows) {
+  TempDir dir;
+  auto source = rgbPicture(33, 17, [](int x, int y) { return std::array<int, 3>{x * 7, y * 15, 128}; });
+  ASSERT_TRUE(writeJpeg(dir.file("odd.jpg"), 33, 17, 3, source));
+  JpegImage image = loadJpeg(dir.file("odd.jpg").c_str());
+  ASSERT_FALSE(image.empty());
+  EXPECT_EQ(image.width, 33);
+  EXPECT_EQ(image.height, 17);
+  EXPECT_EQ(image.stride, 99);
+  ASSERT_EQ(image.data.size(), source.size());
+  for (size_t i = 0; i < source.size(); ++i)
+    ASSERT_NEAR(image.data[i], source[i], 4) << "byte " << i;
+}
+
+TEST(LoadJpeg, GreyFileWidensToThreeEqualBytes) {
+  TempDir dir;
+  std::vector<uint8_t> grey(10 * 6);
+  for (size_t i = 0; i < grey.size(); ++i)
+    grey[i] = uint8_t(i * 4);
+  ASSERT_TRUE(writeJpeg(dir.file("grey.jpg"), 10, 6, 1, grey));
+  JpegImage image = loadJpeg(dir.file("grey.jpg").c_str());
+  ASSERT_EQ(image.data.size(), size_t(10 * 6 * 3));
+  EXPECT_EQ(image.stride, 30);
+  for (size_t i = 0; i < grey.size(); ++i) {
+    EXPECT_NEAR(image.data[i * 3], grey[i], 3);
+    EXPECT_EQ(image.data[i * 3 + 1], image.data[i * 3]);
+    EXPECT_EQ(image.data[i * 3 + 2], image.data[i * 3]);
+  }
+}
+
+TEST(LoadJpeg, MissingFileShowsTheMessageWithThePathAsCaption) {
+  CaptureStderr();
+  JpegImage image = loadJpeg("/nonexistent/dir/missing.jpg");
+  EXPECT_EQ(GetCapturedStderr(), "/nonexistent/dir/missing.jpg: Unable to load JPG File!\n");
+  EXPECT_TRUE(image.empty());
+}
+
+TEST(LoadJpeg, DataNamesResolveToTheDataDirectory) {
+  TempDir dir;
+  ASSERT_TRUE(writeJpeg(dir.file("x.jpg"), 8, 8, 3, std::vector<uint8_t>(8 * 8 * 3, 200)));
+  setDataDirectory(dir.path());
+  JpegImage image = loadJpeg("data/x.jpg");
+  setDataDirectory("");
+  EXPECT_EQ(image.width, 8);
+}
+
+// Every broken file is reported as "<path>: <reason>" and gives no picture;
+// the process goes on.
+TEST(LoadJpeg, BrokenFilesAreReportedNotFatal) {
+  TempDir dir;
+  auto source = rgbPicture(64, 64, [](int x, int y) {
+    return std::array<int, 3>{(x * 37) & 255, (y * 91) & 255, (x ^ y) * 4};
+  });
+  ASSERT_TRUE(writeJpeg(dir.file("good.jpg"), 64, 64, 3, source, 90));
+  const std::vector<uint8_t> good = readFile(dir.file("good.jpg"));
+  ASSERT_GT(good.size(), 600u);
+
+  struct Case {
+    const char *name;
+    std::vector<uint8_t> bytes;
+    const char *reason; // part of the message
+  };
+  std::vector<uint8_t> cutInScan(good.begin(), good.begin() + long(good.size() * 2 / 3));
+  std::vector<uint8_t> cutInHeader(good.begin(), good.begin() + 40);
+  std::vector<uint8_t> soiThenJunk = {0xFF, 0xD8, 0xFF, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06};
+  std::vector<uint8_t> huge = good;
+  setJpegHeaderSize(huge, 16385, 8);
+  std::vector<uint8_t> tooManyBytes = good;
+  setJpegHeaderSize(tooManyBytes, 16384, 16384);
+  std::vector<uint8_t> markerInScan = good;
+  markerInScan[good.size() / 2] = 0xFF;
+  markerInScan[good.size() / 2 + 1] = 0xD4; // a restart marker where none belongs
+  const Case cases[] = {
+      {"cut_in_scan.jpg", cutInScan, "Premature end of JPEG file"},
+      {"cut_in_header.jpg", cutInHeader, ""},
+      {"soi_then_junk.jpg", soiThenJunk, ""},
+      {"wide.jpg", huge, "picture too large (16385 x 8)"},
+      {"big.jpg", tooManyBytes, "picture too large (16384 x 16384)"},
+      {"marker_in_scan.jpg", markerInScan, "Corrupt JPEG data"},
+  };
+  for (const Case &c : cases) {
+    const std::string path = dir.file(c.name);
+    writeFile(path, c.bytes);
+    CaptureStderr();
+    JpegImage image = loadJpeg(path.c_str());
+    const std::string err = GetCapturedStderr();
+    EXPECT_TRUE(image.empty()) << c.name;
+    EXPECT_EQ(err.rfind(path + ": ", 0), 0u) << c.name << ": " << err;
+    EXPECT_NE(err.find(c.reason), std::string::npos) << c.name << ": " << err;
+    EXPECT_EQ(err.find("Unable to load"), std::string::npos) << c.name;
+  }
+}
+
+TEST(LoadJpeg, CmykFileIsReportedAsUnconvertible) {
+  TempDir dir;
+  ASSERT_TRUE(writeJpeg(dir.file("cmyk.jpg"), 8, 8, 4, std::vector<uint8_t>(8 * 8 * 4, 90)));
+  CaptureStderr();
+  JpegImage image = loadJpeg(dir.file("cmyk.jpg").c_str());
+  EXPECT_EQ(GetCapturedStderr(), dir.file("cmyk.jpg") + ": Unsupported color conversion request\n");
+  EXPECT_TRUE(image.empty());
+}
+
+// ---- normal map -----------------------------------------------------------------
+
+TEST(HeightToNormalMap, FlatHeightGivesStraightUpEverywhere) {
+  for (int size : {1, 2, 5}) {
+    auto flat = rgbPicture(size, size + 1, [](int, int) { return std::array<int, 3>{77, 3, 250}; });
+    auto normals = heightToNormalMap(flat, size, size + 1);
+    ASSERT_EQ(normals.size(), flat.size());
+    for (size_t i = 0; i < normals.size(); i += 3) {
+      EXPECT_EQ(normals[i], 127);
+      EXPECT_EQ(normals[i + 1], 127);
+      EXPECT_EQ(normals[i + 2], 255);
+    }
+  }
+}
+
+TEST(HeightToNormalMap, StepAtRightEdgeWrapsIntoLastColumn) {
+  // Column 3 is high; its right neighbour is column 0. Green and blue bytes
+  // are noise: only red is height.
+  auto height = rgbPicture(4, 2, [](int x, int y) {
+    return std::array<int, 3>{x == 3 ? 200 : 0, x * 50, y * 9};
+  });
+  auto n = heightToNormalMap(height, 4, 2);
+  for (int y = 0; y < 2; ++y) {
+    const uint8_t *row = &n[size_t(y) * 12];
+    EXPECT_EQ(row[0], 127); // 0 next to 0
+    EXPECT_EQ(row[3], 127);
+    EXPECT_EQ(row[6], 27);  // (0 - 200 + 255) / 2 = 27.5 -> 27
+    EXPECT_EQ(row[9], 227); // (200 - 0 + 255) / 2 = 227.5 -> 227
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(row[x * 3 + 1], 127);
+  }
+}
+
+TEST(HeightToNormalMap, StepAtBottomWrapsIntoLastRowAndExtremesStayInRange) {
+  // Row 2 of 3 is 255, rows 0 and 1 are 0: the last row faces row 0.
+  auto height = rgbPicture(2, 3, [](int, int y) { return std::array<int, 3>{y == 2 ? 255 : 0, 0, 0}; });
+  auto n = heightToNormalMap(height, 2, 3);
+  EXPECT_EQ(n[1], 127);         // row 0 vs row 1
+  EXPECT_EQ(n[2 * 3 + 1], 0);   // row 1: (0 - 255 + 255) / 2
+  EXPECT_EQ(n[4 * 3 + 1], 255); // row 2 vs row 0: (255 + 255) / 2
+  EXPECT_EQ(n[4 * 3 + 0], 127);
+}
+
+TEST(HeightToNormalMap, MismatchedSizeGivesNothing) {
+  EXPECT_TRUE(heightToNormalMap(std::vector<uint8_t>(11), 2, 2).empty());
+  EXPECT_TRUE(heightToNormalMap(std::vector<uint8_t>(), 0, 0).empty());
+}
+
+// ---- PNG expansions ------------------------------------------------------------
+
+TEST(DecodePng, PaletteExpandsToRgbAndTrnsAddsAlpha) {
+  TempDir dir;
+  PngLayout layout;
+  layout.width = 4;
+  layout.height = 1;
+  layout.colorType = 3;
+  layout.bitDepth = 2;
+  layout.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
+  layout.rows = {0x1B}; // indices 0, 1, 2, 3
+  EXPECT_EQ(decodedPng(dir.file("pal.png"), layout),
+            (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30}));
+  layout.paletteAlpha = {0, 128}; // entries past the tRNS list are opaque
+  EXPECT_EQ(decodedPng(dir.file("pal_trns.png"), layout),
+            (std::vector<uint8_t>{255, 0, 0, 0, 0, 255, 0, 128, 0, 0, 255, 255, 10, 20, 30, 255}));
+}
+
+TEST(DecodePng, GreyExpandsToEqualRgb) {
+  TempDir dir;
+  PngLayout layout;
+  layout.width = 3;
+  layout.height = 1;
+  layout.colorType = 0;
+  layout.rows = {0, 90, 255};
+  EXPECT_EQ(decodedPng(dir.file("grey.png"), layout),
+            (std::vector<uint8_t>{0, 0, 0, 90, 90, 90, 255, 255, 255}));
+  layout.bitDepth = 1;
+  layout.rows = {0xA0}; // 1, 0, 1
+  EXPECT_EQ(decodedPng(dir.file("grey1.png"), layout),
+            (std::vector<uint8_t>{255, 255, 255, 0, 0, 0, 255, 255, 255}));
+  layout.bitDepth = 8;
+  layout.rows = {0, 90, 255};
+  layout.transparentColour = true;
+  layout.transparent[0] = 90;
+  EXPECT_EQ(decodedPng(dir.file("grey_trns.png"), layout),
+            (std::vector<uint8_t>{0, 0, 0, 255, 90, 90, 90, 0, 255, 255, 255, 255}));
+}
+
+TEST(DecodePng, GreyAlphaExpandsToRgba) {
+  TempDir dir;
+  PngLayout layout;
+  layout.width = 2;
+  layout.height = 1;
+  layout.colorType = 4;
+  layout.rows = {40, 200, 250, 0};
+  EXPECT_EQ(decodedPng(dir.file("ga.png"), layout),
+            (std::vector<uint8_t>{40, 40, 40, 200, 250, 250, 250, 0}));
+}
+
+TEST(DecodePng, SixteenBitRgbAndColourKeyBecomeEightBitRgba) {
+  TempDir dir;
+  PngLayout layout;
+  layout.width = 2;
+  layout.height = 1;
+  layout.bitDepth = 16;
+  // 0xFFFF, 0x8080, 0x0000 | 0x1111, 0x2222, 0x3333 (each 257 * n)
+  layout.rows = {0xFF, 0xFF, 0x80, 0x80, 0x00, 0x00, 0x11, 0x11, 0x22, 0x22, 0x33, 0x33};
+  EXPECT_EQ(decodedPng(dir.file("rgb16.png"), layout), (std::vector<uint8_t>{255, 128, 0, 17, 34, 51}));
+  layout.transparentColour = true;
+  layout.transparent[0] = 0x1111;
+  layout.transparent[1] = 0x2222;
+  layout.transparent[2] = 0x3333;
+  EXPECT_EQ(decodedPng(dir.file("rgb16_trns.png"), layout),
+            (std::vector<uint8_t>{255, 128, 0, 255, 17, 34, 51, 0}));
+}
+
+TEST(DecodePng, InterlacedMatchesPlainAndTopRowComesFirst) {
+  TempDir dir;
+  PngLayout layout;
+  layout.width = 9;
+  layout.height = 7;
+  layout.colorType = 6;
+  for (int i = 0; i < 9 * 7 * 4; ++i)
+    layout.rows.push_back(uint8_t(i * 13));
+  const auto plain = decodedPng(dir.file("plain.png"), layout);
+  EXPECT_EQ(plain, layout.rows);
+  layout.interlaced = true;
+  EXPECT_EQ(decodedPng(dir.file("adam7.png"), layout), plain);
+  std::string error;
+  PngImage image = decodePng(dir.file("adam7.png").c_str(), &error);
+  EXPECT_EQ(image.channels, 4);
+  EXPECT_EQ(pixelAt(image, 8, 6), std::vector<uint8_t>(layout.rows.end() - 4, layout.rows.end()));
+}
+
+TEST(DecodePng, BadFilesSayWhy) {
+  TempDir dir;
+  ASSERT_TRUE(writePng(dir.file("good.png"), 16, 16, 3, std::vector<uint8_t>(16 * 16 * 3, 7)));
+  const std::vector<uint8_t> good = readFile(dir.file("good.png"));
+  std::vector<uint8_t> truncated(good.begin(), good.end() - 30);
+  std::vector<uint8_t> badCrc = good;
+  badCrc[good.size() - 20] ^= 0xFF; // inside the image data
+  std::vector<uint8_t> wide = good;
+  setPngHeaderSize(wide, 16385, 1);
+  std::vector<uint8_t> big = good;
+  setPngHeaderSize(big, 16384, 16384); // 768 MiB of RGB
+  ASSERT_TRUE(writeJpeg(dir.file("jpeg.png"), 8, 8, 3, std::vector<uint8_t>(8 * 8 * 3, 1)));
+
+  struct Case {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"truncated.png", truncated, ""},
+      {"bad_crc.png", badCrc, ""},
+      {"wide.png", wide, "Invalid IHDR data"}, // past the 16384 side limit
+      {"big.png", big, "picture too large (16384 x 16384)"},
+      {"empty.png", {}, "not a PNG file"},
+  };
+  for (const Case &c : cases) {
+    writeFile(dir.file(c.name), c.bytes);
+    std::string error;
+    EXPECT_TRUE(decodePng(dir.file(c.name).c_str(), &error).empty()) << c.name;
+    EXPECT_FALSE(error.empty()) << c.name;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+  }
+  std::string error;
+  EXPECT_TRUE(decodePng(dir.file("jpeg.png").c_str(), &error).empty());
+  EXPECT_EQ(error, "not a PNG file");
+  EXPECT_TRUE(decodePng(dir.file("none.png").c_str(), &error).empty());
+  EXPECT_EQ(error, "cannot open");
+}
+
+TEST(PngBind, FailureReturnsZeroWithALine) {
+  TempDir dir;
+  writeFile(dir.file("junk.png"), std::string("\x89PNG\r\n\x1a\n not really"));
+  int w = -1, h = -1;
+  CaptureStderr();
+  EXPECT_EQ(pngBind(dir.file("junk.png").c_str(), 0, 0, 0, &w, &h), 0u);
+  const std::string err = GetCapturedStderr();
+  EXPECT_EQ(err.rfind(dir.file("junk.png") + ": ", 0), 0u) << err;
+  EXPECT_EQ(w, -1);
+}
+
+// ---- Texture::load failures (these never reach GL) ---------------------------------
+
+struct LoadResult {
+  Texture texture;
+  std::string err;
+};
+
+void loadCapturing(LoadResult &r, const std::string &path, int normalMap = 0) {
+  r.texture.glName = 99; // stale values from an earlier load
+  r.texture.width = 5;
+  r.texture.pixels.assign(3, 1);
+  CaptureStderr();
+  r.texture.load(path.c_str(), normalMap);
+  r.err = GetCapturedStderr();
+}
+
+void expectEmpty(const LoadResult &r) {
+  EXPECT_TRUE(r.texture.loaded);
+  EXPECT_EQ(r.texture.glName, 0u);
+  EXPECT_EQ(r.texture.width, 0);
+  EXPECT_EQ(r.texture.height, 0);
+  EXPECT_TRUE(r.texture.pixels.empty());
+}
+
+TEST(TextureLoad, EmptyConstructorLoadsNothing) {
+  Texture t;
+  EXPECT_FALSE(t.loaded);
+  EXPECT_EQ(t.glName, 0u);
+}
+
+TEST(TextureLoad, MissingFileMessageDependsOnTheNamedExtension) {
+  TempDir dir;
+  for (const char *name : {"gone.jpg", "gone.JPEG", "dir.png/gone", "gone.png.jpg"}) {
+    LoadResult r;
+    loadCapturing(r, dir.file(name));
+    EXPECT_EQ(r.err, dir.file(name) + ": Unable to load JPG File!\n") << name;
+    expectEmpty(r);
+  }
+  for (const char *name : {"gone.png", "gone.pNg", "./x.y/gone.PNG"}) {
+    LoadResult r;
+    loadCapturing(r, dir.file(name));
+    EXPECT_EQ(r.err, dir.file(name) + ": cannot open\n") << name;
+    expectEmpty(r);
+  }
+}
+
+TEST(TextureLoad, MissingDataFileKeepsTheGivenPathAsCaption) {
+  TempDir dir;
+  setDataDirectory(dir.path());
+  LoadResult r;
+  loadCapturing(r, "data/absent.jpg");
+  setDataDirectory("");
+  EXPECT_EQ(r.err, "data/absent.jpg: Unable to load JPG File!\n");
+}
+
+TEST(TextureLoad, UnknownSignatureIsReportedWhateverTheName) {
+  TempDir dir;
+  writeFile(dir.file("garbage.jpg"), std::string("GIF89a not a picture we read"));
+  writeFile(dir.file("empty.png"), std::string());
+  writeFile(dir.file("short.jpg"), std::vector<uint8_t>{0xFF, 0xD8});
+  for (const char *name : {"garbage.jpg", "empty.png", "short.jpg"}) {
+    LoadResult r;
+    loadCapturing(r, dir.file(name));
+    EXPECT_EQ(r.err, dir.file(name) + ": unknown picture format\n") << name;
+    expectEmpty(r);
+  }
+}
+
+TEST(TextureLoad, BrokenJpegIsReportedAndLeavesTheTextureEmpty) {
+  TempDir dir;
+  ASSERT_TRUE(writeJpeg(dir.file("good.jpg"), 32, 32, 3, std::vector<uint8_t>(32 * 32 * 3, 60)));
+  std::vector<uint8_t> bytes = readFile(dir.file("good.jpg"));
+  bytes.resize(bytes.size() / 2);
+  writeFile(dir.file("half.jpg"), bytes);
+  for (int normalMap : {0, 1}) {
+    LoadResult r;
+    loadCapturing(r, dir.file("half.jpg"), normalMap);
+    EXPECT_EQ(r.err.rfind(dir.file("half.jpg") + ": ", 0), 0u) << r.err;
+    expectEmpty(r);
+  }
+}
+
+} // namespace
+} // namespace demo::test
