@@ -1,0 +1,98 @@
+#include "app/main_loop.h"
+
+#include <GL/glew.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/timeline.h"
+#include "audio/music_stream.h"
+#include "gfx/cg_program.h"
+#include "gfx/render_target.h"
+#include "platform/data_path.h"
+#include "platform/gl_window.h"
+#include "platform/message.h"
+#include "platform/timer.h"
+#include "scene/math.h"
+
+namespace demo {
+
+unsigned reportGlError(std::FILE *out) {
+  GLenum error = glGetError();
+  if (error != GL_NO_ERROR) {
+    std::fprintf(out, "ERROR! %i  \n", static_cast<int>(error));
+    std::fflush(out);
+  }
+  return error;
+}
+
+namespace {
+
+bool displayAvailable() {
+  const char *display = std::getenv("DISPLAY");
+  const char *wayland = std::getenv("WAYLAND_DISPLAY");
+  const char *driver = std::getenv("SDL_VIDEODRIVER");
+  return (display && *display) || (wayland && *wayland) || (driver && *driver);
+}
+
+bool realDisplay(const char *driver) {
+  return std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0 &&
+         std::strcmp(driver, "") != 0;
+}
+
+} // namespace
+
+int runShow(const Options &options) {
+  setDataDirectory(options.dataDir.empty() ? defaultDataDirectory() : options.dataDir);
+
+  if (!displayAvailable()) {
+    std::fprintf(stderr, "demo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set). "
+                         "Run it from a desktop session, or with 'make run', which starts a virtual display "
+                         "when there is none.\n");
+    return 1;
+  }
+
+  // Start-up, in order: window, shader context, the ending's screen target,
+  // a zeroed spectrum, the loading sequence, then music and clock together.
+  WindowOptions windowOptions;
+  windowOptions.vsync = options.vsync;
+  GLWindow window(800, 600, 32, !options.window, "Demo", windowOptions);
+  if (!window.isOpen())
+    return 1;
+  setMessageBoxesEnabled(realDisplay(window.videoDriver()));
+
+  CgContext cg;
+  RenderTarget screenTarget(800, 600);
+  float spectrum[kSpectrumSize];
+  for (float &bin : spectrum)
+    bin = 0.f;
+
+  // The loading sequence (loading screen, construction of the scenes,
+  // flash-up) runs here, before the music starts.
+
+  window.playMusic("data/01.ogg", 0.f);
+  FrameClock clock;
+  Timer timer;
+
+  for (;;) {
+    if (window.escapeDown())
+      break;
+    if (!window.update())
+      break;
+    if (showOver(clock.time))
+      break;
+    applyClearColour(clock.previousTime);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clock.advance(static_cast<float>(timer.elapsed()));
+    window.getSpectrum(spectrum);
+    disableSphereMap();
+    reportGlError(stdout);
+    // The timeline draws the scenes whose windows contain clock.time here,
+    // with their flashes and fades (and captures into screenTarget at the end).
+  }
+
+  window.close();
+  return 0;
+}
+
+} // namespace demo

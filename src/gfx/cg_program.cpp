@@ -1,0 +1,273 @@
+#include "gfx/cg_program.h"
+
+#include <GL/glew.h>
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "platform/data_path.h"
+
+namespace demo {
+
+namespace {
+
+const char *kReadError = "The file could not be read.";
+const char *kCompileError = "The compile returned an error.";
+
+int nextContextId() {
+  static int lastId = 0;
+  return ++lastId;
+}
+
+void printLine(const std::string &text) {
+  std::fputs(text.c_str(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+bool readText(const std::string &path, std::string &text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    return false;
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// True when the first thing in the source, after white space, is #version.
+bool startsWithVersion(const std::string &source) {
+  size_t i = 0;
+  while (i < source.size() && std::isspace(static_cast<unsigned char>(source[i])))
+    ++i;
+  return source.compare(i, 8, "#version") == 0;
+}
+
+std::string shaderLog(GLuint shader) {
+  GLint length = 0;
+  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+  if (length <= 1)
+    return std::string();
+  std::string log(static_cast<size_t>(length), '\0');
+  glGetShaderInfoLog(shader, length, nullptr, &log[0]);
+  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+  return log;
+}
+
+std::string programLog(GLuint program) {
+  GLint length = 0;
+  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+  if (length <= 1)
+    return std::string();
+  std::string log(static_cast<size_t>(length), '\0');
+  glGetProgramInfoLog(program, length, nullptr, &log[0]);
+  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+  return log;
+}
+
+// The listing is printed with one newline after it, so the logs' own trailing
+// line ends are dropped.
+void appendLog(std::string &listing, std::string log) {
+  while (!log.empty() && std::isspace(static_cast<unsigned char>(log.back())))
+    log.pop_back();
+  if (log.empty())
+    return;
+  if (!listing.empty())
+    listing += '\n';
+  listing += log;
+}
+
+// The source without comments; each comment becomes one space.
+std::string stripComments(const std::string &source) {
+  std::string out;
+  out.reserve(source.size());
+  for (size_t i = 0; i < source.size();) {
+    if (source.compare(i, 2, "//") == 0) {
+      while (i < source.size() && source[i] != '\n')
+        ++i;
+      out += ' ';
+    } else if (source.compare(i, 2, "/*") == 0) {
+      size_t end = source.find("*/", i + 2);
+      i = end == std::string::npos ? source.size() : end + 2;
+      out += ' ';
+    } else {
+      out += source[i++];
+    }
+  }
+  return out;
+}
+
+// Identifiers and numbers as whole tokens, every other non-space character
+// on its own.
+std::vector<std::string> tokenize(const std::string &text) {
+  std::vector<std::string> tokens;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (std::isspace(c)) {
+      ++i;
+    } else if (std::isalnum(c) || c == '_') {
+      size_t start = i;
+      while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_'))
+        ++i;
+      tokens.push_back(text.substr(start, i - start));
+    } else {
+      tokens.push_back(std::string(1, text[i++]));
+    }
+  }
+  return tokens;
+}
+
+bool isPrecision(const std::string &token) {
+  return token == "lowp" || token == "mediump" || token == "highp";
+}
+
+} // namespace
+
+std::vector<std::string> samplerNames(const std::string &source) {
+  const std::vector<std::string> tokens = tokenize(stripComments(source));
+  std::vector<std::string> names;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i] != "uniform")
+      continue;
+    size_t k = i + 1;
+    while (k < tokens.size() && isPrecision(tokens[k]))
+      ++k;
+    if (k >= tokens.size() || tokens[k].compare(0, 7, "sampler") != 0)
+      continue;
+    // Names separated by commas up to the semicolon; array sizes skipped.
+    for (++k; k < tokens.size() && tokens[k] != ";"; ++k) {
+      if (tokens[k] == "[") {
+        while (k < tokens.size() && tokens[k] != "]")
+          ++k;
+      } else if (tokens[k] != ",") {
+        names.push_back(tokens[k]);
+      }
+    }
+    i = k;
+  }
+  return names;
+}
+
+// ---------------------------------------------------------------- CgContext
+
+CgContext::CgContext() : context(nextContextId()) { checkError(); }
+
+CgContext::~CgContext() { destroy(); }
+
+void CgContext::checkError() {
+  if (error_.empty())
+    return;
+  printLine(error_);
+  error_.clear();
+}
+
+void CgContext::printListing() { printLine(listing_); }
+
+void CgContext::destroy() {
+  context = 0;
+  error_.clear();
+  listing_.clear();
+}
+
+void CgContext::report(const std::string &error, const std::string &listing) {
+  error_ = error;
+  listing_ = listing;
+}
+
+// ---------------------------------------------------------------- CgProgram
+
+CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int programProfile)
+    : profile(programProfile) {
+  // Without a context the diagnostics still reach standard output.
+  std::optional<CgContext> fallback;
+  if (!ctx)
+    fallback.emplace();
+  CgContext &reportTo = ctx ? *ctx : *fallback;
+
+  std::string source;
+  std::string error;
+  std::string listing;
+  const std::string path = resolveDataPath(file);
+  if (!file || !readText(path, source)) {
+    error = kReadError;
+  } else if (!glCreateShader || !glUseProgram) {
+    error = kCompileError;
+    listing = "OpenGL 2.0 shaders are not available in this context";
+  } else {
+    // "#line 0" makes the next line the file's line 1 (GLSL 1.20 counts from
+    // the line after the directive), so the log's line numbers are the file's.
+    if (!startsWithVersion(source))
+      source = "#version 120\n#line 0\n" + source;
+    const GLenum stage = profile == kCgProfileArbvp1 ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
+    GLuint shader = glCreateShader(stage);
+    const GLchar *text = source.c_str();
+    const GLint length = static_cast<GLint>(source.size());
+    glShaderSource(shader, 1, &text, &length);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    appendLog(listing, shaderLog(shader));
+
+    if (!compiled) {
+      error = kCompileError;
+    } else {
+      program = glCreateProgram();
+      glAttachShader(program, shader);
+      glLinkProgram(program);
+      GLint linked = GL_FALSE;
+      glGetProgramiv(program, GL_LINK_STATUS, &linked);
+      appendLog(listing, programLog(program));
+      if (!linked) {
+        error = kCompileError;
+        glDeleteProgram(program);
+        program = 0;
+      }
+    }
+    // Flagged for deletion; it goes with the program.
+    glDeleteShader(shader);
+
+    if (program) {
+      // Samplers on units 0, 1, ... in declaration order. Setting uniforms
+      // needs the program in use; the caller's program is put back after.
+      GLint previous = 0;
+      glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
+      glUseProgram(program);
+      const std::vector<std::string> samplers = samplerNames(source);
+      for (size_t unit = 0; unit < samplers.size(); ++unit) {
+        // -1 (a sampler the compiler dropped) is ignored by glUniform1i.
+        GLint location = glGetUniformLocation(program, samplers[unit].c_str());
+        glUniform1i(location, static_cast<GLint>(unit));
+      }
+      glUseProgram(static_cast<GLuint>(previous));
+    }
+  }
+  (void)entry;
+
+  reportTo.report(error, listing);
+  reportTo.checkError();
+  reportTo.printListing();
+}
+
+void CgProgram::bind() {
+  if (glUseProgram)
+    glUseProgram(program);
+}
+
+void CgProgram::unbind() {
+  if (glUseProgram)
+    glUseProgram(0);
+}
+
+void disableCgProfiles() {
+  if (glUseProgram)
+    glUseProgram(0);
+  // Only where the driver has the ARB program targets; elsewhere the enums
+  // would raise GL_INVALID_ENUM.
+  if (GLEW_ARB_vertex_program)
+    glDisable(GL_VERTEX_PROGRAM_ARB);
+  if (GLEW_ARB_fragment_program)
+    glDisable(GL_FRAGMENT_PROGRAM_ARB);
+}
+
+} // namespace demo

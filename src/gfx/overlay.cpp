@@ -1,0 +1,117 @@
+#include "gfx/overlay.h"
+
+#include <GL/glew.h>
+
+#include "gfx/texture.h"
+
+namespace demo {
+
+namespace {
+
+// Replaces both matrices with identity, keeping the old ones on the stacks.
+// Leaves GL_MODELVIEW current.
+void pushIdentityMatrices() {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+}
+
+} // namespace
+
+void Texture::drawAt(float x, float y, float scale) {
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, glName);
+  glDisable(GL_DEPTH_TEST);
+
+  // The scale applies about the clip-space origin, which is the screen centre.
+  pushIdentityMatrices();
+  glScalef(scale, scale, scale);
+
+  const float x0 = x * kPixelToClipX - 1.f;
+  const float y0 = y * kPixelToClipY - 1.f;
+  const float x1 = x0 + static_cast<float>(width) * kPixelToClipX;
+  const float y1 = y0 + static_cast<float>(height) * (1.f / 300.f);
+  // The picture's top row is at t = 0. The coordinates stop a hair inside the
+  // edges so that a repeating texture does not pick up the opposite border.
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0001f, 0.9999f);
+  glVertex3f(x0, y0, 0.f);
+  glTexCoord2f(0.9999f, 0.9999f);
+  glVertex3f(x1, y0, 0.f);
+  glTexCoord2f(0.9999f, 0.0001f);
+  glVertex3f(x1, y1, 0.f);
+  glTexCoord2f(0.0001f, 0.0001f);
+  glVertex3f(x0, y1, 0.f);
+  glEnd();
+
+  glDisable(GL_TEXTURE_2D);
+  glPopMatrix(); // model-view
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glEnable(GL_DEPTH_TEST);
+}
+
+void Texture::drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart,
+                         float vStart) {
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, glName);
+  // Intentional: these stay set on the texture object after the call; later
+  // uses of the same picture see them too.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glDisable(GL_DEPTH_TEST);
+
+  pushIdentityMatrices();
+
+  // vStart is the rectangle's top edge; a negative h extends it downwards.
+  const float x0 = x * kPixelToClipX - 1.f;
+  const float y0 = y * kPixelToClipY - 1.f;
+  const float x1 = x0 + w * kPixelToClipX;
+  const float y1 = y0 + h * (1.f / 300.f);
+  const float u0 = uStart, u1 = uStart + uSpan;
+  const float vTop = vStart, vBottom = vStart + vSpan;
+  glBegin(GL_QUADS);
+  glTexCoord2f(u0, vBottom);
+  glVertex3f(x0, y0, 0.f);
+  glTexCoord2f(u1, vBottom);
+  glVertex3f(x1, y0, 0.f);
+  glTexCoord2f(u1, vTop);
+  glVertex3f(x1, y1, 0.f);
+  glTexCoord2f(u0, vTop);
+  glVertex3f(x0, y1, 0.f);
+  glEnd();
+
+  glDisable(GL_TEXTURE_2D);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glEnable(GL_DEPTH_TEST);
+}
+
+void drawFullScreenQuad() {
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  pushIdentityMatrices();
+
+  glBegin(GL_QUADS);
+  glVertex3f(-1.f, -1.f, 0.f);
+  glVertex3f(1.f, -1.f, 0.f);
+  glVertex3f(1.f, 1.f, 0.f);
+  glVertex3f(-1.f, 1.f, 0.f);
+  glEnd();
+
+  // Intentional: the projection matrix stays selected and culling stays off;
+  // callers that need either set it again themselves.
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glEnable(GL_DEPTH_TEST);
+}
+
+} // namespace demo

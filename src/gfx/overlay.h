@@ -1,0 +1,41 @@
+// overlay.h - 2D drawing over (or instead of) the 3D picture: textured
+// overlays placed in screen pixels and the flat full-screen quad used for
+// flashes and fades.
+//
+// Use:
+//   logo.drawAt(0, 472, 1);                              // Texture member, pixels
+//   bar.drawSprite(143, 100, 514 * done, 45, done, 1, 0, 0);
+//   glDisable(GL_TEXTURE_2D); glColor4f(1, 1, 1, fade); drawFullScreenQuad();
+//
+// Screen pixels are those of the 800 x 600 screen, origin at the bottom-left
+// corner, y up. The pixel-to-clip factors below are fixed: they do not follow
+// the real window or the viewport.
+//
+// The texture overlays (Texture::drawAt, Texture::drawSprite, declared in
+// texture.h and implemented in overlay.cpp) leave:
+//   GL_TEXTURE_2D off, the texture bound on the active unit, GL_DEPTH_TEST on,
+//   the projection and model-view matrices as they were, GL_MODELVIEW mode.
+// drawSprite also sets, permanently on the texture object, GL_TEXTURE_WRAP_T =
+// GL_CLAMP and GL_TEXTURE_MIN_FILTER = GL_LINEAR_MIPMAP_LINEAR, so it expects
+// a texture with a mipmap chain (every loaded picture has one). A negative
+// sprite height extends the rectangle downwards and shows the window upside
+// down; its winding is then clockwise, so it shows only with culling off.
+//
+// What these do not do: touch blending (callers enable and set it), the
+// current colour (the texture is modulated by it), or read the frame buffer.
+#pragma once
+
+namespace demo {
+
+// Clip-space units per screen pixel, across and up.
+constexpr float kPixelToClipX = 0.00125f * 2.f;
+constexpr float kPixelToClipY = (1.f / 600.f) * 2.f;
+
+// The quad (-1, -1) to (1, 1) at z = 0 in the current colour, blend and
+// texture state (with GL_TEXTURE_2D on it is textured with the current
+// texture coordinate, so switch texturing off for a flat colour). Projection
+// and model-view are identity while it draws and are restored afterwards.
+// Leaves: GL_DEPTH_TEST on, GL_CULL_FACE off, matrix mode GL_PROJECTION.
+void drawFullScreenQuad();
+
+} // namespace demo

@@ -1,0 +1,92 @@
+// render_target.h - post effects made from copies of the frame buffer: a
+// RenderTarget is a texture that holds the lower-left width x height pixels of
+// the frame, copied on the graphics card, drawn back full screen, shrunk into a
+// smaller target, blurred and added over the frame as a glow.
+//
+// Use (a glow, once per frame after the 3D picture is drawn):
+//   screen.copyFromScreen();           // RenderTarget screen(800, 600)
+//   screen.copyTo(glow);               // RenderTarget glow(256, 256)
+//   glow.blur(2, 3, 1, 1.3f);          // passes, radius, spread, gain
+//   screen.draw();                     // the frame again over the scratch areas
+//   glow.drawAdditive(1, 0.8f, 0.6f, 1);
+//
+// The texture is the next power of two up from the area (at least 2); uMax and
+// vMax are the texture coordinates of the area's top-right corner. Texture row
+// 0 is the frame's bottom row, so copies draw upright. Copies of the frame read
+// alpha 1 (the frame buffer has no alpha), which the blur and the additive
+// draws rely on: the texture environment is GL_MODULATE, so every draw is
+// weighted by the texel's alpha as well as by the current colour's.
+//
+// Intentional: the texture wraps (GL_REPEAT) and filters linearly, so a draw
+// that stretches or shrinks a target filters its outermost rows and columns
+// with the texture's unused area (zeros until something larger is copied),
+// a darker fringe of about half a target pixel. A screen-size copy drawn
+// back at screen size samples texel centres and is exact.
+//
+// GL state each call leaves is given beside it. All calls need the window's GL
+// context current. Frame-buffer pixels are only ever read by copyFromScreen.
+//
+// What it does not do: free its texture (targets live as long as the show),
+// check that the area fits the 800 x 600 frame (it must; a larger area copies
+// undefined pixels), or read anything back to main memory.
+#pragma once
+
+namespace demo {
+
+class RenderTarget {
+public:
+  // Creates the texture, filled with zeros (RGBA), GL_LINEAR filters,
+  // GL_REPEAT wrap. Leaves the new texture bound on the active unit.
+  RenderTarget(int width, int height);
+
+  // glViewport(0, 0, width, height).
+  void setViewport();
+  // Copies the frame's lower-left width x height pixels into the texture, then
+  // glViewport(0, 0, screenWidth, screenHeight). Leaves the texture bound.
+  void copyFromScreen();
+  // The captured area as a quad with its lower-left corner at pixel (x, y) and
+  // the size of the full screen plus (dw, dh) pixels; (0, 0, 0, 0) covers the
+  // viewport. Current colour and blend state apply. Leaves: GL_TEXTURE_2D off,
+  // the texture bound, GL_DEPTH_TEST on, matrices as they were, GL_MODELVIEW.
+  void drawQuad(float x, float y, float dw, float dh);
+  // drawQuad(0, 0, 0, 0): the image over the whole current viewport.
+  void draw();
+  // glColor4f(r, g, b, a) then draw(). Leaves that colour and the blend state.
+  void drawTinted(float r, float g, float b, float a);
+  // Adds the image weighted by (r, g, b) x a: blend (GL_SRC_ALPHA, GL_ONE).
+  // Leaves: blending off (blend function GL_SRC_ALPHA, GL_ONE), colour white,
+  // and what draw() leaves.
+  void drawAdditive(float r, float g, float b, float a);
+  // drawAdditive(1, 1, 1, 1).
+  void drawAdditiveWhite();
+  // Draws this image stretched into the other's lower-left area (its viewport,
+  // blending off) and copies that into the other target: how a screen copy is
+  // shrunk into a glow buffer. Leaves blending off, viewport 800 x 600, the
+  // other's texture bound, and the shrunk image in the frame's corner.
+  void copyTo(RenderTarget &other);
+  // One direction (dirX, dirY) of the blur, `passes` times: each pass clears
+  // the frame to black (glClear ignores the viewport: the whole frame, not
+  // just the corner), adds into the lower-left width x height area 2 radius +
+  // 1 copies of the image offset by `spread` pixels, together weighing
+  // `intensity`, and copies the sum back. Callers redraw the frame afterwards. A tap weighs at most 1 (GL clamps the colour's alpha), so
+  // intensity / (2 radius + 1) above 1 counts as 1. Leaves: blending off (function GL_SRC_ALPHA, GL_ONE), GL_TEXTURE_2D
+  // off, the texture bound, colour white, matrices as they were, GL_MODELVIEW,
+  // GL_DEPTH_TEST on; when a pass ran, also clear colour (0, 0, 0, 1),
+  // viewport 800 x 600 and a black frame with the last pass's sum in its
+  // corner.
+  void blurPass(int passes, int radius, float spread, float intensity, float dirX, float dirY);
+  // blurPass horizontally (1, 0), then vertically (0, 1).
+  void blur(int passes, int radius, float spread, float intensity);
+
+  unsigned glName = 0;
+  int width = 0;       // area copied from the frame; the viewport inside the target
+  int height = 0;
+  int texWidth = 0;    // nextPowerOfTwo(width), at least 2
+  int texHeight = 0;
+  float uMax = 0.f;    // width / texWidth
+  float vMax = 0.f;    // height / texHeight
+  int screenWidth = 800;  // viewport restored after a copy
+  int screenHeight = 600;
+};
+
+} // namespace demo

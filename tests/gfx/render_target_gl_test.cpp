@@ -1,0 +1,444 @@
+#include <GL/glew.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "gfx/render_target.h"
+#include "gl_fixture.h"
+
+namespace demo::test {
+namespace {
+
+GLint integer(GLenum which) {
+  GLint v = 0;
+  glGetIntegerv(which, &v);
+  return v;
+}
+
+std::vector<GLint> viewport() {
+  std::vector<GLint> v(4);
+  glGetIntegerv(GL_VIEWPORT, v.data());
+  return v;
+}
+
+std::vector<float> floats(GLenum which, int count) {
+  std::vector<float> v(static_cast<size_t>(count));
+  glGetFloatv(which, v.data());
+  return v;
+}
+
+bool near(const Rgb &c, int r, int g, int b, int tolerance = 1) {
+  return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;
+}
+
+// Fills the frame's lower-left w x h pixels with RGB rows, bottom row first.
+void drawIntoFrame(const std::vector<uint8_t> &rgb, int w, int h) {
+  glDisable(GL_DEPTH_TEST);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glWindowPos2i(0, 0);
+  glDrawPixels(w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glEnable(GL_DEPTH_TEST);
+}
+
+// Every pixel a different colour: x and y in the low bytes, high bits in blue.
+std::vector<uint8_t> coordinateFrame(int w, int h) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t *p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+      p[0] = static_cast<uint8_t>(x & 255);
+      p[1] = static_cast<uint8_t>(y & 255);
+      p[2] = static_cast<uint8_t>((x >> 8) | ((y >> 8) << 4));
+    }
+  return rgb;
+}
+
+std::vector<uint8_t> noise(int w, int h) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+  uint32_t state = 12345;
+  for (uint8_t &v : rgb) {
+    state = state * 1664525u + 1013904223u;
+    v = static_cast<uint8_t>(state >> 24);
+  }
+  return rgb;
+}
+
+// Clears the frame to black, then one pixel to grey `value`.
+void dot(int x, int y, int value) {
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(x, y, 1, 1);
+  const float v = static_cast<float>(value) / 255.f;
+  glClearColor(v, v, v, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+}
+
+// The first w x h texels of the target's texture, RGBA, bottom row first.
+std::vector<uint8_t> texels(const RenderTarget &target) {
+  std::vector<uint8_t> all(static_cast<size_t>(target.texWidth) * target.texHeight * 4);
+  glBindTexture(GL_TEXTURE_2D, target.glName);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, all.data());
+  return all;
+}
+
+class RenderTargetTest : public GLTest {
+protected:
+  void TearDown() override {
+    // Targets keep their texture for the whole show; the tests give theirs back.
+    for (auto &t : targets_)
+      glDeleteTextures(1, &t->glName);
+    GLTest::TearDown();
+  }
+
+  RenderTarget &target(int w, int h) {
+    targets_.push_back(std::make_unique<RenderTarget>(w, h));
+    return *targets_.back();
+  }
+
+  // Lower-left w x h of the frame against RGB rows; returns how many pixels
+  // differ by more than the tolerance in some channel.
+  int mismatches(const std::vector<uint8_t> &expected, int w, int h, int tolerance) {
+    const std::vector<uint8_t> frame = readFrame();
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c)
+          if (std::abs(frame[(static_cast<size_t>(y) * 800 + x) * 3 + c] -
+                       expected[(static_cast<size_t>(y) * w + x) * 3 + c]) > tolerance) {
+            ++wrong;
+            break;
+          }
+    return wrong;
+  }
+
+  std::vector<std::unique_ptr<RenderTarget>> targets_;
+};
+
+// ------------------------------------------------------------------ construction
+
+TEST_F(RenderTargetTest, SizesRoundUpToPowersOfTwo) {
+  struct Case {
+    int w, h, texW, texH;
+    float uMax, vMax;
+  };
+  for (const Case &c : {Case{1, 1, 2, 2, 0.5f, 0.5f}, Case{256, 256, 256, 256, 1.f, 1.f},
+                        Case{64, 128, 64, 128, 1.f, 1.f}, Case{800, 450, 1024, 512, 0.78125f, 0.87890625f},
+                        Case{800, 600, 1024, 1024, 0.78125f, 0.5859375f}}) {
+    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h);
+    RenderTarget &t = target(c.w, c.h);
+    EXPECT_EQ(t.width, c.w);
+    EXPECT_EQ(t.height, c.h);
+    EXPECT_EQ(t.texWidth, c.texW);
+    EXPECT_EQ(t.texHeight, c.texH);
+    EXPECT_FLOAT_EQ(t.uMax, c.uMax);
+    EXPECT_FLOAT_EQ(t.vMax, c.vMax);
+    EXPECT_EQ(t.screenWidth, 800);
+    EXPECT_EQ(t.screenHeight, 600);
+    EXPECT_NE(t.glName, 0u);
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.glName));
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    EXPECT_EQ(w, c.texW);
+    EXPECT_EQ(h, c.texH);
+  }
+  GLint filter = 0, wrap = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
+  EXPECT_EQ(filter, GL_LINEAR);
+  EXPECT_EQ(wrap, GL_REPEAT);
+}
+
+// ------------------------------------------------------------------ copy and draw
+
+TEST_F(RenderTargetTest, CopyThenDrawReproducesTheFrameUpright) {
+  const std::vector<uint8_t> picture = coordinateFrame(800, 600);
+  drawIntoFrame(picture, 800, 600);
+  RenderTarget &screen = target(800, 600);
+  screen.copyFromScreen();
+  glClear(GL_COLOR_BUFFER_BIT);
+  screen.draw();
+  EXPECT_EQ(mismatches(picture, 800, 600, 1), 0);
+}
+
+TEST_F(RenderTargetTest, CopyTakesOnlyTheLowerLeftArea) {
+  // Green below row 450, red above; an 800 x 450 copy stretched over the
+  // screen shows green only.
+  glClearColor(1.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, 800, 450);
+  glClearColor(0.f, 1.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+  RenderTarget &wide = target(800, 450);
+  wide.copyFromScreen();
+  wide.draw();
+  // (The outermost rows are left out: a stretched draw filters them with
+  // the texture's unused rows, which wrap round.)
+  for (int y : {1, 300, 449, 450, 598})
+    for (int x : {0, 400, 799})
+      EXPECT_TRUE(near(pixel(x, y), 0, 255, 0)) << x << ", " << y;
+}
+
+TEST_F(RenderTargetTest, CopyRestoresTheScreenViewport) {
+  RenderTarget &t = target(64, 64);
+  t.setViewport();
+  EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 64, 64}));
+  t.copyFromScreen();
+  EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 800, 600}));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.glName));
+  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+}
+
+TEST_F(RenderTargetTest, DrawLeavesTexturingOffDepthOnMatricesKept) {
+  RenderTarget &t = target(64, 64);
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-3, 5, -2, 7, 1, 9);
+  glMatrixMode(GL_MODELVIEW);
+  glTranslatef(1, 2, 3);
+  glDisable(GL_DEPTH_TEST);
+  const std::vector<float> projection = floats(GL_PROJECTION_MATRIX, 16);
+  const std::vector<float> modelView = floats(GL_MODELVIEW_MATRIX, 16);
+  glMatrixMode(GL_PROJECTION);
+
+  t.draw();
+
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
+  EXPECT_EQ(floats(GL_PROJECTION_MATRIX, 16), projection);
+  EXPECT_EQ(floats(GL_MODELVIEW_MATRIX, 16), modelView);
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.glName));
+}
+
+// Copies read alpha 1, so alpha-weighted draws give the full colour.
+TEST_F(RenderTargetTest, DrawTintedOverBlackGivesTheTintedColour) {
+  glClearColor(1.f, 1.f, 1.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  RenderTarget &t = target(800, 600);
+  t.copyFromScreen();
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  t.drawTinted(1.f, 0.5f, 0.25f, 1.f);
+  EXPECT_TRUE(near(pixel(400, 300), 255, 128, 64));
+  // Colour and blending stay as the call left them.
+  EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (std::vector<float>{1.f, 0.5f, 0.25f, 1.f}));
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+}
+
+TEST_F(RenderTargetTest, DrawAdditiveAddsAndSwitchesBlendingOff) {
+  glClearColor(100.f / 255.f, 50.f / 255.f, 200.f / 255.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  RenderTarget &t = target(800, 600);
+  t.copyFromScreen();
+
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  t.drawAdditive(1.f, 1.f, 1.f, 1.f);
+  EXPECT_TRUE(near(pixel(10, 590), 100, 50, 200));
+
+  glClearColor(20.f / 255.f, 20.f / 255.f, 20.f / 255.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  t.drawAdditiveWhite();
+  EXPECT_TRUE(near(pixel(790, 10), 120, 70, 220));
+
+  // Weighted by colour times alpha.
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  t.drawAdditive(1.f, 0.5f, 1.f, 0.5f);
+  EXPECT_TRUE(near(pixel(400, 300), 50, 13, 100));
+
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
+  EXPECT_EQ(integer(GL_BLEND_SRC_RGB), GL_SRC_ALPHA);
+  EXPECT_EQ(integer(GL_BLEND_DST_RGB), GL_ONE);
+}
+
+TEST_F(RenderTargetTest, CopyToShrinksIntoTheSmallTarget) {
+  // Left half red, right half blue.
+  glClearColor(1.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(400, 0, 400, 600);
+  glClearColor(0.f, 0.f, 1.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+  RenderTarget &screen = target(800, 600);
+  RenderTarget &glow = target(64, 64);
+  screen.copyFromScreen();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+
+  screen.copyTo(glow);
+
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 800, 600}));
+  // The shrunk picture is in the frame's corner ...
+  EXPECT_TRUE(near(pixel(5, 60), 255, 0, 0));
+  EXPECT_TRUE(near(pixel(58, 3), 0, 0, 255));
+  // ... and in the small target, which draws it back full size.
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glow.draw();
+  EXPECT_TRUE(near(pixel(100, 300), 255, 0, 0));
+  EXPECT_TRUE(near(pixel(700, 300), 0, 0, 255));
+}
+
+// ------------------------------------------------------------------ blur
+
+TEST_F(RenderTargetTest, BlurOfRadiusZeroAndIntensityOneIsTheIdentity) {
+  const std::vector<uint8_t> picture = noise(128, 96);
+  drawIntoFrame(picture, 128, 96);
+  RenderTarget &t = target(128, 96);
+  t.copyFromScreen();
+
+  t.blur(2, 0, 1.f, 1.f);
+
+  EXPECT_EQ(mismatches(picture, 128, 96, 1), 0);
+  // The texture holds the same image.
+  const std::vector<uint8_t> all = texels(t);
+  int wrong = 0;
+  for (int y = 0; y < 96; ++y)
+    for (int x = 0; x < 128; ++x)
+      for (int c = 0; c < 3; ++c)
+        if (std::abs(all[(static_cast<size_t>(y) * t.texWidth + x) * 4 + c] -
+                     picture[(static_cast<size_t>(y) * 128 + x) * 3 + c]) > 1)
+          ++wrong;
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(RenderTargetTest, BlurWithoutPassesOnlyResetsColourBlendAndTexturing) {
+  glClearColor(1.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  RenderTarget &t = target(64, 64);
+  glClearColor(0.5f, 0.25f, 0.f, 1.f);
+  glViewport(0, 0, 100, 100);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ZERO);
+  glEnable(GL_TEXTURE_2D);
+  glColor4f(0.3f, 0.6f, 0.9f, 0.5f);
+  glDisable(GL_DEPTH_TEST);
+  const std::vector<float> projection = floats(GL_PROJECTION_MATRIX, 16);
+
+  for (int passes : {0, -1})
+    t.blurPass(passes, 2, 1.f, 1.f, 1.f, 0.f);
+
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
+  EXPECT_EQ(integer(GL_BLEND_SRC_RGB), GL_SRC_ALPHA);
+  EXPECT_EQ(integer(GL_BLEND_DST_RGB), GL_ONE);
+  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
+  EXPECT_EQ(floats(GL_PROJECTION_MATRIX, 16), projection);
+  // Untouched: clear colour, viewport, the frame and the texture.
+  EXPECT_EQ(floats(GL_COLOR_CLEAR_VALUE, 4), (std::vector<float>{0.5f, 0.25f, 0.f, 1.f}));
+  EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 100, 100}));
+  EXPECT_TRUE(near(pixel(10, 10), 255, 0, 0, 0));
+  const std::vector<uint8_t> all = texels(t);
+  EXPECT_EQ(all, std::vector<uint8_t>(all.size(), 0));
+}
+
+TEST_F(RenderTargetTest, BlurPassLeavesBlackFrameClearColourAndScreenViewport) {
+  RenderTarget &t = target(64, 64);
+  glClearColor(0.5f, 0.25f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  t.copyFromScreen();
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-3, 5, -2, 7, 1, 9);
+  const std::vector<float> projection = floats(GL_PROJECTION_MATRIX, 16);
+  const GLint projectionDepth = integer(GL_PROJECTION_STACK_DEPTH);
+  const GLint modelViewDepth = integer(GL_MODELVIEW_STACK_DEPTH);
+
+  t.blur(1, 1, 1.f, 1.f);
+
+  EXPECT_EQ(floats(GL_COLOR_CLEAR_VALUE, 4), (std::vector<float>{0.f, 0.f, 0.f, 1.f}));
+  EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 800, 600}));
+  // The corner holds the blurred image, the rest of the frame was cleared.
+  EXPECT_TRUE(near(pixel(30, 30), 128, 64, 0));
+  EXPECT_TRUE(near(pixel(700, 500), 0, 0, 0, 0));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
+  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
+  EXPECT_EQ(floats(GL_PROJECTION_MATRIX, 16), projection);
+  EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), projectionDepth);
+  EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), modelViewDepth);
+  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+}
+
+TEST_F(RenderTargetTest, DotSpreadsIntoABoxWhoseWeightsSumToTheIntensity) {
+  dot(32, 32, 250);
+  RenderTarget &t = target(64, 64);
+  t.copyFromScreen();
+
+  // Horizontal: five taps of 250 / 5.
+  t.blurPass(1, 2, 1.f, 1.f, 1.f, 0.f);
+  for (int x = 28; x <= 36; ++x) {
+    const int expected = (x >= 30 && x <= 34) ? 50 : 0;
+    EXPECT_TRUE(near(pixel(x, 32), expected, expected, expected)) << x;
+  }
+  EXPECT_TRUE(near(pixel(32, 31), 0, 0, 0, 0));
+  EXPECT_TRUE(near(pixel(32, 33), 0, 0, 0, 0));
+
+  // Then vertical: a 5 x 5 box of 250 / 25.
+  t.blurPass(1, 2, 1.f, 1.f, 0.f, 1.f);
+  int sum = 0;
+  for (int y = 26; y <= 38; ++y)
+    for (int x = 26; x <= 38; ++x) {
+      const bool inside = std::abs(x - 32) <= 2 && std::abs(y - 32) <= 2;
+      const Rgb c = pixel(x, y);
+      EXPECT_NEAR(c.g, inside ? 10 : 0, 1) << x << ", " << y;
+      sum += c.g;
+    }
+  EXPECT_NEAR(sum, 250, 12);
+}
+
+TEST_F(RenderTargetTest, IntensityAboveOneBrightensEveryPass) {
+  glClearColor(40.f / 255.f, 40.f / 255.f, 40.f / 255.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  RenderTarget &t = target(32, 32);
+  t.copyFromScreen();
+  t.blurPass(2, 1, 1.f, 1.5f, 1.f, 0.f); // three taps of 0.5: x1.5, twice
+  EXPECT_TRUE(near(pixel(16, 16), 90, 90, 90, 2));
+  // A tap weighs at most 1 (GL clamps the colour): one tap of "2" is x1.
+  t.blurPass(1, 0, 1.f, 2.f, 1.f, 0.f);
+  EXPECT_TRUE(near(pixel(16, 16), 90, 90, 90, 2));
+}
+
+// The vertical step is measured in widths: on a target twice as wide as it
+// is high, spread 2 puts the vertical taps 1 pixel apart.
+TEST_F(RenderTargetTest, VerticalTapsOfAWideTargetUseTheHorizontalStep) {
+  dot(64, 32, 240);
+  RenderTarget &t = target(128, 64);
+  t.copyFromScreen();
+  t.blurPass(1, 1, 2.f, 1.f, 0.f, 1.f);
+  for (int y = 29; y <= 35; ++y) {
+    const int expected = (y >= 31 && y <= 33) ? 80 : 0;
+    EXPECT_TRUE(near(pixel(64, y), expected, expected, expected)) << y;
+  }
+}
+
+TEST_F(RenderTargetTest, TapsDoNotWrapAroundTheEdges) {
+  dot(0, 20, 250);
+  RenderTarget &t = target(64, 64);
+  t.copyFromScreen();
+  t.blurPass(1, 2, 1.f, 1.f, 1.f, 0.f);
+  for (int x : {0, 1, 2})
+    EXPECT_TRUE(near(pixel(x, 20), 50, 50, 50)) << x;
+  for (int x : {3, 61, 62, 63})
+    EXPECT_TRUE(near(pixel(x, 20), 0, 0, 0, 0)) << x;
+}
+
+} // namespace
+} // namespace demo::test
