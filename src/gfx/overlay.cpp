@@ -6,10 +6,6 @@
 
 namespace demo {
 
-namespace {
-
-// Replaces both matrices with identity, keeping the old ones on the stacks.
-// Leaves GL_MODELVIEW current.
 void pushIdentityMatrices() {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -18,8 +14,6 @@ void pushIdentityMatrices() {
   glPushMatrix();
   glLoadIdentity();
 }
-
-} // namespace
 
 void Texture::drawAt(float x, float y, float scale) {
   glEnable(GL_TEXTURE_2D);

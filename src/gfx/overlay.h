@@ -31,6 +31,10 @@ namespace demo {
 constexpr float kPixelToClipX = 0.00125f * 2.f;
 constexpr float kPixelToClipY = (1.f / 600.f) * 2.f;
 
+// Pushes the projection and the model-view matrix and loads identity into
+// both, so 2D passes draw in clip space. Leaves GL_MODELVIEW current.
+void pushIdentityMatrices();
+
 // The quad (-1, -1) to (1, 1) at z = 0 in the current colour, blend and
 // texture state (with GL_TEXTURE_2D on it is textured with the current
 // texture coordinate, so switch texturing off for a flat colour). Projection

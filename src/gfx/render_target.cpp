@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "gfx/overlay.h"
 #include "scene/math.h"
 
 namespace demo {
@@ -41,12 +42,7 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, glName);
   glDisable(GL_DEPTH_TEST);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  pushIdentityMatrices();
 
   const float sw = static_cast<float>(screenWidth), sh = static_cast<float>(screenHeight);
   const float x0 = 2.f * x / sw - 1.f;
@@ -100,12 +96,7 @@ void RenderTarget::copyTo(RenderTarget &other) {
 
 void RenderTarget::blurPass(int passes, int radius, float spread, float intensity, float dirX,
                             float dirY) {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  pushIdentityMatrices();
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
