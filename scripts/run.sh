@@ -10,4 +10,6 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
 fi
 echo "run: no display found; playing under a virtual display (nothing will be visible)" >&2
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+# Nobody can click a message box away on a virtual display.
+export DEMO_NO_MESSAGE_BOXES=1
 exec xvfb-run -a -s "-screen 0 1024x768x24" "$demo" "$@"

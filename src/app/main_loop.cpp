@@ -35,12 +35,15 @@ bool displayAvailable() {
   return (display && *display) || (wayland && *wayland) || (driver && *driver);
 }
 
-bool realDisplay(const char *driver) {
-  return std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0 &&
+} // namespace
+
+bool messageBoxesWanted(const char *driver) {
+  const char *off = std::getenv("DEMO_NO_MESSAGE_BOXES");
+  if (off && *off && std::strcmp(off, "0") != 0)
+    return false;
+  return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0 &&
          std::strcmp(driver, "") != 0;
 }
-
-} // namespace
 
 int runShow(const Options &options) {
   setDataDirectory(options.dataDir.empty() ? defaultDataDirectory() : options.dataDir);
@@ -59,7 +62,7 @@ int runShow(const Options &options) {
   GLWindow window(800, 600, 32, !options.window, "Demo", windowOptions);
   if (!window.isOpen())
     return 1;
-  setMessageBoxesEnabled(realDisplay(window.videoDriver()));
+  setMessageBoxesEnabled(messageBoxesWanted(window.videoDriver()));
 
   CgContext cg;
   RenderTarget screenTarget(800, 600);
