@@ -3,10 +3,13 @@
 #   make test   installs what is missing, builds, and runs every test
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := gsp ebr png jpeg
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all setup configure build run test test-sanitize bench clean
+.PHONY: all setup configure build run test test-sanitize bench fuzz clean
 
 all: build
 
@@ -32,7 +35,25 @@ test-sanitize: setup
 	@cd $(SANITIZE_DIR) && SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=offscreen ctest --no-tests=error -L unit --output-on-failure -j$(JOBS)
 
 bench: build
-	@for b in $(BUILD_DIR)/bin/*_bench; do echo "== $$b"; SDL_AUDIODRIVER=dummy $$b --benchmark_min_time=0.2; done
+	@for b in $(BUILD_DIR)/bin/*_bench; do case $$b in */frame_bench) continue;; esac; echo "== $$b"; SDL_AUDIODRIVER=dummy $$b --benchmark_min_time=0.2; done
+	@echo "== frame bench"; SDL_AUDIODRIVER=dummy $(BUILD_DIR)/bin/frame_bench
+
+# The file readers under libFuzzer (clang), each for FUZZ_SECONDS, starting from
+# seeds the project's writers make. Fails when any of them finds a crash; the
+# input that did it is kept in $(FUZZ_DIR)/crashes, the grown corpora in
+# $(FUZZ_DIR)/corpus.
+fuzz: setup
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DDEMO_FUZZ=ON -DDEMO_BUILD_TESTS=OFF -DDEMO_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_DIR) -j$(JOBS) --target make_seeds $(addsuffix _fuzz,$(FUZZ_TARGETS))
+	@$(FUZZ_DIR)/bin/make_seeds $(FUZZ_DIR)/corpus
+	@mkdir -p $(FUZZ_DIR)/crashes
+	@failed=; for t in $(FUZZ_TARGETS); do \
+	  echo "== $${t}_fuzz, $(FUZZ_SECONDS) s"; \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  $(FUZZ_DIR)/bin/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -close_fd_mask=2 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/crashes/$$t- $(FUZZ_DIR)/corpus/$$t || failed="$$failed $$t"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzz: found a crash in:$$failed (inputs in $(FUZZ_DIR)/crashes)" >&2; exit 1; fi
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -15,7 +15,7 @@ const char *kCaption = "GLWindow::GLWindow";
 
 GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char *title,
                    const WindowOptions &options)
-    : title_(title), options_(options), width_(width), height_(height) {
+    : options_(options), width_(width), height_(height) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     showMessage("Unable to register window class", kCaption);
     return;

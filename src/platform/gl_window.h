@@ -83,7 +83,6 @@ public:
 private:
   void present();
 
-  const char *title_ = nullptr;
   WindowOptions options_;
   int width_ = 0;
   int height_ = 0;
