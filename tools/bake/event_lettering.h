@@ -1,0 +1,77 @@
+// event_lettering.h - the production's lettering: the title spelled one
+// letter at a time, and the glowing two-tone style shared by the title
+// overlays, the loading screen and the end logo.
+//
+// WordLayout lays a word out once with FreeType (kerning and tracking
+// included) and can then draw any prefix of it: every glyph lands exactly
+// where it stands in the whole word, so pictures of "q", "qu", ... placed at
+// the same spot make the letters appear in place instead of re-centring.
+//
+//   WordLayout word("quintervale", 96, kFontSansBold, 2.f);
+//   Image first3 = word.render(3, 12);   // "qui" in the whole word's box
+//   Image title = styleLetters(first3, kTitleStyle);
+//
+// styleLetters colours a white coverage mask (alpha = ink): a vertical
+// gradient fill with a slight bevel, a thin dark outline and a soft halo,
+// all in the picture's alpha so it sits on any background.
+//
+// It does not wrap lines or handle anything but single-byte characters.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bake/image.h"
+
+namespace demo::bake {
+
+class WordLayout {
+public:
+  // Empty (width() 0, with a line on stderr) when the font cannot be loaded.
+  WordLayout(const std::string &text, int pixelSize, const char *font, float tracking = 0.f);
+
+  bool empty() const { return width_ == 0; }
+  // The whole word's ink box in pixels.
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // Row of the baseline, counted from the top of the ink box.
+  int baseline() const { return baseline_; }
+  size_t letters() const { return glyphs_.size(); }
+
+  // The first `count` characters (all of them when count exceeds the word)
+  // as white RGBA with alpha = coverage, in a picture the size of the whole
+  // word's ink box plus `padding` pixels on every side.
+  Image render(size_t count, int padding = 0) const;
+
+private:
+  struct Glyph {
+    int left = 0, top = 0; // position in the ink box
+    int width = 0, rows = 0;
+    std::vector<uint8_t> coverage; // rows x width
+  };
+  std::vector<Glyph> glyphs_; // one per character, in order (blank ones too)
+  int width_ = 0, height_ = 0, baseline_ = 0;
+};
+
+struct LetterStyle {
+  Colour top;          // fill at the picture's top row
+  Colour bottom;       // fill at its bottom row
+  Colour edge;         // outline colour; alpha scales it
+  float edgeWidth;     // pixels
+  Colour glow;         // halo colour; alpha is its strength
+  int glowRadius;      // pixels
+};
+
+// The title's look: ice-white letters with a navy rim and a blue halo.
+extern const LetterStyle kTitleStyle;
+
+// The coverage mask (alpha of `coverage`) painted in `style`, RGBA of the same
+// size. Leave at least glowRadius pixels of padding round the ink.
+Image styleLetters(const Image &coverage, const LetterStyle &style);
+
+// Paints a styled picture over `target` (RGB or RGBA) with its centre at
+// (cx, cy) in picture pixels.
+void drawCentred(Image &target, const Image &picture, float cx, float cy);
+
+} // namespace demo::bake

@@ -1,0 +1,39 @@
+// text.h - lettering for the baker, from Debian's DejaVu fonts through
+// FreeType: flat text as pictures (credits, overlays, logos) and solid text
+// as meshes (extruded glyph outlines, tessellated with the GLU tessellator).
+//
+// Fonts come from fonts-dejavu-core, which the setup script installs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "bake/image.h"
+#include "bake/mesh_builder.h"
+
+namespace demo::bake {
+
+extern const char *const kFontSans;
+extern const char *const kFontSansBold;
+extern const char *const kFontSerifBold;
+extern const char *const kFontMonoBold;
+
+// The text rendered white on transparent (RGBA, alpha = coverage), `pixelSize`
+// pixels per em, tight round the ink plus `padding` pixels on every side.
+// `tracking` adds that many pixels between letters. Empty image when the font
+// cannot be loaded (a line on stderr).
+Image renderText(const std::string &text, int pixelSize, const char *font, int padding = 0, float tracking = 0.f);
+
+// Draws text into `target` centred on (cx, baseline-centred cy), tinted
+// `colour` (alpha scales the coverage). Returns the drawn width in pixels.
+float drawTextCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
+                      const Colour &colour, float tracking = 0.f);
+
+// Solid letters: the glyph outlines of `text` at `height` units per em,
+// extruded `depth` units along -z (front face at z = 0 facing +z), centred on
+// the origin in x and y. Front and back faces are tessellated; the sides have
+// flat normals per segment. UVs: front and back map the text's bounding box
+// to [0, 1] (v down); sides run u along the outline, v across the depth.
+MeshData extrudeText(const std::string &text, float height, float depth, const char *font, float tracking = 0.f);
+
+} // namespace demo::bake

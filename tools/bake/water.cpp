@@ -1,0 +1,28 @@
+// The water scene's files: the tank room (scene, eight textures), the pool's
+// sphere map, and the height map, logo and square the scene loads.
+#include <memory>
+
+#include "bake/bake.h"
+#include "bake/water_room.h"
+#include "bake/water_textures.h"
+#include "scene/scene.h"
+
+namespace demo::bake {
+
+void bakeWater(BakeContext &context) {
+  context.group("water");
+  std::unique_ptr<Scene> scene = buildWaterScene();
+  context.writeGsp("vannscene.gsp", *scene);
+
+  Image (*const painters[8])() = {paintOutermostBars, paintSecondBars, paintBoxCables,   paintLowerBars,
+                                  paintShell,         paintTank,       paintThickCables, paintScreensAndBars};
+  for (int i = 0; i < 8; ++i)
+    context.writeJpeg(kWaterMeshes[i].texture, painters[i](), 90);
+
+  context.writeJpeg("envmap_old.jpg", paintWaterEnvironment(), 92);
+  context.writeJpeg("vannbump.jpg", paintWaterBump(), 95);
+  context.writeJpeg("kestranelogo3d.jpg", paintLogo3d(), 92);
+  context.writeJpeg("sq.jpg", paintSquare(), 95);
+}
+
+} // namespace demo::bake
