@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/capture.h"
+#include "app/contact_sheet.h"
+#include "app/show.h"
 #include "app/timeline.h"
 #include "audio/music_stream.h"
-#include "gfx/cg_program.h"
-#include "gfx/render_target.h"
 #include "platform/data_path.h"
 #include "platform/gl_window.h"
 #include "platform/message.h"
@@ -47,6 +48,8 @@ bool messageBoxesWanted(const char *driver) {
 
 int runShow(const Options &options) {
   setDataDirectory(options.dataDir.empty() ? defaultDataDirectory() : options.dataDir);
+  if (options.capturing())
+    return runCapture(options);
 
   if (!displayAvailable()) {
     std::fprintf(stderr, "demo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set). "
@@ -56,7 +59,8 @@ int runShow(const Options &options) {
   }
 
   // Start-up, in order: window, shader context, the ending's screen target,
-  // a zeroed spectrum, the loading sequence, then music and clock together.
+  // a zeroed spectrum (Show), the loading sequence, then music and clock
+  // together.
   WindowOptions windowOptions;
   windowOptions.vsync = options.vsync;
   GLWindow window(800, 600, 32, !options.window, "Demo", windowOptions);
@@ -64,37 +68,32 @@ int runShow(const Options &options) {
     return 1;
   setMessageBoxesEnabled(messageBoxesWanted(window.videoDriver()));
 
-  CgContext cg;
-  RenderTarget screenTarget(800, 600);
-  float spectrum[kSpectrumSize];
-  for (float &bin : spectrum)
-    bin = 0.f;
-
-  // The loading sequence (loading screen, construction of the scenes,
-  // flash-up) runs here, before the music starts.
-
-  window.playMusic("data/01.ogg", 0.f);
-  FrameClock clock;
+  Show show(window);
+  show.load();
+  window.playMusic("data/01.ogg", options.start);
+  show.startClockAt(options.start);
   Timer timer;
+  RunReport report;
+  const bool reporting = !options.summary.empty();
 
   for (;;) {
     if (window.escapeDown())
       break;
     if (!window.update())
       break;
-    if (showOver(clock.time))
+    if (showOver(show.clock.time))
       break;
-    applyClearColour(clock.previousTime);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    clock.advance(static_cast<float>(timer.elapsed()));
-    window.getSpectrum(spectrum);
-    disableSphereMap();
-    reportGlError(stdout);
-    // The timeline draws the scenes whose windows contain clock.time here,
-    // with their flashes and fades (and captures into screenTarget at the end).
+    show.frame(options.start + static_cast<float>(timer.elapsed()), [&](float *spectrum) { window.getSpectrum(spectrum); });
+    if (reporting)
+      report.afterFrame(show.clock.time, show.clock.dt, window);
   }
 
   window.close();
+  if (reporting) {
+    report.print(stdout);
+    if (report.writeSheet(options.summary))
+      std::printf("contact sheet: %s\n", options.summary.c_str());
+  }
   return 0;
 }
 

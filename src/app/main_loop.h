@@ -50,7 +50,8 @@ unsigned reportGlError(std::FILE *out);
 // under a virtual display (DEMO_NO_MESSAGE_BOXES set to anything but "0").
 bool messageBoxesWanted(const char *videoDriver);
 
-// The whole program after the command line: returns the exit status.
+// The whole program after the command line (the live show, or a capture):
+// returns the exit status.
 int runShow(const Options &options);
 
 } // namespace demo

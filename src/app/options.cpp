@@ -14,8 +14,34 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
   app.add_flag("--no-vsync", noVsync, "Do not wait for the display's refresh between frames");
   app.add_option("--data", options.dataDir, "Directory of the show's files (default: data/ beside the program, then ./data)")
       ->type_name("DIR");
+  app.add_option("--start", options.start, "Start the music and the clock at this time (for development)")
+      ->type_name("SECONDS")
+      ->check(CLI::Range(0.f, 265.f));
+  app.add_option("--summary", options.summary,
+                 "After the run, print frames per second per part of the show and write a contact sheet PNG here")
+      ->type_name("FILE");
+  auto *capture = app.add_option("--capture", options.captureDir,
+                                 "Render offline, frame-exactly, into DIR: numbered PNGs, frames.txt and music.wav")
+                      ->type_name("DIR");
+  app.add_option("--fps", options.fps, "Capture: frames per second of show time (default 60)")
+      ->check(CLI::Range(1, 1000))
+      ->needs(capture);
+  app.add_option("--from", options.from, "Capture: first show time (default 0)")
+      ->type_name("SECONDS")
+      ->check(CLI::Range(0.f, 265.f))
+      ->needs(capture);
+  app.add_option("--to", options.to, "Capture: end of the range, not included (default 265)")
+      ->type_name("SECONDS")
+      ->check(CLI::Range(0.f, 300.f))
+      ->needs(capture);
+  app.add_option("--only", options.only, "Capture: write only the frames nearest these times")
+      ->type_name("T1,T2,...")
+      ->delimiter(',')
+      ->needs(capture);
   try {
     app.parse(argc, argv);
+    if (options.capturing() && !(options.from < options.to))
+      throw CLI::ValidationError("--from/--to", "the capture range is empty: --from must be below --to");
   } catch (const CLI::ParseError &e) {
     exitCode = app.exit(e);
     return false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace demo {
 
@@ -12,6 +13,17 @@ struct Options {
   bool window = false;  // --window: 800 x 600, resizable, instead of full screen
   bool vsync = true;    // --no-vsync turns it off
   std::string dataDir;  // --data DIR; empty: data/ beside the executable, then ./data
+  float start = 0.f;    // --start SECONDS: music and clock begin there
+  std::string summary;  // --summary FILE.png: frames per second per part and a contact sheet
+
+  // Capture mode (--capture DIR): frame-exact offline rendering.
+  std::string captureDir;
+  int fps = 60;
+  float from = 0.f;
+  float to = 265.f;
+  std::vector<float> only; // --only T1,T2,...: just the frames nearest these times
+
+  bool capturing() const { return !captureDir.empty(); }
 };
 
 // Parses argv. Returns true when the show should run; otherwise exitCode says

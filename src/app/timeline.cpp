@@ -4,19 +4,14 @@
 
 #include <cmath>
 
+#include "gfx/cg_program.h"
+#include "gfx/overlay.h"
+#include "gfx/render_target.h"
+#include "gfx/texture.h"
 #include "scene/math.h"
+#include "scenes/closing_scene.h"
 
 namespace demo {
-
-double envelope(float centre, float attack, float release, float exponent, float t) {
-  if (t < centre - attack)
-    return 0.0;
-  if (t < centre)
-    return power(1.f - (centre - t) / attack, exponent);
-  if (t <= centre + release)
-    return power(1.f - (t - centre) / release, exponent);
-  return 0.0;
-}
 
 ClearColour clearColourFor(float previousTime) {
   const float p = previousTime;
@@ -31,6 +26,184 @@ ClearColour clearColourFor(float previousTime) {
 void applyClearColour(float previousTime) {
   ClearColour c = clearColourFor(previousTime);
   glClearColor(c.r, c.g, c.b, c.a);
+}
+
+ScheduledCall scheduleAt(float t) {
+  if (t < 39.57f)
+    return {Slot::Water, t};
+  if (39.57f < t && t < 59.37f)
+    return {Slot::Logo, t - 39.57f};
+  if (59.37f < t && t < 79.14f)
+    return {Slot::Water, t - 59.37f + 100.f};
+  if (79.14f < t && t < 118.84f)
+    return {Slot::Letters, t - 79.14f};
+  if (118.84f < t && t < 158.4f)
+    return {Slot::Event, t - 118.84f};
+  if (158.4f < t && t < 217.5f)
+    return {Slot::Corridor, t - 158.4f};
+  if (217.5f < t && t < 237.52f)
+    return {Slot::FinalBoxes, t};
+  if (237.52f < t && t < 252.4f)
+    return {Slot::QuickCuts, 0.f};
+  if (t > 252.4f)
+    return {Slot::Ending, 0.f};
+  return {Slot::None, 0.f};
+}
+
+ScheduledCall quickCutAt(float t) {
+  if (t < 242.45f)
+    return {Slot::Logo, (t - 237.52f) * 2.f};
+  if (t < 247.39f)
+    return {Slot::Water, t - 242.45f + 100.f};
+  return {Slot::FinalBoxes, t - 247.39f + 217.5f};
+}
+
+double quickCutFlash(float t) {
+  return envelope(242.45f, 1.f, 1.f, 2.f, t) + envelope(247.39f, 1.f, 1.f, 2.f, t) +
+         envelope(252.4f, 1.f, 1.f, 2.f, t);
+}
+
+double whiteOverlay(float t) { return envelope(217.5f, 8.f, 5.f, 3.f, t) + envelope(118.84f, 1.f, 3.f, 3.f, t); }
+
+double blackOverlay(float t) { return envelope(158.4f, 3.f, 2.f, 3.f, t); }
+
+float beatPulses(float t) {
+  if (!(197.f < t && t < 211.f))
+    return 0.f;
+  float sum = 0.f;
+  for (int k = 0; k < 16; ++k)
+    sum += static_cast<float>(envelope(198.4f + 1.225f * static_cast<float>(k), 0.25f, 0.5f, 2.f, t));
+  return sum;
+}
+
+const char *slotName(Slot slot) {
+  switch (slot) {
+  case Slot::Water:
+    return "water";
+  case Slot::Logo:
+    return "logo";
+  case Slot::Letters:
+    return "letters";
+  case Slot::Event:
+    return "event";
+  case Slot::Corridor:
+    return "corridor";
+  case Slot::FinalBoxes:
+    return "final";
+  case Slot::QuickCuts:
+    return "quick cuts";
+  case Slot::Ending:
+    return "ending";
+  case Slot::None:
+    break;
+  }
+  return "none";
+}
+
+ShowScenes::ShowScenes() = default;
+ShowScenes::~ShowScenes() = default;
+
+namespace {
+
+// Viewport 800 x 600 and identity in the model-view, projection and texture
+// matrices, in that order (the mode is left at GL_TEXTURE).
+void resetViewAndMatrices() {
+  glViewport(0, 0, 800, 600);
+  for (GLenum mode : {GL_MODELVIEW, GL_PROJECTION, GL_TEXTURE}) {
+    glMatrixMode(mode);
+    glLoadIdentity();
+  }
+}
+
+// A flat full-screen quad in (1, 1, 1, alpha) or (0, 0, 0, alpha).
+void overlayQuad(float grey, float alpha, GLenum destination) {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, destination);
+  glColor4f(grey, grey, grey, alpha);
+  drawFullScreenQuad();
+  glDisable(GL_BLEND);
+}
+
+} // namespace
+
+Timeline::Timeline(ShowScenes &scenes, RenderTarget &screenTarget) : scenes_(scenes), screenTarget_(screenTarget) {}
+
+void Timeline::call(Effect *scene, float time, float dt, const float *spectrum) {
+  if (scene)
+    scene->render(time, dt, spectrum);
+}
+
+static Effect *sceneFor(ShowScenes &scenes, Slot slot) {
+  switch (slot) {
+  case Slot::Water:
+    return scenes.water.get();
+  case Slot::Logo:
+    return scenes.logo.get();
+  case Slot::Letters:
+    return scenes.letters.get();
+  case Slot::Event:
+    return scenes.event.get();
+  case Slot::Corridor:
+    return scenes.corridor.get();
+  case Slot::FinalBoxes:
+    return scenes.finalBoxes.get();
+  default:
+    return nullptr;
+  }
+}
+
+void Timeline::render(float t, float dt, const float *spectrum) {
+  ScheduledCall scheduled = scheduleAt(t);
+  if (scheduled.slot == Slot::QuickCuts)
+    renderQuickCuts(t, dt, spectrum);
+  else if (scheduled.slot == Slot::Ending)
+    renderEnding(t, dt, spectrum);
+  else
+    call(sceneFor(scenes_, scheduled.slot), scheduled.localTime, dt, spectrum);
+
+  const double white = whiteOverlay(t);
+  if (white > 0.0)
+    overlayQuad(1.f, static_cast<float>(white), GL_ONE);
+  const double black = blackOverlay(t);
+  if (black > 0.0)
+    overlayQuad(0.f, static_cast<float>(black), GL_ONE_MINUS_SRC_ALPHA);
+  pulseLevel += beatPulses(t);
+}
+
+void Timeline::renderQuickCuts(float t, float dt, const float *spectrum) {
+  // Each return to the final boxes scene uses its cut list from the start.
+  if (scenes_.finalCutIndex && *scenes_.finalCutIndex > 5)
+    *scenes_.finalCutIndex = 0;
+  resetViewAndMatrices();
+  disableCgProfiles();
+  disableSphereMap();
+  ScheduledCall cut = quickCutAt(t);
+  call(sceneFor(scenes_, cut.slot), cut.localTime, dt, spectrum);
+  // Drawn every frame of the cuts, also when the flash is 0.
+  overlayQuad(1.f, static_cast<float>(quickCutFlash(t)), GL_ONE);
+}
+
+void Timeline::renderEnding(float t, float dt, const float *spectrum) {
+  const float u = t - 252.4f;
+  disableCgProfiles();
+  resetViewAndMatrices();
+  glDisable(GL_VERTEX_PROGRAM_ARB);
+  glDisable(GL_FRAGMENT_PROGRAM_ARB);
+  disableSphereMap();
+  screenTarget_.setViewport();
+  // The event scene starts over from 0 under the title, the whole frame is
+  // captured and the closing scene breaks that capture into tiles.
+  call(scenes_.event.get(), u, dt, spectrum);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  if (scenes_.titleOverlay)
+    scenes_.titleOverlay->drawAt(0.f, 250.f, 1.f);
+  screenTarget_.copyFromScreen();
+  disableSphereMap();
+  if (scenes_.closing) {
+    scenes_.closing->screenTexture.glName = screenTarget_.glName;
+    scenes_.closing->render(u, dt, spectrum); // blending still on, as the closing scene expects
+  }
 }
 
 } // namespace demo

@@ -1,19 +1,39 @@
 // timeline.h - the show's schedule against the music clock.
 //
-// envelope() is the curve every flash, fade and pulse is made of. The clear
-// colour of each frame flickers between white and grey during the first ten
+// From the clock value t of each frame the timeline decides which scene
+// draws, with which local time, and which full-screen flashes and fades go
+// over it. Every decision is made afresh from t each frame (a slow frame just
+// skips ahead); the decisions are plain functions, tested without GL, and
+// Timeline::render carries them out.
+//
+// The schedule (windows open at both ends, tested in this order):
+//   t < 39.57            water             t
+//   39.57 < t < 59.37    logo tunnel       t - 39.57
+//   59.37 < t < 79.14    water             t - 59.37 + 100 (its second camera path)
+//   79.14 < t < 118.84   letters           t - 79.14
+//   118.84 < t < 158.4   event overlay     t - 118.84
+//   158.4 < t < 217.5    corridor          t - 158.4
+//   217.5 < t < 237.52   final boxes       t (clock seconds)
+//   237.52 < t < 252.4   quick cuts        logo x2 / water / final boxes, flashes
+//   t > 252.4            ending            event overlay captured, closing scene
+// At a window's exact edge no scene draws: only the clear colour and overlays.
+// Over every frame: a white-out round 217.5 s and a flash at 118.84 s, a dip
+// to black round 158.4 s, and beat pulses into pulseLevel from 198.4 s.
+//
+// The clear colour flickers between white and grey during the first ten
 // seconds and again between 17.8 and 19.8 s; it follows the previous frame's
 // time because it is set before the clock is read.
-//
-// These are plain functions of time, tested without GL.
 #pragma once
+
+#include <memory>
+
+#include "scenes/effect.h"
 
 namespace demo {
 
-// 0 before centre - attack; rises as (1 - (centre - t) / attack)^exponent to 1
-// at the centre; falls as (1 - (t - centre) / release)^exponent to 0 at
-// centre + release; 0 after. The base is single precision, the power double.
-double envelope(float centre, float attack, float release, float exponent, float t);
+class RenderTarget;
+class Texture;
+class ClosingScene;
 
 struct ClearColour {
   float r, g, b, a;
@@ -25,5 +45,64 @@ ClearColour clearColourFor(float previousTime);
 
 // Sets glClearColor from clearColourFor(previousTime).
 void applyClearColour(float previousTime);
+
+enum class Slot { None, Water, Logo, Letters, Event, Corridor, FinalBoxes, QuickCuts, Ending };
+
+struct ScheduledCall {
+  Slot slot;
+  float localTime; // what the scene's render is given (0 for None, QuickCuts, Ending)
+};
+
+// Step 9 of a frame: which part of the show the frame at t draws.
+ScheduledCall scheduleAt(float t);
+// Within the quick cuts (237.52 < t < 252.4): which scene, and its time.
+ScheduledCall quickCutAt(float t);
+// The quick cuts' white flash (drawn every frame of the cuts, also at 0).
+double quickCutFlash(float t);
+// The white overlay (the white-out round 217.5 s and the flash at 118.84 s).
+double whiteOverlay(float t);
+// The black overlay (the dip round 158.4 s).
+double blackOverlay(float t);
+// What the frame at t adds to pulseLevel: sixteen beat pulses from 198.4 s
+// every 1.225 s, counted only while 197 < t < 211.
+float beatPulses(float t);
+// A short name for reports ("water", "logo", ...).
+const char *slotName(Slot slot);
+
+// The show's scenes. A scene that is not part of the build yet stays empty
+// and its windows draw nothing.
+struct ShowScenes {
+  ShowScenes();
+  ~ShowScenes();
+  std::unique_ptr<Effect> water;
+  std::unique_ptr<Effect> logo;
+  std::unique_ptr<Effect> letters;
+  std::unique_ptr<Effect> event;
+  std::unique_ptr<Effect> corridor;
+  std::unique_ptr<Effect> finalBoxes;
+  std::unique_ptr<ClosingScene> closing;
+  // The final boxes scene's index of its next camera cut, which the quick
+  // cuts reset; null while that scene is not built.
+  int *finalCutIndex = nullptr;
+  // The event scene's whole title (its last title overlay), drawn over the
+  // ending's capture; null while that scene is not built.
+  Texture *titleOverlay = nullptr;
+};
+
+class Timeline {
+public:
+  Timeline(ShowScenes &scenes, RenderTarget &screenTarget);
+  // Step 9 of the frame at t: the scene or scenes of this time, then the
+  // overlays, then the beat pulses.
+  void render(float t, float dt, const float *spectrum);
+
+private:
+  void renderQuickCuts(float t, float dt, const float *spectrum);
+  void renderEnding(float t, float dt, const float *spectrum);
+  static void call(Effect *scene, float time, float dt, const float *spectrum);
+
+  ShowScenes &scenes_;
+  RenderTarget &screenTarget_;
+};
 
 } // namespace demo

@@ -1,4 +1,5 @@
 #include "app/timeline.h"
+#include "scenes/effect.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,91 @@ TEST(ClearColour, FlickersAgainStrictlyInsideTheSecondWindow) {
     sawGrey = sawGrey || c.r < 0.9f;
   }
   EXPECT_TRUE(sawGrey);
+}
+
+TEST(Schedule, WindowEdgesDrawNoScene) {
+  for (float edge : {39.57f, 59.37f, 79.14f, 118.84f, 158.4f, 217.5f, 237.52f, 252.4f})
+    EXPECT_EQ(scheduleAt(edge).slot, Slot::None) << edge;
+}
+
+TEST(Schedule, EachWindowGetsItsSceneAndLocalTime) {
+  struct Case {
+    float t;
+    Slot slot;
+    float local;
+  };
+  const Case cases[] = {
+      {0.f, Slot::Water, 0.f},          {39.56f, Slot::Water, 39.56f},
+      {39.58f, Slot::Logo, 39.58f - 39.57f}, {59.36f, Slot::Logo, 59.36f - 39.57f},
+      {59.38f, Slot::Water, 59.38f - 59.37f + 100.f}, {79.13f, Slot::Water, 79.13f - 59.37f + 100.f},
+      {79.15f, Slot::Letters, 79.15f - 79.14f}, {118.85f, Slot::Event, 118.85f - 118.84f},
+      {158.41f, Slot::Corridor, 158.41f - 158.4f}, {217.51f, Slot::FinalBoxes, 217.51f},
+      {237.51f, Slot::FinalBoxes, 237.51f},
+  };
+  for (const Case &c : cases) {
+    ScheduledCall call = scheduleAt(c.t);
+    EXPECT_EQ(call.slot, c.slot) << c.t;
+    EXPECT_FLOAT_EQ(call.localTime, c.local) << c.t;
+  }
+  EXPECT_EQ(scheduleAt(237.53f).slot, Slot::QuickCuts);
+  EXPECT_EQ(scheduleAt(252.41f).slot, Slot::Ending);
+  EXPECT_EQ(scheduleAt(300.f).slot, Slot::Ending);
+}
+
+TEST(Schedule, QuickCutsRunLogoTwiceAsFastThenWaterThenFinalBoxes) {
+  EXPECT_EQ(quickCutAt(237.53f).slot, Slot::Logo);
+  EXPECT_NEAR(quickCutAt(242.44f).localTime, 9.84f, 1e-3f);
+  EXPECT_EQ(quickCutAt(242.45f).slot, Slot::Water); // 242.45 itself belongs to the water
+  EXPECT_FLOAT_EQ(quickCutAt(242.45f).localTime, 100.f);
+  EXPECT_NEAR(quickCutAt(247.38f).localTime, 104.93f, 1e-3f);
+  EXPECT_EQ(quickCutAt(247.39f).slot, Slot::FinalBoxes);
+  EXPECT_FLOAT_EQ(quickCutAt(247.39f).localTime, 217.5f);
+  EXPECT_NEAR(quickCutAt(252.39f).localTime, 222.5f, 1e-3f);
+}
+
+TEST(Flashes, QuickCutFlashPeaksAtTheLastThreeCuts) {
+  EXPECT_EQ(quickCutFlash(240.f), 0.0);
+  EXPECT_DOUBLE_EQ(quickCutFlash(242.45f), 1.0);
+  EXPECT_DOUBLE_EQ(quickCutFlash(247.39f), 1.0);
+  EXPECT_NEAR(quickCutFlash(251.9f), 0.25, 1e-4);
+}
+
+TEST(Flashes, WhiteAndBlackOverlaysFollowTheirEnvelopes) {
+  EXPECT_DOUBLE_EQ(whiteOverlay(118.84f), 1.0);
+  EXPECT_DOUBLE_EQ(whiteOverlay(217.5f), 1.0);
+  EXPECT_EQ(whiteOverlay(117.8f), 0.0);
+  EXPECT_GT(whiteOverlay(121.8f), 0.0);
+  EXPECT_EQ(whiteOverlay(121.85f), 0.0);
+  EXPECT_EQ(whiteOverlay(209.49f), 0.0);
+  EXPECT_GT(whiteOverlay(222.4f), 0.0);
+  EXPECT_EQ(whiteOverlay(222.6f), 0.0);
+  EXPECT_DOUBLE_EQ(blackOverlay(158.4f), 1.0);
+  EXPECT_EQ(blackOverlay(155.39f), 0.0);
+  EXPECT_EQ(blackOverlay(160.41f), 0.0);
+}
+
+TEST(BeatPulses, NothingBefore198Point15AndNothingAfter211) {
+  EXPECT_EQ(beatPulses(198.14f), 0.f);
+  EXPECT_GT(beatPulses(198.2f), 0.f);
+  EXPECT_FLOAT_EQ(beatPulses(198.4f), 1.f);
+  EXPECT_EQ(beatPulses(211.f), 0.f); // the window is open at both ends
+  EXPECT_EQ(beatPulses(212.f), 0.f);
+  EXPECT_GT(beatPulses(210.65f), 0.99f);
+}
+
+TEST(BeatPulses, PulseLevelOnlyGrowsAndDependsOnTheFrameRate) {
+  auto run = [](float fps) {
+    float level = 0.f;
+    for (float t = 190.f; t < 230.f; t += 1.f / fps) {
+      float before = level;
+      level += beatPulses(t);
+      EXPECT_GE(level, before);
+    }
+    return level;
+  };
+  float at60 = run(60.f), at30 = run(30.f);
+  EXPECT_GT(at60, 0.f);
+  EXPECT_NEAR(at60 / at30, 2.f, 0.05f);
 }
 
 } // namespace

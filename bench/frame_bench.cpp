@@ -1,0 +1,102 @@
+// frame_bench: how long each part of the show takes to draw.
+//
+// Renders each part's window in capture mode (hidden window, no vsync, the
+// clock stepping 1/60 s a frame, the spectrum from the decoded music) for a
+// few seconds from the middle of the window, and prints per part the median
+// and 95th percentile frame time and the share of it spent on the CPU side
+// (until the draw calls return; the rest is waiting for glFinish). The last
+// line estimates the whole show: every part's mean frame time over its
+// window's length.
+//
+//   frame_bench [--seconds S] [--data DIR]
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/contact_sheet.h"
+#include "app/show.h"
+#include "platform/data_path.h"
+#include "platform/gl_window.h"
+
+using namespace demo;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+double percentile(std::vector<double> v, double p) {
+  if (v.empty())
+    return 0.0;
+  std::sort(v.begin(), v.end());
+  size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+  return v[std::min(i, v.size() - 1)];
+}
+} // namespace
+
+int main(int argc, char **argv) {
+  float seconds = 3.f;
+  std::string dataDir;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--seconds") == 0)
+      seconds = static_cast<float>(std::atof(argv[i + 1]));
+    else if (std::strcmp(argv[i], "--data") == 0)
+      dataDir = argv[i + 1];
+  }
+  setDataDirectory(dataDir.empty() ? defaultDataDirectory() : dataDir);
+  if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY"))
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  WindowOptions options;
+  options.hidden = true;
+  options.vsync = false;
+  options.audio = false;
+  GLWindow window(800, 600, 32, false, "Demo", options);
+  if (!window.isOpen())
+    return 1;
+  Show show(window);
+  show.load();
+  MusicStream &music = window.music();
+  music.init(nullptr, false);
+  music.open("data/01.ogg");
+
+  std::printf("%s on %s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
+              reinterpret_cast<const char *>(glGetString(GL_VERSION)));
+  std::printf("%-11s %12s %10s %10s %9s\n", "part", "window", "median ms", "p95 ms", "cpu share");
+  double estimate = 0.0;
+  for (const ReportWindow &part : reportWindows()) {
+    const float length = part.end - part.start;
+    const float span = std::min(seconds, length * 0.8f);
+    const float from = part.start + 0.5f * (length - span);
+    show.startClockAt(from);
+    std::vector<double> total, cpu;
+    const int frames = static_cast<int>(span * 60.f);
+    for (int n = 0; n < frames; ++n) {
+      const float t = from + static_cast<float>(n) / 60.f;
+      auto begin = Clock::now();
+      show.frame(t, [&](float *spectrum) { music.spectrumAt(t, spectrum); });
+      auto issued = Clock::now();
+      glFinish();
+      auto done = Clock::now();
+      window.update();
+      total.push_back(std::chrono::duration<double, std::milli>(done - begin).count());
+      cpu.push_back(std::chrono::duration<double, std::milli>(issued - begin).count());
+    }
+    double sumTotal = 0.0, sumCpu = 0.0;
+    for (size_t i = 0; i < total.size(); ++i) {
+      sumTotal += total[i];
+      sumCpu += cpu[i];
+    }
+    char window_[32];
+    std::snprintf(window_, sizeof window_, "%.1f-%.1f s", part.start, part.end);
+    std::printf("%-11s %12s %10.2f %10.2f %8.0f%%\n", part.name, window_, percentile(total, 0.5),
+                percentile(total, 0.95), sumTotal > 0 ? 100.0 * sumCpu / sumTotal : 0.0);
+    estimate += (sumTotal / static_cast<double>(std::max<size_t>(total.size(), 1))) * length * 60.0 / 1000.0;
+  }
+  std::printf("whole show at 60 fps: about %.0f s to draw 265 s (%.1f frames per second)\n", estimate,
+              265.0 * 60.0 / std::max(estimate, 1e-9));
+  window.close();
+  return 0;
+}

@@ -1,0 +1,151 @@
+#include "app/capture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "app/show.h"
+#include "audio/wav_file.h"
+#include "gfx/png_writer.h"
+#include "platform/gl_window.h"
+#include "scene/byte_reader.h"
+
+namespace demo {
+
+size_t captureFrameCount(float from, float to, int fps) {
+  if (fps <= 0 || !(from < to))
+    return 0;
+  size_t n = static_cast<size_t>(std::ceil((static_cast<double>(to) - from) * fps));
+  // Whatever the rounding, frame n must start before `to`.
+  while (n > 0 && !(captureFrameTime(from, fps, n - 1) < to))
+    --n;
+  while (captureFrameTime(from, fps, n) < to)
+    ++n;
+  return n;
+}
+
+float captureFrameTime(float from, int fps, size_t n) {
+  return static_cast<float>(static_cast<double>(from) + static_cast<double>(n) / fps);
+}
+
+std::vector<size_t> framesNearest(const std::vector<float> &times, float from, float to, int fps) {
+  std::vector<size_t> frames;
+  const size_t count = captureFrameCount(from, to, fps);
+  if (count == 0)
+    return frames;
+  for (float t : times) {
+    double n = std::round((static_cast<double>(t) - from) * fps);
+    n = std::clamp(n, 0.0, static_cast<double>(count - 1));
+    frames.push_back(static_cast<size_t>(n));
+  }
+  std::sort(frames.begin(), frames.end());
+  frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+  return frames;
+}
+
+namespace {
+
+void progress(size_t done, size_t total) {
+  const int width = 40;
+  int filled = total ? static_cast<int>(width * done / total) : width;
+  std::fprintf(stderr, "\rcapture [%.*s%*s] %zu/%zu frames", filled, "########################################",
+               width - filled, "", done, total);
+  if (done == total)
+    std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+bool saveFrame(GLWindow &window, std::vector<uint8_t> &pixels, const std::string &path) {
+  window.readPixels(pixels);
+  flipRows(pixels, window.width(), window.height(), 3);
+  return writePngFile(path, pixels.data(), window.width(), window.height(), 3, 1);
+}
+
+} // namespace
+
+int runCapture(const Options &options) {
+  std::error_code ec;
+  std::filesystem::create_directories(options.captureDir, ec);
+  if (ec) {
+    std::fprintf(stderr, "demo: cannot create %s: %s\n", options.captureDir.c_str(), ec.message().c_str());
+    return 1;
+  }
+  if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+
+  WindowOptions windowOptions;
+  windowOptions.hidden = true;
+  windowOptions.vsync = false;
+  windowOptions.audio = false;
+  GLWindow window(800, 600, 32, false, "Demo", windowOptions);
+  if (!window.isOpen())
+    return 1;
+
+  const std::string dir = options.captureDir;
+  std::vector<uint8_t> pixels;
+  bool ok = true;
+  Show show(window);
+  const bool withLoading = options.from <= 0.f;
+  show.load([&](int frame) {
+    if (!withLoading)
+      return;
+    char name[32];
+    std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
+    ok = saveFrame(window, pixels, dir + name) && ok;
+  });
+
+  // The music is decoded, not played: the spectrum of each frame comes from
+  // the samples at that frame's time.
+  MusicStream &music = window.music();
+  music.init(nullptr, false);
+  music.open("data/01.ogg");
+  show.startClockAt(options.from);
+
+  const size_t total = captureFrameCount(options.from, options.to, options.fps);
+  const std::vector<size_t> selected = framesNearest(options.only, options.from, options.to, options.fps);
+  auto wanted = [&](size_t n) {
+    return options.only.empty() || std::binary_search(selected.begin(), selected.end(), n);
+  };
+  std::string listing;
+  size_t rendered = 0;
+  for (size_t n = 0; n < total; ++n) {
+    window.update();
+    if (showOver(show.clock.time))
+      break;
+    const float t = captureFrameTime(options.from, options.fps, n);
+    show.frame(t, [&](float *spectrum) { music.spectrumAt(t, spectrum); });
+    if (wanted(n)) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/frame-%06zu.png", n);
+      ok = saveFrame(window, pixels, dir + name) && ok;
+      char line[64];
+      std::snprintf(line, sizeof line, "%zu %.6f\n", n, static_cast<double>(t));
+      listing += line;
+    }
+    ++rendered;
+    if (rendered % 10 == 0 || rendered == total)
+      progress(rendered, total);
+  }
+  if (rendered != total)
+    progress(total, total);
+  ok = writeWholeFile(dir + "/frames.txt", std::vector<uint8_t>(listing.begin(), listing.end())) && ok;
+
+  const DecodedAudio &audio = music.audio();
+  const int rate = audio.sampleRate > 0 ? audio.sampleRate : 44100;
+  const size_t first = static_cast<size_t>(std::llround(static_cast<double>(options.from) * rate));
+  const size_t end = static_cast<size_t>(std::llround(static_cast<double>(options.to) * rate));
+  ok = writeWholeFile(dir + "/music.wav", encodeWav(audio, first, end)) && ok;
+
+  window.close();
+  if (!ok) {
+    std::fprintf(stderr, "demo: some capture files could not be written into %s\n", dir.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+} // namespace demo

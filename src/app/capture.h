@@ -1,0 +1,33 @@
+// capture.h - frame-exact offline rendering of the show.
+//
+// demo --capture DIR [--fps N] [--from S] [--to S] [--only T1,T2,...] renders
+// the show the way frame-exact capture tools do: no window on screen, no
+// vsync, the clock is from + n / fps for frame n, and the spectrum is
+// computed from the decoded music at that time. Every frame is written as
+// DIR/frame-NNNNNN.png (n, fast zlib level) with a line "n seconds" in
+// DIR/frames.txt; with --only, every frame is still rendered (so per-frame
+// state is right) but only the frames nearest the listed times are written.
+// When the range starts at 0 the 95 loading frames come first, as
+// DIR/loading-NN.png. The music of the range goes to DIR/music.wav. A
+// progress bar runs on standard error. The same arguments give the same files.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "app/options.h"
+
+namespace demo {
+
+// The frames of a capture range: frame n shows time from + n / fps, for every
+// n with that time before `to`.
+size_t captureFrameCount(float from, float to, int fps);
+float captureFrameTime(float from, int fps, size_t n);
+// The frame numbers nearest each listed time (clamped into the range),
+// sorted and without repeats.
+std::vector<size_t> framesNearest(const std::vector<float> &times, float from, float to, int fps);
+
+// The whole capture run; returns the exit status.
+int runCapture(const Options &options);
+
+} // namespace demo

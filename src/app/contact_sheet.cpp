@@ -1,0 +1,148 @@
+#include "app/contact_sheet.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "gfx/png_writer.h"
+#include "platform/gl_window.h"
+
+namespace demo {
+
+const std::vector<ReportWindow> &reportWindows() {
+  static const std::vector<ReportWindow> windows = {
+      {"water", 0.f, 39.57f},       {"logo", 39.57f, 59.37f},     {"water", 59.37f, 79.14f},
+      {"letters", 79.14f, 118.84f}, {"event", 118.84f, 158.4f},   {"corridor", 158.4f, 217.5f},
+      {"final", 217.5f, 237.52f},   {"quick cuts", 237.52f, 252.4f}, {"ending", 252.4f, 265.f},
+  };
+  return windows;
+}
+
+RunReport::RunReport() : parts_(reportWindows().size()) {}
+
+void RunReport::afterFrame(float t, float dt, GLWindow &window) {
+  const auto &windows = reportWindows();
+  for (size_t i = 0; i < windows.size(); ++i) {
+    if (!(windows[i].start < t && t < windows[i].end))
+      continue;
+    Part &part = parts_[i];
+    ++part.frames;
+    part.seconds += dt;
+    const float middle = 0.5f * (windows[i].start + windows[i].end);
+    if (!part.grabbed && t >= middle) {
+      window.readPixels(frame_);
+      flipRows(frame_, window.width(), window.height(), 3);
+      part.thumb.assign(static_cast<size_t>(kThumbWidth) * kThumbHeight * 3, 0);
+      const int sx = window.width() / kThumbWidth, sy = window.height() / kThumbHeight;
+      for (int y = 0; y < kThumbHeight; ++y)
+        for (int x = 0; x < kThumbWidth; ++x)
+          for (int c = 0; c < 3; ++c) {
+            int sum = 0;
+            for (int yy = 0; yy < sy; ++yy)
+              for (int xx = 0; xx < sx; ++xx)
+                sum += frame_[(static_cast<size_t>(y * sy + yy) * window.width() + x * sx + xx) * 3 + c];
+            part.thumb[(static_cast<size_t>(y) * kThumbWidth + x) * 3 + c] = static_cast<uint8_t>(sum / (sx * sy));
+          }
+      part.grabbed = true;
+      part.grabTime = t;
+    }
+    break;
+  }
+}
+
+void RunReport::print(std::FILE *out) const {
+  std::fprintf(out, "%-11s %10s %8s %8s\n", "part", "window", "frames", "fps");
+  const auto &windows = reportWindows();
+  for (size_t i = 0; i < windows.size(); ++i) {
+    const Part &part = parts_[i];
+    if (part.frames == 0)
+      continue;
+    char span[32];
+    std::snprintf(span, sizeof span, "%.0f-%.0f s", windows[i].start, windows[i].end);
+    std::fprintf(out, "%-11s %10s %8d %8.1f\n", windows[i].name, span, part.frames,
+                 part.seconds > 0.0 ? part.frames / part.seconds : 0.0);
+  }
+}
+
+bool RunReport::writeSheet(const std::string &path) const {
+  const int columns = 3, labelHeight = 22, gap = 4;
+  const int rows = static_cast<int>((parts_.size() + columns - 1) / columns);
+  const int cellW = kThumbWidth + gap, cellH = kThumbHeight + labelHeight + gap;
+  const int width = columns * cellW + gap, height = rows * cellH + gap;
+  std::vector<uint8_t> sheet(static_cast<size_t>(width) * height * 3, 24);
+  const auto &windows = reportWindows();
+  for (size_t i = 0; i < parts_.size(); ++i) {
+    const int cx = gap + static_cast<int>(i % columns) * cellW, cy = gap + static_cast<int>(i / columns) * cellH;
+    const Part &part = parts_[i];
+    char label[48];
+    if (part.grabbed) {
+      for (int y = 0; y < kThumbHeight; ++y)
+        std::copy_n(&part.thumb[static_cast<size_t>(y) * kThumbWidth * 3], kThumbWidth * 3,
+                    &sheet[(static_cast<size_t>(cy + y) * width + cx) * 3]);
+      std::snprintf(label, sizeof label, "%.1fs %s", part.grabTime, windows[i].name);
+    } else {
+      std::snprintf(label, sizeof label, "%s: not reached", windows[i].name);
+    }
+    drawLabel(sheet, width, height, cx + 2, cy + kThumbHeight + 5, label, 2, 230, 230, 230);
+  }
+  return writePngFile(path, sheet.data(), width, height, 3, 9);
+}
+
+namespace {
+// 5 x 7 glyphs, one byte a row, bit 4 the leftmost dot.
+struct Glyph {
+  char c;
+  uint8_t rows[7];
+};
+const Glyph kGlyphs[] = {
+    {'0', {14, 17, 19, 21, 25, 17, 14}}, {'1', {4, 12, 4, 4, 4, 4, 14}},     {'2', {14, 17, 1, 2, 4, 8, 31}},
+    {'3', {31, 2, 4, 2, 1, 17, 14}},     {'4', {2, 6, 10, 18, 31, 2, 2}},    {'5', {31, 16, 30, 1, 1, 17, 14}},
+    {'6', {6, 8, 16, 30, 17, 17, 14}},   {'7', {31, 1, 2, 4, 8, 8, 8}},      {'8', {14, 17, 17, 14, 17, 17, 14}},
+    {'9', {14, 17, 17, 15, 1, 2, 12}},   {'.', {0, 0, 0, 0, 0, 12, 12}},     {':', {0, 12, 12, 0, 12, 12, 0}},
+    {'-', {0, 0, 0, 31, 0, 0, 0}},       {'a', {0, 0, 14, 1, 15, 17, 15}},   {'b', {16, 16, 22, 25, 17, 17, 30}},
+    {'c', {0, 0, 14, 16, 16, 17, 14}},   {'d', {1, 1, 13, 19, 17, 17, 15}},  {'e', {0, 0, 14, 17, 31, 16, 14}},
+    {'f', {6, 9, 8, 28, 8, 8, 8}},       {'g', {0, 15, 17, 17, 15, 1, 14}},  {'h', {16, 16, 22, 25, 17, 17, 17}},
+    {'i', {4, 0, 12, 4, 4, 4, 14}},      {'j', {2, 0, 6, 2, 2, 18, 12}},     {'k', {16, 16, 18, 20, 24, 20, 18}},
+    {'l', {12, 4, 4, 4, 4, 4, 14}},      {'m', {0, 0, 26, 21, 21, 17, 17}},  {'n', {0, 0, 22, 25, 17, 17, 17}},
+    {'o', {0, 0, 14, 17, 17, 17, 14}},   {'p', {0, 0, 30, 17, 30, 16, 16}},  {'q', {0, 0, 13, 19, 15, 1, 1}},
+    {'r', {0, 0, 22, 25, 16, 16, 16}},   {'s', {0, 0, 14, 16, 14, 1, 30}},   {'t', {8, 8, 28, 8, 8, 9, 6}},
+    {'u', {0, 0, 17, 17, 17, 19, 13}},   {'v', {0, 0, 17, 17, 17, 10, 4}},   {'w', {0, 0, 17, 17, 21, 21, 10}},
+    {'x', {0, 0, 17, 10, 4, 10, 17}},    {'y', {0, 0, 17, 17, 15, 1, 14}},   {'z', {0, 0, 31, 2, 4, 8, 31}},
+};
+
+const Glyph *findGlyph(char c) {
+  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const Glyph &g : kGlyphs)
+    if (g.c == c)
+      return &g;
+  return nullptr;
+}
+} // namespace
+
+void drawLabel(std::vector<uint8_t> &rgb, int width, int height, int x, int y, const std::string &text, int scale,
+               uint8_t r, uint8_t g, uint8_t b) {
+  int penX = x;
+  for (char c : text) {
+    const Glyph *glyph = findGlyph(c);
+    if (glyph) {
+      for (int row = 0; row < 7; ++row)
+        for (int col = 0; col < 5; ++col) {
+          if (!(glyph->rows[row] & (16 >> col)))
+            continue;
+          for (int dy = 0; dy < scale; ++dy)
+            for (int dx = 0; dx < scale; ++dx) {
+              int px = penX + col * scale + dx, py = y + row * scale + dy;
+              if (px < 0 || py < 0 || px >= width || py >= height)
+                continue;
+              uint8_t *p = &rgb[(static_cast<size_t>(py) * width + px) * 3];
+              p[0] = r;
+              p[1] = g;
+              p[2] = b;
+            }
+        }
+    }
+    penX += 6 * scale;
+  }
+}
+
+} // namespace demo

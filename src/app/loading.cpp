@@ -1,0 +1,83 @@
+#include "app/loading.h"
+
+#include <GL/glew.h>
+
+#include "gfx/overlay.h"
+#include "gfx/texture.h"
+#include "platform/gl_window.h"
+#include "scenes/closing_scene.h"
+
+namespace demo {
+
+// The bar's widths are k/11 of 514 pixels, in single precision.
+const LoadingStage kLoadingStages[kLoadingStageCount] = {
+    {0.f, 0.f},
+    {46.727272f, 1.f / 11.f},
+    {93.454544f, 2.f / 11.f},
+    {186.90909f, 4.f / 11.f},
+    {233.63637f, 5.f / 11.f},
+    {327.0909f, 7.f / 11.f},
+    {420.54544f, 9.f / 11.f},
+    {467.27274f, 10.f / 11.f},
+    {514.f, 1.f},
+};
+
+LoadingPictures::LoadingPictures() = default;
+LoadingPictures::~LoadingPictures() = default;
+
+void drawLoadingFrame(LoadingPictures &pictures, const LoadingStage &stage) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  pictures.screen->drawAt(0.f, 0.f, 1.f);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  pictures.bar->drawSprite(157.f, 265.f, stage.barWidth, 45.f, stage.fraction, 1.f, 0.f, 0.f);
+  glDisable(GL_BLEND);
+}
+
+void drawFlashUpFrame() {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  glColor4f(0.02f, 0.02f, 0.02f, 1.f);
+  drawFullScreenQuad();
+  glDisable(GL_BLEND);
+}
+
+namespace {
+// What each stage constructs after its frames (stages eight and nine build
+// nothing). A scene not yet part of the build has no entry.
+void constructAfterStage(int stage, CgContext *cg, ShowScenes &scenes) {
+  switch (stage) {
+  case 5:
+    scenes.closing = std::make_unique<ClosingScene>(cg);
+    break;
+  default:
+    break;
+  }
+}
+} // namespace
+
+void runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, LoadingPictures &pictures,
+                        const LoadingFrameHook &hook) {
+  pictures.bar = std::make_unique<Texture>("data/loadingbar.png", 0);
+  pictures.screen = std::make_unique<Texture>("data/loadingscreen.jpg", 0);
+  int frame = 0;
+  for (int stage = 0; stage < kLoadingStageCount; ++stage) {
+    for (int k = 0; k < kFramesPerLoadingStage; ++k) {
+      drawLoadingFrame(pictures, kLoadingStages[stage]);
+      if (hook)
+        hook(frame);
+      ++frame;
+      window.update(); // Intentional: a quit message during loading is dropped
+    }
+    constructAfterStage(stage, cg, scenes);
+  }
+  for (int k = 0; k < kFlashUpFrames; ++k) {
+    drawFlashUpFrame();
+    if (hook)
+      hook(frame);
+    ++frame;
+    window.update();
+  }
+}
+
+} // namespace demo

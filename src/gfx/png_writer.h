@@ -1,0 +1,24 @@
+// png_writer.h - writing pictures as PNG (libpng), for captures and reports.
+//
+// Rows are given top first, 8 bits a channel, 3 (RGB) or 4 (RGBA) channels.
+// compressionLevel is zlib's 0-9: captures use 1 (fast), reports 9. The same
+// pixels and level always give the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace demo {
+
+std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int channels, int compressionLevel);
+
+// encodePng to a file; false (and a line on stderr) when it cannot be written.
+bool writePngFile(const std::string &path, const uint8_t *pixels, int width, int height, int channels,
+                  int compressionLevel);
+
+// Turns a frame read back from OpenGL (bottom row first, RGB) into rows top
+// first, in place.
+void flipRows(std::vector<uint8_t> &pixels, int width, int height, int channels);
+
+} // namespace demo

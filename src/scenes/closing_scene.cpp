@@ -1,0 +1,113 @@
+#include "scenes/closing_scene.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "gfx/overlay.h"
+#include "scene/math.h"
+
+namespace demo {
+
+namespace {
+constexpr float kBreakStart = 5.2f;
+constexpr float kGlowStart = 4.7f;
+// The texture steps of one tile: 20 tiles cover the 800 x 600 corner of the
+// 1024 x 1024 screen texture exactly.
+constexpr float kTileS = 0.0390625f;   // 800 / 1024 / 20
+constexpr float kTileT = 0.029296875f; // 600 / 1024 / 20
+} // namespace
+
+float closingBreakTime(float time) { return time < kBreakStart ? 0.f : time - kBreakStart; }
+
+float closingGlowGain(float time) {
+  return time > kGlowStart ? 1.5f * static_cast<float>(envelope(kBreakStart, 0.13f, 5.53f, 2.f, time)) : 0.f;
+}
+
+ClosingScene::ClosingScene(CgContext *)
+    : endLogoTexture("data/endlogo.png", 0), screenTexture(), screenCopy(800, 600), glowTarget(64, 64) {}
+
+void ClosingScene::render(float time, float, const float *) {
+  const float a = time;
+  // 1-3. Fresh frame; b is the time since the picture started to break.
+  disableSphereMap();
+  const float b = closingBreakTime(a);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  // 4. A square 28-degree view from 4 units: the tiles at rest fill it edge to
+  // edge. Intentional: aspect 1 on a 4:3 viewport, the picture stretches back
+  // to full screen.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(28.0, 1.0, 1.0, 10.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(0.0, 0.0, -4.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+
+  // 5-7. The same random values for every tile in every frame.
+  srand(1);
+  screenTexture.bind();
+  glDisable(GL_CULL_FACE);
+  screenCopy.setViewport();
+  glRotatef(180.f, 0.f, 0.f, 1.f);
+  glScalef(1.f, -1.f, 1.f);
+
+  // 8. The tiles, drawing the random numbers in exactly this order.
+  const float sqrtB = std::sqrt(b);
+  for (int i = 0; i < 20; ++i) {
+    for (int j = 0; j < 20; ++j) {
+      glPushMatrix();
+      glTranslatef(-0.05f, -0.05f, 0.f);
+      const float r1 = randomSigned(), r2 = randomSigned(), r3 = randomSigned(), r4 = randomSigned();
+      glRotatef(35.f * r4 * sqrtB, r3, r2, r1);
+      glTranslatef(0.05f, 0.05f, 0.f);
+      const float wobble = std::sin(random01() * b);
+      (void)randomSigned(); // drawn only to advance the sequence
+      const float z = -random01() * sqrtB;
+      const float y = 0.1f * j - ((0.15f * randomSigned() + 0.4f) * b * b + 1.f);
+      (void)randomSigned();
+      (void)randomSigned();
+      const float x = 0.1f * i - 1.f + 0.2f * wobble;
+      glTranslatef(x, y, z);
+      const float s0 = kTileS * i, s1 = kTileS * (i + 1), t0 = kTileT * j, t1 = kTileT * (j + 1);
+      glBegin(GL_QUADS);
+      glTexCoord2f(s0, t0);
+      glVertex3f(0.f, 0.f, 0.f);
+      glTexCoord2f(s1, t0);
+      glVertex3f(0.1f, 0.f, 0.f);
+      glTexCoord2f(s1, t1);
+      glVertex3f(0.1f, 0.1f, 0.f);
+      glTexCoord2f(s0, t1);
+      glVertex3f(0.f, 0.1f, 0.f);
+      glEnd();
+      glPopMatrix();
+    }
+  }
+
+  // 9. The end logo rises and grows; a black veil from 7.2 s, opaque from 9.2 s.
+  if (a > kBreakStart) {
+    const float d = a - kBreakStart;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    endLogoTexture.drawAt(144.f, 236.f, 1.f + 0.2f * d);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.f, 0.f, 0.f, 0.5f * d - 1.f);
+    drawFullScreenQuad();
+    glDisable(GL_BLEND);
+    glColor4f(1.f, 1.f, 1.f, 1.f);
+  }
+
+  // 10-13. The glow, taken from the finished picture.
+  screenCopy.copyFromScreen();
+  if (a > kGlowStart) {
+    screenCopy.copyTo(glowTarget);
+    glowTarget.blur(3, 3, 1.5f, closingGlowGain(a));
+  }
+  screenCopy.draw();
+  if (a > kGlowStart)
+    glowTarget.drawAdditiveWhite();
+}
+
+} // namespace demo

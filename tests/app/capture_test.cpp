@@ -1,0 +1,64 @@
+#include "app/capture.h"
+#include "app/options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace demo {
+namespace {
+
+TEST(CaptureRange, FramesStartBeforeTheEndOfTheRange) {
+  EXPECT_EQ(captureFrameCount(0.f, 1.f, 60), 60u);
+  EXPECT_EQ(captureFrameCount(0.f, 1.01f, 60), 61u);
+  EXPECT_EQ(captureFrameCount(10.f, 10.5f, 30), 15u);
+  EXPECT_EQ(captureFrameCount(5.f, 5.f, 60), 0u);
+  EXPECT_EQ(captureFrameCount(6.f, 5.f, 60), 0u);
+  size_t n = captureFrameCount(39.57f, 59.37f, 60);
+  EXPECT_LT(captureFrameTime(39.57f, 60, n - 1), 59.37f);
+  EXPECT_GE(captureFrameTime(39.57f, 60, n), 59.37f);
+}
+
+TEST(CaptureRange, FrameTimeIsFromPlusNOverFps) {
+  EXPECT_FLOAT_EQ(captureFrameTime(0.f, 60, 0), 0.f);
+  EXPECT_FLOAT_EQ(captureFrameTime(100.f, 30, 45), 101.5f);
+  EXPECT_FLOAT_EQ(captureFrameTime(0.f, 60, 15900), 265.f);
+}
+
+TEST(CaptureRange, OnlyPicksTheNearestFramesClampedAndSorted) {
+  std::vector<size_t> frames = framesNearest({2.f, 0.51f, 0.49f, -5.f, 100.f, 2.004f}, 0.f, 10.f, 10);
+  EXPECT_EQ(frames, (std::vector<size_t>{0, 5, 20, 99}));
+  EXPECT_TRUE(framesNearest({1.f}, 3.f, 3.f, 60).empty());
+}
+
+TEST(CaptureOptions, ParsesTheCaptureFamily) {
+  Options options;
+  int code = -1;
+  const char *args[] = {"demo", "--capture", "/tmp/x", "--fps", "30", "--from", "10", "--to", "12.5",
+                        "--only", "10.5,11,12"};
+  ASSERT_TRUE(parseOptions(11, args, options, code));
+  EXPECT_TRUE(options.capturing());
+  EXPECT_EQ(options.fps, 30);
+  EXPECT_FLOAT_EQ(options.from, 10.f);
+  EXPECT_FLOAT_EQ(options.to, 12.5f);
+  EXPECT_EQ(options.only, (std::vector<float>{10.5f, 11.f, 12.f}));
+}
+
+TEST(CaptureOptions, RefusesEmptyRangesAndStrayCaptureOptions) {
+  Options options;
+  int code = -1;
+  testing::internal::CaptureStderr();
+  const char *empty[] = {"demo", "--capture", "/tmp/x", "--from", "20", "--to", "10"};
+  EXPECT_FALSE(parseOptions(7, empty, options, code));
+  EXPECT_NE(code, 0);
+  Options other;
+  const char *stray[] = {"demo", "--fps", "30"};
+  EXPECT_FALSE(parseOptions(3, stray, other, code));
+  EXPECT_NE(code, 0);
+  const char *start[] = {"demo", "--start", "300"};
+  EXPECT_FALSE(parseOptions(3, start, other, code));
+  testing::internal::GetCapturedStderr();
+}
+
+} // namespace
+} // namespace demo

@@ -1,0 +1,197 @@
+// The show's frame on llvmpipe: the loading bar, the flashes and fades of the
+// timeline, and the closing scene's tiles.
+#include "gl_fixture.h"
+
+#include <GL/glew.h>
+
+#include <cmath>
+
+#include "app/loading.h"
+#include "app/show.h"
+#include "gfx/texture.h"
+#include "platform/data_path.h"
+#include "scenes/closing_scene.h"
+#include "support/picture_writer.h"
+#include "support/test_files.h"
+
+namespace demo::test {
+namespace {
+
+class ShowGL : public GLTest {
+protected:
+  void TearDown() override {
+    setDataDirectory("");
+    GLTest::TearDown();
+  }
+};
+
+// The loading pictures of a small data set: a black screen and a white bar.
+void writeLoadingPictures(const TempDir &dir) {
+  std::vector<uint8_t> black(800 * 600 * 3, 0);
+  writeJpeg(dir.file("loadingscreen.jpg"), 800, 600, 3, black, 95);
+  std::vector<uint8_t> white(512 * 64 * 4, 255);
+  writePng(dir.file("loadingbar.png"), 512, 64, 4, white);
+}
+
+
+TEST_F(ShowGL, LoadingBarGrowsByElevenths) {
+  TempDir dir;
+  writeLoadingPictures(dir);
+  setDataDirectory(dir.path());
+  LoadingPictures pictures;
+  pictures.bar = std::make_unique<Texture>("data/loadingbar.png", 0);
+  pictures.screen = std::make_unique<Texture>("data/loadingscreen.jpg", 0);
+  ASSERT_NE(pictures.bar->glName, 0u);
+  for (const LoadingStage &stage : kLoadingStages) {
+    drawLoadingFrame(pictures, stage);
+    std::vector<uint8_t> frame = readFrame();
+    const int y = 265 + 22;
+    int lit = 0, first = -1;
+    for (int x = 0; x < 800; ++x)
+      if (frame[(static_cast<size_t>(y) * 800 + x) * 3] > 127) {
+        ++lit;
+        if (first < 0)
+          first = x;
+      }
+    EXPECT_NEAR(lit, stage.barWidth, 1.0) << stage.barWidth;
+    if (lit > 0) {
+      EXPECT_EQ(first, 157);
+    }
+    // Nothing above or below the bar's 45 rows.
+    EXPECT_LT(frame[(static_cast<size_t>(265 + 46) * 800 + 300) * 3], 10);
+    EXPECT_LT(frame[(static_cast<size_t>(263) * 800 + 300) * 3], 10);
+  }
+}
+
+TEST_F(ShowGL, FlashUpAddsTwoHundredthsAFrameWithoutClearing) {
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  for (int i = 0; i < 10; ++i)
+    drawFlashUpFrame();
+  Rgb p = pixel(400, 300);
+  EXPECT_NEAR(p.r, 51, 2); // 10 x 0.02 of 255
+}
+
+class ShowFrameGL : public ShowGL {
+protected:
+  Rgb frameAt(float t) {
+    Show show(glWindow());
+    show.startClockAt(t - 1.f / 60.f);
+    show.frame(t, [](float *) {});
+    return pixel(400, 300);
+  }
+};
+
+TEST_F(ShowFrameGL, FlashAtTheCutToTheEventSceneIsWhite) {
+  Rgb p = frameAt(118.84f);
+  EXPECT_EQ(p.r, 255);
+  EXPECT_EQ(p.g, 255);
+  EXPECT_EQ(p.b, 255);
+}
+
+TEST_F(ShowFrameGL, WhiteOutPeaksAt217Point5) {
+  Rgb p = frameAt(217.5f);
+  EXPECT_EQ(p.r, 255);
+  EXPECT_EQ(p.b, 255);
+}
+
+TEST_F(ShowFrameGL, DipToBlackAt158Point4) {
+  Rgb p = frameAt(158.4f);
+  EXPECT_EQ(p.r, 0);
+  EXPECT_EQ(p.g, 0);
+  EXPECT_EQ(p.b, 0);
+}
+
+TEST_F(ShowFrameGL, FirstSecondsFlickerBetweenWhiteAndGrey) {
+  // Frame at 1.3 s cleared with the colour of 1.3 - 1/60 (no scene drawn yet).
+  float p = 1.3f - 1.f / 60.f;
+  float c = std::min(1.f, 1.f + 0.5f * std::sin(3.f * p * p));
+  Rgb rgb = frameAt(1.3f);
+  EXPECT_NEAR(rgb.r, c * 255.f, 1.5f);
+}
+
+// The closing scene breaking a known picture: four coloured quadrants.
+class ClosingGL : public ShowGL {
+protected:
+  void SetUp() override {
+    ShowGL::SetUp();
+    screen = std::make_unique<RenderTarget>(800, 600);
+    closing = std::make_unique<ClosingScene>(nullptr);
+    glViewport(0, 0, 800, 600);
+    glEnable(GL_SCISSOR_TEST);
+    const float colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
+    for (int q = 0; q < 4; ++q) {
+      glScissor((q % 2) * 400, (q / 2) * 300, 400, 300);
+      glClearColor(colours[q][0], colours[q][1], colours[q][2], 1.f);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    screen->copyFromScreen();
+    closing->screenTexture.glName = screen->glName;
+  }
+  void renderAt(float a) {
+    // As the ending leaves it: blending on, source alpha over, and the clear
+    // colour black (the event scene's glow blur leaves it so).
+    glClearColor(0.f, 0.f, 0.f, 1.f);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(1.f, 1.f, 1.f, 1.f);
+    closing->render(a, 1.f / 60.f, nullptr);
+  }
+  std::unique_ptr<RenderTarget> screen;
+  std::unique_ptr<ClosingScene> closing;
+};
+
+TEST_F(ClosingGL, PictureStandsWholeBeforeTheBreak) {
+  renderAt(1.f);
+  struct Probe {
+    int x, y, r, g, b;
+  };
+  const Probe probes[] = {{100, 100, 255, 0, 0}, {700, 100, 0, 255, 0}, {100, 500, 0, 0, 255}, {700, 500, 255, 255, 0},
+                          {5, 5, 255, 0, 0},     {794, 594, 255, 255, 0}};
+  for (const Probe &p : probes) {
+    Rgb c = pixel(p.x, p.y);
+    EXPECT_NEAR(c.r, p.r, 8) << p.x << "," << p.y;
+    EXPECT_NEAR(c.g, p.g, 8) << p.x << "," << p.y;
+    EXPECT_NEAR(c.b, p.b, 8) << p.x << "," << p.y;
+  }
+}
+
+TEST_F(ClosingGL, TilesFallApartAfterTheBreak) {
+  renderAt(7.f);
+  // Nearly two seconds into the break the tiles have fallen a long way: the
+  // top of the screen no longer shows the picture's top row.
+  Rgb top = pixel(100, 590);
+  EXPECT_FALSE(top.b > 200 && top.r < 50) << "the blue quadrant is still in place";
+}
+
+TEST_F(ClosingGL, BlackFromNinePointTwoSeconds) {
+  for (float a : {9.2f, 10.f, 12.5f}) {
+    renderAt(a);
+    std::vector<uint8_t> frame = readFrame();
+    int maxValue = 0;
+    for (uint8_t v : frame)
+      maxValue = std::max<int>(maxValue, v);
+    EXPECT_EQ(maxValue, 0) << a;
+  }
+}
+
+TEST_F(ClosingGL, SameTimeSamePicture) {
+  renderAt(6.3f);
+  std::vector<uint8_t> first = readFrame();
+  renderAt(6.3f);
+  EXPECT_EQ(first, readFrame());
+}
+
+TEST(ClosingScene, GlowGainRisesToOnePointFiveAtTheBreakAndFades) {
+  EXPECT_EQ(closingGlowGain(4.7f), 0.f);
+  EXPECT_EQ(closingGlowGain(5.06f), 0.f);
+  EXPECT_NEAR(closingGlowGain(5.2f), 1.5f, 1e-6f);
+  EXPECT_GT(closingGlowGain(8.f), 0.f);
+  EXPECT_EQ(closingGlowGain(10.74f), 0.f);
+  EXPECT_EQ(closingBreakTime(5.1f), 0.f);
+  EXPECT_FLOAT_EQ(closingBreakTime(6.2f), 1.f);
+}
+
+} // namespace
+} // namespace demo::test
