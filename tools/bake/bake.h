@@ -49,6 +49,8 @@ public:
 
   const std::vector<std::string> &written() const { return written_; }
   bool failed() const { return failed_; }
+  // True for --list: groups may skip expensive work and only name their files.
+  bool listOnly() const { return listOnly_; }
   const std::string &outDir() const { return outDir_; }
 
 private:
@@ -66,5 +68,7 @@ void bakeLetters(BakeContext &context);
 void bakeEvent(BakeContext &context);
 void bakeCorridor(BakeContext &context);
 void bakeFinal(BakeContext &context);
+// The soundtrack, 01.ogg (tools/bake/music/).
+void bakeMusic(BakeContext &context);
 
 } // namespace demo::bake

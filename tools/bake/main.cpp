@@ -23,6 +23,7 @@ int main(int argc, char **argv) {
   demo::bake::bakeEvent(context);
   demo::bake::bakeCorridor(context);
   demo::bake::bakeFinal(context);
+  demo::bake::bakeMusic(context);
 
   if (list) {
     for (const std::string &name : context.written())
