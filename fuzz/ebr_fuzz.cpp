@@ -7,8 +7,6 @@
 // parts, and a loaded mesh writes out and loads back with identical arrays
 // (unless a part name is over the format's 100 bytes: those load, but the
 // writer refuses them).
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,34 +15,9 @@
 #include <vector>
 
 #include "scene/ebr_mesh.h"
+#include "scratch_file.h"
 
 namespace {
-
-[[noreturn]] void broken(const char *promise) {
-  std::fprintf(stderr, "ebr_fuzz: broken promise: %s\n", promise);
-  std::abort();
-}
-
-// Never destroyed: removeScratch runs at exit, after static destructors that
-// were registered later.
-const std::string &scratchPath() {
-  static const std::string &path = *new std::string([] {
-    const char *tmp = std::getenv("TMPDIR");
-    const std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (tmp && *tmp ? tmp : "/tmp");
-    return dir + "/ebr_fuzz_" + std::to_string(getpid()) + ".ebr";
-  }());
-  return path;
-}
-
-void removeScratch() { std::remove(scratchPath().c_str()); }
-
-bool writeScratch(const uint8_t *data, size_t size) {
-  std::FILE *f = std::fopen(scratchPath().c_str(), "wb");
-  if (!f)
-    return false;
-  const bool ok = std::fwrite(data, 1, size, f) == size;
-  return std::fclose(f) == 0 && ok;
-}
 
 template <typename T> bool sameBits(const std::vector<T> &a, const std::vector<T> &b) {
   return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
@@ -52,30 +25,30 @@ template <typename T> bool sameBits(const std::vector<T> &a, const std::vector<T
 
 void checkShape(const demo::EbrMesh &mesh) {
   if (mesh.partCount < 0 || static_cast<size_t>(mesh.partCount) != mesh.parts.size())
-    broken("partCount is the number of parts");
+    demo::fuzz::broken("partCount is the number of parts");
   for (const auto &part : mesh.parts) {
     const size_t v = part->positions.size();
     if (part->vertexCount < 0 || static_cast<size_t>(part->vertexCount) != v || part->normals.size() != v ||
         part->texCoords.size() != 2 * v || part->triangleCount < 0 ||
         part->indices.size() != 3 * static_cast<size_t>(part->triangleCount))
-      broken("array sizes follow the counts");
+      demo::fuzz::broken("array sizes follow the counts");
     for (uint32_t i : part->indices)
       if (i >= v)
-        broken("indices stay below the vertex count");
+        demo::fuzz::broken("indices stay below the vertex count");
   }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  std::atexit(removeScratch);
+  demo::fuzz::initScratch("ebr_fuzz", ".ebr");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  if (!writeScratch(data, size))
+  if (!demo::fuzz::writeScratch(data, size))
     return 0;
-  demo::EbrMesh mesh(scratchPath());
+  demo::EbrMesh mesh(demo::fuzz::scratchPath());
   checkShape(mesh);
 
   int32_t declared = -1;
@@ -89,18 +62,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   const std::vector<uint8_t> written = demo::writeEbr(mesh);
   if (written.empty())
-    broken("a loaded mesh can be written");
-  if (!writeScratch(written.data(), written.size()))
+    demo::fuzz::broken("a loaded mesh can be written");
+  if (!demo::fuzz::writeScratch(written.data(), written.size()))
     return 0;
-  demo::EbrMesh again(scratchPath());
+  demo::EbrMesh again(demo::fuzz::scratchPath());
   if (again.parts.size() != mesh.parts.size())
-    broken("what the writer writes loads back");
+    demo::fuzz::broken("what the writer writes loads back");
   for (size_t p = 0; p < mesh.parts.size(); ++p) {
     const demo::EbrPart &a = *mesh.parts[p];
     const demo::EbrPart &b = *again.parts[p];
     if (a.name != b.name || !sameBits(a.positions, b.positions) || !sameBits(a.normals, b.normals) ||
         !sameBits(a.texCoords, b.texCoords) || !sameBits(a.indices, b.indices))
-      broken("a loaded mesh writes out and loads back with identical arrays");
+      demo::fuzz::broken("a loaded mesh writes out and loads back with identical arrays");
   }
   return 0;
 }

@@ -1,10 +1,11 @@
 #include "bake/image.h"
 
+#include "gfx/png_writer.h"
+
 #include <cstdio>
 #include <cstdlib>
 
 #include <jpeglib.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -333,37 +334,8 @@ std::vector<uint8_t> encodeJpeg(const Image &image, int quality) {
   return out;
 }
 
-namespace {
-void pngWrite(png_structp png, png_bytep data, png_size_t length) {
-  auto *out = static_cast<std::vector<uint8_t> *>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-void pngFlush(png_structp) {}
-} // namespace
-
 std::vector<uint8_t> encodePng(const Image &image) {
-  std::vector<uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info) {
-    png_destroy_write_struct(&png, &info);
-    return out;
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return std::vector<uint8_t>();
-  }
-  png_set_write_fn(png, &out, pngWrite, pngFlush);
-  png_set_compression_level(png, 9);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-               image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < image.height; ++y)
-    png_write_row(png, const_cast<png_bytep>(&image.data[static_cast<size_t>(y) * image.width * image.channels]));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
+  return demo::encodePng(image.data.data(), image.width, image.height, image.channels, 9);
 }
 
 } // namespace demo::bake
