@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 
 #include "gfx/png_writer.h"
 #include "platform/gl_window.h"
@@ -83,7 +84,9 @@ bool RunReport::writeSheet(const std::string &path) const {
     } else {
       std::snprintf(label, sizeof label, "%s: not reached", windows[i].name);
     }
-    drawLabel(sheet, width, height, cx + 2, cy + kThumbHeight + 5, label, 2, 230, 230, 230);
+    // Two pixels a dot where the label fits under its picture, else one.
+    const int scale = static_cast<int>(std::strlen(label)) * 12 <= kThumbWidth - 2 ? 2 : 1;
+    drawLabel(sheet, width, height, cx + 2, cy + kThumbHeight + 5, label, scale, 230, 230, 230);
   }
   return writePngFile(path, sheet.data(), width, height, 3, 9);
 }
