@@ -41,6 +41,43 @@ void GLTest::SetUp() {
   glDisable(GL_BLEND);
   glDisable(GL_LIGHTING);
   glDisable(GL_FOG);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_COLOR_MATERIAL);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glDepthFunc(GL_LESS);
+  glPointSize(1.f);
+  // Lights as a fresh context has them: a scene may rely on light 0's
+  // default position and colours when it sets only some of its parameters.
+  const GLfloat black[4] = {0.f, 0.f, 0.f, 1.f}, white[4] = {1.f, 1.f, 1.f, 1.f};
+  const GLfloat towardsViewer[4] = {0.f, 0.f, 1.f, 0.f}, down[3] = {0.f, 0.f, -1.f};
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  for (int i = 0; i < 8; ++i) {
+    const GLenum light = static_cast<GLenum>(GL_LIGHT0 + i);
+    glDisable(light);
+    glLightfv(light, GL_AMBIENT, black);
+    glLightfv(light, GL_DIFFUSE, i == 0 ? white : black);
+    glLightfv(light, GL_SPECULAR, i == 0 ? white : black);
+    glLightfv(light, GL_POSITION, towardsViewer);
+    glLightfv(light, GL_SPOT_DIRECTION, down);
+    glLightf(light, GL_SPOT_EXPONENT, 0.f);
+    glLightf(light, GL_SPOT_CUTOFF, 180.f);
+    glLightf(light, GL_CONSTANT_ATTENUATION, 1.f);
+    glLightf(light, GL_LINEAR_ATTENUATION, 0.f);
+    glLightf(light, GL_QUADRATIC_ATTENUATION, 0.f);
+  }
+  // Materials too (a test that applies a scene material leaves it set).
+  const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 1.f}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1.f};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.f);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
   glBlendFunc(GL_ONE, GL_ZERO);
   glColor4f(1.f, 1.f, 1.f, 1.f);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);

@@ -1,6 +1,9 @@
 #include "scenes/effect.h"
 
+#include <cstdio>
+
 #include "scene/math.h"
+#include "scene/scene.h"
 
 namespace demo {
 
@@ -17,5 +20,20 @@ double envelope(float centre, float attack, float release, float exponent, float
     return power(1.f - (t - centre) / release, exponent);
   return 0.0;
 }
+
+namespace {
+template <typename Node> Node *findNamed(Scene &scene, const char *name, const char *kind) {
+  auto *node = dynamic_cast<Node *>(scene.findNode(name));
+  if (!node) {
+    std::fprintf(stderr, "%s: no %s named \"%s\"\n", scene.path.c_str(), kind, name);
+    std::fflush(stderr);
+  }
+  return node;
+}
+} // namespace
+
+MeshNode *findMesh(Scene &scene, const char *name) { return findNamed<MeshNode>(scene, name, "mesh"); }
+
+CameraNode *findCamera(Scene &scene, const char *name) { return findNamed<CameraNode>(scene, name, "camera"); }
 
 } // namespace demo

@@ -13,6 +13,10 @@
 
 namespace demo {
 
+class Scene;
+class MeshNode;
+class CameraNode;
+
 class Effect {
 public:
   virtual ~Effect();
@@ -23,6 +27,14 @@ public:
 // at the centre; falls as (1 - (t - centre) / release)^exponent to 0 at
 // centre + release; 0 after. The base is single precision, the power double.
 double envelope(float centre, float attack, float release, float exponent, float t);
+
+// A named mesh or camera of a scene, or null. A name that is missing (or names
+// a node of another kind) is reported on stderr as
+// "<scene path>: no mesh named "<name>"" (or "no camera named"); scenes look
+// their nodes up once, at construction, so each name is reported once, and
+// they skip whatever depends on a missing node.
+MeshNode *findMesh(Scene &scene, const char *name);
+CameraNode *findCamera(Scene &scene, const char *name);
 
 // Process-wide; starts at 0, only ever grows (beat pulses from 198 s on).
 extern float pulseLevel;
