@@ -1,0 +1,249 @@
+#include "scenes/water_scene.h"
+
+#include <GL/glew.h>
+
+#include <cmath>
+
+#include "gfx/cg_program.h"
+#include "gfx/overlay.h"
+
+namespace demo {
+
+namespace {
+
+constexpr float kCamera03Start = 19.72f;
+constexpr float kCamera05Start = 100.f;
+
+// The eight meshes of the room and their pictures, in drawing order.
+constexpr const char *kMeshNames[WaterScene::kMeshCount] = {
+    "aller ytterste stenger", "andre stenger", "kabler rundt boks",        "nedre stenger",
+    "takboks",                "tank",          "tykke kabler",             "ytterstenger og skjermer",
+};
+
+// The scene file is prepared (cameras find their targets, no material
+// textures) before anything is looked up in it.
+Scene &prepared(Scene &scene) {
+  scene.prepare(false);
+  return scene;
+}
+
+std::array<MeshNode *, WaterScene::kMeshCount> findMeshes(Scene &scene) {
+  std::array<MeshNode *, WaterScene::kMeshCount> meshes{};
+  for (int i = 0; i < WaterScene::kMeshCount; ++i)
+    meshes[i] = findMesh(scene, kMeshNames[i]);
+  return meshes;
+}
+
+// The rectangle (x0, y0)-(x1, y1) in clip units at z = 0, inside a GL_QUADS
+// batch.
+void clipQuad(float x0, float y0, float x1, float y1) {
+  glVertex3f(x0, y0, 0.f);
+  glVertex3f(x1, y0, 0.f);
+  glVertex3f(x1, y1, 0.f);
+  glVertex3f(x0, y1, 0.f);
+}
+
+} // namespace
+
+WaterShot waterShotAt(float a) {
+  if (a < kCamera03Start)
+    return {WaterCamera::Camera01, a, 0.f, 0.2f * a + 0.1f};
+  if (a < kCamera05Start) {
+    const float u = a - 17.72f;
+    return {WaterCamera::Camera03, u, 0.f, 0.2f * u + 0.1f};
+  }
+  // Forwards at 2.5 units a second up to 25; from then on backwards from 16
+  // at 1.4 a second, so the camera jumps and reverses at h = 10.
+  const float h = a - kCamera05Start;
+  const float forward = 2.5f * h;
+  const float u = forward <= 25.f ? forward : 30.f - forward * 0.4f * 1.4f;
+  return {WaterCamera::Camera05, u, h, 0.2f * u + 0.1f};
+}
+
+float waterLetterboxHeight(float u) { return 0.3f - 0.3f / u; }
+
+float waterVeilAlpha(float u) { return 1.f - 0.3f * u; }
+
+float waterFlashAlpha(float u) { return static_cast<float>(envelope(25.f, 0.5f, 0.5f, 2.f, u)); }
+
+float waterFadeAlpha(float u) { return 3.f * static_cast<float>(envelope(1.f, 5.f, 3.f, 1.f, u)); }
+
+bool waterFadeDrawn(float h) { return h > 5.f; }
+
+Vec3 waterUpVector(float bassLevel) {
+  return Vec3{std::cos(0.7f * bassLevel), std::sin(0.5f * bassLevel), 0.5f};
+}
+
+WaterDrop waterRainDrop(float r1, float r2, float r3) { return {r3, r2, (r1 + 0.75f) * 0.03f, 0.025f}; }
+
+WaterDrop waterLargeDrop(float r1, float r2, float r3) { return {r3, r2, (r1 + 0.75f) * 0.09f, 0.01f}; }
+
+WaterDrop waterMusicDrop(float bassLevel, float u, const float *spectrum) {
+  // A quarter of the pool from its centre, the bass pushing it round.
+  const float x = 0.5f + 0.25f * std::sin(u + bassLevel);
+  const float y = 0.5f + 0.25f * std::cos(3.f * bassLevel + u);
+  const float radius = 0.05f + 0.1f * WaterSurface::softClamp(100.f * spectrum[1]);
+  const float strength = (WaterSurface::softClamp(670.f * spectrum[0]) + 0.05f) * (std::sin(0.82345f * u) + 1.6f);
+  return {x, y, radius, strength};
+}
+
+WaterDrops nextWaterDrops(float bassLevel, float u, const float *spectrum) {
+  // One statement a draw: the order r1 (size), r2 (y), r3 (x) is part of the
+  // picture.
+  WaterDrops drops{};
+  float r1 = random01();
+  float r2 = random01();
+  float r3 = random01();
+  drops.rain = waterRainDrop(r1, r2, r3);
+  r1 = random01();
+  r2 = random01();
+  r3 = random01();
+  drops.large = waterLargeDrop(r1, r2, r3);
+  drops.music = waterMusicDrop(bassLevel, u, spectrum);
+  return drops;
+}
+
+WaterScene::WaterScene(CgContext *)
+    : scene("data/vannscene.gsp"), camera01(findCamera(prepared(scene), "Camera01")),
+      camera02(findCamera(scene, "Camera02")), camera03(findCamera(scene, "Camera03")),
+      camera05(findCamera(scene, "Camera05")), meshes(findMeshes(scene)),
+      meshTextures{{
+          {"data/vannscene/aller_ytterste_stenger.jpg", 0},
+          {"data/vannscene/andre_stenger.jpg", 0},
+          {"data/vannscene/kabler_rundt_boks.jpg", 0},
+          {"data/vannscene/nedre_stenger.jpg", 0},
+          {"data/vannscene/takboks.jpg", 0},
+          {"data/vannscene/tank.jpg", 0},
+          {"data/vannscene/tykke_kabler.jpg", 0},
+          {"data/vannscene/ytterstenger_og_skjermer.jpg", 0},
+      }},
+      envTexture("data/envmap_old.jpg", 0), bumpTexture("data/vannbump.jpg", 1),
+      logoTexture("data/kestranelogo3d.jpg", 0), water(), screenCopy(800, 600), glowTarget(256, 256),
+      squareTexture("data/sq.jpg", 0) {
+  // The water surface's constructor sizes its arrays and resets it to height 0.
+}
+
+void WaterScene::render(float time, float, const float *spectrum) {
+  // 1-3. The bass follows the lowest band; draw into the screen copy's area.
+  bassLevel = (spectrum[0] + bassLevel) * 0.8f;
+  disableCgProfiles();
+  screenCopy.setViewport();
+
+  // 4. White linear fog from 300 to 800 units.
+  const GLfloat fogColour[4] = {1.f, 1.f, 1.f, 1.f};
+  glEnable(GL_FOG);
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogf(GL_FOG_DENSITY, 1.f);
+  glFogfv(GL_FOG_COLOR, fogColour);
+  glFogf(GL_FOG_START, 300.f);
+  glFogf(GL_FOG_END, 800.f);
+
+  // 5. The camera of this time; every later step runs on its camera time u.
+  const WaterShot shot = waterShotAt(time);
+  const float u = shot.u;
+  CameraNode *camera = shot.camera == WaterCamera::Camera01   ? camera01
+                       : shot.camera == WaterCamera::Camera03 ? camera03
+                                                              : camera05;
+  if (camera) {
+    scene.update(shot.sceneTime, *camera);
+
+    // 6. The room, each mesh with its own picture. Texturing stays on with the
+    // last one bound.
+    for (int i = 0; i < kMeshCount; ++i) {
+      if (!meshes[i])
+        continue;
+      meshTextures[i].bind();
+      scene.drawNode(*meshes[i], true);
+    }
+
+    // 7. The pool's grid lies in the scene's x-z plane.
+    glRotatef(90.f, 1.f, 0.f, 0.f);
+  }
+
+  // 8-9. Three drops, then one step of the water whatever the frame time.
+  const WaterDrops drops = nextWaterDrops(bassLevel, u, spectrum);
+  water.addDrop(drops.rain.x, drops.rain.y, drops.rain.radius, drops.rain.strength);
+  water.addDrop(drops.large.x, drops.large.y, drops.large.radius, drops.large.strength);
+  water.addDrop(drops.music.x, drops.music.y, drops.music.radius, drops.music.strength);
+  water.step();
+  water.computeNormals();
+
+  // 10. The pool is drawn unlit, both faces, opaque.
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_LIGHTING);
+
+  if (camera) {
+    // 11-12. Cells 0.55 units wide, cell (65, 65) at (0, -2.75, 0); the
+    // sphere map makes the surface a mirror of the room.
+    glScalef(0.55f, 0.55f, 0.55f);
+    glTranslatef(-65.f, -65.f, 5.f);
+    envTexture.bind();
+    enableSphereMap();
+    water.draw();
+    envTexture.unbind();
+    disableSphereMap();
+  }
+
+  // 13.
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_FOG);
+
+  // 14. The glow: the picture, blurred small, added back over itself.
+  screenCopy.copyFromScreen();
+  glDisable(GL_LIGHTING);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  screenCopy.copyTo(glowTarget);
+  glowTarget.blur(3, 3, 1.f, 1.f + 0.2f * spectrum[1]);
+  screenCopy.draw();
+  glowTarget.drawAdditive(0.9f, 0.9f, 1.f, 1.f);
+
+  // 15. Camera03: letterbox bars and the veil that clears after the cut.
+  if (shot.camera == WaterCamera::Camera03) {
+    const float n = waterLetterboxHeight(u);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glColor4f(0.f, 0.f, 0.f, 1.f);
+    glBegin(GL_QUADS);
+    clipQuad(-1.f, -1.f, 1.f, n - 1.f);
+    clipQuad(-1.f, 1.f - n, 1.f, 1.f);
+    glEnd();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Intentional: the alpha goes negative from u = 3.33 on; GL clamps it.
+    glColor4f(0.f, 0.f, 0.f, waterVeilAlpha(u));
+    glBegin(GL_QUADS);
+    clipQuad(-1.f, -1.f, 1.f, 1.f);
+    glEnd();
+    glColor4f(1.f, 1.f, 1.f, 1.f);
+    glDisable(GL_BLEND);
+  }
+
+  // 16. Camera05: the flash at the turn, the fade to black at the end, and
+  // the roll with the bass.
+  if (shot.camera == WaterCamera::Camera05) {
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_FOG);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(1.f, 1.f, 1.f, waterFlashAlpha(u));
+    drawFullScreenQuad();
+    glColor4f(0.f, 0.f, 0.f, waterFadeAlpha(u));
+    if (waterFadeDrawn(shot.h))
+      drawFullScreenQuad();
+    glDisable(GL_BLEND);
+    glColor4f(1.f, 1.f, 1.f, 1.f);
+    // Intentional: the up vector takes effect at the next frame's update and
+    // keeps its last value after the segment (the quick cuts start rolled).
+    const Vec3 up = waterUpVector(bassLevel);
+    scene.setUpVector(up.x, up.y, up.z);
+  }
+}
+
+} // namespace demo
