@@ -1,0 +1,104 @@
+#include "scenes/logo_scene.h"
+
+#include <GL/glew.h>
+
+namespace demo {
+
+namespace {
+constexpr float kTurn = 10.2f;
+constexpr float kSceneSpeed = 0.4f;
+constexpr float kLiftPerBass = 19.f;
+
+// The scene's material textures are loaded before any node is looked up.
+Scene &prepared(Scene &scene) {
+  scene.prepare(true);
+  return scene;
+}
+} // namespace
+
+float logoLocalTime(float time) { return time > kTurn ? 18.f - 0.9f * time : time; }
+
+float logoSceneTime(float localTime) { return kSceneSpeed * localTime; }
+
+float logoGlowGain(float localTime, float bass) {
+  return static_cast<float>(envelope(kTurn, 1.f, 1.f, 7.f, localTime)) + 0.7f * bass + 0.8f;
+}
+
+float logoNextBassLevel(float bassLevel, float bass) { return (bassLevel + bass) * 0.8f; }
+
+float logoLift(float bassLevel) { return kLiftPerBass * bassLevel; }
+
+LogoScene::LogoScene(CgContext *)
+    : scene("data/logoscene.gsp"), camera(findCamera(prepared(scene), "Camera01")),
+      backdropNode(findMesh(scene, "Box03")), backdropTexture("data/bgcomplete.jpg", 0),
+      logoNode(findMesh(scene, "Text08")), redTextNode(findMesh(scene, "Text09")),
+      logoTextTexture("data/logotextcomplete.jpg", 0), flareTexture("data/flare.jpg", 0),
+      tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), screenCopy(800, 600),
+      glowTarget(256, 256), tunnelTarget(256, 256), bassLevel(0.f) {}
+
+void LogoScene::render(float time, float, const float *spectrum) {
+  // 1-2. Past the turn the animation runs backwards; everything below uses a.
+  glDisable(GL_FOG);
+  const float a = logoLocalTime(time);
+
+  // 3-5. A black frame; the bass level is a leaky sum of the lowest band.
+  glDisable(GL_CULL_FACE);
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  bassLevel = logoNextBassLevel(bassLevel, spectrum[0]);
+  glClear(GL_COLOR_BUFFER_BIT);
+
+  // 6. The tunnel, drawn into the 256 x 256 corner under the matrices the
+  // previous frame left (see the header), then blurred.
+  tunnelTarget.setViewport();
+  // The texture scrolls along the tube.
+  glMatrixMode(GL_TEXTURE);
+  glPushMatrix();
+  glTranslatef(20.f * a, 80.f * a, 0.f);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glTranslatef(0.f, 0.f, -1000.f);
+  glRotatef(90.f, 1.f, 0.f, 0.f);
+  glScalef(8.f, 8.f, 8.f);
+  tunnelTexture.bind();
+  if (tunnelMesh.partCount > 0)
+    tunnelMesh.parts[0]->draw();
+  tunnelTexture.unbind();
+  glPopMatrix();
+  glMatrixMode(GL_TEXTURE);
+  glPopMatrix();
+  // Intentional: the mode stays GL_TEXTURE; every pass below sets its own.
+  tunnelTarget.copyFromScreen();
+  tunnelTarget.blur(2, 2, 1.f, 1.f);
+
+  // 7. The blurred tunnel stretched over the whole screen.
+  screenCopy.setViewport();
+  tunnelTarget.draw();
+
+  // 8-12. The card and its texts through the camera, lifted by the bass.
+  if (camera) {
+    scene.update(logoSceneTime(a), *camera);
+    glTranslatef(0.f, logoLift(bassLevel), 0.f);
+    backdropTexture.bind();
+    if (backdropNode)
+      scene.drawNode(*backdropNode, true);
+    backdropTexture.unbind();
+    logoTextTexture.bind();
+    if (logoNode)
+      scene.drawNode(*logoNode, true);
+    logoTextTexture.unbind();
+    glColor4f(1.f, 0.f, 0.f, 1.f);
+    if (redTextNode)
+      scene.drawNode(*redTextNode, true);
+    glColor4f(1.f, 1.f, 1.f, 1.f);
+  }
+
+  // 13. The glow, which swells just before the turn.
+  screenCopy.copyFromScreen();
+  screenCopy.copyTo(glowTarget);
+  glowTarget.blur(3, 3, 1.f, logoGlowGain(a, spectrum[0]));
+  screenCopy.drawTinted(1.f, 1.f, 1.f, 1.f);
+  glowTarget.drawAdditiveWhite();
+}
+
+} // namespace demo
