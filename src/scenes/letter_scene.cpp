@@ -1,0 +1,283 @@
+#include "scenes/letter_scene.h"
+
+#include <GL/glew.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "gfx/overlay.h"
+
+namespace demo {
+
+namespace {
+constexpr float kHalfTime = 20.f;       // credits before, coloured bands and kicks after
+constexpr float kCreditRate = 0.2f;     // pictures a second: each shows for 5 s
+constexpr int kCreditCount = 4;
+constexpr float kFlashPeaks[] = {5.f, 10.f, 15.f, 20.f};
+constexpr float kKickStrength = 350.f;  // along the node's loaded normal
+constexpr float kKickRadius = 15.f;
+constexpr int kBandCount = 10;
+// The letters' colours, drawn in this order.
+constexpr float kLetterColours[4][4] = {
+    {0.3f, 0.3f, 0.75f, 1.f}, {0.2f, 0.2f, 0.8f, 1.f}, {0.8f, 0.8f, 0.8f, 1.f}, {0.9f, 0.9f, 0.95f, 1.f}};
+} // namespace
+
+LetterOverlayPlace letterOverlayPlace(float a) {
+  if (a < kHalfTime)
+    return LetterOverlayPlace::OnTop;
+  if (a > kHalfTime)
+    return LetterOverlayPlace::BeforeJelly;
+  return LetterOverlayPlace::None;
+}
+
+int letterCreditIndex(float a) {
+  const float k = kCreditRate * a;
+  // Only pictures that exist: nothing from 20 s on, and no index below 0 (nor
+  // from a NaN) for a time before the scene.
+  if (!(k > -1.f && k < static_cast<float>(kCreditCount)))
+    return -1;
+  return static_cast<int>(k);
+}
+
+float letterFlash(float a) {
+  double f = 0.0;
+  for (float peak : kFlashPeaks)
+    f += envelope(peak, 0.2f, 0.6f, 3.f, a);
+  return static_cast<float>(f);
+}
+
+LetterColour letterBandColour(float a, const float *s) {
+  if (a < kHalfTime)
+    return LetterColour{0.12f, 0.12f, 0.12f, 1.f};
+  return LetterColour{0.12f + 0.3f * s[1], 0.12f + s[2], 0.32f + s[3], 1.f};
+}
+
+void LetterMotion::turn(float dt, float low) { spin += 100.f * dt * low; }
+
+int LetterMotion::beat(float a, float low) {
+  if (!(low > kBeatLevel && a - lastKick > kBeatGap))
+    return 0;
+  lastKick = a;
+  return a > kKickStart ? kKicksPerBeat : 0;
+}
+
+void LetterMotion::moveSprite(float dt, const float *s, float w, float h) {
+  spritePos.x += (spriteTarget.x - spritePos.x) * 5.f * dt;
+  spritePos.y += (spriteTarget.y - spritePos.y) * 5.f * dt;
+  spritePos.z += (spriteTarget.z - spritePos.z) * 5.f * dt;
+  if (s[0] > kRetargetLevel) {
+    // x is drawn before y.
+    const float x = random01() * (800.f - w);
+    const float y = random01() * (600.f - h);
+    spriteTarget = Vec3{x, y, 0.f};
+  }
+  spritePos.x += random01() * s[1] * 5.f;
+  spritePos.y += random01() * s[1] * 5.f;
+}
+
+void kickJelly(JellyMesh &jelly, int kicks) {
+  // A jelly without nodes (its mesh failed to load) would divide by zero.
+  if (jelly.nodeCount() <= 0)
+    return;
+  for (int i = 0; i < kicks; ++i) {
+    const JellyNode &node = jelly.nodes()[static_cast<size_t>(std::rand() % jelly.nodeCount())];
+    const Vec3 point = node.position;
+    const Vec3 direction{kKickStrength * node.normal.x, kKickStrength * node.normal.y,
+                         kKickStrength * node.normal.z};
+    jelly.poke(point, direction, kKickRadius);
+  }
+}
+
+LetterScene::LetterScene(CgContext *)
+    : motion(), squirrelTexture("data/ekorn.jpg", 0), scene("data/bokstavscene.gsp"),
+      letterNodes{findMesh(scene, "Mesh29"), findMesh(scene, "Mesh39"), findMesh(scene, "Mesh52"),
+                  findMesh(scene, "Text02")},
+      torusNode(findMesh(scene, "Torus02")), letterEnvTexture("data/phong.jpg", 0),
+      creditTextures{{"data/credits/code.png", 0},
+                     {"data/credits/music.png", 0},
+                     {"data/credits/gfx1.png", 0},
+                     {"data/credits/gfx2.png", 0}},
+      borderTexture("data/overlays/o_border.png", 0),
+      spareCreditTextures{{"data/credits/code.png", 0},
+                          {"data/credits/gfx1.png", 0},
+                          {"data/credits/gfx2.png", 0},
+                          {"data/credits/music.png", 0}},
+      jellyEnvTexture("data/envmap_gummi.jpg", 0), jellyMesh("data/gummi.ebr"), jelly(jellyMesh),
+      screenCopy(800, 600), glowTarget(128, 128), jellyTarget(128, 128) {}
+
+// From behind and to the side, aimed at a point that wanders with the time
+// and jumps with every strong beat, the world turned by the time and spin.
+void LetterScene::applyView(float a) {
+  const float k = motion.lastKick;
+  setViewClip(-70.f, 0.f, -100.f, 50.f * std::sin(0.8f * a), 60.f * std::sin(k + 0.5f * a),
+              50.f * std::sin(a + k), 0.f, 1.f, 0.f, 90.f, 1.3333334f, 1.f, 2000.f);
+  glRotatef(60.f * a + motion.spin, 0.f, 1.f, 0.f);
+  glRotatef(0.4f * motion.spin, 1.f, 0.f, 0.f);
+}
+
+void LetterScene::render(float time, float dt, const float *spectrum) {
+  const float a = time;
+  const float *s = spectrum;
+
+  // 1-2. The jelly moves one step per frame; the low band turns the world.
+  jelly.step();
+  motion.turn(dt, s[0]);
+
+  // 3. The jelly's white silhouette, small and blurred: its glow.
+  jellyTarget.setViewport();
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  applyView(a);
+  glDisable(GL_TEXTURE_2D);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  jellyMesh.draw();
+  jellyTarget.copyFromScreen();
+  jellyTarget.blur(2, 2, 1.f, 1.2f);
+
+  // 4-5. The main picture starts with the jelly in the depth buffer only, so
+  // letters behind it are hidden.
+  screenCopy.setViewport();
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  applyView(a);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  jellyMesh.draw();
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+
+  // 6-8. The letters in their rest transforms, sphere-mapped.
+  scene.updateTransforms();
+  glEnable(GL_DEPTH_TEST);
+  letterEnvTexture.bind();
+  enableSphereMap();
+  glPushMatrix();
+  glRotatef(130.f * a, 0.f, std::sin(a), 1.f);
+
+  // 9. The cluster twice: the second round builds on the first's transforms,
+  // so it is twice as large and turned further.
+  for (int round = 0; round < 2; ++round) {
+    glRotatef(90.f, 0.f, 1.f, 0.f);
+    glRotatef(100.f * a, 1.f, 0.f, 0.f);
+    glScalef(2.f, 2.f, 2.f);
+    glTranslatef(0.f, 0.f, 20.f);
+    for (int i = 0; i < 4; ++i) {
+      glColor4f(kLetterColours[i][0], kLetterColours[i][1], kLetterColours[i][2], kLetterColours[i][3]);
+      if (letterNodes[i])
+        scene.drawNode(*letterNodes[i], true);
+    }
+    glColor4f(1.f, 1.f, 1.f, 1.f);
+  }
+
+  // 10.
+  glPopMatrix();
+  disableSphereMap();
+  letterEnvTexture.unbind();
+
+  // 11. The letters' glow, from the picture so far.
+  screenCopy.copyFromScreen();
+  screenCopy.copyTo(glowTarget);
+  glowTarget.blur(3, 3, 1.f, 1.15f);
+
+  // 12-13. The letters back on a fresh depth buffer, and the view again.
+  screenCopy.setViewport();
+  glClear(GL_DEPTH_BUFFER_BIT);
+  screenCopy.draw();
+  applyView(a);
+
+  // 14. A strong beat moves the camera's aim; after 20 s it also kicks the
+  // jelly three times.
+  kickJelly(jelly, motion.beat(a, s[0]));
+
+  // 15-17. After 20 s the overlay goes under the jelly.
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  if (letterOverlayPlace(a) == LetterOverlayPlace::BeforeJelly)
+    drawOverlay(a, dt, s);
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+
+  // 18-20. The jelly's glow, then the jelly itself, environment-mapped.
+  jellyTarget.drawAdditiveWhite();
+  jellyMesh.recomputeNormals();
+  enableSphereMap();
+  jellyEnvTexture.bind();
+  jellyMesh.draw();
+  jellyEnvTexture.unbind();
+  disableSphereMap();
+
+  // 21. The final glow: the letters' glow plus the shrunken picture, blurred
+  // (wider on a loud low band) and added over the whole picture.
+  screenCopy.copyFromScreen();
+  glowTarget.setViewport();
+  glowTarget.draw();
+  screenCopy.drawAdditiveWhite();
+  glowTarget.copyFromScreen();
+  glowTarget.blur(3, 3, 1.f, 1.f + 0.2f * s[0]);
+  screenCopy.draw();
+  glowTarget.drawAdditiveWhite();
+
+  // 22. Before 20 s the overlay goes over everything.
+  if (letterOverlayPlace(a) == LetterOverlayPlace::OnTop)
+    drawOverlay(a, dt, s);
+}
+
+// Scan bands, the credit picture and the flash, in clip space.
+void LetterScene::drawOverlay(float a, float dt, const float *s) {
+  // 1.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDepthMask(GL_FALSE);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+
+  // 2-3. Ten bands sweeping up and down, band i 0.01 i high (band 0 has no
+  // height).
+  const LetterColour band = letterBandColour(a, s);
+  glColor4f(band.r, band.g, band.b, band.a);
+  glBegin(GL_QUADS);
+  for (int i = 0; i < kBandCount; ++i) {
+    const float y = 0.7f * std::sin(a + static_cast<float>(i));
+    const float top = y + 0.01f * static_cast<float>(i);
+    glVertex3f(-1.f, y, 0.f);
+    glVertex3f(1.f, y, 0.f);
+    glVertex3f(1.f, top, 0.f);
+    glVertex3f(-1.f, top, 0.f);
+  }
+  glEnd();
+
+  // 4.
+  glDisable(GL_BLEND);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  glDepthMask(GL_TRUE);
+
+  // 5-7. Every credit picture is placed by the size of the first.
+  motion.moveSprite(dt, s, static_cast<float>(creditTextures[0].width),
+                    static_cast<float>(creditTextures[0].height));
+
+  // 8.
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  const int k = letterCreditIndex(a);
+  if (k >= 0)
+    creditTextures[k].drawAt(motion.spritePos.x, motion.spritePos.y, 1.f);
+  glDisable(GL_BLEND);
+
+  // 9. The white flash at each change of picture (drawn every frame, also at
+  // strength 0).
+  const float f = letterFlash(a);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glColor4f(1.f, 1.f, 1.f, f);
+  drawFullScreenQuad();
+  glDisable(GL_BLEND);
+  glEnable(GL_DEPTH_TEST);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+}
+
+} // namespace demo
