@@ -1,0 +1,310 @@
+#include "scenes/event_scene.h"
+
+#include <GL/glew.h>
+
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "gfx/overlay.h"
+
+namespace demo {
+
+namespace {
+
+constexpr float kShowClockOffset = 119.14f;
+constexpr float kLetterboxStart = 138.26f;
+constexpr float kEventStart = 148.44f;
+constexpr float kMaxBar = 75.f;
+
+// The show clock values after which overlay k (k + 1 letters) shows.
+constexpr float kTitleThresholds[EventScene::kTitleCount] = {128.7f,  129.13f, 129.68f, 129.91f,
+                                                             130.37f, 131.15f, 131.62f, 132.15f,
+                                                             132.38f, 132.86f, 133.62f};
+constexpr const char kTitleWord[] = "quintervale";
+static_assert(sizeof kTitleWord - 1 == EventScene::kTitleCount, "one overlay per letter");
+
+// The cube field: the first 32 x 32 grid points are coloured from a 32-row
+// window of the colour picture that wraps every 224 columns.
+constexpr int kColouredCubes = 1024;
+constexpr int kFieldColumns = 32;
+constexpr int kMapWrap = 224;
+
+// The mesh's first part scaled by `factor` about the origin.
+EbrMesh scaledMesh(const char *path, float factor) {
+  EbrMesh mesh(path);
+  if (mesh.partCount > 0)
+    for (Vec3 &p : mesh.parts[0]->positions)
+      p = Vec3{p.x * factor, p.y * factor, p.z * factor};
+  return mesh;
+}
+
+std::vector<Vec3> firstPartPositions(const EbrMesh &mesh) {
+  return mesh.partCount > 0 ? mesh.parts[0]->positions : std::vector<Vec3>();
+}
+
+std::vector<float> lagsOf(const std::vector<Vec3> &rest) {
+  std::vector<float> lags(rest.size());
+  for (size_t i = 0; i < rest.size(); ++i)
+    lags[i] = eventSpikeLag(rest[i]);
+  return lags;
+}
+
+} // namespace
+
+float eventShowClock(float time) { return time + kShowClockOffset; }
+
+int eventTitleIndex(float showClock) {
+  int k = -1;
+  for (int i = 0; i < EventScene::kTitleCount; ++i)
+    if (showClock > kTitleThresholds[i])
+      k = i;
+  return k;
+}
+
+EventLetterbox eventLetterbox(float showClock) {
+  EventLetterbox box{};
+  box.slide = 0.f;
+  if (showClock > kLetterboxStart)
+    box.slide = power(40.f * (showClock - kLetterboxStart), 2.f);
+  // 0.09375 = 0.00125 * 75: the bars reach their full 75 pixels when the
+  // slide has gone 800 pixels, i.e. when the title is off screen.
+  box.barHeight = 0.09375f * box.slide;
+  if (box.barHeight > kMaxBar)
+    box.barHeight = kMaxBar;
+  const float h = 600.f - 2.f * box.barHeight;
+  box.viewportY = static_cast<int>(box.barHeight);
+  box.viewportHeight = static_cast<int>(h);
+  box.aspect = 800.f / h;
+  return box;
+}
+
+bool eventOverlayShown(float showClock) { return showClock > kEventStart; }
+
+bool stepBassJump(float &cooldown, float s0, float dt) {
+  // The cooldown must fall below 0 before a hit counts: starting at 0, the
+  // very first frame never jumps.
+  const bool jumps = cooldown < 0.f && s0 > 0.45f;
+  if (jumps)
+    cooldown = 0.05f;
+  cooldown -= dt;
+  return jumps;
+}
+
+float nextBassLevel(float level, float s0, float s1) { return 0.8f * (s1 + s0 + level); }
+
+float eventSpikeLag(const Vec3 &rest) {
+  const float length = std::sqrt(rest.x * rest.x + rest.y * rest.y + rest.z * rest.z);
+  return power(0.02f * length, 1.2f);
+}
+
+Vec3 eventSpikeTarget(const Vec3 &rest, float lag, float viewTime, float spikeTime) {
+  // Vertices far from the origin have larger lags, so the tips trail the core.
+  const float ph = spikeTime - lag;
+  Vec3 q = rotateX(rest.x, rest.y, rest.z, 1.3f * std::sin(viewTime));
+  q = rotateY(q.x, q.y, q.z, std::sin(viewTime));
+  q = rotateZ(q.x, q.y, q.z, 5.3f * ph);
+  return Vec3{q.x + 55.f * std::sin(ph), q.y + 55.f * std::sin(1.2f * ph), q.z + 55.f * std::sin(1.3f * ph)};
+}
+
+void eventSpringStep(Vec3 &position, Vec3 &velocity, const Vec3 &target) {
+  // Pull 0.1 of the distance, keep 0.92 of the speed, then gravity. Because
+  // gravity comes after the damping, a vertex whose target stands still comes
+  // to rest where 0 = 0.92 * 0.1 d - 0.1, that is d = 0.1 / 0.092: about
+  // 1.087 units below its target.
+  velocity.x += 0.1f * (target.x - position.x);
+  velocity.y += 0.1f * (target.y - position.y);
+  velocity.z += 0.1f * (target.z - position.z);
+  velocity.x *= 0.92f;
+  velocity.y *= 0.92f;
+  velocity.z *= 0.92f;
+  velocity.y -= 0.1f;
+  position.x += velocity.x;
+  position.y += velocity.y;
+  position.z += velocity.z;
+}
+
+int eventCubeColumn(int j, float w) {
+  // Positive modulo: a negative or huge view time still lands inside the
+  // 224 columns (a plain % would give a negative column before 0).
+  float shift = std::floor(10.f * w);
+  shift = std::isfinite(shift) ? std::fmod(shift, static_cast<float>(kMapWrap)) : 0.f;
+  if (shift < 0.f)
+    shift += static_cast<float>(kMapWrap);
+  return ((j % kFieldColumns) + static_cast<int>(shift)) % kMapWrap;
+}
+
+EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int width, int height, int j, float w) {
+  const int row = j / kFieldColumns;
+  const int column = eventCubeColumn(j, w);
+  bool bright = false;
+  // The picture is read in its own rows; a pixel it does not have (too few
+  // rows or columns, or bytes missing) counts as dark and is not read.
+  if (row >= 0 && row < height && column < width) {
+    const size_t offset = 3 * (static_cast<size_t>(row) * static_cast<size_t>(width) + static_cast<size_t>(column));
+    if (offset + 2 < pixels.size())
+      bright = pixels[offset] + pixels[offset + 1] + pixels[offset + 2] > 500;
+  }
+  if (bright)
+    return EventRgb{120, 120, static_cast<uint8_t>(140 + static_cast<int>(9.f * std::sin(w)))};
+  return EventRgb{200, 200, 200};
+}
+
+EventTitlePosition eventTitlePosition(float s0, float slide, float randomY, float randomX) {
+  return EventTitlePosition{20.f * s0 * randomX + slide, 20.f * s0 * randomY + 235.f};
+}
+
+EventScene::EventScene(CgContext *)
+    // 1-2. The event overlay, then the spike and its rest shape.
+    : eventOverlay("data/overlays/scene-event.png", 0), spike("data/yollspike.ebr"),
+      spikeVertexCount(spike.partCount > 0 ? spike.parts[0]->vertexCount : 0),
+      restPositions(firstPartPositions(spike)),
+      // 3-5. Springs at rest on the loaded shape; each vertex's lag.
+      spikeVelocities(static_cast<size_t>(spikeVertexCount), Vec3{0.f, 0.f, 0.f}),
+      spikeTargets(static_cast<size_t>(spikeVertexCount), Vec3{0.f, 0.f, 0.f}), spikeLags(lagsOf(restPositions)),
+      // 6. The two environment maps.
+      spikeTexture("data/poopscience.jpg", 0), cubeTexture("data/grey.jpg", 0),
+      // 8-10. The colour picture, the grid (3 x) and the cube (2 x).
+      colourMap("data/ultramap.jpg", 0), grid(scaledMesh("data/grid.ebr", 3.f)),
+      cube(scaledMesh("data/kubedritt.ebr", 2.f)),
+      // 11. The frame copy and the bloom buffer.
+      screenCopy(800, 600), glowTarget(256, 256) {
+  // 5, 7. The spike's first part draws straight from the animated positions:
+  // they are that part's own array, which still holds the loaded shape, while
+  // restPositions keeps a copy that never changes.
+  if (spike.partCount > 0)
+    spikePositions = spike.parts[0]->positions.data();
+
+  // 12. The clocks, bass level and jump start at 0 (member initialisers).
+
+  // 13. Overlay k spells the first k + 1 letters.
+  for (int k = 0; k < kTitleCount; ++k) {
+    const std::string path = "data/overlays/logo_" + std::string(kTitleWord, static_cast<size_t>(k + 1)) + ".png";
+    titleOverlays[k].load(path.c_str(), 0);
+  }
+}
+
+void EventScene::render(float time, float dt, const float *spectrum) {
+  const float *s = spectrum;
+  const float showClock = eventShowClock(time);
+
+  // 1. A strong bass hit re-rolls the camera jump, at most every 0.05 s.
+  if (stepBassJump(jumpCooldown, s[0], dt))
+    cameraJump = 200.f * random01() - 100.f;
+
+  // 2. The swing, view and spike clocks.
+  const float swing = time + cameraJump;
+  viewClock += 0.03f * s[1];
+  spikeClock += 0.03f * s[2];
+  const float w = time + viewClock;
+  const float spikeTime = time + spikeClock;
+
+  // 3. A black frame, no vertex program, no sphere mapping.
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDisable(GL_VERTEX_PROGRAM_ARB);
+  disableSphereMap();
+
+  // 4. The letterbox: the picture between two black bars.
+  const EventLetterbox box = eventLetterbox(showClock);
+  glViewport(0, box.viewportY, 800, box.viewportHeight);
+
+  // 5. The camera swings on S and looks at a point wandering on w; the jump
+  // also tilts the up vector.
+  setView(-130.f * std::sin(swing), 70.f * std::cos(0.8f * swing), 90.f, 30.f * std::sin(0.5f * w),
+          20.f * std::sin(0.6f * w + 0.3f), 30.f * std::sin(0.6f * w + 0.4f), 0.f, std::sin(cameraJump), 1.f, 75.f,
+          box.aspect);
+
+  // 6. Black linear fog far behind the field.
+  const float fogColour[4] = {0.f, 0.f, 0.f, 1.f};
+  glEnable(GL_FOG);
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogf(GL_FOG_START, 1300.f);
+  glFogf(GL_FOG_END, 1800.f);
+  glFogfv(GL_FOG_COLOR, fogColour);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+
+  // 7-8. Every vertex chases its tumbling, swaying target on a spring.
+  for (int i = 0; i < spikeVertexCount; ++i) {
+    spikeTargets[i] = eventSpikeTarget(restPositions[i], spikeLags[i], w, spikeTime);
+    eventSpringStep(spikePositions[i], spikeVelocities[i], spikeTargets[i]);
+  }
+
+  // 9-10. The spike, sphere-mapped.
+  spike.recomputeNormals();
+  spikeTexture.bind();
+  enableSphereMap();
+  if (spike.partCount > 0)
+    spike.parts[0]->draw();
+  spikeTexture.unbind();
+
+  // 11-12. The cubes keep sphere mapping; the ripple follows the bass.
+  cubeTexture.bind();
+  glScalef(10.f, 10.f, 10.f);
+  bassLevel = nextBassLevel(bassLevel, s[0], s[1]);
+
+  // 13. One cube per grid point, the first 32 x 32 coloured from the picture;
+  // later points keep the last colour. The ripple runs diagonally.
+  if (grid.partCount > 0) {
+    const std::vector<Vec3> &points = grid.parts[0]->positions;
+    for (size_t j = 0; j < points.size(); ++j) {
+      if (j < static_cast<size_t>(kColouredCubes)) {
+        const EventRgb c =
+            eventCubeColour(colourMap.pixels, colourMap.width, colourMap.height, static_cast<int>(j), w);
+        glColor3ub(c.r, c.g, c.b);
+      }
+      const Vec3 &p = points[j];
+      glPushMatrix();
+      glTranslatef(p.x, p.y, p.z + 20.f * bassLevel * std::sin(w + p.x - std::sin(p.y + 3.f * w)));
+      cube.draw();
+      glPopMatrix();
+    }
+  }
+
+  // 14.
+  glColor3ub(255, 255, 255);
+  disableSphereMap();
+  glDisable(GL_TEXTURE_2D);
+
+  // 15. Bloom: the whole frame (bars included) blurred and added back.
+  screenCopy.copyFromScreen();
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  screenCopy.copyTo(glowTarget);
+  glowTarget.blur(3, 4, 1.f, 0.7f * (s[2] + s[0]) + 1.f);
+  screenCopy.draw();
+  glowTarget.drawAdditive(1.f, 0.9f, 0.9f, 1.f);
+
+  // 16. The title, shaking with the bass and sliding out with the letterbox.
+  const int k = eventTitleIndex(showClock);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  if (k >= 0) {
+    const float randomY = randomSigned(); // drawn first
+    const float randomX = randomSigned();
+    const EventTitlePosition at = eventTitlePosition(s[0], box.slide, randomY, randomX);
+    titleOverlays[k].drawAt(at.x, at.y, 1.f);
+  }
+  glDisable(GL_BLEND);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+
+  // 17. The event overlay in the lower bar and a white flash over it;
+  // blending stays on.
+  if (eventOverlayShown(showClock)) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    eventOverlay.drawAt(368.f, 0.f, 1.f);
+    glColor4f(1.f, 1.f, 1.f, static_cast<float>(envelope(kEventStart, 1.f, 2.f, 3.f, showClock)));
+    drawFullScreenQuad();
+  }
+
+  // 18.
+  glViewport(0, 0, 800, 600);
+}
+
+} // namespace demo

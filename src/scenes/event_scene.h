@@ -1,0 +1,148 @@
+// event_scene.h - the title sequence: a spiky ball whose vertices chase a
+// tumbling, swaying copy of its own shape on damped springs, over a field of
+// small cubes that ripple with the bass and are coloured by a picture
+// scrolling across them, all with a bloom. The title is spelled letter by
+// letter over it, then the picture letterboxes, the title slides out to the
+// right and an event overlay comes up with a white flash.
+//
+// The timeline calls render(t - 118.84, ...) from 118.84 s to 158.4 s and
+// again render(t - 252.4, ...) in the ending, where it draws the whole title
+// (titleOverlays[10]) over the picture and captures the frame for the closing
+// scene. Nothing is reset between the two visits: the springs, clocks, bass
+// level and camera jump carry over.
+//
+// Times: the show clock A = time + 119.14 drives the title, letterbox and
+// event overlay (in the first visit A is the music time + 0.3). The spectrum
+// pushes the camera's and the spike's clocks (bins 1 and 2), the camera jumps
+// and ripple (bins 0 and 1), the bloom (bins 0 and 2) and the title's shake
+// (bin 0). The springs and the bass level step once per rendered frame; the
+// jump cooldown counts frame time.
+//
+// GL state left behind: viewport 800 x 600, GL_FOG on (linear, black),
+// GL_TEXTURE_2D off, sphere mapping off, depth test on, blending off, matrix
+// mode GL_MODELVIEW, colour white. Once A > 148.44 instead: blending on
+// (source alpha, one minus source alpha), culling off, matrix mode
+// GL_PROJECTION and the colour (1, 1, 1, flash strength).
+//
+// The pure parts (title choice, letterbox, bass jump, ripple level, spike
+// targets and springs, cube colours, title placement) are free functions
+// below, usable without GL.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "gfx/render_target.h"
+#include "gfx/texture.h"
+#include "scene/ebr_mesh.h"
+#include "scene/math.h"
+#include "scenes/effect.h"
+
+namespace demo {
+
+class CgContext;
+
+class EventScene : public Effect {
+public:
+  static constexpr int kTitleCount = 11;
+
+  explicit EventScene(CgContext *cg);
+  void render(float time, float dt, const float *spectrum) override;
+
+  Texture eventOverlay;
+  EbrMesh spike;
+  int spikeVertexCount = 0;
+  std::vector<Vec3> restPositions;  // the spike's first part as loaded
+  // The spike's first part's own position array (null without a part): the
+  // scene animates it in place, so drawing and normals follow the springs.
+  Vec3 *spikePositions = nullptr;
+  std::vector<Vec3> spikeVelocities;
+  std::vector<Vec3> spikeTargets;
+  std::vector<float> spikeLags;
+  Texture spikeTexture;
+  Texture cubeTexture;
+  Texture colourMap;  // never bound; its decoded bytes colour the cubes
+  EbrMesh grid;       // never drawn; its first part's points carry the cubes
+  EbrMesh cube;
+  RenderTarget screenCopy;
+  RenderTarget glowTarget;
+
+  // State carried from frame to frame and from one visit to the next.
+  float viewClock = 0.f;
+  float spikeClock = 0.f;
+  float bassLevel = 0.f;
+  float jumpCooldown = 0.f;
+  float cameraJump = 0.f;
+
+  // Overlay k shows the first k + 1 letters of the title; [10] is the whole word.
+  Texture titleOverlays[kTitleCount];
+};
+
+// The show clock of scene time `time`.
+float eventShowClock(float time);
+
+// Which title overlay shows at show clock A: the largest k whose threshold A
+// exceeds (strictly), or -1 before the first letter.
+int eventTitleIndex(float showClock);
+
+// The letterbox at show clock A: L is the slide of the title (pixels), C the
+// height of each black bar (capped at 75), the viewport the picture between.
+struct EventLetterbox {
+  float slide;        // L
+  float barHeight;    // C
+  int viewportY;      // (int)C
+  int viewportHeight; // (int)(600 - 2C)
+  float aspect;       // 800 / (600 - 2C), unrounded
+};
+EventLetterbox eventLetterbox(float showClock);
+
+// Whether the event overlay and its flash show at show clock A (strictly
+// after 148.44).
+bool eventOverlayShown(float showClock);
+
+// One frame of the bass jump: true when this frame re-rolls the camera jump
+// (cooldown below 0 and s0 above 0.45; the cooldown is then set to 0.05).
+// The cooldown always counts down by dt afterwards. It starts at 0, so the
+// first frame never jumps.
+bool stepBassJump(float &cooldown, float s0, float dt);
+
+// The leaky bass sum: 0.8 (s1 + s0 + level).
+float nextBassLevel(float level, float s0, float s1);
+
+// Where a spike vertex is pulled to: its rest position turned about x by
+// 1.3 sin w, about y by sin w and about z by 5.3 ph, plus the sway
+// 55 (sin ph, sin 1.2 ph, sin 1.3 ph), where ph = W - lag.
+Vec3 eventSpikeTarget(const Vec3 &rest, float lag, float viewTime, float spikeTime);
+
+// One damped spring step with gravity, per frame: v += 0.1 (target - p);
+// v *= 0.92; v.y -= 0.1; p += v.
+void eventSpringStep(Vec3 &position, Vec3 &velocity, const Vec3 &target);
+
+// The lag of a vertex at `rest`: (0.02 |rest|)^1.2.
+float eventSpikeLag(const Vec3 &rest);
+
+struct EventRgb {
+  uint8_t r, g, b;
+};
+
+// The colour of cube j (j < 1024) at view time w from a picture of
+// width x height RGB pixels (rows top first, 3 bytes a pixel): row j / 32,
+// column ((j mod 32) + floor(10 w)) mod 224. A bright pixel (R + G + B > 500)
+// gives (120, 120, 140 + trunc(9 sin w)), anything else (200, 200, 200). A
+// pixel outside the picture (too small a picture, or too few bytes) counts as
+// not bright; nothing outside it is read.
+EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int width, int height, int j, float w);
+
+// The column of the colour picture that cube j shows at view time w, always
+// in [0, 224).
+int eventCubeColumn(int j, float w);
+
+// Where the title's lower-left corner goes: (20 s0 randomX + L,
+// 20 s0 randomY + 235).
+struct EventTitlePosition {
+  float x, y;
+};
+EventTitlePosition eventTitlePosition(float s0, float slide, float randomY, float randomX);
+
+} // namespace demo
