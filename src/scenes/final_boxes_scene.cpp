@@ -1,0 +1,143 @@
+#include "scenes/final_boxes_scene.h"
+
+#include <GL/glew.h>
+
+#include <cmath>
+
+#include "gfx/overlay.h"
+#include "scene/math.h"
+
+namespace demo {
+
+const std::array<float, kFinalCutEntries> kFinalCutList = {
+    220.48422f, 222.94514f, 224.1091f,  225.32445f, 226.30397f, 227.00352f, 227.26839f,
+    227.88477f, 229.11407f, 230.32904f, 230.39442f, 231.54175f, 232.25816f, 232.42302f,
+    232.87198f, 232.90524f, 234.06918f, 235.30081f,
+    // Sentinels: never reached, so the list stops after its eighteenth cut.
+    5000.f, 5001.f, 5002.f, 5003.f, 5004.f, 5005.f, 5006.f};
+
+const std::array<const char *, kFinalCameraSlots> kFinalCameraNames = {
+    "Camera01", "Camera02", "Camera03", "Camera04", "Camera01", "Camera06", "Camera07", "Camera08"};
+
+namespace {
+const std::array<const char *, 4> kBoxNames = {"Box1", "Box2", "Box4", "Box5"};
+const std::array<const char *, 4> kBoxMaps = {"data/Box1CompleteMap.jpg", "data/Box2CompleteMap.jpg",
+                                              "data/Box4CompleteMap.jpg", "data/Box5CompleteMap.jpg"};
+constexpr float kMinimumFastSpeed = 1.5f;
+// The picture is 800 x 450 (16:9) in a band from row 75 of the 800 x 600 frame.
+constexpr int kPictureWidth = 800;
+constexpr int kPictureHeight = 450;
+constexpr int kLetterboxBar = 75;
+constexpr float kWideAspect = 1.7777778f;
+} // namespace
+
+bool finalCameraHasMinimumSpeed(int slot) { return slot == 0 || slot == 4 || slot == 7; }
+
+bool FinalShot::cut(float a) {
+  if (cutIndex < 0 || cutIndex >= kFinalCutEntries)
+    return false;
+  if (!(a > kFinalCutList[cutIndex] - kFinalCutLead))
+    return false;
+  cameraSlot = (cutIndex + 1) % kFinalCameraSlots;
+  // The head start is drawn before the speed: the order of the draws is part
+  // of the sequence every later random number sees.
+  shotClock = 2.f * random01();
+  shotSpeed = 3.f * random01();
+  if (finalCameraHasMinimumSpeed(cameraSlot) && shotSpeed < kMinimumFastSpeed)
+    shotSpeed = kMinimumFastSpeed;
+  ++cutIndex;
+  return true;
+}
+
+float finalCutFlash(float a) {
+  float f = 0.f;
+  for (int i = 0; i < kFinalFlashEntries; ++i)
+    f += static_cast<float>(envelope(kFinalCutList[i], 1.f, 1.f, 2.f, a));
+  return f;
+}
+
+float finalGlowColour(float flash) { return 1.f - 0.1f * flash; }
+
+float finalGlowGain(float band1) { return 1.05f + 0.5f * band1; }
+
+FinalBoxesScene::FinalBoxesScene(CgContext *)
+    : scene("data/final.gsp"), pictureTarget(kPictureWidth, kPictureHeight), glowTarget(128, 128) {
+  // The crates carry their own maps: the materials' textures are not loaded.
+  scene.prepare(false);
+  for (size_t i = 0; i < boxes.size(); ++i)
+    boxes[i] = findMesh(scene, kBoxNames[i]);
+  for (size_t i = 0; i < boxTextures.size(); ++i)
+    boxTextures[i].load(kBoxMaps[i], 0);
+  // Camera01 stands twice in the list; it is reported once if missing.
+  for (int i = 0; i < kFinalCameraSlots; ++i)
+    cameras[i] = i == 4 ? cameras[0] : findCamera(scene, kFinalCameraNames[i]);
+  currentCamera = cameras[0];
+}
+
+void FinalBoxesScene::render(float time, float dt, const float *spectrum) {
+  const float a = time;
+
+  // 1. The flash of the cuts round a (only the real cut times are near).
+  const float f = finalCutFlash(a);
+
+  // 2. At most one cut per frame. A cut to a missing camera keeps the one in
+  // use; its shot still gets a new head start and speed.
+  if (shot.cut(a) && cameras[shot.cameraSlot])
+    currentCamera = cameras[shot.cameraSlot];
+
+  // 3. The shot runs on.
+  shot.advance(dt);
+
+  // 4. A black frame.
+  glViewport(0, 0, 800, 600);
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+
+  // 5. A nearly black blue background in the picture's 800 x 450 corner.
+  glColor4f(0.f, 0.f, 0.01f, 1.f);
+  pictureTarget.setViewport();
+  drawFullScreenQuad();
+
+  // 6. Animate and look through the current camera at 16:9.
+  scene.aspect = kWideAspect;
+  if (currentCamera)
+    scene.update(shot.sceneTime(), *currentCamera);
+
+  // 7. The camera rolls slowly with clock time. Intentional: the up vector
+  // takes effect at the next frame's update, and setUpVector puts the aspect
+  // back to 4/3, which is why step 6 sets 16:9 every frame.
+  scene.setUpVector(std::sin(a), std::sin(0.4f * a), std::sin(0.26f * a));
+
+  // 8-9. The crates, unlit, each with its own map, in their world matrices.
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  glDisable(GL_FOG);
+  glDisable(GL_LIGHTING);
+  if (currentCamera) {
+    for (size_t i = 0; i < boxes.size(); ++i) {
+      if (!boxes[i])
+        continue;
+      boxTextures[i].bind();
+      scene.drawNode(*boxes[i], true);
+    }
+  }
+
+  // 10. The glow, from the picture in the frame's lower 450 rows.
+  pictureTarget.copyFromScreen();
+  pictureTarget.copyTo(glowTarget);
+  glowTarget.blur(3, 3, 1.f, finalGlowGain(spectrum ? spectrum[1] : 0.f));
+
+  // 11. The letterbox: the glClear ignores the viewport and blackens the bars,
+  // then the picture fills the band between them with its glow added, less
+  // red and green round a cut.
+  glViewport(0, kLetterboxBar, kPictureWidth, kPictureHeight);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  pictureTarget.draw();
+  const float c = finalGlowColour(f);
+  glowTarget.drawAdditive(c, c, 1.f, 1.f);
+
+  // 12. Full frame again for whatever draws next.
+  glViewport(0, 0, 800, 600);
+  disableSphereMap();
+}
+
+} // namespace demo

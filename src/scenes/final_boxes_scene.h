@@ -1,0 +1,105 @@
+// final_boxes_scene.h - the last scene before the quick cuts: four textured
+// crates seen in a 16:9 letterbox, cutting between seven cameras on a fixed
+// list of music times, with a soft glow that the second spectrum band drives
+// and that turns slightly blue round each cut.
+//
+// The timeline calls render(t, ...) with the clock value itself (217.5 to
+// 237.52 s), and again with t - 247.39 + 217.5 in the quick cuts (217.5 to
+// 222.51 s once more). The cut list is written in clock seconds; each cut
+// happens 0.17 s before its listed time, at most one per frame. A cut starts
+// the next camera of the camera list at a random point (a head start of 0 to
+// 2 s) and at a random speed (0 to 3, at least 1.5 on Camera01 and Camera08),
+// so the shots differ from run to run.
+//
+// The scene never rewinds its cut list itself: the timeline sets
+// shot.cutIndex back to 0 in the quick cuts (it holds &scene->shot.cutIndex),
+// so the list plays again from its first entry. The last shot (Camera03)
+// keeps running until the first cut fires again.
+//
+// FinalShot and the free functions below are the scene's decisions in plain
+// C++ (no GL): which camera, how far into its path, the cut flash and the
+// glow. FinalBoxesScene carries them out with OpenGL.
+//
+// GL state left by render: viewport 800 x 600, sphere-map generation off,
+// blending off (function GL_SRC_ALPHA, GL_ONE), GL_TEXTURE_2D off, colour
+// white, GL_DEPTH_TEST on, GL_FOG and GL_LIGHTING off, clear colour black,
+// the scene's up vector set for the next frame and its aspect back at 4/3.
+// A missing box or camera is reported once at construction and skipped: a
+// cut to a missing camera keeps the camera in use; with no camera at all the
+// crates are not drawn.
+#pragma once
+
+#include <array>
+
+#include "gfx/render_target.h"
+#include "gfx/texture.h"
+#include "scene/scene.h"
+#include "scenes/effect.h"
+
+namespace demo {
+
+class CgContext;
+
+// The cut list in clock seconds: 18 cuts, then sentinels that are never
+// reached, so the index stops at 18 until the timeline resets it.
+constexpr int kFinalCutCount = 18;
+constexpr int kFinalCutEntries = 25;
+extern const std::array<float, kFinalCutEntries> kFinalCutList;
+// Each cut happens this long before its listed time.
+constexpr float kFinalCutLead = 0.17f;
+// The flash sums the envelopes of this many leading entries of the list.
+constexpr int kFinalFlashEntries = 20;
+
+// The camera list: a cut to entry i selects slot (i + 1) mod 8. Camera01
+// stands in it twice; there is no Camera05.
+constexpr int kFinalCameraSlots = 8;
+extern const std::array<const char *, kFinalCameraSlots> kFinalCameraNames;
+
+// Whether a shot on this camera slot runs at least 1.5 times as fast
+// (Camera01 and Camera08).
+bool finalCameraHasMinimumSpeed(int slot);
+
+// The state the scene carries from frame to frame.
+struct FinalShot {
+  // Cuts when a is past the next cut (its listed time minus the lead): the
+  // next camera slot, a head start 2 x random01, a speed 3 x random01 (raised
+  // to 1.5 on Camera01 and Camera08), the index one on. At most one cut per
+  // call; an index outside the list never cuts. Returns whether it cut.
+  bool cut(float a);
+  // The shot clock runs on by the frame time.
+  void advance(float dt) { shotClock += dt; }
+  // Where the current shot is in the scene's animation.
+  float sceneTime() const { return shotSpeed * shotClock * 0.6f; }
+
+  int cutIndex = 0;      // the next entry of the cut list; the timeline resets it
+  int cameraSlot = 0;    // into kFinalCameraNames: Camera01 at start
+  float shotClock = 0.f; // seconds since the shot started, plus its head start
+  float shotSpeed = 1.f;
+};
+
+// The cut flash at clock time a: the sum of envelope(entry, 1, 1, 2, a) over
+// the first 20 entries of the cut list. Overlapping cuts add up beyond 1.
+float finalCutFlash(float a);
+// The glow's red and green weight: 1 - 0.1 flash (blue stays 1).
+float finalGlowColour(float flash);
+// The blur's gain from spectrum bin 1: 1.05 in silence.
+float finalGlowGain(float band1);
+
+class FinalBoxesScene : public Effect {
+public:
+  explicit FinalBoxesScene(CgContext *cg);
+  void render(float time, float dt, const float *spectrum) override;
+
+  // Carried between frames (the timeline resets shot.cutIndex).
+  FinalShot shot;
+  CameraNode *currentCamera = nullptr; // null only when no camera was ever found
+
+  Scene scene;
+  RenderTarget pictureTarget;
+  RenderTarget glowTarget;
+  std::array<MeshNode *, 4> boxes{};
+  std::array<Texture, 4> boxTextures; // one per box, same order
+  std::array<CameraNode *, kFinalCameraSlots> cameras{};
+};
+
+} // namespace demo

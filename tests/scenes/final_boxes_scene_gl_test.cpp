@@ -1,0 +1,132 @@
+// The final boxes scene on llvmpipe: the 16:9 letterbox with its black bars
+// round the crates, the cut list running as the frames pass, and a scene
+// whose files are missing drawing only its background.
+#include "gl_fixture.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/data_path.h"
+#include "scenes/final_boxes_scene.h"
+#include "support/test_files.h"
+
+namespace demo::test {
+namespace {
+
+class FinalBoxesSceneGL : public GLTest {
+protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    setDataDirectory(DEMO_BAKED_DATA_DIR);
+  }
+  void TearDown() override {
+    setDataDirectory("");
+    GLTest::TearDown();
+  }
+
+  // Renders at 30 frames a second from `from` up to (not including) `to`.
+  static void play(FinalBoxesScene &scene, float from, float to, const float *spectrum) {
+    const float dt = 1.f / 30.f;
+    for (int n = 0;; ++n) {
+      const float t = from + n * dt;
+      if (!(t < to))
+        break;
+      scene.render(t, dt, spectrum);
+    }
+  }
+};
+
+int brightest(const std::vector<uint8_t> &frame, int row) {
+  int most = 0;
+  for (int x = 0; x < 800; ++x)
+    for (int k = 0; k < 3; ++k)
+      most = std::max(most, static_cast<int>(frame[(static_cast<size_t>(row) * 800 + x) * 3 + k]));
+  return most;
+}
+
+// Share of the band's pixels whose channels add to more than 60.
+double litShare(const std::vector<uint8_t> &frame) {
+  size_t lit = 0;
+  for (int y = 75; y < 525; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint8_t *p = &frame[(static_cast<size_t>(y) * 800 + x) * 3];
+      lit += p[0] + p[1] + p[2] > 60;
+    }
+  return static_cast<double>(lit) / (800.0 * 450.0);
+}
+
+void expectBlackBars(const std::vector<uint8_t> &frame) {
+  for (int y = 0; y < 75; ++y)
+    ASSERT_EQ(brightest(frame, y), 0) << "row " << y;
+  for (int y = 525; y < 600; ++y)
+    ASSERT_EQ(brightest(frame, y), 0) << "row " << y;
+}
+
+TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
+  FinalBoxesScene scene(nullptr);
+  ASSERT_NE(scene.currentCamera, nullptr);
+  std::srand(5);
+  std::vector<float> spectrum(512, 0.f);
+  spectrum[1] = 0.3f;
+  play(scene, 220.2f, 220.6f, spectrum.data());
+  EXPECT_EQ(scene.shot.cutIndex, 1);
+  EXPECT_EQ(scene.currentCamera, scene.cameras[1]);
+  EXPECT_EQ(takeGlError(), 0u);
+
+  std::vector<uint8_t> frame = readFrame();
+  expectBlackBars(frame);
+  // The picture reaches the band's first and last rows and has crates in it.
+  EXPECT_GT(brightest(frame, 75), 0);
+  EXPECT_GT(brightest(frame, 524), 0);
+  EXPECT_GT(litShare(frame), 0.05);
+
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 800);
+  EXPECT_EQ(viewport[3], 600);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+
+  // The last cut of the first run, then the quick cuts' reset (through the
+  // pointer the timeline holds) and the scene called from 217.5 s again: the
+  // last shot holds until the first cut selects Camera02 once more.
+  scene.shot.cutIndex = kFinalCutCount - 1;
+  play(scene, 235.2f, 235.3f, nullptr);
+  ASSERT_EQ(scene.currentCamera, scene.cameras[2]); // Camera03
+  int *cutIndex = &scene.shot.cutIndex;
+  *cutIndex = 0;
+  play(scene, 220.2f, 220.3f, nullptr);
+  EXPECT_EQ(scene.currentCamera, scene.cameras[2]);
+  play(scene, 220.32f, 220.4f, nullptr);
+  EXPECT_EQ(scene.currentCamera, scene.cameras[1]); // Camera02
+  EXPECT_EQ(*cutIndex, 1);
+  frame = readFrame();
+  expectBlackBars(frame);
+  EXPECT_GT(litShare(frame), 0.05);
+}
+
+TEST_F(FinalBoxesSceneGL, MissingFilesLeaveTheBackgroundAlone) {
+  TempDir empty;
+  setDataDirectory(empty.path());
+  FinalBoxesScene scene(nullptr);
+  EXPECT_EQ(scene.currentCamera, nullptr);
+  EXPECT_EQ(scene.boxes[0], nullptr);
+  play(scene, 220.2f, 220.5f, nullptr);
+  EXPECT_EQ(scene.shot.cutIndex, 1); // the cuts run on without cameras
+  EXPECT_EQ(scene.currentCamera, nullptr);
+  EXPECT_EQ(takeGlError(), 0u);
+
+  std::vector<uint8_t> frame = readFrame();
+  expectBlackBars(frame);
+  // Only the dark blue background, with its glow.
+  for (int y = 75; y < 525; y += 50)
+    EXPECT_LT(brightest(frame, y), 12) << "row " << y;
+  EXPECT_EQ(litShare(frame), 0.0);
+}
+
+} // namespace
+} // namespace demo::test
+
