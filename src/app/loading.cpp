@@ -6,6 +6,12 @@
 #include "gfx/texture.h"
 #include "platform/gl_window.h"
 #include "scenes/closing_scene.h"
+#include "scenes/corridor_scene.h"
+#include "scenes/event_scene.h"
+#include "scenes/final_boxes_scene.h"
+#include "scenes/letter_scene.h"
+#include "scenes/logo_scene.h"
+#include "scenes/water_scene.h"
 
 namespace demo {
 
@@ -44,12 +50,37 @@ void drawFlashUpFrame() {
 
 namespace {
 // What each stage constructs after its frames (stages eight and nine build
-// nothing). A scene not yet part of the build has no entry.
+// nothing). The timeline also gets the two things it reaches into: the
+// final boxes scene's cut index and the event scene's whole title.
 void constructAfterStage(int stage, CgContext *cg, ShowScenes &scenes) {
   switch (stage) {
+  case 0:
+    scenes.corridor = std::make_unique<CorridorScene>(cg);
+    break;
+  case 1: {
+    auto event = std::make_unique<EventScene>(cg);
+    scenes.titleOverlay = &event->titleOverlays[10];
+    scenes.event = std::move(event);
+    break;
+  }
+  case 2:
+    scenes.water = std::make_unique<WaterScene>(cg);
+    break;
+  case 3:
+    scenes.letters = std::make_unique<LetterScene>(cg);
+    break;
+  case 4:
+    scenes.logo = std::make_unique<LogoScene>(cg);
+    break;
   case 5:
     scenes.closing = std::make_unique<ClosingScene>(cg);
     break;
+  case 6: {
+    auto finalBoxes = std::make_unique<FinalBoxesScene>(cg);
+    scenes.finalCutIndex = &finalBoxes->shot.cutIndex;
+    scenes.finalBoxes = std::move(finalBoxes);
+    break;
+  }
   default:
     break;
   }

@@ -69,8 +69,8 @@ float beatPulses(float t);
 // A short name for reports ("water", "logo", ...).
 const char *slotName(Slot slot);
 
-// The show's scenes. A scene that is not part of the build yet stays empty
-// and its windows draw nothing.
+// The show's scenes, built by the loading sequence. A scene left empty (as
+// in tests) makes its windows draw nothing.
 struct ShowScenes {
   ShowScenes();
   ~ShowScenes();

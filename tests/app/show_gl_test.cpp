@@ -5,9 +5,12 @@
 #include <GL/glew.h>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "app/loading.h"
 #include "app/show.h"
+#include "app/timeline.h"
 #include "gfx/texture.h"
 #include "platform/data_path.h"
 #include "scenes/closing_scene.h"
@@ -191,6 +194,92 @@ TEST(ClosingScene, GlowGainRisesToOnePointFiveAtTheBreakAndFades) {
   EXPECT_EQ(closingGlowGain(10.74f), 0.f);
   EXPECT_EQ(closingBreakTime(5.1f), 0.f);
   EXPECT_FLOAT_EQ(closingBreakTime(6.2f), 1.f);
+}
+
+
+// The timeline calling scenes: which scene, with which local time, and the
+// final boxes scene's cut list starting over in the quick cuts.
+struct RecordingScene : Effect {
+  void render(float time, float, const float *) override {
+    ++calls;
+    lastTime = time;
+  }
+  int calls = 0;
+  float lastTime = -1.f;
+};
+
+class TimelineGL : public ShowGL {
+protected:
+  void SetUp() override {
+    ShowGL::SetUp();
+    for (auto *slot : {&scenes.water, &scenes.logo, &scenes.letters, &scenes.event, &scenes.corridor,
+                       &scenes.finalBoxes}) {
+      auto scene = std::make_unique<RecordingScene>();
+      recorders.push_back(scene.get());
+      *slot = std::move(scene);
+    }
+    scenes.finalCutIndex = &cutIndex;
+  }
+  // Renders the frame at t and returns the one scene called (-1 if none,
+  // -2 if several), in the order water, logo, letters, event, corridor, final.
+  int sceneCalledAt(float t) {
+    std::vector<int> before;
+    for (RecordingScene *r : recorders)
+      before.push_back(r->calls);
+    timeline.render(t, 1.f / 30.f, spectrum.data());
+    int called = -1;
+    for (size_t i = 0; i < recorders.size(); ++i) {
+      if (recorders[i]->calls != before[i])
+        called = called == -1 ? static_cast<int>(i) : -2;
+    }
+    return called;
+  }
+  float lastTime(int scene) { return recorders[scene]->lastTime; }
+
+  ShowScenes scenes;
+  std::vector<RecordingScene *> recorders;
+  int cutIndex = 0;
+  RenderTarget screen{800, 600};
+  Timeline timeline{scenes, screen};
+  std::vector<float> spectrum = std::vector<float>(512, 0.f);
+};
+
+TEST_F(TimelineGL, EachWindowCallsItsSceneWithItsLocalTime) {
+  EXPECT_EQ(sceneCalledAt(10.f), 0);
+  EXPECT_FLOAT_EQ(lastTime(0), 10.f);
+  EXPECT_EQ(sceneCalledAt(39.57f), -1); // the exact edge draws no scene
+  EXPECT_EQ(sceneCalledAt(60.f), 0);
+  EXPECT_NEAR(lastTime(0), 100.63f, 1e-4f);
+  EXPECT_EQ(sceneCalledAt(230.f), 5);
+  EXPECT_FLOAT_EQ(lastTime(5), 230.f);
+}
+
+TEST_F(TimelineGL, QuickCutsPlayLogoWaterAndFinalBoxesAtTheirTimes) {
+  EXPECT_EQ(sceneCalledAt(240.f), 1);
+  EXPECT_NEAR(lastTime(1), (240.f - 237.52f) * 2.f, 1e-4f);
+  EXPECT_EQ(sceneCalledAt(245.f), 0);
+  EXPECT_NEAR(lastTime(0), 245.f - 242.45f + 100.f, 1e-4f);
+  EXPECT_EQ(sceneCalledAt(250.f), 5);
+  EXPECT_NEAR(lastTime(5), 250.f - 247.39f + 217.5f, 1e-4f);
+}
+
+TEST_F(TimelineGL, QuickCutsStartTheCutListOverOnlyPastItsSixthEntry) {
+  cutIndex = 18; // where the final boxes scene leaves it after its window
+  sceneCalledAt(236.f);
+  EXPECT_EQ(cutIndex, 18) << "no reset in the scene's own window";
+  sceneCalledAt(238.f);
+  EXPECT_EQ(cutIndex, 0);
+  cutIndex = 5;
+  sceneCalledAt(249.f);
+  EXPECT_EQ(cutIndex, 5);
+  cutIndex = 6;
+  sceneCalledAt(249.1f);
+  EXPECT_EQ(cutIndex, 0);
+}
+
+TEST_F(TimelineGL, TheEndingRestartsTheEventSceneFromZero) {
+  EXPECT_EQ(sceneCalledAt(253.f), 3);
+  EXPECT_NEAR(lastTime(3), 0.6f, 1e-4f);
 }
 
 } // namespace
