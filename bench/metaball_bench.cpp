@@ -20,6 +20,7 @@
 #include "effects/metaball_field.h"
 #include "metaball_literal.h"
 #include "platform/gl_window.h"
+#include "scenes/corridor_scene.h"
 
 namespace demo {
 namespace {
@@ -30,11 +31,11 @@ constexpr int kBufferTriangles = 1 << 16;
 
 // Corridor clocks spread over the whole scene (T from 0 to about 106), on
 // both sides of the switch at 35.87.
-float corridorClock(int index) { return 0.25f + 106.0f * static_cast<float>(index) / kTimes; }
+float clockAt(int index) { return 0.25f + 106.0f * static_cast<float>(index) / kTimes; }
 
 template <class Field>
 void addCorridorBalls(Field &field, float T) {
-  for (const Metaball &b : literal::corridorBalls(T))
+  for (const Metaball &b : corridorBalls(T))
     field.addBall(b.x, b.y, b.z, b.r);
 }
 
@@ -46,14 +47,17 @@ int polygoniseAll(MetaballField &field, std::vector<SurfaceVertex> &buffer) {
   return triangles;
 }
 
-void BM_Frame(benchmark::State &state) {
+// Frames of the optimised field over the scene's clocks; addBalls puts the
+// five balls in for one clock.
+template <class AddBalls>
+void runFrames(benchmark::State &state, AddBalls addBalls) {
   MetaballField field(kGridSize);
   std::vector<SurfaceVertex> buffer(3 * kBufferTriangles);
   int t = 0;
   long triangles = 0;
   for (auto _ : state) {
     field.clearValues();
-    addCorridorBalls(field, corridorClock(t));
+    addBalls(field, clockAt(t));
     field.updateNormals();
     triangles += polygoniseAll(field, buffer);
     benchmark::DoNotOptimize(buffer.data());
@@ -61,24 +65,18 @@ void BM_Frame(benchmark::State &state) {
   }
   state.counters["triangles"] = benchmark::Counter(static_cast<double>(triangles), benchmark::Counter::kAvgIterations);
 }
+
+void BM_Frame(benchmark::State &state) {
+  runFrames(state, [](MetaballField &field, float T) { addCorridorBalls(field, T); });
+}
 BENCHMARK(BM_Frame)->Unit(benchmark::kMicrosecond);
 
 // The same frame with the five balls handed over in one addBalls call.
 void BM_FrameBatched(benchmark::State &state) {
-  MetaballField field(kGridSize);
-  std::vector<SurfaceVertex> buffer(3 * kBufferTriangles);
-  int t = 0;
-  long triangles = 0;
-  for (auto _ : state) {
-    field.clearValues();
-    const std::array<Metaball, 5> balls = literal::corridorBalls(corridorClock(t));
+  runFrames(state, [](MetaballField &field, float T) {
+    const std::array<Metaball, 5> balls = corridorBalls(T);
     field.addBalls(balls.data(), static_cast<int>(balls.size()));
-    field.updateNormals();
-    triangles += polygoniseAll(field, buffer);
-    benchmark::DoNotOptimize(buffer.data());
-    t = (t + 1) % kTimes;
-  }
-  state.counters["triangles"] = benchmark::Counter(static_cast<double>(triangles), benchmark::Counter::kAvgIterations);
+  });
 }
 BENCHMARK(BM_FrameBatched)->Unit(benchmark::kMicrosecond);
 
@@ -89,7 +87,7 @@ void BM_FrameLiteral(benchmark::State &state) {
   long triangles = 0;
   for (auto _ : state) {
     field.clearValues();
-    addCorridorBalls(field, corridorClock(t));
+    addCorridorBalls(field, clockAt(t));
     field.updateNormals();
     triangles += field.polygonise(buffer.data());
     benchmark::DoNotOptimize(buffer.data());
@@ -125,7 +123,7 @@ void BM_Stage(benchmark::State &state) {
       field.updateNormals();
       break;
     case kBatchedBalls: {
-      const std::array<Metaball, 5> balls = literal::corridorBalls(50.0f);
+      const std::array<Metaball, 5> balls = corridorBalls(50.0f);
       field.addBalls(balls.data(), static_cast<int>(balls.size()));
       break;
     }

@@ -4,7 +4,7 @@
 //
 // Use: LiteralMetaballs field(40); then clearValues, addBall per ball,
 // updateNormals and polygonise(buffer) with a buffer of maxVertices().
-// corridorBalls(T) gives the corridor scene's five balls at its clock T.
+// The balls themselves come from the corridor scene (corridorBalls).
 //
 // It keeps the field's few deliberate choices (distance floor, zero normal
 // for a flat gradient) so the outputs compare bit for bit, and otherwise does
@@ -138,19 +138,5 @@ public:
   }
 };
 
-// The corridor scene's five balls at its clock T (1.8 times scene time): the
-// ball clock g runs at 0.2 T until T = 35.87 and at T from then on; the radius
-// sin T + 5.5 is shared.
-inline std::array<Metaball, 5> corridorBalls(float T) {
-  const float g = T < 35.87f ? 0.2f * T : T;
-  const float r = std::sin(T) + 5.5f;
-  return {{
-      {20 + 9 * std::sin(g), 20 + 9 * std::sin(0.9f * g), 20 + 9 * std::cos(0.8f * g), r},
-      {20 + 9 * std::cos(1.2f * g), 20 + 9 * std::sin(0.7f * g), 20 + 9 * std::sin(1.6f * g), r},
-      {20 + 9 * std::sin(1.6f * g), 20 + 9 * std::sin(1.7f * g), 20 + 9 * std::sin(1.7f * g), r},
-      {20 + 9 * std::sin(1.6f * g), 20 + 9 * std::cos(1.9f * g), 20 + 9 * std::sin(1.8f * g), r},
-      {20 + 9 * std::sin(2.6f * g), 20 + 9 * std::sin(2.1f * g), 20 + 9 * std::cos(1.5f * g), r},
-  }};
-}
 
 } // namespace demo::literal

@@ -15,6 +15,7 @@
 
 #include "../../bench/metaball_literal.h"
 #include "effects/metaball_field.h"
+#include "scenes/corridor_scene.h"
 
 namespace demo::test {
 namespace {
@@ -476,7 +477,7 @@ TEST(MetaballSurface, InterpolationStartsAtTheFirstPointAndKeepsNormalLength) {
 TEST(MetaballSurface, PolygoniseInPiecesEqualsOnePassAndCellByCell) {
   MetaballField field(kSize);
   field.clearValues();
-  for (const Metaball &b : literal::corridorBalls(40.0f))
+  for (const Metaball &b : corridorBalls(40.0f))
     field.addBall(b.x, b.y, b.z, b.r);
   field.updateNormals();
   const std::vector<SurfaceVertex> expected = cellByCell(field);
@@ -526,7 +527,7 @@ TEST(MetaballLiteral, CorridorFramesMatchBitForBit) {
   ASSERT_TRUE(sameBits(field.points(), reference.points.data(), reference.points.size() * sizeof(FieldPoint)));
   // T = 0 puts every ball on a grid point; 35.87 is the switch of the ball clock.
   for (float T : {0.0f, 0.5f, 17.3f, 35.87f, 36.0f, 61.2f, 99.9f}) {
-    const std::array<Metaball, 5> balls = literal::corridorBalls(T);
+    const std::array<Metaball, 5> balls = corridorBalls(T);
     field.clearValues();
     batched.clearValues();
     reference.clearValues();
