@@ -41,12 +41,7 @@ void Texture::drawAt(float x, float y, float scale) {
   glVertex3f(x0, y1, 0.f);
   glEnd();
 
-  glDisable(GL_TEXTURE_2D);
-  glPopMatrix(); // model-view
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glEnable(GL_DEPTH_TEST);
+  endTexturedPass();
 }
 
 void Texture::drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart,
@@ -84,6 +79,15 @@ void Texture::drawSprite(float x, float y, float w, float h, float uSpan, float 
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
+  glEnable(GL_DEPTH_TEST);
+}
+
+void endTexturedPass() {
+  glDisable(GL_TEXTURE_2D);
+  glPopMatrix(); // model-view
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
   glEnable(GL_DEPTH_TEST);
 }
 

@@ -35,6 +35,10 @@ constexpr float kPixelToClipY = (1.f / 600.f) * 2.f;
 // both, so 2D passes draw in clip space. Leaves GL_MODELVIEW current.
 void pushIdentityMatrices();
 
+// Ends a textured pass begun with pushIdentityMatrices (model-view current):
+// texturing off, both matrices popped, GL_MODELVIEW current, depth test on.
+void endTexturedPass();
+
 // The quad (-1, -1) to (1, 1) at z = 0 in the current colour, blend and
 // texture state (with GL_TEXTURE_2D on it is textured with the current
 // texture coordinate, so switch texturing off for a flat colour). Projection

@@ -61,12 +61,7 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   glVertex2f(x0, y1);
   glEnd();
 
-  glDisable(GL_TEXTURE_2D);
-  glPopMatrix(); // model-view
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glEnable(GL_DEPTH_TEST);
+  endTexturedPass();
 }
 
 void RenderTarget::draw() { drawQuad(0.f, 0.f, 0.f, 0.f); }
