@@ -91,45 +91,50 @@ void paintMask(Image &target, const Image &mask, int x0, int y0, const Colour &c
 
 // --- The corridor atlas --------------------------------------------------
 
+// Every pixel of an atlas column from f(x, y) -> Colour, x counted from the
+// column's left edge, the full height of the atlas.
+template <class F> void paintColumn(Image &atlas, const AtlasColumn &column, F f) {
+  paintRegion(atlas, column.x0, 0, column.x1, kCorridorAtlasSize, [&](int x, int y) { return f(x - column.x0, y); });
+}
+
 // Side-wall column: per 128-row panel a lower kick plate with a hazard band
 // and an upper plate carrying a vent, a stencilled number, a lit screen or a
 // warning sign. u runs from the floor side (x = 0) up.
 void paintWallColumn(Image &atlas) {
   const int x0 = kWallColumn.x0, width = kWallColumn.x1 - kWallColumn.x0;
   constexpr int kPlateSeam = 90; // between the kick plate and the upper plate
-  for (int y = 0; y < kCorridorAtlasSize; ++y)
-    for (int x = 0; x < width; ++x) {
-      const float py = static_cast<float>(y % kCorridorPanelRows);
-      float n = fbm(x / 32.f, y / 32.f, 101, 5, 0.55f, 16);
-      Colour c = x < kPlateSeam ? rgb(0.33f, 0.35f, 0.39f) : rgb(0.43f, 0.47f, 0.53f);
-      c = scaled(c, 0.82f + 0.36f * n);
-      if (x < kPlateSeam - 12 && x % 12 < 2) // ridges across the kick plate
-        c = scaled(c, x % 12 == 0 ? 0.7f : 1.2f);
-      if (x >= kPlateSeam - 12 && x < kPlateSeam - 2) { // hazard band
-        bool yellow = ((x + y) / 7) % 2 == 0;
-        c = yellow ? scaled(rgb(0.86f, 0.66f, 0.12f), 0.8f + 0.3f * n) : rgb(0.07f, 0.07f, 0.08f);
-      }
-      // Seams: panel ends, the plate seam and the wall's own edges.
-      float seam = std::min({wrapDistance(py, 0.f, kCorridorPanelRows), std::fabs(x - (kPlateSeam - 0.5f)),
-                             static_cast<float>(x), static_cast<float>(width - 1 - x)});
-      if (seam < 1.5f)
-        c = scaled(c, 0.3f);
-      else if (seam < 2.5f)
-        c = scaled(c, 1.3f);
-      // Rivets along the panel ends and the plate seam.
-      for (float ry : {5.f, kCorridorPanelRows - 5.f}) {
-        float rx = std::round((x - 8.f) / 16.f) * 16.f + 8.f;
-        c = bolt(c, x - rx, py - ry, 2.2f);
-      }
-      float sy = std::round((py - 8.f) / 16.f) * 16.f + 8.f;
-      c = bolt(c, x - (kPlateSeam + 5.f), py - sy, 2.f);
-      // Grime: rust-brown streaks running down from the top, dirt near the floor.
-      float streak = fbm(x / 48.f, y / 2.f, 102, 3, 0.5f, 256);
-      float drip = smoothstep(0.55f, 0.8f, streak) * (0.3f + 0.7f * x / width);
-      c = mix(c, scaled(rgb(0.32f, 0.2f, 0.12f), 0.6f + 0.6f * n), 0.45f * drip);
-      c = scaled(c, 0.55f + 0.45f * smoothstep(0.f, 46.f, static_cast<float>(x)));
-      atlas.set(x0 + x, y, c);
+  paintColumn(atlas, kWallColumn, [&](int x, int y) {
+    const float py = static_cast<float>(y % kCorridorPanelRows);
+    float n = fbm(x / 32.f, y / 32.f, 101, 5, 0.55f, 16);
+    Colour c = x < kPlateSeam ? rgb(0.33f, 0.35f, 0.39f) : rgb(0.43f, 0.47f, 0.53f);
+    c = scaled(c, 0.82f + 0.36f * n);
+    if (x < kPlateSeam - 12 && x % 12 < 2) // ridges across the kick plate
+      c = scaled(c, x % 12 == 0 ? 0.7f : 1.2f);
+    if (x >= kPlateSeam - 12 && x < kPlateSeam - 2) { // hazard band
+      bool yellow = ((x + y) / 7) % 2 == 0;
+      c = yellow ? scaled(rgb(0.86f, 0.66f, 0.12f), 0.8f + 0.3f * n) : rgb(0.07f, 0.07f, 0.08f);
     }
+    // Seams: panel ends, the plate seam and the wall's own edges.
+    float seam = std::min({wrapDistance(py, 0.f, kCorridorPanelRows), std::fabs(x - (kPlateSeam - 0.5f)),
+                           static_cast<float>(x), static_cast<float>(width - 1 - x)});
+    if (seam < 1.5f)
+      c = scaled(c, 0.3f);
+    else if (seam < 2.5f)
+      c = scaled(c, 1.3f);
+    // Rivets along the panel ends and the plate seam.
+    for (float ry : {5.f, kCorridorPanelRows - 5.f}) {
+      float rx = std::round((x - 8.f) / 16.f) * 16.f + 8.f;
+      c = bolt(c, x - rx, py - ry, 2.2f);
+    }
+    float sy = std::round((py - 8.f) / 16.f) * 16.f + 8.f;
+    c = bolt(c, x - (kPlateSeam + 5.f), py - sy, 2.f);
+    // Grime: rust-brown streaks running down from the top, dirt near the floor.
+    float streak = fbm(x / 48.f, y / 2.f, 102, 3, 0.5f, 256);
+    float drip = smoothstep(0.55f, 0.8f, streak) * (0.3f + 0.7f * x / width);
+    c = mix(c, scaled(rgb(0.32f, 0.2f, 0.12f), 0.6f + 0.6f * n), 0.45f * drip);
+    c = scaled(c, 0.55f + 0.45f * smoothstep(0.f, 46.f, static_cast<float>(x)));
+    return c;
+  });
 
   // The upper plate's fixture, one kind per panel.
   for (int panel = 0; panel < kCorridorAtlasSize / kCorridorPanelRows; ++panel) {
@@ -193,118 +198,113 @@ void paintWallColumn(Image &atlas) {
 // Floor column: diamond tread plate, hazard stripes along both edges, worn
 // bright down the middle.
 void paintFloorColumn(Image &atlas) {
-  const int x0 = kFloorColumn.x0, width = kFloorColumn.x1 - kFloorColumn.x0;
-  for (int y = 0; y < kCorridorAtlasSize; ++y)
-    for (int x = 0; x < width; ++x) {
-      float n = fbm(x / 32.f, y / 32.f, 201, 5, 0.55f, 16);
-      Colour c = scaled(rgb(0.3f, 0.31f, 0.33f), 0.8f + 0.4f * n);
-      // Raised bars, alternating direction cell by cell.
-      int cellX = x / 16, cellY = y / 16;
-      float lx = x % 16 - 7.5f, ly = y % 16 - 7.5f;
-      if ((cellX + cellY) % 2)
-        lx = -lx;
-      float across = (lx - ly) * 0.7071f, along = (lx + ly) * 0.7071f;
-      if (std::fabs(along) < 5.5f && std::fabs(across) < 1.8f)
-        c = scaled(c, across < 0.f ? 1.45f : 1.15f);
-      else if (std::fabs(along) < 6.f && across >= 1.8f && across < 2.8f)
-        c = scaled(c, 0.6f);
-      // Wear: polished where feet go, darker dirt elsewhere.
-      float centre = 1.f - std::fabs(x - width * 0.5f) / (width * 0.5f);
-      float wear = fbm(x / 16.f, y / 16.f, 202, 4, 0.5f, 32);
-      c = mix(c, rgb(0.55f, 0.56f, 0.57f), 0.35f * centre * smoothstep(0.5f, 0.75f, wear));
-      c = scaled(c, 0.75f + 0.25f * smoothstep(0.2f, 0.6f, wear));
-      if (x < 12 || x >= width - 12) {
-        bool yellow = ((x + y) % 32) < 16;
-        c = yellow ? scaled(rgb(0.85f, 0.64f, 0.1f), 0.7f + 0.4f * n) : rgb(0.06f, 0.06f, 0.07f);
-      }
-      if (x == 12 || x == width - 13 || x == 0 || x == width - 1)
-        c = scaled(c, 0.3f);
-      atlas.set(x0 + x, y, c);
+  const int width = kFloorColumn.x1 - kFloorColumn.x0;
+  paintColumn(atlas, kFloorColumn, [&](int x, int y) {
+    float n = fbm(x / 32.f, y / 32.f, 201, 5, 0.55f, 16);
+    Colour c = scaled(rgb(0.3f, 0.31f, 0.33f), 0.8f + 0.4f * n);
+    // Raised bars, alternating direction cell by cell.
+    int cellX = x / 16, cellY = y / 16;
+    float lx = x % 16 - 7.5f, ly = y % 16 - 7.5f;
+    if ((cellX + cellY) % 2)
+      lx = -lx;
+    float across = (lx - ly) * 0.7071f, along = (lx + ly) * 0.7071f;
+    if (std::fabs(along) < 5.5f && std::fabs(across) < 1.8f)
+      c = scaled(c, across < 0.f ? 1.45f : 1.15f);
+    else if (std::fabs(along) < 6.f && across >= 1.8f && across < 2.8f)
+      c = scaled(c, 0.6f);
+    // Wear: polished where feet go, darker dirt elsewhere.
+    float centre = 1.f - std::fabs(x - width * 0.5f) / (width * 0.5f);
+    float wear = fbm(x / 16.f, y / 16.f, 202, 4, 0.5f, 32);
+    c = mix(c, rgb(0.55f, 0.56f, 0.57f), 0.35f * centre * smoothstep(0.5f, 0.75f, wear));
+    c = scaled(c, 0.75f + 0.25f * smoothstep(0.2f, 0.6f, wear));
+    if (x < 12 || x >= width - 12) {
+      bool yellow = ((x + y) % 32) < 16;
+      c = yellow ? scaled(rgb(0.85f, 0.64f, 0.1f), 0.7f + 0.4f * n) : rgb(0.06f, 0.06f, 0.07f);
     }
+    if (x == 12 || x == width - 13 || x == 0 || x == width - 1)
+      c = scaled(c, 0.3f);
+    return c;
+  });
 }
 
 // Ceiling column: dark panels round a light strip that breaks at each
 // fixture end.
 void paintCeilingColumn(Image &atlas) {
-  const int x0 = kCeilingColumn.x0, width = kCeilingColumn.x1 - kCeilingColumn.x0;
+  const int width = kCeilingColumn.x1 - kCeilingColumn.x0;
   const float mid = width * 0.5f;
-  for (int y = 0; y < kCorridorAtlasSize; ++y)
-    for (int x = 0; x < width; ++x) {
-      float n = fbm(x / 32.f, y / 32.f, 301, 5, 0.55f, 16);
-      Colour c = scaled(rgb(0.27f, 0.29f, 0.33f), 0.8f + 0.4f * n);
-      float py = static_cast<float>(y % 64);
-      float seam = std::min(wrapDistance(py, 0.f, 64.f), std::min(static_cast<float>(x), width - 1.f - x));
-      if (seam < 1.5f)
-        c = scaled(c, 0.35f);
-      c = bolt(c, x - 6.f, py - 6.f, 1.8f);
-      c = bolt(c, x - (width - 7.f), py - 6.f, 1.8f);
-      float d = std::fabs(x + 0.5f - mid);
-      float fixture = static_cast<float>(y % kCorridorPanelRows);
-      bool gap = fixture < 10.f || fixture > kCorridorPanelRows - 10.f;
-      if (d < 14.f) { // housing
-        c = rgb(0.16f, 0.17f, 0.19f);
-        if (!gap && d < 10.f) { // lens with louvres
-          c = rgb(0.9f, 0.96f, 1.f);
-          if (y % 8 == 0)
-            c = rgb(0.62f, 0.72f, 0.78f);
-        }
-      } else if (!gap) {
-        float glow = std::exp(-(d - 14.f) / 9.f);
-        c.r += 0.3f * glow;
-        c.g += 0.38f * glow;
-        c.b += 0.42f * glow;
+  paintColumn(atlas, kCeilingColumn, [&](int x, int y) {
+    float n = fbm(x / 32.f, y / 32.f, 301, 5, 0.55f, 16);
+    Colour c = scaled(rgb(0.27f, 0.29f, 0.33f), 0.8f + 0.4f * n);
+    float py = static_cast<float>(y % 64);
+    float seam = std::min(wrapDistance(py, 0.f, 64.f), std::min(static_cast<float>(x), width - 1.f - x));
+    if (seam < 1.5f)
+      c = scaled(c, 0.35f);
+    c = bolt(c, x - 6.f, py - 6.f, 1.8f);
+    c = bolt(c, x - (width - 7.f), py - 6.f, 1.8f);
+    float d = std::fabs(x + 0.5f - mid);
+    float fixture = static_cast<float>(y % kCorridorPanelRows);
+    bool gap = fixture < 10.f || fixture > kCorridorPanelRows - 10.f;
+    if (d < 14.f) { // housing
+      c = rgb(0.16f, 0.17f, 0.19f);
+      if (!gap && d < 10.f) { // lens with louvres
+        c = rgb(0.9f, 0.96f, 1.f);
+        if (y % 8 == 0)
+          c = rgb(0.62f, 0.72f, 0.78f);
       }
-      atlas.set(x0 + x, y, c);
+    } else if (!gap) {
+      float glow = std::exp(-(d - 14.f) / 9.f);
+      c.r += 0.3f * glow;
+      c.g += 0.38f * glow;
+      c.b += 0.42f * glow;
     }
+    return c;
+  });
 }
 
 // Rib column: painted gunmetal with bevelled edges, bolts and chipped paint.
 // u runs across the rib's face, v along its perimeter.
 void paintRibColumn(Image &atlas) {
-  const int x0 = kRibColumn.x0, width = kRibColumn.x1 - kRibColumn.x0;
-  for (int y = 0; y < kCorridorAtlasSize; ++y)
-    for (int x = 0; x < width; ++x) {
-      float n = fbm(x / 32.f, y / 32.f, 401, 5, 0.55f, 16);
-      Colour c = scaled(rgb(0.3f, 0.32f, 0.36f), 0.8f + 0.4f * n);
-      float chip = fbm(x / 8.f, y / 8.f, 402, 4, 0.5f, 64);
-      if (chip > 0.72f)
-        c = scaled(rgb(0.58f, 0.58f, 0.6f), 0.85f + 0.3f * n);
-      if (x < 3 || x >= width - 3)
-        c = scaled(c, x < 3 ? 1.35f : 0.6f);
-      float by = std::round((y - 16.f) / 32.f) * 32.f + 16.f;
-      c = bolt(c, x - 11.f, y - by, 3.f);
-      c = bolt(c, x - (width - 12.f), y - by, 3.f);
-      atlas.set(x0 + x, y, c);
-    }
+  const int width = kRibColumn.x1 - kRibColumn.x0;
+  paintColumn(atlas, kRibColumn, [&](int x, int y) {
+    float n = fbm(x / 32.f, y / 32.f, 401, 5, 0.55f, 16);
+    Colour c = scaled(rgb(0.3f, 0.32f, 0.36f), 0.8f + 0.4f * n);
+    float chip = fbm(x / 8.f, y / 8.f, 402, 4, 0.5f, 64);
+    if (chip > 0.72f)
+      c = scaled(rgb(0.58f, 0.58f, 0.6f), 0.85f + 0.3f * n);
+    if (x < 3 || x >= width - 3)
+      c = scaled(c, x < 3 ? 1.35f : 0.6f);
+    float by = std::round((y - 16.f) / 32.f) * 32.f + 16.f;
+    c = bolt(c, x - 11.f, y - by, 3.f);
+    c = bolt(c, x - (width - 12.f), y - by, 3.f);
+    return c;
+  });
 }
 
 void paintHazardColumn(Image &atlas) {
-  const int x0 = kHazardColumn.x0, width = kHazardColumn.x1 - kHazardColumn.x0;
-  for (int y = 0; y < kCorridorAtlasSize; ++y)
-    for (int x = 0; x < width; ++x) {
-      float n = fbm(x / 16.f, y / 16.f, 501, 4, 0.55f, 32);
-      bool yellow = ((x + y) % 32) < 16;
-      Colour c = yellow ? rgb(0.9f, 0.7f, 0.12f) : rgb(0.07f, 0.07f, 0.08f);
-      if (n > 0.68f)
-        c = mix(c, rgb(0.45f, 0.45f, 0.47f), 0.7f); // worn to bare metal
-      c = scaled(c, 0.8f + 0.3f * n);
-      if (x < 2 || x >= width - 2)
-        c = scaled(c, 0.4f);
-      atlas.set(x0 + x, y, c);
-    }
+  const int width = kHazardColumn.x1 - kHazardColumn.x0;
+  paintColumn(atlas, kHazardColumn, [&](int x, int y) {
+    float n = fbm(x / 16.f, y / 16.f, 501, 4, 0.55f, 32);
+    bool yellow = ((x + y) % 32) < 16;
+    Colour c = yellow ? rgb(0.9f, 0.7f, 0.12f) : rgb(0.07f, 0.07f, 0.08f);
+    if (n > 0.68f)
+      c = mix(c, rgb(0.45f, 0.45f, 0.47f), 0.7f); // worn to bare metal
+    c = scaled(c, 0.8f + 0.3f * n);
+    if (x < 2 || x >= width - 2)
+      c = scaled(c, 0.4f);
+    return c;
+  });
 }
 
 void paintLampColumn(Image &atlas) {
-  const int x0 = kLampColumn.x0, width = kLampColumn.x1 - kLampColumn.x0;
-  for (int y = 0; y < kCorridorAtlasSize; ++y)
-    for (int x = 0; x < width; ++x) {
-      Colour c = rgb(0.94f, 0.98f, 1.f);
-      if (y % 16 < 2)
-        c = rgb(0.6f, 0.7f, 0.76f);
-      if (x < 2 || x >= width - 2)
-        c = rgb(0.2f, 0.22f, 0.25f);
-      atlas.set(x0 + x, y, c);
-    }
+  const int width = kLampColumn.x1 - kLampColumn.x0;
+  paintColumn(atlas, kLampColumn, [&](int x, int y) {
+    Colour c = rgb(0.94f, 0.98f, 1.f);
+    if (y % 16 < 2)
+      c = rgb(0.6f, 0.7f, 0.76f);
+    if (x < 2 || x >= width - 2)
+      c = rgb(0.2f, 0.22f, 0.25f);
+    return c;
+  });
 }
 
 } // namespace
@@ -366,12 +366,10 @@ Image paintMetaballEnvironment() {
 
 Image paintRingPattern() {
   constexpr int kSize = 256;
-  Image image(kSize, kSize, 3);
-  for (int y = 0; y < kSize; ++y)
-    for (int x = 0; x < kSize; ++x) {
-      float n = fbm(x / 32.f, y / 32.f, 701, 4, 0.5f, 8);
-      image.set(x, y, scaled(rgb(0.93f, 0.91f, 0.87f), 0.93f + 0.1f * n));
-    }
+  Image image = paintImage(kSize, kSize, [](int x, int y) {
+    float n = fbm(x / 32.f, y / 32.f, 701, 4, 0.5f, 8);
+    return scaled(rgb(0.93f, 0.91f, 0.87f), 0.93f + 0.1f * n);
+  });
   struct Ring {
     float x, y, radius, width;
     Colour colour;

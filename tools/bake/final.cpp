@@ -66,8 +66,7 @@ void addBlock(MeshData &mesh, const Vec3 &lo, const Vec3 &hi, const std::functio
     uint32_t i1 = mesh.addVertex(c + du - dv, f.n, r.u1, r.v0);
     uint32_t i2 = mesh.addVertex(c + du + dv, f.n, r.u1, r.v1);
     uint32_t i3 = mesh.addVertex(c - du + dv, f.n, r.u0, r.v1);
-    mesh.addTriangle(i0, i3, i2);
-    mesh.addTriangle(i0, i2, i1);
+    mesh.addQuad(i0, i1, i2, i3, true);
   }
 }
 
@@ -222,6 +221,14 @@ std::vector<NodeKey> sampleTrack(const std::function<Vec3(float)> &path) {
   return keys;
 }
 
+// Keys the node along `path` and rests it where the path starts.
+void followPath(SceneNode &node, const std::function<Vec3(float)> &path) {
+  node.setPositionKeys(sampleTrack(path));
+  NodeKey rest;
+  rest.position = path(0.f);
+  node.setRestTransform(rest);
+}
+
 } // namespace
 
 void bakeFinal(BakeContext &context) {
@@ -250,18 +257,12 @@ void bakeFinal(BakeContext &context) {
     camera->name = shot.camera;
     camera->fov = shot.fov;
     camera->targetName = targetName;
-    camera->setPositionKeys(sampleTrack(shot.eye));
-    NodeKey cameraRest;
-    cameraRest.position = shot.eye(0.f);
-    camera->setRestTransform(cameraRest);
+    followPath(*camera, shot.eye);
     scene.addChild(std::move(camera));
 
     auto target = std::make_unique<SceneNode>();
     target->name = targetName;
-    target->setPositionKeys(sampleTrack(shot.target));
-    NodeKey targetRest;
-    targetRest.position = shot.target(0.f);
-    target->setRestTransform(targetRest);
+    followPath(*target, shot.target);
     scene.addChild(std::move(target));
   }
   context.writeGsp("final.gsp", scene);

@@ -86,6 +86,21 @@ float fbm(float x, float y, uint32_t seed, int octaves, float gain = 0.5f, int p
 // 3D value noise in [0, 1] (for environment maps, which have no seam to hide).
 float valueNoise3(float x, float y, float z, uint32_t seed);
 
+// Every pixel of the region x0 <= x < x1, y0 <= y < y1 set to f(x, y), a
+// Colour, row by row from the top.
+template <class F> void paintRegion(Image &image, int x0, int y0, int x1, int y1, F f) {
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      image.set(x, y, f(x, y));
+}
+
+// A new RGB picture with every pixel from f(x, y).
+template <class F> Image paintImage(int width, int height, F f) {
+  Image image(width, height, 3);
+  paintRegion(image, 0, 0, width, height, f);
+  return image;
+}
+
 // A sphere environment map: pixel (x, y) of a size x size picture maps to the
 // direction the sphere-map texgen of OpenGL reflects into it; `sky` gives
 // the colour seen in that direction (eye space: x right, y up, z towards the

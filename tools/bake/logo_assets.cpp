@@ -161,28 +161,26 @@ EbrMesh buildTunnelMesh() {
 
 Image paintBackdrop() {
   const int w = 512, h = 256;
-  Image image(w, h, 3);
   // Brushed gunmetal, lit from behind the letters by a cool light.
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      float fx = static_cast<float>(x), fy = static_cast<float>(y);
-      float brushed = valueNoise(fx * 0.012f, fy * 0.9f, 11u) * 0.6f + valueNoise(fx * 0.05f, fy * 0.3f, 12u) * 0.4f;
-      float cloud = fbm(fx / 90.f, fy / 90.f, 13u, 4);
-      Colour c = mix(Colour{0.05f, 0.06f, 0.08f, 1.f}, Colour{0.16f, 0.18f, 0.22f, 1.f}, 0.55f * brushed + 0.45f * cloud);
-      float dx = (fx - 256.f) / 300.f, dy = (fy - 112.f) / 150.f;
-      float light = std::max(0.f, 1.f - std::sqrt(dx * dx + dy * dy));
-      c = mix(c, Colour{0.2f, 0.36f, 0.66f, 1.f}, light * light * 0.8f);
-      // A fine grid etched into the plate.
-      bool grid = (x % 32 == 0) || (y % 32 == 0);
-      if (grid)
-        c = scaled(c, 0.8f);
-      else if ((x % 32 == 1) || (y % 32 == 1))
-        c = scaled(c, 1.12f);
-      // Darker towards the rim.
-      float ex = std::min(fx, w - 1.f - fx) / 60.f, ey = std::min(fy, h - 1.f - fy) / 40.f;
-      c = scaled(c, 0.55f + 0.45f * smoothstep(0.f, 1.f, std::min(ex, ey)));
-      image.set(x, y, c);
-    }
+  Image image = paintImage(w, h, [&](int x, int y) {
+    float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    float brushed = valueNoise(fx * 0.012f, fy * 0.9f, 11u) * 0.6f + valueNoise(fx * 0.05f, fy * 0.3f, 12u) * 0.4f;
+    float cloud = fbm(fx / 90.f, fy / 90.f, 13u, 4);
+    Colour c = mix(Colour{0.05f, 0.06f, 0.08f, 1.f}, Colour{0.16f, 0.18f, 0.22f, 1.f}, 0.55f * brushed + 0.45f * cloud);
+    float dx = (fx - 256.f) / 300.f, dy = (fy - 112.f) / 150.f;
+    float light = std::max(0.f, 1.f - std::sqrt(dx * dx + dy * dy));
+    c = mix(c, Colour{0.2f, 0.36f, 0.66f, 1.f}, light * light * 0.8f);
+    // A fine grid etched into the plate.
+    bool grid = (x % 32 == 0) || (y % 32 == 0);
+    if (grid)
+      c = scaled(c, 0.8f);
+    else if ((x % 32 == 1) || (y % 32 == 1))
+      c = scaled(c, 1.12f);
+    // Darker towards the rim.
+    float ex = std::min(fx, w - 1.f - fx) / 60.f, ey = std::min(fy, h - 1.f - fy) / 40.f;
+    c = scaled(c, 0.55f + 0.45f * smoothstep(0.f, 1.f, std::min(ex, ey)));
+    return c;
+  });
   // The bevelled frame: lit along the top and left, shaded bottom and right.
   const float frame = 12.f;
   image.fillRect(0.f, 0.f, static_cast<float>(w), frame, Colour{0.42f, 0.45f, 0.52f, 0.7f});
@@ -222,24 +220,22 @@ Image paintBackdrop() {
 
 Image paintLogoLettering() {
   const int w = 512, h = 128;
-  Image image(w, h, 3);
   // Chrome: a pale sky in the upper half, a sharp dark horizon, and warm
   // ground reflected in the lower half; brushed along the letters.
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      float v = (y + 0.5f) / h;
-      Colour c;
-      if (v < 0.48f)
-        c = mix(Colour{0.97f, 0.98f, 1.f, 1.f}, Colour{0.45f, 0.62f, 0.88f, 1.f}, smoothstep(0.f, 0.48f, v));
-      else if (v < 0.54f)
-        c = mix(Colour{0.1f, 0.14f, 0.3f, 1.f}, Colour{0.32f, 0.2f, 0.12f, 1.f}, (v - 0.48f) / 0.06f);
-      else
-        c = mix(Colour{0.5f, 0.28f, 0.1f, 1.f}, Colour{1.f, 0.82f, 0.45f, 1.f}, smoothstep(0.54f, 1.f, v));
-      float brushed = valueNoise(x * 0.02f, y * 1.5f, 21u);
-      float wave = 0.03f * std::sin(x * 0.05f + 3.f * valueNoise(x * 0.01f, 0.f, 22u));
-      c = scaled(c, 0.9f + 0.16f * brushed + wave);
-      image.set(x, y, c);
-    }
+  Image image = paintImage(w, h, [&](int x, int y) {
+    float v = (y + 0.5f) / h;
+    Colour c;
+    if (v < 0.48f)
+      c = mix(Colour{0.97f, 0.98f, 1.f, 1.f}, Colour{0.45f, 0.62f, 0.88f, 1.f}, smoothstep(0.f, 0.48f, v));
+    else if (v < 0.54f)
+      c = mix(Colour{0.1f, 0.14f, 0.3f, 1.f}, Colour{0.32f, 0.2f, 0.12f, 1.f}, (v - 0.48f) / 0.06f);
+    else
+      c = mix(Colour{0.5f, 0.28f, 0.1f, 1.f}, Colour{1.f, 0.82f, 0.45f, 1.f}, smoothstep(0.54f, 1.f, v));
+    float brushed = valueNoise(x * 0.02f, y * 1.5f, 21u);
+    float wave = 0.03f * std::sin(x * 0.05f + 3.f * valueNoise(x * 0.01f, 0.f, 22u));
+    c = scaled(c, 0.9f + 0.16f * brushed + wave);
+    return c;
+  });
   // A few glints.
   Rng rng(23u);
   for (int i = 0; i < 14; ++i) {
@@ -254,38 +250,34 @@ Image paintLogoLettering() {
 
 Image paintFlare() {
   const int size = 256;
-  Image image(size, size, 3);
   const float c = size * 0.5f;
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
-      float dx = x + 0.5f - c, dy = y + 0.5f - c;
-      float d = std::hypot(dx, dy) / c; // 0 at the centre, 1 at the edge
-      float fade = clamp01(1.f - d);
-      float angle = std::atan2(dy, dx);
-      float core = std::pow(fade, 12.f);
-      float halo = std::pow(fade, 3.f) * 0.55f;
-      float rays = std::pow(std::abs(std::cos(angle * 6.f)), 60.f) * fade * fade * 0.45f;
-      float streak = std::exp(-std::abs(dy) / 2.5f) * clamp01(1.f - std::abs(dx) / c) * 0.75f;
-      float ring = std::exp(-std::pow((d - 0.62f) / 0.025f, 2.f)) * 0.22f;
-      Colour col{0.f, 0.f, 0.f, 1.f};
-      auto add = [&](const Colour &tint, float k) {
-        col.r += tint.r * k;
-        col.g += tint.g * k;
-        col.b += tint.b * k;
-      };
-      add(Colour{1.f, 1.f, 1.f, 1.f}, core * 1.4f);
-      add(Colour{1.f, 0.62f, 0.28f, 1.f}, halo);
-      add(Colour{1.f, 0.9f, 0.75f, 1.f}, rays);
-      add(Colour{0.6f, 0.8f, 1.f, 1.f}, streak);
-      add(Colour{0.4f + 0.6f * clamp01((d - 0.6f) / 0.05f), 0.6f, 1.f - 0.6f * clamp01((d - 0.6f) / 0.05f), 1.f}, ring);
-      image.set(x, y, col);
-    }
-  return image;
+  return paintImage(size, size, [&](int x, int y) {
+    float dx = x + 0.5f - c, dy = y + 0.5f - c;
+    float d = std::hypot(dx, dy) / c; // 0 at the centre, 1 at the edge
+    float fade = clamp01(1.f - d);
+    float angle = std::atan2(dy, dx);
+    float core = std::pow(fade, 12.f);
+    float halo = std::pow(fade, 3.f) * 0.55f;
+    float rays = std::pow(std::abs(std::cos(angle * 6.f)), 60.f) * fade * fade * 0.45f;
+    float streak = std::exp(-std::abs(dy) / 2.5f) * clamp01(1.f - std::abs(dx) / c) * 0.75f;
+    float ring = std::exp(-std::pow((d - 0.62f) / 0.025f, 2.f)) * 0.22f;
+    Colour col{0.f, 0.f, 0.f, 1.f};
+    auto add = [&](const Colour &tint, float k) {
+      col.r += tint.r * k;
+      col.g += tint.g * k;
+      col.b += tint.b * k;
+    };
+    add(Colour{1.f, 1.f, 1.f, 1.f}, core * 1.4f);
+    add(Colour{1.f, 0.62f, 0.28f, 1.f}, halo);
+    add(Colour{1.f, 0.9f, 0.75f, 1.f}, rays);
+    add(Colour{0.6f, 0.8f, 1.f, 1.f}, streak);
+    add(Colour{0.4f + 0.6f * clamp01((d - 0.6f) / 0.05f), 0.6f, 1.f - 0.6f * clamp01((d - 0.6f) / 0.05f), 1.f}, ring);
+    return col;
+  });
 }
 
 Image paintTunnel() {
   const int size = 256, panel = 64;
-  Image image(size, size, 3);
   // Each panel gets its own tone (a fixed pattern: the picture must not
   // depend on anything but this code).
   float tone[4][4];
@@ -293,28 +285,27 @@ Image paintTunnel() {
   for (auto &row : tone)
     for (float &t : row)
       t = rng.range(-0.05f, 0.05f);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
-      float fx = static_cast<float>(x), fy = static_cast<float>(y);
-      // Noise with a period of the whole picture tiles without a seam.
-      float metal = fbm(fx / 32.f, fy / 32.f, 32u, 4, 0.5f, 8);
-      float k = 0.07f + 0.1f * metal + tone[y / panel][x / panel] * 0.6f;
-      Colour c{k * 0.85f, k * 0.95f, k * 1.15f, 1.f};
-      int px = x % panel, py = y % panel;
-      if (px == 0 || py == 0)
-        c = scaled(c, 0.35f);
-      else if (px == 1 || py == 1)
-        c = scaled(c, 1.5f);
-      // A ring of light across every tile (rings round the tube), bright in
-      // the middle with a soft spill.
-      float ring = std::abs(fy - 128.f);
-      float light = std::exp(-ring * ring / 18.f) + 0.35f * std::exp(-ring / 14.f);
-      c = mix(c, Colour{0.55f, 0.85f, 1.f, 1.f}, clamp01(light));
-      // Thin guide lines along the tube.
-      float guide = std::abs(std::fmod(fx, 64.f) - 32.f);
-      c = mix(c, Colour{0.15f, 0.35f, 0.6f, 1.f}, 0.5f * std::exp(-guide * guide / 1.5f));
-      image.set(x, y, c);
-    }
+  Image image = paintImage(size, size, [&](int x, int y) {
+    float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    // Noise with a period of the whole picture tiles without a seam.
+    float metal = fbm(fx / 32.f, fy / 32.f, 32u, 4, 0.5f, 8);
+    float k = 0.07f + 0.1f * metal + tone[y / panel][x / panel] * 0.6f;
+    Colour c{k * 0.85f, k * 0.95f, k * 1.15f, 1.f};
+    int px = x % panel, py = y % panel;
+    if (px == 0 || py == 0)
+      c = scaled(c, 0.35f);
+    else if (px == 1 || py == 1)
+      c = scaled(c, 1.5f);
+    // A ring of light across every tile (rings round the tube), bright in
+    // the middle with a soft spill.
+    float ring = std::abs(fy - 128.f);
+    float light = std::exp(-ring * ring / 18.f) + 0.35f * std::exp(-ring / 14.f);
+    c = mix(c, Colour{0.55f, 0.85f, 1.f, 1.f}, clamp01(light));
+    // Thin guide lines along the tube.
+    float guide = std::abs(std::fmod(fx, 64.f) - 32.f);
+    c = mix(c, Colour{0.15f, 0.35f, 0.6f, 1.f}, 0.5f * std::exp(-guide * guide / 1.5f));
+    return c;
+  });
   // Warning lamps at the panel corners half way between the rings.
   for (int i = 0; i < 4; ++i) {
     float x = i * 64.f + 32.f;

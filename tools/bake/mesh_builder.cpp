@@ -28,6 +28,18 @@ Vec3 transformDirection(const Matrix4 &m, const Vec3 &d) {
   normalize(r);
   return r;
 }
+
+// Visits every cell of a lattice of (rows + 1) x (columns + 1) vertices
+// numbered row by row: f(row, a, b, c, d) with a, b neighbours along a row
+// and c, d the two below them on the next row.
+template <class F> void forEachCell(int rows, int columns, F f) {
+  for (int r = 0; r < rows; ++r)
+    for (int s = 0; s < columns; ++s) {
+      uint32_t a = static_cast<uint32_t>(r * (columns + 1) + s), b = a + 1;
+      uint32_t c = a + static_cast<uint32_t>(columns + 1), d = c + 1;
+      f(r, a, b, c, d);
+    }
+}
 } // namespace
 
 uint32_t MeshData::addVertex(const Vec3 &p, const Vec3 &n, float u, float v) {
@@ -42,6 +54,16 @@ void MeshData::addTriangle(uint32_t a, uint32_t b, uint32_t c) {
   indices.push_back(a);
   indices.push_back(b);
   indices.push_back(c);
+}
+
+void MeshData::addQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, bool reversed) {
+  if (reversed) {
+    addTriangle(a, d, c);
+    addTriangle(a, c, b);
+  } else {
+    addTriangle(a, b, c);
+    addTriangle(a, c, d);
+  }
 }
 
 void MeshData::append(const MeshData &other, const Matrix4 &m) {
@@ -107,13 +129,7 @@ MeshData box(const Vec3 &size, float uvScale, bool inward) {
     uint32_t i3 = mesh.addVertex(addv(sub(centre, du), dv), normal, 0.f, uvScale);
     // Seen from outside, top-left, top-right, bottom-right, bottom-left is
     // clockwise; the counter-clockwise order is i0, i3, i2 / i0, i2, i1.
-    if (inward) {
-      mesh.addTriangle(i0, i1, i2);
-      mesh.addTriangle(i0, i2, i3);
-    } else {
-      mesh.addTriangle(i0, i3, i2);
-      mesh.addTriangle(i0, i2, i1);
-    }
+    mesh.addQuad(i0, i1, i2, i3, !inward);
   }
   return mesh;
 }
@@ -134,19 +150,16 @@ MeshData makeCylinder(float radius, float length, int segments, int rings, bool 
                      uRepeat * static_cast<float>(s) / segments, vRepeat * static_cast<float>(r) / rings);
     }
   }
-  for (int r = 0; r < rings; ++r)
-    for (int s = 0; s < segments; ++s) {
-      uint32_t a = static_cast<uint32_t>(r * (segments + 1) + s), b = a + 1;
-      uint32_t c = a + static_cast<uint32_t>(segments + 1), d = c + 1;
-      // With the angle running from +x towards +z, (a, c, b) faces outwards.
-      if (inward) {
-        mesh.addTriangle(a, b, c);
-        mesh.addTriangle(b, d, c);
-      } else {
-        mesh.addTriangle(a, c, b);
-        mesh.addTriangle(b, c, d);
-      }
+  forEachCell(rings, segments, [&](int, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    // With the angle running from +x towards +z, (a, c, b) faces outwards.
+    if (inward) {
+      mesh.addTriangle(a, b, c);
+      mesh.addTriangle(b, d, c);
+    } else {
+      mesh.addTriangle(a, c, b);
+      mesh.addTriangle(b, c, d);
     }
+  });
   if (caps) {
     for (int end = 0; end < 2; ++end) {
       float y = end == 0 ? 0.f : length;
@@ -180,15 +193,12 @@ MeshData makeSphere(float radius, int segments, int rings) {
       mesh.addVertex(mulv(n, radius), n, static_cast<float>(s) / segments, static_cast<float>(r) / rings);
     }
   }
-  for (int r = 0; r < rings; ++r)
-    for (int s = 0; s < segments; ++s) {
-      uint32_t a = static_cast<uint32_t>(r * (segments + 1) + s), b = a + 1;
-      uint32_t c = a + static_cast<uint32_t>(segments + 1), d = c + 1;
-      if (r != 0)
-        mesh.addTriangle(a, b, c);
-      if (r != rings - 1)
-        mesh.addTriangle(b, d, c);
-    }
+  forEachCell(rings, segments, [&](int r, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    if (r != 0)
+      mesh.addTriangle(a, b, c);
+    if (r != rings - 1)
+      mesh.addTriangle(b, d, c);
+  });
   return mesh;
 }
 
@@ -244,13 +254,10 @@ MeshData makeTorus(float majorRadius, float minorRadius, int segments, int sides
                      static_cast<float>(k) / sides);
     }
   }
-  for (int s = 0; s < segments; ++s)
-    for (int k = 0; k < sides; ++k) {
-      uint32_t a = static_cast<uint32_t>(s * (sides + 1) + k), b = a + 1;
-      uint32_t c = a + static_cast<uint32_t>(sides + 1), d = c + 1;
-      mesh.addTriangle(a, c, b);
-      mesh.addTriangle(b, c, d);
-    }
+  forEachCell(segments, sides, [&](int, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    mesh.addTriangle(a, c, b);
+    mesh.addTriangle(b, c, d);
+  });
   return mesh;
 }
 
@@ -261,13 +268,7 @@ MeshData makeGrid(float width, float height, int columns, int rows) {
       float u = static_cast<float>(c) / columns, v = static_cast<float>(r) / rows;
       mesh.addVertex(Vec3{(u - 0.5f) * width, (0.5f - v) * height, 0.f}, Vec3{0.f, 0.f, 1.f}, u, v);
     }
-  for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < columns; ++c) {
-      uint32_t a = static_cast<uint32_t>(r * (columns + 1) + c), b = a + 1;
-      uint32_t d = a + static_cast<uint32_t>(columns + 1), e = d + 1;
-      mesh.addTriangle(a, d, e);
-      mesh.addTriangle(a, e, b);
-    }
+  forEachCell(rows, columns, [&](int, uint32_t a, uint32_t b, uint32_t c, uint32_t d) { mesh.addQuad(a, c, d, b); });
   return mesh;
 }
 

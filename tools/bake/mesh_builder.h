@@ -32,6 +32,9 @@ struct MeshData {
   size_t vertexCount() const { return positions.size(); }
   uint32_t addVertex(const Vec3 &p, const Vec3 &n, float u, float v);
   void addTriangle(uint32_t a, uint32_t b, uint32_t c);
+  // The quad a-b-c-d (in order round its edge) as the triangles a-b-c and
+  // a-c-d; `reversed` walks it the other way round (a-d-c, a-c-b).
+  void addQuad(uint32_t a, uint32_t b, uint32_t c, uint32_t d, bool reversed = false);
   // Appends `other` with its positions and normals transformed by `m`.
   void append(const MeshData &other, const Matrix4 &m);
   void append(const MeshData &other) { append(other, identity()); }

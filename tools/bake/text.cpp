@@ -339,13 +339,7 @@ MeshData extrudeText(const std::string &text, float height, float depth, const c
       uint32_t a1 = mesh.addVertex(Vec3{toX(a.first), toY(a.second), -depth}, n, u0, 1.f);
       uint32_t b1 = mesh.addVertex(Vec3{toX(b.first), toY(b.second), -depth}, n, u1, 1.f);
       // Outward-facing counter-clockwise order depends on the direction of travel.
-      if (orient > 0) {
-        mesh.addTriangle(a0, a1, b1);
-        mesh.addTriangle(a0, b1, b0);
-      } else {
-        mesh.addTriangle(a0, b0, b1);
-        mesh.addTriangle(a0, b1, a1);
-      }
+      mesh.addQuad(a0, a1, b1, b0, orient < 0);
     }
   }
   return mesh;

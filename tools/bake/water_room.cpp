@@ -307,6 +307,14 @@ std::vector<Vec3> bentPath(const std::vector<Vec3> &corners, float radius) {
 
 const Vec3 kX{1.f, 0.f, 0.f}, kY{0.f, 1.f, 0.f}, kZ{0.f, 0.f, 1.f};
 
+// The picture round the whole section, repeating every `length` units along
+// the bar or cable.
+SweepUv repeatingEvery(float length) {
+  SweepUv uv;
+  uv.lengthPerRepeat = length;
+  return uv;
+}
+
 // The columns of the outermost bays: every kBay units down the hall.
 constexpr float kBay = 48.f;
 constexpr float kFirstBayZ = 166.f;
@@ -323,8 +331,7 @@ std::vector<float> bayPositions() {
 // the hall into the fog, with knee braces and base plates.
 MeshData outermostBars() {
   MeshData m;
-  SweepUv uv;
-  uv.lengthPerRepeat = 28.f;
+  const SweepUv uv = repeatingEvery(28.f);
   for (float z : bayPositions()) {
     for (float side : {-1.f, 1.f}) {
       const float x = side * kColumnX;
@@ -350,8 +357,7 @@ MeshData outermostBars() {
 // hangers of the machinery box with their cross braces.
 MeshData secondBars() {
   MeshData m;
-  SweepUv uv;
-  uv.lengthPerRepeat = 20.f;
+  const SweepUv uv = repeatingEvery(20.f);
   const float railY = 74.f, railX = 108.f;
   for (float side : {-1.f, 1.f}) {
     addGirder(m, Vec3{side * railX, railY, kHallNearZ - 2.f}, Vec3{side * railX, railY, kHallFarZ + 30.f}, kX, 4.f, 5.f,
@@ -385,8 +391,7 @@ MeshData secondBars() {
 // hanging under it, and feeds climbing to the ceiling.
 MeshData cablesRoundBox() {
   MeshData m;
-  SweepUv uv;
-  uv.lengthPerRepeat = 6.f;
+  const SweepUv uv = repeatingEvery(6.f);
   const float r = 0.65f;
   int strand = 0;
   for (float bandY : {49.f, 56.5f, 64.f})
@@ -434,8 +439,7 @@ MeshData cablesRoundBox() {
 // a pool ladder down into the water.
 MeshData lowerBars() {
   MeshData m;
-  SweepUv uv;
-  uv.lengthPerRepeat = 8.f;
+  const SweepUv uv = repeatingEvery(8.f);
   const float rail = 40.f, postR = 0.4f;
   for (float y : {7.f, 11.5f})
     addTube(m, roundedLoop(rail, rail, y, 1.5f, 4), postR, 8, uv);
@@ -514,8 +518,7 @@ MeshData ceilingBox() {
 // ribs and a foot, four domed silos, and the pipes between them.
 MeshData tank() {
   MeshData m;
-  SweepUv uv;
-  uv.lengthPerRepeat = 24.f;
+  const SweepUv uv = repeatingEvery(24.f);
   const float o = kTankHalfSide, i = kTankInnerHalfSide, topY = kTankTopY, foot = kHallFloorY;
   const UvRect plates{0.f, 0.f, 1.f, 1.f};
   // Outer walls facing out, inner walls facing the pool (reaching well below
@@ -548,8 +551,7 @@ MeshData tank() {
   addBeam(m, Vec3{o + 1.f, foot + 1.f, -o}, Vec3{o + 1.f, foot + 1.f, o}, kX, 2.f, 2.f, uv);
   addBeam(m, Vec3{-o - 1.f, foot + 1.f, -o}, Vec3{-o - 1.f, foot + 1.f, o}, kX, 2.f, 2.f, uv);
   // Silos: a foot ring, the shell, a shoulder, a dome and a hatch on top.
-  SweepUv siloUv;
-  siloUv.lengthPerRepeat = 24.f;
+  const SweepUv siloUv = repeatingEvery(24.f);
   const std::vector<std::pair<float, float>> silo = {
       {17.f, 0.f},  {17.f, 2.f},  {17.f, 2.f},  {15.f, 2.f},  {15.f, 2.f}, {15.f, 62.f}, {14.3f, 66.f},
       {12.f, 70.f}, {8.f, 73.5f}, {3.f, 74.8f}, {3.f, 74.8f}, {3.f, 77.f}, {3.f, 77.f},  {0.f, 77.f}};
@@ -576,8 +578,7 @@ MeshData tank() {
 // laid along the floor from the tank's foot to the walls.
 MeshData thickCables() {
   MeshData m;
-  SweepUv uv;
-  uv.lengthPerRepeat = 12.f;
+  const SweepUv uv = repeatingEvery(12.f);
   const float r = 1.3f;
   struct Span {
     Vec3 a, b;

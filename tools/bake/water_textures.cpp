@@ -21,13 +21,19 @@ Colour add(const Colour &a, const Colour &b, float k = 1.f) {
 }
 float fract(float x) { return x - std::floor(x); }
 
-// Every pixel of a region from f(x, y) -> Colour (pixels, x1 and y1 excluded).
-template <class F> void paintRegion(Image &image, int x0, int y0, int x1, int y1, F f) {
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x)
-      image.set(x, y, f(x, y));
+// A size x size RGB tile from f(u, v) -> Colour, u and v at pixel centres
+// in 0..1.
+template <class F> Image paintTile(int size, F f) {
+  return paintImage(size, size, [&](int x, int y) { return f((x + 0.5f) / size, (y + 0.5f) / size); });
 }
-template <class F> void paintAll(Image &image, F f) { paintRegion(image, 0, 0, image.width, image.height, f); }
+
+// Every pixel of an atlas cell from f(u, v), u and v at pixel centres in
+// 0..1 across the cell.
+template <class F> void paintCell(Image &image, const AtlasCell &cell, F f) {
+  const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
+  paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1,
+              [&](int px, int py) { return f((px - cell.x0 + 0.5f) / w, (py - cell.y0 + 0.5f) / h); });
+}
 
 // Tileable fbm over the unit square with `cells` lattice cells across.
 float tiled(float u, float v, int cells, uint32_t seed, int octaves, float gain = 0.5f) {
@@ -74,6 +80,24 @@ void rustStreak(Image &image, float x, float y, float lengthPx, float widthPx, f
       image.blend(px, py, rgba(0.30f, 0.12f, 0.04f, a * edge));
     }
   }
+}
+
+// `count` rust streaks from random points of a square tile, their lengths
+// and widths drawn from the given ranges.
+void rustStreaks(Image &image, uint64_t seed, int count, float minLength, float maxLength, float minWidth,
+                 float maxWidth, float strength) {
+  const int size = image.width;
+  Rng rng(seed);
+  for (int k = 0; k < count; ++k)
+    rustStreak(image, rng.range(0.f, size), rng.range(0.f, size), rng.range(minLength, maxLength),
+               rng.range(minWidth, maxWidth), strength, rng);
+}
+
+// A filled rectangle with a border of `width` pixels drawn over its edge.
+void framedRect(Image &image, float x0, float y0, float x1, float y1, const Colour &fill, float width,
+                const Colour &border) {
+  image.fillRect(x0, y0, x1, y1, fill);
+  image.strokeRect(x0, y0, x1, y1, width, border);
 }
 
 // Text stencilled onto a surface: the font's coverage, worn by noise. With
@@ -130,9 +154,7 @@ Colour rustColour(float u, float v, uint32_t seed) {
 
 Image paintOutermostBars() {
   const int size = 512;
-  Image image(size, size, 3);
-  paintAll(image, [&](int x, int y) {
-    const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+  Image image = paintTile(size, [&](float u, float v) {
     float edge;
     const float shade = faceShade(u, edge);
     const float n = tiled(u, v, 8, 11, 5);
@@ -152,24 +174,19 @@ Image paintOutermostBars() {
   for (int face = 0; face < 4; ++face) {
     const float x0 = face * 128.f + 14.f, x1 = face * 128.f + 114.f;
     image.fillRect(x0, 300.f, x1, 372.f, rgba(0.f, 0.f, 0.f, 0.35f));
-    image.fillRect(x0 - 2.f, 296.f, x1 - 2.f, 368.f, rgba(0.15f, 0.17f, 0.2f, 0.85f));
-    image.strokeRect(x0 - 2.f, 296.f, x1 - 2.f, 368.f, 1.5f, rgba(0.3f, 0.31f, 0.32f, 0.5f));
+    framedRect(image, x0 - 2.f, 296.f, x1 - 2.f, 368.f, rgba(0.15f, 0.17f, 0.2f, 0.85f), 1.5f,
+               rgba(0.3f, 0.31f, 0.32f, 0.5f));
     for (int row = 0; row < 2; ++row)
       for (int col = 0; col < 3; ++col)
         rivet(image, x0 + 14.f + col * 34.f, 314.f + row * 36.f, 5.f, rgb(0.2f, 0.2f, 0.22f));
   }
-  Rng rng(16);
-  for (int k = 0; k < 14; ++k)
-    rustStreak(image, rng.range(0.f, size), rng.range(0.f, size), rng.range(40.f, 160.f), rng.range(1.f, 3.f), 0.45f,
-               rng);
+  rustStreaks(image, 16, 14, 40.f, 160.f, 1.f, 3.f, 0.45f);
   return image;
 }
 
 Image paintSecondBars() {
   const int size = 512;
-  Image image(size, size, 3);
-  paintAll(image, [&](int x, int y) {
-    const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+  Image image = paintTile(size, [&](float u, float v) {
     float edge;
     const float shade = faceShade(u, edge);
     const float n = tiled(u, v, 8, 21, 5);
@@ -190,18 +207,13 @@ Image paintSecondBars() {
   }
   stencil(image, "SWL 20 T", 64.f, 200.f, 18, kFontSansBold, rgba(0.75f, 0.72f, 0.62f, 0.85f), 25);
   stencil(image, "K-07", 320.f, 420.f, 26, kFontSansBold, rgba(0.75f, 0.72f, 0.62f, 0.85f), 26);
-  Rng rng(27);
-  for (int k = 0; k < 18; ++k)
-    rustStreak(image, rng.range(0.f, size), rng.range(0.f, size), rng.range(30.f, 120.f), rng.range(1.f, 2.5f), 0.5f,
-               rng);
+  rustStreaks(image, 27, 18, 30.f, 120.f, 1.f, 2.5f, 0.5f);
   return image;
 }
 
 Image paintLowerBars() {
   const int size = 256;
-  Image image(size, size, 3);
-  paintAll(image, [&](int x, int y) {
-    const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+  Image image = paintTile(size, [&](float u, float v) {
     const float shade = roundShade(u, 0.5f);
     const float n = tiled(u, v, 8, 31, 5);
     Colour paint = mix(rgb(0.36f, 0.27f, 0.03f), rgb(0.46f, 0.36f, 0.06f), n);
@@ -225,9 +237,7 @@ Image paintLowerBars() {
 
 Image paintBoxCables() {
   const int size = 512;
-  Image image(size, size, 3);
-  paintAll(image, [&](int x, int y) {
-    const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+  Image image = paintTile(size, [&](float u, float v) {
     const float shade = roundShade(u, 0.45f);
     Colour sheath = mix(rgb(0.08f, 0.1f, 0.14f), rgb(0.12f, 0.14f, 0.18f), tiled(u, v, 8, 41, 4));
     // An orange tracer along the lit side, and shallow ribs round the sheath.
@@ -254,9 +264,7 @@ Image paintBoxCables() {
 
 Image paintThickCables() {
   const int size = 256;
-  Image image(size, size, 3);
-  paintAll(image, [&](int x, int y) {
-    const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+  Image image = paintTile(size, [&](float u, float v) {
     const float shade = roundShade(u, 1.1f);
     Colour rubber = mix(rgb(0.035f, 0.035f, 0.04f), rgb(0.07f, 0.07f, 0.075f), tiled(u, v, 8, 51, 5));
     // Fine striations along the length from the extruder.
@@ -282,8 +290,7 @@ namespace {
 void paintWallBay(Image &image, const AtlasCell &cell) {
   const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
   const float lampX = 0.5f, lampY = 0.2f;
-  paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1, [&](int px, int py) {
-    const float u = (px - cell.x0 + 0.5f) / w, v = (py - cell.y0 + 0.5f) / h;
+  paintCell(image, cell, [&](float u, float v) {
     Colour c;
     const float grit = tiled(u, v * 2.f, 16, 61, 5);
     if (v < 0.34f) { // concrete
@@ -342,8 +349,8 @@ void paintWallBay(Image &image, const AtlasCell &cell) {
     image.line(lx + k * 8.f, ly - 20.f, lx + k * 8.f, ly + 20.f, 2.f, rgba(0.08f, 0.08f, 0.08f, 0.9f));
   // A warning sign on the dado.
   const float sx = cell.x0 + 120.f, sy = cell.y0 + h * 0.8f;
-  image.fillRect(sx - 40.f, sy - 30.f, sx + 40.f, sy + 30.f, rgb(0.42f, 0.34f, 0.05f));
-  image.strokeRect(sx - 40.f, sy - 30.f, sx + 40.f, sy + 30.f, 3.f, rgb(0.03f, 0.03f, 0.03f));
+  framedRect(image, sx - 40.f, sy - 30.f, sx + 40.f, sy + 30.f, rgb(0.42f, 0.34f, 0.05f), 3.f,
+             rgb(0.03f, 0.03f, 0.03f));
   stencil(image, "DANGER", sx, sy - 10.f, 16, kFontSansBold, rgb(0.03f, 0.03f, 0.03f), 69, 0.1f);
   stencil(image, "DEEP WATER", sx, sy + 12.f, 11, kFontSansBold, rgb(0.03f, 0.03f, 0.03f), 70, 0.1f);
 }
@@ -351,9 +358,8 @@ void paintWallBay(Image &image, const AtlasCell &cell) {
 // A bay of ceiling, 64 x 64 units: a steel deck with ribs, two fluorescent
 // lamp strips in their housings.
 void paintCeilingBay(Image &image, const AtlasCell &cell) {
-  const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
-  paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1, [&](int px, int py) {
-    const float u = (px - cell.x0 + 0.5f) / w, v = (py - cell.y0 + 0.5f) / h;
+  const int w = cell.x1 - cell.x0;
+  paintCell(image, cell, [&](float u, float v) {
     const float rib = std::sin(v * kTwoPi * 8.f);
     Colour c = mix(rgb(0.05f, 0.055f, 0.06f), rgb(0.1f, 0.1f, 0.11f), tiled(u, v, 8, 71, 4));
     c = scaled(c, 0.8f + 0.2f * rib);
@@ -379,9 +385,7 @@ void paintCeilingBay(Image &image, const AtlasCell &cell) {
 // A floor slab, 32 x 16 units: dark concrete, wet patches with a sheen, oil,
 // a painted walkway line and joints at the edges.
 void paintFloorSlab(Image &image, const AtlasCell &cell) {
-  const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
-  paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1, [&](int px, int py) {
-    const float u = (px - cell.x0 + 0.5f) / w, v = (py - cell.y0 + 0.5f) / h;
+  paintCell(image, cell, [&](float u, float v) {
     const float grit = tiled(u * 2.f, v, 32, 81, 5);
     Colour c = mix(rgb(0.055f, 0.055f, 0.06f), rgb(0.12f, 0.12f, 0.12f), grit);
     const float wet = smoothstep(0.52f, 0.6f, tiled(u, v, 4, 82, 4));
@@ -406,9 +410,8 @@ void paintFloorSlab(Image &image, const AtlasCell &cell) {
 // A side of the hung machinery box, 52 x 26 units: access panels with
 // rivets, louvres, a warning plate, indicator lamps and a stencilled number.
 void paintHousing(Image &image, const AtlasCell &cell) {
-  const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
-  paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1, [&](int px, int py) {
-    const float u = (px - cell.x0 + 0.5f) / w, v = (py - cell.y0 + 0.5f) / h;
+  const int w = cell.x1 - cell.x0;
+  paintCell(image, cell, [&](float u, float v) {
     Colour c = mix(rgb(0.1f, 0.12f, 0.11f), rgb(0.17f, 0.19f, 0.17f), tiled(u, v, 8, 91, 5));
     c = mix(scaled(rustColour(u, v, 92), 0.8f), c, paintHolds(u, v, 93, 0.27f));
     c = scaled(c, 0.75f + 0.35f * streakNoise(u, v, 40, 3, 94));
@@ -473,9 +476,8 @@ Image paintShell() {
 
 Image paintTank() {
   const int size = 512;
-  Image image(size, size, 3);
   // Plates of 256 x 128 pixels, each row shifted by half a plate.
-  paintAll(image, [&](int x, int y) {
+  Image image = paintImage(size, size, [&](int x, int y) {
     const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
     const int row = y / 128;
     const int plate = ((x + (row % 2) * 128) / 256) % 2 + 2 * row;
@@ -509,8 +511,7 @@ Image paintTank() {
     }
   }
   // A maker's plate and a level gauge strip.
-  image.fillRect(330.f, 160.f, 420.f, 208.f, rgb(0.2f, 0.2f, 0.18f));
-  image.strokeRect(330.f, 160.f, 420.f, 208.f, 2.f, rgb(0.05f, 0.05f, 0.05f));
+  framedRect(image, 330.f, 160.f, 420.f, 208.f, rgb(0.2f, 0.2f, 0.18f), 2.f, rgb(0.05f, 0.05f, 0.05f));
   stencil(image, "KESTRANE", 375.f, 176.f, 12, kFontSansBold, rgb(0.05f, 0.05f, 0.05f), 107, 0.1f);
   stencil(image, "TANK 3", 375.f, 194.f, 12, kFontSansBold, rgb(0.05f, 0.05f, 0.05f), 108, 0.1f);
   for (int k = 0; k < 12; ++k)
@@ -707,8 +708,6 @@ Image paintWaterEnvironment() {
 }
 
 Image paintWaterBump() {
-  const int size = 256;
-  Image image(size, size, 3);
   // Rings spreading from a few drops, wrapped so the picture tiles, over a
   // fine chop.
   Rng rng(131);
@@ -719,8 +718,7 @@ Image paintWaterBump() {
   for (int k = 0; k < 7; ++k)
     drops.push_back(Drop{rng.range(0.f, 1.f), rng.range(0.f, 1.f), rng.range(0.025f, 0.05f), rng.range(0.f, kTwoPi),
                          rng.range(0.2f, 0.4f)});
-  paintAll(image, [&](int x, int y) {
-    const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+  return paintTile(256, [&](float u, float v) {
     float hgt = 0.5f + 0.25f * (tiled(u, v, 8, 132, 4) - 0.5f);
     for (const Drop &d : drops) {
       float dx = std::fabs(u - d.x), dy = std::fabs(v - d.y);
@@ -733,14 +731,12 @@ Image paintWaterBump() {
     const float g = clamp01(hgt);
     return rgb(g, g, g);
   });
-  return image;
 }
 
 Image paintLogo3d() {
   const int width = 512, height = 256;
-  Image image(width, height, 3);
   // A deep blue backdrop with a faint grid.
-  paintAll(image, [&](int x, int y) {
+  Image image = paintImage(width, height, [&](int x, int y) {
     const float u = (x + 0.5f) / width, v = (y + 0.5f) / height;
     Colour c = mix(rgb(0.02f, 0.03f, 0.07f), rgb(0.07f, 0.1f, 0.18f), 1.f - std::fabs(v - 0.5f) * 2.f);
     if (x % 32 == 0 || y % 32 == 0)
@@ -794,10 +790,8 @@ Image paintLogo3d() {
 }
 
 Image paintSquare() {
-  const int size = 128;
-  Image image(size, size, 3);
-  paintAll(image, [&](int x, int y) {
-    const float u = (x + 0.5f) / size * 2.f - 1.f, v = (y + 0.5f) / size * 2.f - 1.f;
+  return paintTile(128, [](float s, float t) {
+    const float u = s * 2.f - 1.f, v = t * 2.f - 1.f;
     const float d = std::max(std::fabs(u), std::fabs(v)); // 0 centre, 1 edge
     float k = 0.f;
     if (d < 0.8f) // the face, with a soft glow towards the middle
@@ -810,7 +804,6 @@ Image paintSquare() {
     }
     return rgb(k * 0.92f, k * 0.96f, k);
   });
-  return image;
 }
 
 } // namespace demo::bake
