@@ -2,8 +2,11 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+
+#include "platform/data_path.h"
 
 namespace demo::test {
 
@@ -112,5 +115,58 @@ Rgb GLTest::pixel(int x, int y) {
 }
 
 unsigned GLTest::takeGlError() { return glGetError(); }
+
+::testing::AssertionResult GLTest::noGlError() {
+  const unsigned error = takeGlError();
+  if (error == GL_NO_ERROR)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "GL error 0x" << std::hex << error;
+}
+
+int GLTest::glInteger(unsigned which) {
+  GLint v = 0;
+  glGetIntegerv(which, &v);
+  return v;
+}
+
+std::array<int, 4> GLTest::currentViewport() {
+  GLint v[4] = {0, 0, 0, 0};
+  glGetIntegerv(GL_VIEWPORT, v);
+  return {v[0], v[1], v[2], v[3]};
+}
+
+void GLTest::expectFullScreenViewport() {
+  const std::array<int, 4> viewport = currentViewport();
+  EXPECT_EQ(viewport[2], 800);
+  EXPECT_EQ(viewport[3], 600);
+}
+
+void BakedDataGLTest::SetUp() {
+  GLTest::SetUp();
+  setDataDirectory(DEMO_BAKED_DATA_DIR);
+}
+
+void BakedDataGLTest::TearDown() {
+  setDataDirectory("");
+  GLTest::TearDown();
+}
+
+double meanBrightness(const std::vector<uint8_t> &frame, int y0, int y1) {
+  double sum = 0.0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint8_t *p = &frame[(static_cast<size_t>(y) * 800 + x) * 3];
+      sum += p[0] + p[1] + p[2];
+    }
+  return sum / ((y1 - y0) * 800.0);
+}
+
+int rowPeak(const std::vector<uint8_t> &frame, int y) {
+  int peak = 0;
+  for (int x = 0; x < 800; ++x)
+    for (int c = 0; c < 3; ++c)
+      peak = std::max(peak, static_cast<int>(frame[(static_cast<size_t>(y) * 800 + x) * 3 + c]));
+  return peak;
+}
 
 } // namespace demo::test

@@ -3,11 +3,13 @@
 // The first GLTest of a process opens the real GLWindow, hidden, 800 x 600,
 // without an audio device. Without a display it uses SDL's offscreen driver
 // (EGL on llvmpipe). Every test starts from the show's initial GL state and
-// reads pixels back from the 800 x 600 frame buffer.
+// reads pixels back from the 800 x 600 frame buffer. BakedDataGLTest adds
+// the baked data set, for the tests that draw whole scenes.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -33,6 +35,30 @@ protected:
   Rgb pixel(int x, int y);
   // The GL error pending now (and clears it).
   unsigned takeGlError();
+  // Succeeds when no GL error is pending (and clears it); the failure names
+  // the error. EXPECT_TRUE(noGlError()) << "at " << time;
+  ::testing::AssertionResult noGlError();
+
+  // One integer of GL state (glGetIntegerv).
+  static int glInteger(unsigned which);
+  // The viewport: x, y, width, height.
+  static std::array<int, 4> currentViewport();
+  // The viewport covers the whole 800 x 600 window (its size checked).
+  static void expectFullScreenViewport();
 };
+
+// A GLTest that draws from the baked data set: "data/..." names the files
+// the build baked during the test, and the default directory again after it.
+class BakedDataGLTest : public GLTest {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+// Sums over a frame from readFrame() (800 x 600, RGB, bottom row first).
+// Mean of r + g + b over the rows [y0, y1), 0 to 765.
+double meanBrightness(const std::vector<uint8_t> &frame, int y0 = 0, int y1 = 600);
+// The brightest channel of the brightest pixel of row y (0 for a black row).
+int rowPeak(const std::vector<uint8_t> &frame, int y);
 
 } // namespace demo::test

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -22,34 +22,20 @@
 namespace demo::test {
 namespace {
 
-class EventSceneGL : public GLTest {
+class EventSceneGL : public BakedDataGLTest {
 protected:
   static void TearDownTestSuite() { scene_.reset(); }
 
   void SetUp() override {
-    GLTest::SetUp();
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
+    BakedDataGLTest::SetUp();
     if (!scene_)
       scene_ = std::make_unique<EventScene>(nullptr);
     silence_.assign(512, 0.f);
-  }
-  void TearDown() override {
-    setDataDirectory("");
-    GLTest::TearDown();
   }
 
   // Scene time for show clock A.
   static float at(float showClock) { return showClock - 119.14f; }
   void render(float showClock) { scene_->render(at(showClock), 1.f / 30.f, silence_.data()); }
-
-  // The brightest channel of the brightest pixel of frame row y.
-  int rowPeak(const std::vector<uint8_t> &frame, int y) {
-    int peak = 0;
-    for (int x = 0; x < 800; ++x)
-      for (int c = 0; c < 3; ++c)
-        peak = std::max(peak, static_cast<int>(frame[(static_cast<size_t>(y) * 800 + x) * 3 + c]));
-    return peak;
-  }
 
   static std::unique_ptr<EventScene> scene_;
   std::vector<float> silence_;
@@ -73,9 +59,8 @@ TEST_F(EventSceneGL, LoadsEveryPictureAndMesh) {
 
 TEST_F(EventSceneGL, ClosedLetterboxLeavesBlackBarsAndA450RowPicture) {
   render(140.f); // bars closed at 75, title slid off, no event overlay yet
-  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_TRUE(noGlError());
+  const std::array<int, 4> viewport = currentViewport();
   EXPECT_EQ(viewport[1], 0);
   EXPECT_EQ(viewport[3], 600);
   const std::vector<uint8_t> frame = readFrame();
@@ -148,14 +133,12 @@ TEST_F(EventSceneGL, TheFirstLetterAppearsJustAfter128_7) {
 
 TEST_F(EventSceneGL, TheEventOverlayAndFlashLeaveBlendingOn) {
   render(148.84f);
-  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+  EXPECT_TRUE(noGlError());
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
   GLfloat colour[4];
   glGetFloatv(GL_CURRENT_COLOR, colour);
   EXPECT_NEAR(colour[3], 0.512f, 0.01f); // (1 - 0.4 / 2)^3 on the way down
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[3], 600);
+  EXPECT_EQ(currentViewport()[3], 600);
   // Half white over everything: even the bars are lit.
   EXPECT_GT(pixel(100, 20).r, 100);
 }
@@ -171,11 +154,9 @@ TEST_F(EventSceneGL, WithoutItsFilesItDrawsABlackFrameWithoutCrashing) {
   EXPECT_EQ(bare.spikeVertexCount, 0);
   EXPECT_EQ(bare.spikePositions, nullptr);
   bare.render(at(140.f), 1.f / 30.f, silence_.data());
-  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+  EXPECT_TRUE(noGlError());
   EXPECT_EQ(pixel(400, 300).r, 0);
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[3], 600);
+  EXPECT_EQ(currentViewport()[3], 600);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 
 #include <GL/glew.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -16,17 +15,8 @@
 namespace demo::test {
 namespace {
 
-class FinalBoxesSceneGL : public GLTest {
+class FinalBoxesSceneGL : public BakedDataGLTest {
 protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
-  }
-  void TearDown() override {
-    setDataDirectory("");
-    GLTest::TearDown();
-  }
-
   // Renders at 30 frames a second from `from` up to (not including) `to`.
   static void play(FinalBoxesScene &scene, float from, float to, const float *spectrum) {
     const float dt = 1.f / 30.f;
@@ -38,14 +28,6 @@ protected:
     }
   }
 };
-
-int brightest(const std::vector<uint8_t> &frame, int row) {
-  int most = 0;
-  for (int x = 0; x < 800; ++x)
-    for (int k = 0; k < 3; ++k)
-      most = std::max(most, static_cast<int>(frame[(static_cast<size_t>(row) * 800 + x) * 3 + k]));
-  return most;
-}
 
 // Share of the band's pixels whose channels add to more than 60.
 double litShare(const std::vector<uint8_t> &frame) {
@@ -60,9 +42,9 @@ double litShare(const std::vector<uint8_t> &frame) {
 
 void expectBlackBars(const std::vector<uint8_t> &frame) {
   for (int y = 0; y < 75; ++y)
-    ASSERT_EQ(brightest(frame, y), 0) << "row " << y;
+    ASSERT_EQ(rowPeak(frame, y), 0) << "row " << y;
   for (int y = 525; y < 600; ++y)
-    ASSERT_EQ(brightest(frame, y), 0) << "row " << y;
+    ASSERT_EQ(rowPeak(frame, y), 0) << "row " << y;
 }
 
 TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
@@ -74,19 +56,16 @@ TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
   play(scene, 220.2f, 220.6f, spectrum.data());
   EXPECT_EQ(scene.shot.cutIndex, 1);
   EXPECT_EQ(scene.currentCamera, scene.cameras[1]);
-  EXPECT_EQ(takeGlError(), 0u);
+  EXPECT_TRUE(noGlError());
 
   std::vector<uint8_t> frame = readFrame();
   expectBlackBars(frame);
   // The picture reaches the band's first and last rows and has crates in it.
-  EXPECT_GT(brightest(frame, 75), 0);
-  EXPECT_GT(brightest(frame, 524), 0);
+  EXPECT_GT(rowPeak(frame, 75), 0);
+  EXPECT_GT(rowPeak(frame, 524), 0);
   EXPECT_GT(litShare(frame), 0.05);
 
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 800);
-  EXPECT_EQ(viewport[3], 600);
+  expectFullScreenViewport();
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
 
@@ -117,13 +96,13 @@ TEST_F(FinalBoxesSceneGL, MissingFilesLeaveTheBackgroundAlone) {
   play(scene, 220.2f, 220.5f, nullptr);
   EXPECT_EQ(scene.shot.cutIndex, 1); // the cuts run on without cameras
   EXPECT_EQ(scene.currentCamera, nullptr);
-  EXPECT_EQ(takeGlError(), 0u);
+  EXPECT_TRUE(noGlError());
 
   std::vector<uint8_t> frame = readFrame();
   expectBlackBars(frame);
   // Only the dark blue background, with its glow.
   for (int y = 75; y < 525; y += 50)
-    EXPECT_LT(brightest(frame, y), 12) << "row " << y;
+    EXPECT_LT(rowPeak(frame, y), 12) << "row " << y;
   EXPECT_EQ(litShare(frame), 0.0);
 }
 

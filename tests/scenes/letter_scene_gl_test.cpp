@@ -6,28 +6,16 @@
 #include <GL/glew.h>
 
 #include <cmath>
-#include <cstdint>
-#include <vector>
 
 #include "gl_fixture.h"
-#include "platform/data_path.h"
 
 namespace demo::test {
 namespace {
 
 constexpr double kFrame = 1.0 / 30.0;
 
-class LetterSceneGL : public GLTest {
+class LetterSceneGL : public BakedDataGLTest {
 protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
-  }
-  void TearDown() override {
-    setDataDirectory("");
-    GLTest::TearDown();
-  }
-
   // One frame as the main loop runs it: clear, sphere maps off, the scene.
   void frame(LetterScene &scene, float a, float dt, const float *spectrum) {
     glClearColor(1.f, 1.f, 1.f, 1.f);
@@ -37,13 +25,7 @@ protected:
   }
 
   // Mean of (r + g + b) / 3 over the whole frame, 0 to 255.
-  double meanLuminance() {
-    const std::vector<uint8_t> rgb = readFrame();
-    double sum = 0.0;
-    for (uint8_t v : rgb)
-      sum += v;
-    return sum / static_cast<double>(rgb.size());
-  }
+  double meanLuminance() { return meanBrightness(readFrame()) / 3.0; }
 };
 
 bool isIdentity(GLenum matrix) {
@@ -76,7 +58,7 @@ TEST_F(LetterSceneGL, FlashesAtEachChangeOfPictureOutshineTheFramesAround) {
   EXPECT_NE(scene.torusNode, nullptr);
   EXPECT_GT(scene.creditTextures[0].width, 0);
   ASSERT_GT(scene.jelly.nodeCount(), 100);
-  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+  EXPECT_TRUE(noGlError());
 
   float spectrum[512] = {};
   spectrum[1] = spectrum[2] = spectrum[3] = 0.2f;
@@ -88,7 +70,7 @@ TEST_F(LetterSceneGL, FlashesAtEachChangeOfPictureOutshineTheFramesAround) {
       const float a = static_cast<float>(peak + n * kFrame);
       spectrum[0] = ++frameNumber % 6 == 0 ? 0.8f : 0.1f;
       frame(scene, a, static_cast<float>(kFrame), spectrum);
-      ASSERT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR)) << a;
+      ASSERT_TRUE(noGlError()) << a;
 
       // What the scene leaves for the timeline's overlays and the next scene.
       EXPECT_FALSE(glIsEnabled(GL_BLEND)) << a;
@@ -98,12 +80,8 @@ TEST_F(LetterSceneGL, FlashesAtEachChangeOfPictureOutshineTheFramesAround) {
       GLboolean depthWrites = GL_FALSE;
       glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
       EXPECT_TRUE(depthWrites) << a;
-      GLint viewport[4] = {};
-      glGetIntegerv(GL_VIEWPORT, viewport);
-      EXPECT_EQ(viewport[2], 800);
-      EXPECT_EQ(viewport[3], 600);
-      GLint mode = 0;
-      glGetIntegerv(GL_MATRIX_MODE, &mode);
+      expectFullScreenViewport();
+      const GLint mode = glInteger(GL_MATRIX_MODE);
       if (a < 20.f) {
         // The overlay came last: identity matrices, the projection selected.
         EXPECT_EQ(mode, GL_PROJECTION) << a;

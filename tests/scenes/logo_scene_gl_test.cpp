@@ -20,17 +20,8 @@ namespace {
 
 const std::vector<float> kSilence(512, 0.f);
 
-class LogoSceneGL : public GLTest {
+class LogoSceneGL : public BakedDataGLTest {
 protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
-  }
-  void TearDown() override {
-    setDataDirectory("");
-    GLTest::TearDown();
-  }
-
   // One scene for the whole suite: loading it is the slow part. Every test
   // sets the bass level it needs; the fixture loads identity matrices, as
   // the frame before the segment leaves them.
@@ -56,7 +47,8 @@ double sideBrightness(const std::vector<uint8_t> &frame) {
   return sum / count;
 }
 
-double meanBrightness(const std::vector<uint8_t> &frame) {
+// Mean of r + g + b over every seventh pixel of the frame.
+double sampledBrightness(const std::vector<uint8_t> &frame) {
   double sum = 0.0;
   for (size_t i = 0; i < frame.size(); i += 3 * 7)
     sum += frame[i] + frame[i + 1] + frame[i + 2];
@@ -105,23 +97,17 @@ TEST_F(LogoSceneGL, AFrameLeavesTheStateTheNextPassesExpect) {
   glEnable(GL_FOG);
   glEnable(GL_CULL_FACE);
   logo.render(2.f, 1.f / 30.f, kSilence.data());
-  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+  EXPECT_TRUE(noGlError());
   EXPECT_FALSE(glIsEnabled(GL_FOG));
   EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  GLint mode = 0, viewport[4] = {0, 0, 0, 0}, depth = 0;
-  glGetIntegerv(GL_MATRIX_MODE, &mode);
-  EXPECT_EQ(mode, GL_MODELVIEW);
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 800);
-  EXPECT_EQ(viewport[3], 600);
+  EXPECT_EQ(glInteger(GL_MATRIX_MODE), GL_MODELVIEW);
+  expectFullScreenViewport();
   // The tunnel's pushes are all popped; its texture scroll is undone.
-  for (GLenum stack : {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_TEXTURE_STACK_DEPTH}) {
-    glGetIntegerv(stack, &depth);
-    EXPECT_EQ(depth, 1) << stack;
-  }
+  for (GLenum stack : {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_TEXTURE_STACK_DEPTH})
+    EXPECT_EQ(glInteger(stack), 1) << stack;
   GLfloat texture[16];
   glGetFloatv(GL_TEXTURE_MATRIX, texture);
   for (int i = 0; i < 16; ++i)
@@ -152,9 +138,9 @@ TEST_F(LogoSceneGL, TheGlowWhitensTheTurnAndIsGoneTheFrameAfter) {
   // A frame before, so that the tunnel is seen through the camera.
   logo.render(10.2f - 1.f / 30.f, 1.f / 30.f, kSilence.data());
   logo.render(10.2f, 1.f / 30.f, kSilence.data());
-  const double turn = meanBrightness(readFrame());
+  const double turn = sampledBrightness(readFrame());
   logo.render(10.2f + 1.f / 30.f, 1.f / 30.f, kSilence.data());
-  const double after = meanBrightness(readFrame());
+  const double after = sampledBrightness(readFrame());
   EXPECT_GT(turn, 3 * 240.0);
   EXPECT_LT(after, 3 * 150.0);
 }
@@ -179,9 +165,9 @@ TEST_F(LogoSceneGL, WithoutItsSceneFileTheTunnelAndGlowStillDraw) {
   gluPerspective(45.0, 4.0 / 3.0, 1.0, 100000.0);
   glMatrixMode(GL_MODELVIEW);
   logo.render(3.f, 1.f / 30.f, kSilence.data());
-  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+  EXPECT_TRUE(noGlError());
   const std::vector<uint8_t> frame = readFrame();
-  EXPECT_GT(meanBrightness(frame), 60.0);
+  EXPECT_GT(sampledBrightness(frame), 60.0);
   EXPECT_EQ(redPixels(frame).count, 0);
 }
 
