@@ -20,9 +20,8 @@
 #include "gfx/texture.h"
 #include "gl_fixture.h"
 #include "platform/data_path.h"
-#include "scene/byte_reader.h"
 #include "scene/scene.h"
-#include "support/test_files.h"
+#include "support/baked_data.h"
 
 namespace demo::test {
 namespace {
@@ -40,14 +39,7 @@ constexpr float kClearance = 24.f;
 // second; a thousand units of travel is 30000 world units.
 constexpr float kLeastLength = 30000.f;
 
-class CorridorData : public ::testing::Test {
-protected:
-  void SetUp() override { setDataDirectory(DEMO_BAKED_DATA_DIR); }
-  void TearDown() override { setDataDirectory(""); }
-};
-
-Vec3 sub(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+class CorridorData : public BakedDataTest {};
 
 // Where the scene puts a mesh point: glTranslatef(-60, 0, 0), glScalef(1.3, 1.3, -2.6).
 Vec3 toWorld(const Vec3 &p) { return Vec3{1.3f * p.x - 60.f, 1.3f * p.y, -2.6f * p.z}; }
@@ -98,28 +90,6 @@ float sectionDistance(const std::array<Vec3, 3> &t, float x0, float x1, float z0
   }
   return best;
 }
-
-int jpegComponents(const std::vector<uint8_t> &bytes) {
-  for (size_t i = 2; i + 9 < bytes.size();) {
-    if (bytes[i] != 0xFF)
-      return -1;
-    uint8_t marker = bytes[i + 1];
-    size_t length = static_cast<size_t>(bytes[i + 2] << 8 | bytes[i + 3]);
-    if (marker >= 0xC0 && marker <= 0xC3)
-      return bytes[i + 9];
-    i += 2 + length;
-  }
-  return -1;
-}
-
-int jpegComponentsOf(const char *name) {
-  std::vector<uint8_t> bytes;
-  if (!readWholeFile(resolveDataPath(name), bytes))
-    return -1;
-  return jpegComponents(bytes);
-}
-
-bool powerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
 // --- The corridor mesh ------------------------------------------------------
 
@@ -275,9 +245,8 @@ TEST_F(CorridorData, AtlasColumnsRepeatSeamlesslyAlongV) {
 
 TEST_F(CorridorData, MetaballTexturesAreThreeComponentPowerOfTwoSquares) {
   for (const char *name : {"data/envmap_metaballs.jpg", "data/ooo.jpg"}) {
-    EXPECT_EQ(jpegComponentsOf(name), 3) << name;
-    JpegImage image = loadJpeg(resolveDataPath(name).c_str());
-    ASSERT_FALSE(image.empty()) << name;
+    JpegImage image;
+    ASSERT_NO_FATAL_FAILURE(loadThreeComponentJpeg(resolveDataPath(name), image)) << name;
     EXPECT_EQ(image.width, image.height) << name;
     EXPECT_TRUE(powerOfTwo(image.width)) << name;
   }
@@ -315,18 +284,13 @@ TEST_F(CorridorData, RingPatternWrapsWithoutASeam) {
   EXPECT_LE(rowDifference(image.height - 1, 0), 2.0 * rows + 1.0);
 }
 
-class MetaballProgram : public GLTest {
+class MetaballProgram : public BakedDataGLTest {
 protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
-  }
   void TearDown() override {
     glUseProgram(0);
     for (unsigned name : textures_)
       glDeleteTextures(1, &name);
-    setDataDirectory("");
-    GLTest::TearDown();
+    BakedDataGLTest::TearDown();
   }
   // A 2 x 2 texture of one colour on `unit`, enabled; unit 0 left active.
   void solidTexture(int unit, uint8_t r, uint8_t g, uint8_t b) {
@@ -389,9 +353,8 @@ TEST_F(MetaballProgram, SamplesUnitZeroAndOneAndMultipliesThemByTheColour) {
 TEST_F(CorridorData, MarkerPictureCoversTheScreenTopWhenTheIntroEnds) {
   // drawAt(0, 300 - 10 T) at its own size until T = 35.87: its top edge must
   // still reach the screen's top row then.
-  EXPECT_EQ(jpegComponentsOf("data/marker.jpg"), 3);
-  JpegImage marker = loadJpeg(resolveDataPath("data/marker.jpg").c_str());
-  ASSERT_FALSE(marker.empty());
+  JpegImage marker;
+  ASSERT_NO_FATAL_FAILURE(loadThreeComponentJpeg(resolveDataPath("data/marker.jpg"), marker));
   EXPECT_EQ(marker.width, 800);
   EXPECT_GE(300.f - 10.f * 35.87f + marker.height, 600.f);
 }
@@ -453,17 +416,7 @@ TEST_F(CorridorData, BorderBandIsDarkAtItsOuterEdgeAndTilesSideways) {
 // --- Determinism -----------------------------------------------------------
 
 TEST_F(CorridorData, BakingAgainWritesTheSameBytes) {
-  TempDir dir;
-  bake::BakeContext context(dir.path(), false);
-  bake::bakeCorridor(context);
-  ASSERT_FALSE(context.failed());
-  ASSERT_FALSE(context.written().empty());
-  for (const std::string &name : context.written()) {
-    std::vector<uint8_t> again, baked;
-    ASSERT_TRUE(readWholeFile(dir.file(name), again)) << name;
-    ASSERT_TRUE(readWholeFile(std::string(DEMO_BAKED_DATA_DIR) + "/" + name, baked)) << name;
-    EXPECT_TRUE(again == baked) << name;
-  }
+  expectBakingAgainWritesTheSameBytes(bake::bakeCorridor);
 }
 
 } // namespace

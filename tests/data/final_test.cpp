@@ -15,9 +15,8 @@
 #include "bake/bake.h"
 #include "gfx/texture.h"
 #include "platform/data_path.h"
-#include "scene/byte_reader.h"
 #include "scene/scene.h"
-#include "support/test_files.h"
+#include "support/baked_data.h"
 
 namespace demo::test {
 namespace {
@@ -35,33 +34,7 @@ const std::array<const char *, 7> kCameras = {"Camera01", "Camera02", "Camera03"
 constexpr float kLongestShot = 12.96f;
 constexpr float kUsualShot = 8.f;
 
-class FinalData : public ::testing::Test {
-protected:
-  void SetUp() override { setDataDirectory(DEMO_BAKED_DATA_DIR); }
-  void TearDown() override { setDataDirectory(""); }
-};
-
-Vec3 sub(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-float length(const Vec3 &a) { return std::sqrt(dot(a, a)); }
-Vec3 worldOf(const SceneNode &node) { return Vec3{node.world[12], node.world[13], node.world[14]}; }
-Vec3 transformPoint(const Matrix4 &m, const Vec3 &p) {
-  return Vec3{m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-              m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-}
-
-int jpegComponents(const std::vector<uint8_t> &bytes) {
-  for (size_t i = 2; i + 9 < bytes.size();) {
-    if (bytes[i] != 0xFF)
-      return -1;
-    uint8_t marker = bytes[i + 1];
-    size_t size = static_cast<size_t>(bytes[i + 2] << 8 | bytes[i + 3]);
-    if (marker >= 0xC0 && marker <= 0xC3)
-      return bytes[i + 9];
-    i += 2 + size;
-  }
-  return -1;
-}
+class FinalData : public BakedDataTest {};
 
 // A box's world centre and the radius of the sphere round it.
 struct Bound {
@@ -138,13 +111,10 @@ TEST_F(FinalData, BoxesAreClosedAndFaceOutwards) {
 
 TEST_F(FinalData, BoxMapsAreThreeComponentPowerOfTwoSquares) {
   for (const char *name : kBoxMaps) {
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(readWholeFile(resolveDataPath(name), bytes)) << name;
-    EXPECT_EQ(jpegComponents(bytes), 3) << name;
-    JpegImage map = loadJpeg(resolveDataPath(name).c_str());
-    ASSERT_FALSE(map.empty()) << name;
+    JpegImage map;
+    ASSERT_NO_FATAL_FAILURE(loadThreeComponentJpeg(resolveDataPath(name), map)) << name;
     EXPECT_EQ(map.width, map.height) << name;
-    EXPECT_TRUE(map.width > 0 && (map.width & (map.width - 1)) == 0) << name;
+    EXPECT_TRUE(powerOfTwo(map.width)) << name;
   }
 }
 
@@ -240,17 +210,7 @@ TEST_F(FinalData, CamerasTakeDifferentShots) {
 // --- Determinism -----------------------------------------------------------
 
 TEST_F(FinalData, BakingAgainWritesTheSameBytes) {
-  TempDir dir;
-  bake::BakeContext context(dir.path(), false);
-  bake::bakeFinal(context);
-  ASSERT_FALSE(context.failed());
-  ASSERT_FALSE(context.written().empty());
-  for (const std::string &name : context.written()) {
-    std::vector<uint8_t> again, baked;
-    ASSERT_TRUE(readWholeFile(dir.file(name), again)) << name;
-    ASSERT_TRUE(readWholeFile(std::string(DEMO_BAKED_DATA_DIR) + "/" + name, baked)) << name;
-    EXPECT_TRUE(again == baked) << name;
-  }
+  expectBakingAgainWritesTheSameBytes(bake::bakeFinal);
 }
 
 } // namespace

@@ -16,42 +16,15 @@
 #include "gfx/texture.h"
 #include "gl_fixture.h"
 #include "platform/data_path.h"
-#include "scene/byte_reader.h"
 #include "scene/ebr_mesh.h"
 #include "scene/math.h"
 #include "scene/scene.h"
-#include "support/test_files.h"
+#include "support/baked_data.h"
 
 namespace demo::test {
 namespace {
 
-class LettersData : public ::testing::Test {
-protected:
-  void SetUp() override { setDataDirectory(DEMO_BAKED_DATA_DIR); }
-};
-
-std::string dataFile(const std::string &name) { return std::string(DEMO_BAKED_DATA_DIR) + "/" + name; }
-
-Vec3 sub(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-float length(const Vec3 &v) { return std::sqrt(dot(v, v)); }
-Vec3 transformPoint(const Matrix4 &m, const Vec3 &p) {
-  return Vec3{m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-              m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-}
-
-int jpegComponents(const std::vector<uint8_t> &bytes) {
-  for (size_t i = 2; i + 9 < bytes.size();) {
-    if (bytes[i] != 0xFF)
-      return -1;
-    uint8_t marker = bytes[i + 1];
-    size_t size = static_cast<size_t>(bytes[i + 2] << 8 | bytes[i + 3]);
-    if (marker >= 0xC0 && marker <= 0xC3)
-      return bytes[i + 9];
-    i += 2 + size;
-  }
-  return -1;
-}
+class LettersData : public BakedDataTest {};
 
 const char *const kLetterNames[] = {"Mesh29", "Mesh39", "Mesh52", "Text02"};
 
@@ -180,11 +153,8 @@ TEST_F(LettersData, KickRaisesABulgeThatSettlesBack) {
 
 TEST_F(LettersData, SphereMapsAndTheSquirrelAreSquareThreeComponentJpegs) {
   for (const char *name : {"phong.jpg", "envmap_gummi.jpg", "ekorn.jpg"}) {
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(readWholeFile(dataFile(name), bytes)) << name;
-    EXPECT_EQ(jpegComponents(bytes), 3) << name;
-    JpegImage image = loadJpeg(dataFile(name).c_str());
-    ASSERT_FALSE(image.empty()) << name;
+    JpegImage image;
+    ASSERT_NO_FATAL_FAILURE(loadThreeComponentJpeg(bakedFile(name), image)) << name;
     EXPECT_EQ(image.width, image.height) << name;
     EXPECT_EQ(nextPowerOfTwo(image.width), image.width) << name;
   }
@@ -194,7 +164,7 @@ TEST_F(LettersData, SphereMapsAndTheSquirrelAreSquareThreeComponentJpegs) {
 // from the reflection's height, so light from above lands in the stored
 // picture's lower half.
 TEST_F(LettersData, PhongHighlightComesFromAbove) {
-  JpegImage image = loadJpeg(dataFile("phong.jpg").c_str());
+  JpegImage image = loadJpeg(bakedFile("phong.jpg").c_str());
   ASSERT_FALSE(image.empty());
   auto brightness = [&](int row0, int row1) {
     double sum = 0.0;
@@ -207,13 +177,13 @@ TEST_F(LettersData, PhongHighlightComesFromAbove) {
 }
 
 TEST_F(LettersData, CreditsShareOneSizeThatFitsTheScreenAndDiffer) {
-  PngImage code = decodePng(dataFile("credits/code.png").c_str());
+  PngImage code = decodePng(bakedFile("credits/code.png").c_str());
   ASSERT_FALSE(code.empty());
   EXPECT_LT(code.width, 800);
   EXPECT_LT(code.height, 600);
   std::vector<std::vector<uint8_t>> seen;
   for (const char *name : {"credits/code.png", "credits/music.png", "credits/gfx1.png", "credits/gfx2.png"}) {
-    PngImage credit = decodePng(dataFile(name).c_str());
+    PngImage credit = decodePng(bakedFile(name).c_str());
     ASSERT_FALSE(credit.empty()) << name;
     EXPECT_EQ(credit.width, code.width) << name;
     EXPECT_EQ(credit.height, code.height) << name;
@@ -234,7 +204,7 @@ TEST_F(LettersData, CreditsShareOneSizeThatFitsTheScreenAndDiffer) {
 // The corridor scene draws the band with its bottom row at the screen edge
 // and repeats it sideways.
 TEST_F(LettersData, BorderBandIsOpaqueAtTheEdgeClearInsideAndTilesSideways) {
-  PngImage band = decodePng(dataFile("overlays/o_border.png").c_str());
+  PngImage band = decodePng(bakedFile("overlays/o_border.png").c_str());
   ASSERT_FALSE(band.empty());
   ASSERT_EQ(band.channels, 4);
   auto alpha = [&](int x, int y) { return band.data[(static_cast<size_t>(y) * band.width + x) * 4 + 3] / 255.f; };
@@ -253,26 +223,14 @@ TEST_F(LettersData, BorderBandIsOpaqueAtTheEdgeClearInsideAndTilesSideways) {
 // --- The whole group ---------------------------------------------------------------------
 
 TEST_F(LettersData, BakingAgainWritesTheSameFilesByteForByte) {
-  TempDir dir;
-  bake::BakeContext context(dir.path(), false);
-  bake::bakeLetters(context);
-  ASSERT_FALSE(context.failed());
-  std::vector<std::string> names = context.written();
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names;
+  expectBakingAgainWritesTheSameBytes(bake::bakeLetters, names);
   EXPECT_EQ(names, (std::vector<std::string>{"bokstavscene.gsp", "credits/code.png", "credits/gfx1.png",
                                              "credits/gfx2.png", "credits/music.png", "ekorn.jpg", "envmap_gummi.jpg",
                                              "gummi.ebr", "overlays/o_border.png", "phong.jpg"}));
-  for (const std::string &name : names)
-    EXPECT_EQ(readFile(dir.file(name)), readFile(dataFile(name))) << name;
 }
 
-class LettersDataGL : public GLTest {
-protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
-  }
-};
+class LettersDataGL : public BakedDataGLTest {};
 
 // At local time 0 the scene's view looks from (-70, 0, -100) straight at the
 // origin: the blob, drawn with culling on, covers the middle of the screen.

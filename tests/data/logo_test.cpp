@@ -16,7 +16,7 @@
 #include "scene/byte_reader.h"
 #include "scene/ebr_mesh.h"
 #include "scene/scene.h"
-#include "support/test_files.h"
+#include "support/baked_data.h"
 
 namespace demo::test {
 namespace {
@@ -28,18 +28,7 @@ constexpr float kTurnSceneTime = 4.08f;
 // full-scale low band lifts by 76 units.
 constexpr float kMostLift = 76.f;
 
-class LogoData : public ::testing::Test {
-protected:
-  void SetUp() override { setDataDirectory(DEMO_BAKED_DATA_DIR); }
-};
-
-Vec3 transformPoint(const Matrix4 &m, const Vec3 &p) {
-  return Vec3{m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-              m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-}
-Vec3 sub(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 worldOf(const SceneNode &node) { return Vec3{node.world[12], node.world[13], node.world[14]}; }
+class LogoData : public BakedDataTest {};
 
 // The camera's frame as gluLookAt builds it.
 struct View {
@@ -75,22 +64,6 @@ std::vector<Vec3> worldVertices(const MeshNode &node) {
     out.push_back(transformPoint(node.world, p));
   return out;
 }
-
-// The number of colour components a JPEG file declares in its frame header.
-int jpegComponents(const std::vector<uint8_t> &bytes) {
-  for (size_t i = 2; i + 9 < bytes.size();) {
-    if (bytes[i] != 0xFF)
-      return -1;
-    uint8_t marker = bytes[i + 1];
-    size_t length = static_cast<size_t>(bytes[i + 2] << 8 | bytes[i + 3]);
-    if (marker >= 0xC0 && marker <= 0xC3)
-      return bytes[i + 9];
-    i += 2 + length;
-  }
-  return -1;
-}
-
-bool powerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
 // --- The scene file ---------------------------------------------------------------
 
@@ -279,12 +252,8 @@ TEST_F(LogoData, TheTunnelWallLiesBehindTheCardFromEveryViewpoint) {
 
 TEST_F(LogoData, PicturesAreThreeComponentJpegsOfPowerOfTwoSizes) {
   for (const char *name : {"bgcomplete.jpg", "logotextcomplete.jpg", "flare.jpg", "tunnel.jpg"}) {
-    std::string path = std::string(DEMO_BAKED_DATA_DIR) + "/" + name;
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(readWholeFile(path, bytes)) << name;
-    EXPECT_EQ(jpegComponents(bytes), 3) << name;
-    JpegImage image = loadJpeg(path.c_str());
-    ASSERT_FALSE(image.empty()) << name;
+    JpegImage image;
+    ASSERT_NO_FATAL_FAILURE(loadThreeComponentJpeg(bakedFile(name), image)) << name;
     EXPECT_TRUE(powerOfTwo(image.width) && powerOfTwo(image.height)) << name;
   }
 }
@@ -292,25 +261,13 @@ TEST_F(LogoData, PicturesAreThreeComponentJpegsOfPowerOfTwoSizes) {
 // --- The whole group -------------------------------------------------------------------
 
 TEST_F(LogoData, BakingAgainWritesTheSameFilesByteForByte) {
-  TempDir dir;
-  bake::BakeContext context(dir.path(), false);
-  bake::bakeLogo(context);
-  ASSERT_FALSE(context.failed());
-  std::vector<std::string> names = context.written();
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names;
+  expectBakingAgainWritesTheSameBytes(bake::bakeLogo, names);
   EXPECT_EQ(names, (std::vector<std::string>{"bgcomplete.jpg", "flare.jpg", "logoscene.gsp", "logotextcomplete.jpg",
                                              "tunnel.ebr", "tunnel.jpg"}));
-  for (const std::string &name : names)
-    EXPECT_EQ(readFile(dir.file(name)), readFile(std::string(DEMO_BAKED_DATA_DIR) + "/" + name)) << name;
 }
 
-class LogoDataGL : public GLTest {
-protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
-  }
-};
+class LogoDataGL : public BakedDataGLTest {};
 
 // The card drawn the way the scene draws it (unlit, its own textures, culling
 // off) through the camera at the turn fills the middle of the screen.

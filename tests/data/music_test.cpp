@@ -11,6 +11,7 @@
 
 #include "audio/music_stream.h"
 #include "bake/music/loudness_meter.h"
+#include "support/baked_data.h"
 
 namespace demo::test {
 namespace {
@@ -47,7 +48,7 @@ protected:
   static void SetUpTestSuite() {
     audio_ = new DecodedAudio();
     std::string error;
-    decoded_ = decodeOggFile(std::string(DEMO_BAKED_DATA_DIR) + "/01.ogg", *audio_, &error);
+    decoded_ = decodeOggFile(bakedFile("01.ogg"), *audio_, &error);
     error_ = error;
     if (!decoded_)
       return;

@@ -18,22 +18,14 @@
 #include "gfx/texture.h"
 #include "gl_fixture.h"
 #include "platform/data_path.h"
-#include "scene/byte_reader.h"
 #include "scene/scene.h"
-#include "support/test_files.h"
+#include "support/baked_data.h"
 
 namespace demo::test {
 namespace {
 
 using bake::kWaterCameras;
 using bake::kWaterMeshes;
-
-std::string baked(const std::string &name) { return std::string(DEMO_BAKED_DATA_DIR) + "/" + name; }
-
-Vec3 sub(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-float length(const Vec3 &a) { return std::sqrt(dot(a, a)); }
-Vec3 worldOf(const SceneNode &node) { return Vec3{node.world[12], node.world[13], node.world[14]}; }
 
 // The scene times the water scene plays each camera at: local time a maps to
 // camera time u and scene time 0.2 u + 0.1; camera05 runs forwards to u = 25
@@ -55,22 +47,6 @@ std::vector<Shot> shotsTheSceneUses() {
   }
   return shots;
 }
-
-// The number of colour components a JPEG declares in its frame header.
-int jpegComponents(const std::vector<uint8_t> &bytes) {
-  for (size_t i = 2; i + 9 < bytes.size();) {
-    if (bytes[i] != 0xFF)
-      return -1;
-    const uint8_t marker = bytes[i + 1];
-    const size_t length = (static_cast<size_t>(bytes[i + 2]) << 8) | bytes[i + 3];
-    if (marker >= 0xC0 && marker <= 0xC2)
-      return bytes[i + 9];
-    i += 2 + length;
-  }
-  return -1;
-}
-
-bool powerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
 // Distance from p to the triangle abc (closest point by regions).
 float distanceToTriangle(const Vec3 &p, const Vec3 &a, const Vec3 &b, const Vec3 &c) {
@@ -125,11 +101,11 @@ float firstHitBelow(const MeshNode &mesh, const Vec3 &top) {
   return best;
 }
 
-class WaterData : public ::testing::Test {
+class WaterData : public BakedDataTest {
 protected:
   void SetUp() override {
-    setDataDirectory(DEMO_BAKED_DATA_DIR);
-    scene = std::make_unique<Scene>(baked("vannscene.gsp"));
+    BakedDataTest::SetUp();
+    scene = std::make_unique<Scene>(bakedFile("vannscene.gsp"));
     ASSERT_FALSE(scene->children.empty()) << "vannscene.gsp did not load";
     scene->prepare(false);
   }
@@ -242,15 +218,12 @@ TEST(WaterPictures, EveryPictureIsAThreeComponentJpegOfPowerOfTwoSize) {
   for (const auto &entry : kWaterMeshes)
     names.push_back(entry.texture);
   for (const std::string &name : names) {
-    const std::vector<uint8_t> bytes = readFile(baked(name));
-    ASSERT_FALSE(bytes.empty()) << name;
-    EXPECT_EQ(jpegComponents(bytes), 3) << name;
-    JpegImage image = loadJpeg(baked(name).c_str());
-    ASSERT_FALSE(image.empty()) << name;
+    JpegImage image;
+    ASSERT_NO_FATAL_FAILURE(loadThreeComponentJpeg(bakedFile(name), image)) << name;
     EXPECT_TRUE(powerOfTwo(image.width) && powerOfTwo(image.height)) << name;
     EXPECT_GE(std::min(image.width, image.height), 128) << name;
   }
-  JpegImage env = loadJpeg(baked("envmap_old.jpg").c_str());
+  JpegImage env = loadJpeg(bakedFile("envmap_old.jpg").c_str());
   EXPECT_EQ(env.width, env.height); // a sphere map is square
 }
 
@@ -270,20 +243,20 @@ TEST(WaterPictures, RoomTexturesAreDimWithBrightLampsAndScreens) {
     mean = static_cast<float>(sum / ((x1 - x0) * (y1 - y0)));
   };
   for (const auto &entry : kWaterMeshes) {
-    JpegImage image = loadJpeg(baked(entry.texture).c_str());
+    JpegImage image = loadJpeg(bakedFile(entry.texture).c_str());
     ASSERT_FALSE(image.empty()) << entry.texture;
     float mean, brightest;
     luminance(image, 0, 0, image.width, image.height, mean, brightest);
     EXPECT_GT(mean, 6.f) << entry.texture;
     EXPECT_LT(mean, 95.f) << entry.texture;
   }
-  JpegImage shell = loadJpeg(baked("vannscene/takboks.jpg").c_str());
+  JpegImage shell = loadJpeg(bakedFile("vannscene/takboks.jpg").c_str());
   ASSERT_EQ(shell.width, bake::kShellPictureSize);
   float mean, brightest;
   const bake::AtlasCell &ceiling = bake::kShellCeilingCell;
   luminance(shell, ceiling.x0, ceiling.y0, ceiling.x1, ceiling.y1, mean, brightest);
   EXPECT_GT(brightest, 240.f) << "the ceiling has no lamps";
-  JpegImage screens = loadJpeg(baked("vannscene/ytterstenger_og_skjermer.jpg").c_str());
+  JpegImage screens = loadJpeg(bakedFile("vannscene/ytterstenger_og_skjermer.jpg").c_str());
   ASSERT_EQ(screens.width, bake::kScreenPictureSize);
   for (const bake::AtlasCell &cell : bake::kScreenCells) {
     luminance(screens, cell.x0, cell.y0, cell.x1, cell.y1, mean, brightest);
@@ -297,7 +270,7 @@ TEST(WaterPictures, RoomTexturesAreDimWithBrightLampsAndScreens) {
 // vannbump.jpg is loaded as a height picture and turned into a normal map:
 // it must have relief, and tile without a seam (the conversion wraps).
 TEST(WaterPictures, BumpPictureHasReliefAndTilesWithoutASeam) {
-  JpegImage bump = loadJpeg(baked("vannbump.jpg").c_str());
+  JpegImage bump = loadJpeg(bakedFile("vannbump.jpg").c_str());
   ASSERT_FALSE(bump.empty());
   const std::vector<uint8_t> normals = heightToNormalMap(bump.data, bump.width, bump.height);
   int tilted = 0;
@@ -317,10 +290,9 @@ TEST(WaterPictures, BumpPictureHasReliefAndTilesWithoutASeam) {
 // The room drawn through every camera as the water scene draws it (unlit,
 // textured, white linear fog from 300 to 800) is a dim room, not a wall of
 // fog: most pixels are well below white.
-class WaterLook : public GLTest {};
+class WaterLook : public BakedDataGLTest {};
 
 TEST_F(WaterLook, EveryCameraSeesTheRoomThroughTheFog) {
-  setDataDirectory(DEMO_BAKED_DATA_DIR);
   Scene scene("data/vannscene.gsp");
   ASSERT_FALSE(scene.children.empty());
   scene.prepare(false);
@@ -441,20 +413,14 @@ TEST(WaterRoomKit, HangingCableEndsAtItsPointsAndSagsMostInTheMiddle) {
 
 // A second bake writes the same names and the same bytes as the build's.
 TEST(WaterBake, BakingAgainWritesTheSameFiles) {
-  TempDir again;
-  bake::BakeContext context(again.path(), false);
-  bake::bakeWater(context);
-  ASSERT_FALSE(context.failed());
+  std::vector<std::string> written;
+  expectBakingAgainWritesTheSameBytes(bake::bakeWater, written);
   std::vector<std::string> expected = {"vannscene.gsp", "envmap_old.jpg", "vannbump.jpg", "kestranelogo3d.jpg",
                                        "sq.jpg"};
   for (const auto &entry : kWaterMeshes)
     expected.push_back(entry.texture);
-  std::vector<std::string> written = context.written();
-  std::sort(written.begin(), written.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(written, expected);
-  for (const std::string &name : context.written())
-    EXPECT_EQ(readFile(again.file(name)), readFile(baked(name))) << name;
 }
 
 } // namespace
