@@ -61,4 +61,8 @@ double meanBrightness(const std::vector<uint8_t> &frame, int y0 = 0, int y1 = 60
 // The brightest channel of the brightest pixel of row y (0 for a black row).
 int rowPeak(const std::vector<uint8_t> &frame, int y);
 
+// A 2 x 2 texture of one colour on texture unit `unit`, bound and enabled
+// there; unit 0 is left active. The caller deletes it.
+unsigned makeSolidTexture(int unit, uint8_t r, uint8_t g, uint8_t b);
+
 } // namespace demo::test

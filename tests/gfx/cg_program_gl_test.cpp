@@ -77,21 +77,7 @@ protected:
     return testing::internal::GetCapturedStdout();
   }
 
-  // A 2 x 2 texture of one colour on `unit`, enabled; unit 0 left active.
-  void solidTexture(int unit, uint8_t r, uint8_t g, uint8_t b) {
-    const uint8_t texels[12] = {r, g, b, r, g, b, r, g, b, r, g, b};
-    unsigned name = 0;
-    glActiveTexture(GL_TEXTURE0 + unit);
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glEnable(GL_TEXTURE_2D);
-    glActiveTexture(GL_TEXTURE0);
-    textures_.push_back(name);
-  }
+  void solidTexture(int unit, uint8_t r, uint8_t g, uint8_t b) { textures_.push_back(makeSolidTexture(unit, r, g, b)); }
 
   TempDir dir_;
   CgContext cg_;

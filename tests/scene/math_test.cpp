@@ -8,33 +8,18 @@
 #include <cstring>
 #include <limits>
 
+#include "support/matrix_checks.h"
+
 namespace demo::test {
 namespace {
 
 const float kPi = 3.14159265358979f;
-
-// m applied to the point (x, y, z, 1), column order.
-Vec3 apply(const Matrix4 &m, float x, float y, float z) {
-  return Vec3{m[0] * x + m[4] * y + m[8] * z + m[12], m[1] * x + m[5] * y + m[9] * z + m[13],
-              m[2] * x + m[6] * y + m[10] * z + m[14]};
-}
-
-void expectVec(const Vec3 &v, float x, float y, float z, float eps = 1e-5f) {
-  EXPECT_NEAR(v.x, x, eps);
-  EXPECT_NEAR(v.y, y, eps);
-  EXPECT_NEAR(v.z, z, eps);
-}
 
 void expectQuat(const Quat &q, float x, float y, float z, float w, float eps = 1e-5f) {
   EXPECT_NEAR(q.x, x, eps);
   EXPECT_NEAR(q.y, y, eps);
   EXPECT_NEAR(q.z, z, eps);
   EXPECT_NEAR(q.w, w, eps);
-}
-
-void expectMatrix(const Matrix4 &a, const Matrix4 &b, float eps = 1e-5f) {
-  for (int i = 0; i < 16; ++i)
-    EXPECT_NEAR(a[i], b[i], eps) << "index " << i;
 }
 
 Matrix4 sample() {

@@ -9,6 +9,7 @@
 
 #include "gl_fixture.h"
 #include "scene/scene.h"
+#include "support/matrix_checks.h"
 #include "support/picture_writer.h"
 #include "support/test_files.h"
 
@@ -115,27 +116,10 @@ protected:
     return v;
   }
 
-  static void expectMatrix(const Matrix4 &a, const Matrix4 &b, float eps) {
-    for (int i = 0; i < 16; ++i)
-      EXPECT_NEAR(a[i], b[i], eps) << "index " << i;
-  }
-
   static void expectMapsTo(const Matrix4 &m, Vec3 p, float ex, float ey, float ez, float eps = 1e-3f) {
     EXPECT_NEAR(m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], ex, eps);
     EXPECT_NEAR(m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13], ey, eps);
     EXPECT_NEAR(m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14], ez, eps);
-  }
-
-  // gluPerspective written out: f = cot(fovY / 2).
-  static Matrix4 perspective(double fovY, double aspect, double zNear, double zFar) {
-    const double f = 1.0 / std::tan(fovY * 3.14159265358979323846 / 360.0);
-    Matrix4 m{};
-    m[0] = static_cast<float>(f / aspect);
-    m[5] = static_cast<float>(f);
-    m[10] = static_cast<float>((zFar + zNear) / (zNear - zFar));
-    m[11] = -1.f;
-    m[14] = static_cast<float>(2.0 * zFar * zNear / (zNear - zFar));
-    return m;
   }
 
   void expectClientArraysDisabled() {

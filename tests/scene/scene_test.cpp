@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/matrix_checks.h"
+
 namespace demo::test {
 namespace {
 
@@ -34,18 +36,6 @@ SceneNode &addNamed(SceneNode &parent, const std::string &name, std::unique_ptr<
     node = std::make_unique<SceneNode>();
   node->name = name;
   return parent.addChild(std::move(node));
-}
-
-// m applied to the point (x, y, z, 1), column order.
-Vec3 apply(const Matrix4 &m, float x, float y, float z) {
-  return Vec3{m[0] * x + m[4] * y + m[8] * z + m[12], m[1] * x + m[5] * y + m[9] * z + m[13],
-              m[2] * x + m[6] * y + m[10] * z + m[14]};
-}
-
-void expectVec(const Vec3 &v, float x, float y, float z, float eps = 1e-5f) {
-  EXPECT_NEAR(v.x, x, eps);
-  EXPECT_NEAR(v.y, y, eps);
-  EXPECT_NEAR(v.z, z, eps);
 }
 
 // Half of a right angle about z, as (x, y, z, w).

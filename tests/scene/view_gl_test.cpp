@@ -4,6 +4,7 @@
 
 #include "gl_fixture.h"
 #include "scene/math.h"
+#include "support/matrix_checks.h"
 
 namespace demo::test {
 namespace {
@@ -14,23 +15,6 @@ protected:
     Matrix4 m;
     glGetFloatv(which, m.m);
     return m;
-  }
-
-  // gluPerspective written out: f = cot(fovY / 2).
-  static Matrix4 perspective(double fovY, double aspect, double zNear, double zFar) {
-    const double f = 1.0 / std::tan(fovY * 3.14159265358979323846 / 360.0);
-    Matrix4 m{};
-    m[0] = static_cast<float>(f / aspect);
-    m[5] = static_cast<float>(f);
-    m[10] = static_cast<float>((zFar + zNear) / (zNear - zFar));
-    m[11] = -1.f;
-    m[14] = static_cast<float>(2.0 * zFar * zNear / (zNear - zFar));
-    return m;
-  }
-
-  static void expectMatrix(const Matrix4 &a, const Matrix4 &b, float eps) {
-    for (int i = 0; i < 16; ++i)
-      EXPECT_NEAR(a[i], b[i], eps) << "index " << i;
   }
 
   static void expectMapsTo(const Matrix4 &m, float x, float y, float z, float ex, float ey, float ez) {
