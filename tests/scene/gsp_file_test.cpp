@@ -162,6 +162,23 @@ private:
 };
 
 const std::optional<std::string> kAbsent;
+const std::vector<std::optional<std::string>> kNoTextures(4, kAbsent);
+const std::string kCorrupt = "test.gsp: corrupt or truncated file\n";
+
+// One mesh node of `vertices` vertices and a single submesh, then `materials`
+// materials without textures.
+GspBuilder oneMeshFile(int32_t materials, int32_t material, const std::vector<uint32_t> &indices,
+                       int32_t vertices = 3) {
+  GspBuilder b;
+  b.header(1, materials);
+  b.nodeHead("Mesh", 2);
+  b.meshHead(vertices, 1);
+  b.submesh(material, indices);
+  b.children(0);
+  for (int32_t i = 0; i < materials; ++i)
+    b.material(1.f, kNoTextures);
+  return b;
+}
 
 // Every node type, nested children and lights, a camera with its target, a
 // mesh of two submeshes, absent and present strings, two materials. Nothing in
@@ -322,6 +339,12 @@ std::string parseCapturing(const std::vector<uint8_t> &bytes, Scene &scene, bool
   return GetCapturedStderr();
 }
 
+// Reading the bytes fails as corrupt and leaves only the root.
+void expectCorrupt(const std::vector<uint8_t> &bytes, Scene &scene) {
+  EXPECT_EQ(parseCapturing(bytes, scene), kCorrupt);
+  expectEmpty(scene);
+}
+
 // ---- well-formed files --------------------------------------------------------
 
 TEST(GspRead, EveryNodeTypeLoadsWithItsPayloadAndChildrenInFileOrder) {
@@ -452,7 +475,7 @@ TEST(GspRead, SpecularLevelOutsideZeroTo128LoadsAsZero) {
   GspBuilder b;
   b.header(0, 8);
   for (float level : levels)
-    b.material(level, {kAbsent, kAbsent, kAbsent, kAbsent});
+    b.material(level, kNoTextures);
   Scene scene;
   ASSERT_TRUE(parseGsp(b.bytes(), "levels.gsp", scene));
   ASSERT_EQ(scene.materialCount, 8);
@@ -461,28 +484,14 @@ TEST(GspRead, SpecularLevelOutsideZeroTo128LoadsAsZero) {
 }
 
 TEST(GspRead, NegativeMaterialIndexLoadsAsZeroEvenWithoutMaterials) {
-  GspBuilder b;
-  b.header(1, 0);
-  b.nodeHead("Mesh", 2);
-  b.meshHead(3, 1);
-  b.submesh(-1, {0, 1, 2});
-  b.children(0);
   Scene scene;
-  ASSERT_TRUE(parseGsp(b.bytes(), "negative.gsp", scene));
+  ASSERT_TRUE(parseGsp(oneMeshFile(0, -1, {0, 1, 2}).bytes(), "negative.gsp", scene));
   EXPECT_EQ(dynamic_cast<const MeshNode &>(*scene.children[0]).submeshes[0].materialIndex, 0);
 }
 
 TEST(GspRead, LastVertexAndLastMaterialAreValidReferences) {
-  GspBuilder b;
-  b.header(1, 2);
-  b.nodeHead("Mesh", 2);
-  b.meshHead(3, 1);
-  b.submesh(1, {2, 2, 2});
-  b.children(0);
-  b.material(1.f, {kAbsent, kAbsent, kAbsent, kAbsent});
-  b.material(1.f, {kAbsent, kAbsent, kAbsent, kAbsent});
   Scene scene;
-  EXPECT_TRUE(parseGsp(b.bytes(), "edges.gsp", scene));
+  EXPECT_TRUE(parseGsp(oneMeshFile(2, 1, {2, 2, 2}).bytes(), "edges.gsp", scene));
 }
 
 TEST(GspRead, EmptySceneAndTrailingBytesAreFine) {
@@ -562,7 +571,7 @@ TEST(GspReject, EveryTruncationLeavesTheSceneEmptyWithOneMessage) {
     bool ok = true;
     const std::string message = parseCapturing(cut, scene, &ok);
     ASSERT_FALSE(ok) << "cut at " << size;
-    ASSERT_EQ(message, "test.gsp: corrupt or truncated file\n") << "cut at " << size;
+    ASSERT_EQ(message, kCorrupt) << "cut at " << size;
     ASSERT_EQ(scene.childCount, 0) << "cut at " << size;
     ASSERT_EQ(scene.materialCount, 0) << "cut at " << size;
     ASSERT_EQ(scene.findNode("Scene"), &scene);
@@ -600,7 +609,7 @@ TEST(GspReject, HugeOrNegativeCountsAreRefusedWithoutAllocating) {
       const std::string message = parseCapturing(b.bytes(), scene, &ok);
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       EXPECT_FALSE(ok) << field << " = " << value;
-      EXPECT_EQ(message, "test.gsp: corrupt or truncated file\n") << field << " = " << value;
+      EXPECT_EQ(message, kCorrupt) << field << " = " << value;
       expectEmpty(scene);
       // Not a timing goal: a reader that allocated 2^31 elements would take
       // seconds (or die), far beyond this.
@@ -620,35 +629,19 @@ TEST(GspReject, MaterialNameLengthPastTheEndIsRefused) {
   bytes[lengthAt + 2] = 0xff;
   bytes[lengthAt + 3] = 0x7f;
   Scene scene;
-  EXPECT_EQ(parseCapturing(bytes, scene), "test.gsp: corrupt or truncated file\n");
-  expectEmpty(scene);
+  expectCorrupt(bytes, scene);
 }
 
 TEST(GspReject, IndexAtTheVertexCountIsCorrupt) {
-  GspBuilder b;
-  b.header(1, 0);
-  b.nodeHead("Mesh", 2);
-  b.meshHead(3, 1);
-  b.submesh(-1, {0, 1, 3});
-  b.children(0);
   Scene scene;
-  EXPECT_EQ(parseCapturing(b.bytes(), scene), "test.gsp: corrupt or truncated file\n");
-  expectEmpty(scene);
+  expectCorrupt(oneMeshFile(0, -1, {0, 1, 3}).bytes(), scene);
 }
 
 TEST(GspReject, MaterialIndexAtTheMaterialCountIsCorrupt) {
   for (int32_t materials : {0, 2}) {
-    GspBuilder b;
-    b.header(1, materials);
-    b.nodeHead("Mesh", 2);
-    b.meshHead(3, 1);
-    b.submesh(materials, {0, 1, 2});
-    b.children(0);
-    for (int32_t i = 0; i < materials; ++i)
-      b.material(1.f, {kAbsent, kAbsent, kAbsent, kAbsent});
+    SCOPED_TRACE(materials);
     Scene scene;
-    EXPECT_EQ(parseCapturing(b.bytes(), scene), "test.gsp: corrupt or truncated file\n") << materials;
-    expectEmpty(scene);
+    expectCorrupt(oneMeshFile(materials, materials, {0, 1, 2}).bytes(), scene);
   }
 }
 
@@ -667,11 +660,9 @@ TEST(GspReject, NestingDeeperThanTheLimitIsCorrupt) {
   Scene scene;
   ASSERT_TRUE(parseGsp(chain(kMaxGspDepth), "deep.gsp", scene));
   EXPECT_NE(scene.findNode("n" + std::to_string(kMaxGspDepth - 1)), nullptr);
-  EXPECT_EQ(parseCapturing(chain(kMaxGspDepth + 1), scene), "test.gsp: corrupt or truncated file\n");
-  expectEmpty(scene);
+  expectCorrupt(chain(kMaxGspDepth + 1), scene);
   // Far deeper than any stack would take if the reader simply recursed.
-  EXPECT_EQ(parseCapturing(chain(200000), scene), "test.gsp: corrupt or truncated file\n");
-  expectEmpty(scene);
+  expectCorrupt(chain(200000), scene);
 }
 
 // ---- writing ------------------------------------------------------------------
@@ -687,13 +678,8 @@ TEST(GspWrite, AFileThatReadingDoesNotChangeIsWrittenBackByteForByte) {
 }
 
 TEST(GspWrite, OneWayChangesReadBackAsTheFirstReadGaveThem) {
-  GspBuilder b;
-  b.header(1, 0);
-  b.nodeHead("Mesh", 2);
   // v values whose flip rounds: 0.1, 0.9, 2^24 + 2, -0.3, 1e10, 3.
-  b.meshHead(6, 1);
-  b.submesh(-1, {0, 1, 2, 3, 4, 5});
-  b.children(0);
+  GspBuilder b = oneMeshFile(0, -1, {0, 1, 2, 3, 4, 5}, 6);
   std::vector<uint8_t> bytes = b.bytes();
   // Patch the six v values of set 0 (after 9 + 24 V bytes from the mesh
   // start; the mesh starts after the node head).

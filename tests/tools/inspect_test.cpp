@@ -165,13 +165,28 @@ protected:
     return dir.file(name);
   }
 
+  std::string writeBuiltScene() {
+    Scene scene;
+    buildScene(scene);
+    return writeScene(scene);
+  }
+
+  // Inspecting the scratch file `name` fails with one line that says `what`.
+  void expectFails(const std::string &name, const std::string &what) {
+    expectOneLineFailure(inspect({dir.file(name)}), dir.file(name), what);
+  }
+
+  template <typename Content>
+  void expectFails(const std::string &name, const Content &content, const std::string &what) {
+    writeFile(dir.file(name), content);
+    expectFails(name, what);
+  }
+
   TempDir dir;
 };
 
 TEST_F(InspectFiles, SceneDescribesEveryNodeClassAndMaterial) {
-  Scene scene;
-  buildScene(scene);
-  const Outcome run = inspect({writeScene(scene)});
+  const Outcome run = inspect({writeBuiltScene()});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const InspectJson doc = run.json();
@@ -226,9 +241,7 @@ TEST_F(InspectFiles, SceneDescribesEveryNodeClassAndMaterial) {
 }
 
 TEST_F(InspectFiles, FullSceneCarriesEveryArrayAsLoaded) {
-  Scene scene;
-  buildScene(scene);
-  const Outcome run = inspect({"--full", writeScene(scene)});
+  const Outcome run = inspect({"--full", writeBuiltScene()});
   ASSERT_EQ(run.status, 0) << run.err;
   const InspectJson doc = run.json();
   const InspectJson &mesh = doc["nodes"][1]["mesh"];
@@ -248,9 +261,7 @@ TEST_F(InspectFiles, FullSceneCarriesEveryArrayAsLoaded) {
 }
 
 TEST_F(InspectFiles, FloatsPrintAsTheirShortestDecimal) {
-  Scene scene;
-  buildScene(scene);
-  const Outcome run = inspect({writeScene(scene)});
+  const Outcome run = inspect({writeBuiltScene()});
   ASSERT_EQ(run.status, 0);
   // Read back as doubles: 0.1f must say 0.1, not 0.10000000149011612.
   EXPECT_EQ(nlohmann::json::parse(run.out)["nodes"][0]["position"][0].get<double>(), 0.1);
@@ -411,10 +422,9 @@ TEST_F(InspectFiles, SpectrumNeedsMusicAndATime) {
 // ---- failures ------------------------------------------------------------------
 
 TEST_F(InspectFiles, MissingUnreadableAndUnknownFilesFailWithOneLine) {
-  expectOneLineFailure(inspect({dir.file("none.gsp")}), dir.file("none.gsp"), "cannot open");
+  expectFails("none.gsp", "cannot open");
   expectOneLineFailure(inspect({dir.path()}), dir.path(), "cannot read");
-  writeFile(dir.file("notes.txt"), std::string("GS"));
-  expectOneLineFailure(inspect({dir.file("notes.txt")}), dir.file("notes.txt"), "unknown kind");
+  expectFails("notes.txt", std::string("GS"), "unknown kind");
 }
 
 TEST_F(InspectFiles, DamagedFilesFailWithTheReadersLineOnce) {
@@ -422,11 +432,9 @@ TEST_F(InspectFiles, DamagedFilesFailWithTheReadersLineOnce) {
   buildScene(scene);
   std::vector<uint8_t> gsp = writeGsp(scene);
   gsp.resize(gsp.size() - 3);
-  writeFile(dir.file("cut.gsp"), gsp);
-  expectOneLineFailure(inspect({dir.file("cut.gsp")}), dir.file("cut.gsp"), "corrupt or truncated file");
-
-  writeFile(dir.file("v2.gsp"), std::vector<uint8_t>{'G', 'S', 'P', 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  expectOneLineFailure(inspect({dir.file("v2.gsp")}), dir.file("v2.gsp"), "not a GSP scene file");
+  expectFails("cut.gsp", gsp, "corrupt or truncated file");
+  expectFails("v2.gsp", std::vector<uint8_t>{'G', 'S', 'P', 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+              "not a GSP scene file");
 
   ByteWriter ebr; // one part, one vertex, a triangle that points past it
   for (int32_t v : {1, 1, 1, 0})
@@ -436,16 +444,11 @@ TEST_F(InspectFiles, DamagedFilesFailWithTheReadersLineOnce) {
     ebr.f32(0.f);
   for (int32_t i : {0, 0, 1})
     ebr.i32(i);
-  writeFile(dir.file("bad.ebr"), ebr.bytes());
-  expectOneLineFailure(inspect({dir.file("bad.ebr")}), dir.file("bad.ebr"), "corrupt or truncated file");
-  writeFile(dir.file("short.ebr"), std::vector<uint8_t>{0, 0});
-  expectOneLineFailure(inspect({dir.file("short.ebr")}), dir.file("short.ebr"), "corrupt or truncated file");
-
-  writeFile(dir.file("cut.png"), std::vector<uint8_t>{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0});
-  expectOneLineFailure(inspect({dir.file("cut.png")}), dir.file("cut.png"), "not a readable PNG picture");
-
-  writeFile(dir.file("cut.ogg"), std::string("OggS and nothing else"));
-  expectOneLineFailure(inspect({dir.file("cut.ogg")}), dir.file("cut.ogg"), "Ogg");
+  expectFails("bad.ebr", ebr.bytes(), "corrupt or truncated file");
+  expectFails("short.ebr", std::vector<uint8_t>{0, 0}, "corrupt or truncated file");
+  expectFails("cut.png", std::vector<uint8_t>{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0},
+              "not a readable PNG picture");
+  expectFails("cut.ogg", std::string("OggS and nothing else"), "Ogg");
 }
 
 TEST_F(InspectFiles, JpegThatWarnsThenBreaksGivesOneLine) {
@@ -454,8 +457,7 @@ TEST_F(InspectFiles, JpegThatWarnsThenBreaksGivesOneLine) {
   std::vector<uint8_t> bytes = jpegWithJunkBeforeScan(dir, &scanStart);
   ASSERT_GT(bytes.size(), scanStart + 400);
   bytes.resize(scanStart + 200);
-  writeFile(dir.file("cut.jpg"), bytes);
-  expectOneLineFailure(inspect({dir.file("cut.jpg")}), dir.file("cut.jpg"), "JPEG");
+  expectFails("cut.jpg", bytes, "JPEG");
 }
 
 TEST(InspectArguments, FileIsRequiredAndHelpListsTheOptions) {

@@ -422,6 +422,15 @@ std::vector<Note> ofTrack(const std::vector<Note> &notes, Track track) {
   return out;
 }
 
+// One field of every note of a track, in order.
+template <typename Field>
+std::vector<Field> fieldOf(const std::vector<Note> &notes, Track track, Field Note::*field) {
+  std::vector<Field> out;
+  for (const Note &n : ofTrack(notes, track))
+    out.push_back(n.*field);
+  return out;
+}
+
 TEST(MusicSequencer, HitsLandOnTheSectionsBeatGrid) {
   Song song = oneSection({{"four", PatternKind::Hits, 16, "X...x...X...o..."}}, {partOf(Track::Kick, "four", 0, 1)});
   std::vector<std::string> problems;
@@ -456,15 +465,10 @@ TEST(MusicSequencer, ChordStepsFollowTheBarsChord) {
   song.sections[0].beats = 8;
   song.sections[0].end = 14.0;
   const std::vector<Note> notes = sequence(song);
-  std::vector<float> bass, arp;
-  for (const Note &n : ofTrack(notes, Track::Bass))
-    bass.push_back(n.pitch);
-  for (const Note &n : ofTrack(notes, Track::Pluck))
-    arp.push_back(n.pitch);
   // Am: bass root A1 (33); C/E: the bass plays E1 (28).
-  EXPECT_EQ(bass, (std::vector<float>{33, 40, 45, 28, 28, 35, 40, 23}));
+  EXPECT_EQ(fieldOf(notes, Track::Bass, &Note::pitch), (std::vector<float>{33, 40, 45, 28, 28, 35, 40, 23}));
   // Am voiced upwards from A3 (57); the fourth tone is the root an octave up.
-  EXPECT_EQ(arp, (std::vector<float>{57, 60, 64, 69}));
+  EXPECT_EQ(fieldOf(notes, Track::Pluck, &Note::pitch), (std::vector<float>{57, 60, 64, 69}));
 }
 
 TEST(MusicSequencer, HeldChordsTieWhileTheirTonesStay) {
@@ -499,10 +503,7 @@ TEST(MusicSequencer, GrooveDrumsMakeWayForAnAccent) {
   accent.crash = true;
   song.accents = {accent};
   const std::vector<Note> notes = sequence(song);
-  std::vector<double> kicks;
-  for (const Note &n : ofTrack(notes, Track::Kick))
-    kicks.push_back(n.start);
-  EXPECT_EQ(kicks, (std::vector<double>{10.0, 10.55, 11.0, 11.5}));
+  EXPECT_EQ(fieldOf(notes, Track::Kick, &Note::start), (std::vector<double>{10.0, 10.55, 11.0, 11.5}));
   EXPECT_EQ(ofTrack(notes, Track::ClosedHat).size(), 4u); // hats stay
   EXPECT_EQ(ofTrack(notes, Track::Crash).size(), 1u);
   const std::vector<Note> stab = ofTrack(notes, Track::Stab);
@@ -691,12 +692,10 @@ TEST(MusicSoundtrack, SectionsTileThePieceAndChangeAtTheCuts) {
   EXPECT_EQ(song.sections.front().start, 0.0);
   for (size_t i = 1; i < song.sections.size(); ++i)
     EXPECT_EQ(song.sections[i].start, song.sections[i - 1].end) << song.sections[i].name;
-  for (double cut : {39.57, 59.37, 79.14, 118.84, 158.4, 217.5, 237.52, 242.45, 247.39, 252.4}) {
-    bool found = false;
-    for (const Section &s : song.sections)
-      found = found || s.start == cut;
-    EXPECT_TRUE(found) << cut;
-  }
+  for (double cut : {39.57, 59.37, 79.14, 118.84, 158.4, 217.5, 237.52, 242.45, 247.39, 252.4})
+    EXPECT_TRUE(std::any_of(song.sections.begin(), song.sections.end(),
+                            [&](const Section &s) { return s.start == cut; }))
+        << cut;
   EXPECT_GE(song.length, 266.0);
   EXPECT_EQ(curveAt(song.masterGain, 265.0), 0.f); // silent by the end of the show
   for (const Note &n : notes)
@@ -707,10 +706,9 @@ TEST(MusicSoundtrack, KicksLandOnTheBeatPulses) {
   const std::vector<Note> kicks = ofTrack(sequence(makeSoundtrack()), Track::Kick);
   for (int k = 0; k < 16; ++k) {
     const double pulse = 198.4 + 1.225 * k;
-    bool found = false;
-    for (const Note &n : kicks)
-      found = found || std::fabs(n.start - pulse) < 1e-6;
-    EXPECT_TRUE(found) << pulse;
+    EXPECT_TRUE(
+        std::any_of(kicks.begin(), kicks.end(), [&](const Note &n) { return std::fabs(n.start - pulse) < 1e-6; }))
+        << pulse;
   }
 }
 
