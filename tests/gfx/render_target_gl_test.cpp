@@ -65,17 +65,38 @@ std::vector<uint8_t> noise(int w, int h) {
   return rgb;
 }
 
+// Clears the whole frame to one opaque colour, which stays the clear colour.
+void clearFrame(float r, float g, float b) {
+  glClearColor(r, g, b, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// Clears the w x h box at (x, y) to one opaque colour, which stays the clear
+// colour; scissoring is off again afterwards.
+void clearBox(int x, int y, int w, int h, float r, float g, float b) {
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(x, y, w, h);
+  clearFrame(r, g, b);
+  glDisable(GL_SCISSOR_TEST);
+}
+
 // Clears the frame to black, then one pixel to grey `value`.
 void dot(int x, int y, int value) {
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(x, y, 1, 1);
+  clearFrame(0.f, 0.f, 0.f);
   const float v = static_cast<float>(value) / 255.f;
-  glClearColor(v, v, v, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glDisable(GL_SCISSOR_TEST);
+  clearBox(x, y, 1, 1, v, v, v);
   glClearColor(0.f, 0.f, 0.f, 1.f);
+}
+
+// What a blur leaves behind whatever it drew: no blending or texturing, depth
+// testing on, white colour, the modelview current and the projection as found.
+void expectBlurLeftItsState(const std::vector<float> &projection) {
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
+  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
+  EXPECT_EQ(floats(GL_PROJECTION_MATRIX, 16), projection);
 }
 
 // The first w x h texels of the target's texture, RGBA, bottom row first.
@@ -99,6 +120,13 @@ protected:
   RenderTarget &target(int w, int h) {
     targets_.push_back(std::make_unique<RenderTarget>(w, h));
     return *targets_.back();
+  }
+
+  // A new w x h target holding a copy of the frame's lower-left corner.
+  RenderTarget &copyOfFrame(int w, int h) {
+    RenderTarget &t = target(w, h);
+    t.copyFromScreen();
+    return t;
   }
 
   // Lower-left w x h of the frame against RGB rows; returns how many pixels
@@ -160,8 +188,7 @@ TEST_F(RenderTargetTest, SizesRoundUpToPowersOfTwo) {
 TEST_F(RenderTargetTest, CopyThenDrawReproducesTheFrameUpright) {
   const std::vector<uint8_t> picture = coordinateFrame(800, 600);
   drawIntoFrame(picture, 800, 600);
-  RenderTarget &screen = target(800, 600);
-  screen.copyFromScreen();
+  RenderTarget &screen = copyOfFrame(800, 600);
   glClear(GL_COLOR_BUFFER_BIT);
   screen.draw();
   EXPECT_EQ(mismatches(picture, 800, 600, 1), 0);
@@ -170,15 +197,9 @@ TEST_F(RenderTargetTest, CopyThenDrawReproducesTheFrameUpright) {
 TEST_F(RenderTargetTest, CopyTakesOnlyTheLowerLeftArea) {
   // Green below row 450, red above; an 800 x 450 copy stretched over the
   // screen shows green only.
-  glClearColor(1.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(0, 0, 800, 450);
-  glClearColor(0.f, 1.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glDisable(GL_SCISSOR_TEST);
-  RenderTarget &wide = target(800, 450);
-  wide.copyFromScreen();
+  clearFrame(1.f, 0.f, 0.f);
+  clearBox(0, 0, 800, 450, 0.f, 1.f, 0.f);
+  RenderTarget &wide = copyOfFrame(800, 450);
   wide.draw();
   // (The outermost rows are left out: a stretched draw filters them with
   // the texture's unused rows, which wrap round.)
@@ -220,12 +241,9 @@ TEST_F(RenderTargetTest, DrawLeavesTexturingOffDepthOnMatricesKept) {
 
 // Copies read alpha 1, so alpha-weighted draws give the full colour.
 TEST_F(RenderTargetTest, DrawTintedOverBlackGivesTheTintedColour) {
-  glClearColor(1.f, 1.f, 1.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  RenderTarget &t = target(800, 600);
-  t.copyFromScreen();
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  clearFrame(1.f, 1.f, 1.f);
+  RenderTarget &t = copyOfFrame(800, 600);
+  clearFrame(0.f, 0.f, 0.f);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   t.drawTinted(1.f, 0.5f, 0.25f, 1.f);
@@ -236,24 +254,19 @@ TEST_F(RenderTargetTest, DrawTintedOverBlackGivesTheTintedColour) {
 }
 
 TEST_F(RenderTargetTest, DrawAdditiveAddsAndSwitchesBlendingOff) {
-  glClearColor(100.f / 255.f, 50.f / 255.f, 200.f / 255.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  RenderTarget &t = target(800, 600);
-  t.copyFromScreen();
+  clearFrame(100.f / 255.f, 50.f / 255.f, 200.f / 255.f);
+  RenderTarget &t = copyOfFrame(800, 600);
 
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  clearFrame(0.f, 0.f, 0.f);
   t.drawAdditive(1.f, 1.f, 1.f, 1.f);
   EXPECT_TRUE(near(pixel(10, 590), 100, 50, 200));
 
-  glClearColor(20.f / 255.f, 20.f / 255.f, 20.f / 255.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  clearFrame(20.f / 255.f, 20.f / 255.f, 20.f / 255.f);
   t.drawAdditiveWhite();
   EXPECT_TRUE(near(pixel(790, 10), 120, 70, 220));
 
   // Weighted by colour times alpha.
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  clearFrame(0.f, 0.f, 0.f);
   t.drawAdditive(1.f, 0.5f, 1.f, 0.5f);
   EXPECT_TRUE(near(pixel(400, 300), 50, 13, 100));
 
@@ -265,13 +278,8 @@ TEST_F(RenderTargetTest, DrawAdditiveAddsAndSwitchesBlendingOff) {
 
 TEST_F(RenderTargetTest, CopyToShrinksIntoTheSmallTarget) {
   // Left half red, right half blue.
-  glClearColor(1.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(400, 0, 400, 600);
-  glClearColor(0.f, 0.f, 1.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glDisable(GL_SCISSOR_TEST);
+  clearFrame(1.f, 0.f, 0.f);
+  clearBox(400, 0, 400, 600, 0.f, 0.f, 1.f);
   RenderTarget &screen = target(800, 600);
   RenderTarget &glow = target(64, 64);
   screen.copyFromScreen();
@@ -286,8 +294,7 @@ TEST_F(RenderTargetTest, CopyToShrinksIntoTheSmallTarget) {
   EXPECT_TRUE(near(pixel(5, 60), 255, 0, 0));
   EXPECT_TRUE(near(pixel(58, 3), 0, 0, 255));
   // ... and in the small target, which draws it back full size.
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  clearFrame(0.f, 0.f, 0.f);
   glow.draw();
   EXPECT_TRUE(near(pixel(100, 300), 255, 0, 0));
   EXPECT_TRUE(near(pixel(700, 300), 0, 0, 255));
@@ -298,8 +305,7 @@ TEST_F(RenderTargetTest, CopyToShrinksIntoTheSmallTarget) {
 TEST_F(RenderTargetTest, BlurOfRadiusZeroAndIntensityOneIsTheIdentity) {
   const std::vector<uint8_t> picture = noise(128, 96);
   drawIntoFrame(picture, 128, 96);
-  RenderTarget &t = target(128, 96);
-  t.copyFromScreen();
+  RenderTarget &t = copyOfFrame(128, 96);
 
   t.blur(2, 0, 1.f, 1.f);
 
@@ -317,8 +323,7 @@ TEST_F(RenderTargetTest, BlurOfRadiusZeroAndIntensityOneIsTheIdentity) {
 }
 
 TEST_F(RenderTargetTest, BlurWithoutPassesOnlyResetsColourBlendAndTexturing) {
-  glClearColor(1.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  clearFrame(1.f, 0.f, 0.f);
   RenderTarget &t = target(64, 64);
   glClearColor(0.5f, 0.25f, 0.f, 1.f);
   glViewport(0, 0, 100, 100);
@@ -332,14 +337,9 @@ TEST_F(RenderTargetTest, BlurWithoutPassesOnlyResetsColourBlendAndTexturing) {
   for (int passes : {0, -1})
     t.blurPass(passes, 2, 1.f, 1.f, 1.f, 0.f);
 
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
+  expectBlurLeftItsState(projection);
   EXPECT_EQ(integer(GL_BLEND_SRC_RGB), GL_SRC_ALPHA);
   EXPECT_EQ(integer(GL_BLEND_DST_RGB), GL_ONE);
-  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-  EXPECT_EQ(floats(GL_PROJECTION_MATRIX, 16), projection);
   // Untouched: clear colour, viewport, the frame and the texture.
   EXPECT_EQ(floats(GL_COLOR_CLEAR_VALUE, 4), (std::vector<float>{0.5f, 0.25f, 0.f, 1.f}));
   EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 100, 100}));
@@ -350,8 +350,7 @@ TEST_F(RenderTargetTest, BlurWithoutPassesOnlyResetsColourBlendAndTexturing) {
 
 TEST_F(RenderTargetTest, BlurPassLeavesBlackFrameClearColourAndScreenViewport) {
   RenderTarget &t = target(64, 64);
-  glClearColor(0.5f, 0.25f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  clearFrame(0.5f, 0.25f, 0.f);
   t.copyFromScreen();
   glMatrixMode(GL_PROJECTION);
   glOrtho(-3, 5, -2, 7, 1, 9);
@@ -366,12 +365,7 @@ TEST_F(RenderTargetTest, BlurPassLeavesBlackFrameClearColourAndScreenViewport) {
   // The corner holds the blurred image, the rest of the frame was cleared.
   EXPECT_TRUE(near(pixel(30, 30), 128, 64, 0));
   EXPECT_TRUE(near(pixel(700, 500), 0, 0, 0, 0));
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
-  EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-  EXPECT_EQ(floats(GL_PROJECTION_MATRIX, 16), projection);
+  expectBlurLeftItsState(projection);
   EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), projectionDepth);
   EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), modelViewDepth);
   EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
@@ -379,8 +373,7 @@ TEST_F(RenderTargetTest, BlurPassLeavesBlackFrameClearColourAndScreenViewport) {
 
 TEST_F(RenderTargetTest, DotSpreadsIntoABoxWhoseWeightsSumToTheIntensity) {
   dot(32, 32, 250);
-  RenderTarget &t = target(64, 64);
-  t.copyFromScreen();
+  RenderTarget &t = copyOfFrame(64, 64);
 
   // Horizontal: five taps of 250 / 5.
   t.blurPass(1, 2, 1.f, 1.f, 1.f, 0.f);
@@ -405,10 +398,8 @@ TEST_F(RenderTargetTest, DotSpreadsIntoABoxWhoseWeightsSumToTheIntensity) {
 }
 
 TEST_F(RenderTargetTest, IntensityAboveOneBrightensEveryPass) {
-  glClearColor(40.f / 255.f, 40.f / 255.f, 40.f / 255.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  RenderTarget &t = target(32, 32);
-  t.copyFromScreen();
+  clearFrame(40.f / 255.f, 40.f / 255.f, 40.f / 255.f);
+  RenderTarget &t = copyOfFrame(32, 32);
   t.blurPass(2, 1, 1.f, 1.5f, 1.f, 0.f); // three taps of 0.5: x1.5, twice
   EXPECT_TRUE(near(pixel(16, 16), 90, 90, 90, 2));
   // A tap weighs at most 1 (GL clamps the colour): one tap of "2" is x1.
@@ -420,8 +411,7 @@ TEST_F(RenderTargetTest, IntensityAboveOneBrightensEveryPass) {
 // is high, spread 2 puts the vertical taps 1 pixel apart.
 TEST_F(RenderTargetTest, VerticalTapsOfAWideTargetUseTheHorizontalStep) {
   dot(64, 32, 240);
-  RenderTarget &t = target(128, 64);
-  t.copyFromScreen();
+  RenderTarget &t = copyOfFrame(128, 64);
   t.blurPass(1, 1, 2.f, 1.f, 0.f, 1.f);
   for (int y = 29; y <= 35; ++y) {
     const int expected = (y >= 31 && y <= 33) ? 80 : 0;
@@ -431,8 +421,7 @@ TEST_F(RenderTargetTest, VerticalTapsOfAWideTargetUseTheHorizontalStep) {
 
 TEST_F(RenderTargetTest, TapsDoNotWrapAroundTheEdges) {
   dot(0, 20, 250);
-  RenderTarget &t = target(64, 64);
-  t.copyFromScreen();
+  RenderTarget &t = copyOfFrame(64, 64);
   t.blurPass(1, 2, 1.f, 1.f, 1.f, 0.f);
   for (int x : {0, 1, 2})
     EXPECT_TRUE(near(pixel(x, 20), 50, 50, 50)) << x;

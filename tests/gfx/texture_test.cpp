@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/data_path.h"
 #include "support/picture_writer.h"
@@ -43,6 +45,25 @@ std::vector<uint8_t> decodedPng(const std::string &path, const PngLayout &layout
   EXPECT_EQ(image.width, layout.width);
   EXPECT_EQ(image.height, layout.height);
   return image.data;
+}
+
+// A layout of `width` x `height` samples of PNG colour type `colorType`, 8 bits
+// deep unless the caller changes it.
+PngLayout pngLayout(int width, int height, int colorType, std::vector<uint8_t> rows = {}) {
+  PngLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.colorType = colorType;
+  layout.rows = std::move(rows);
+  return layout;
+}
+
+// Loads `path` with stderr captured into `err`.
+JpegImage loadJpegCapturing(const std::string &path, std::string &err) {
+  CaptureStderr();
+  JpegImage image = loadJpeg(path.c_str());
+  err = GetCapturedStderr();
+  return image;
 }
 
 // ---- signatures --------------------------------------------------------------
@@ -98,9 +119,9 @@ TEST(LoadJpeg, GreyFileWidensToThreeEqualBytes) {
 }
 
 TEST(LoadJpeg, MissingFileShowsTheMessageWithThePathAsCaption) {
-  CaptureStderr();
-  JpegImage image = loadJpeg("/nonexistent/dir/missing.jpg");
-  EXPECT_EQ(GetCapturedStderr(), "/nonexistent/dir/missing.jpg: Unable to load JPG File!\n");
+  std::string err;
+  JpegImage image = loadJpegCapturing("/nonexistent/dir/missing.jpg", err);
+  EXPECT_EQ(err, "/nonexistent/dir/missing.jpg: Unable to load JPG File!\n");
   EXPECT_TRUE(image.empty());
 }
 
@@ -150,9 +171,8 @@ TEST(LoadJpeg, BrokenFilesAreReportedNotFatal) {
   for (const Case &c : cases) {
     const std::string path = dir.file(c.name);
     writeFile(path, c.bytes);
-    CaptureStderr();
-    JpegImage image = loadJpeg(path.c_str());
-    const std::string err = GetCapturedStderr();
+    std::string err;
+    JpegImage image = loadJpegCapturing(path, err);
     EXPECT_TRUE(image.empty()) << c.name;
     EXPECT_EQ(err.rfind(path + ": ", 0), 0u) << c.name << ": " << err;
     EXPECT_NE(err.find(c.reason), std::string::npos) << c.name << ": " << err;
@@ -163,9 +183,9 @@ TEST(LoadJpeg, BrokenFilesAreReportedNotFatal) {
 TEST(LoadJpeg, CmykFileIsReportedAsUnconvertible) {
   TempDir dir;
   ASSERT_TRUE(writeJpeg(dir.file("cmyk.jpg"), 8, 8, 4, std::vector<uint8_t>(8 * 8 * 4, 90)));
-  CaptureStderr();
-  JpegImage image = loadJpeg(dir.file("cmyk.jpg").c_str());
-  EXPECT_EQ(GetCapturedStderr(), dir.file("cmyk.jpg") + ": Unsupported color conversion request\n");
+  std::string err;
+  JpegImage image = loadJpegCapturing(dir.file("cmyk.jpg"), err);
+  EXPECT_EQ(err, dir.file("cmyk.jpg") + ": Unsupported color conversion request\n");
   EXPECT_TRUE(image.empty());
 }
 
@@ -221,13 +241,9 @@ TEST(HeightToNormalMap, MismatchedSizeGivesNothing) {
 
 TEST(DecodePng, PaletteExpandsToRgbAndTrnsAddsAlpha) {
   TempDir dir;
-  PngLayout layout;
-  layout.width = 4;
-  layout.height = 1;
-  layout.colorType = 3;
+  PngLayout layout = pngLayout(4, 1, 3, {0x1B}); // indices 0, 1, 2, 3
   layout.bitDepth = 2;
   layout.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
-  layout.rows = {0x1B}; // indices 0, 1, 2, 3
   EXPECT_EQ(decodedPng(dir.file("pal.png"), layout),
             (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30}));
   layout.paletteAlpha = {0, 128}; // entries past the tRNS list are opaque
@@ -237,11 +253,7 @@ TEST(DecodePng, PaletteExpandsToRgbAndTrnsAddsAlpha) {
 
 TEST(DecodePng, GreyExpandsToEqualRgb) {
   TempDir dir;
-  PngLayout layout;
-  layout.width = 3;
-  layout.height = 1;
-  layout.colorType = 0;
-  layout.rows = {0, 90, 255};
+  PngLayout layout = pngLayout(3, 1, 0, {0, 90, 255});
   EXPECT_EQ(decodedPng(dir.file("grey.png"), layout),
             (std::vector<uint8_t>{0, 0, 0, 90, 90, 90, 255, 255, 255}));
   layout.bitDepth = 1;
@@ -258,23 +270,15 @@ TEST(DecodePng, GreyExpandsToEqualRgb) {
 
 TEST(DecodePng, GreyAlphaExpandsToRgba) {
   TempDir dir;
-  PngLayout layout;
-  layout.width = 2;
-  layout.height = 1;
-  layout.colorType = 4;
-  layout.rows = {40, 200, 250, 0};
-  EXPECT_EQ(decodedPng(dir.file("ga.png"), layout),
+  EXPECT_EQ(decodedPng(dir.file("ga.png"), pngLayout(2, 1, 4, {40, 200, 250, 0})),
             (std::vector<uint8_t>{40, 40, 40, 200, 250, 250, 250, 0}));
 }
 
 TEST(DecodePng, SixteenBitRgbAndColourKeyBecomeEightBitRgba) {
   TempDir dir;
-  PngLayout layout;
-  layout.width = 2;
-  layout.height = 1;
-  layout.bitDepth = 16;
   // 0xFFFF, 0x8080, 0x0000 | 0x1111, 0x2222, 0x3333 (each 257 * n)
-  layout.rows = {0xFF, 0xFF, 0x80, 0x80, 0x00, 0x00, 0x11, 0x11, 0x22, 0x22, 0x33, 0x33};
+  PngLayout layout = pngLayout(2, 1, 2, {0xFF, 0xFF, 0x80, 0x80, 0x00, 0x00, 0x11, 0x11, 0x22, 0x22, 0x33, 0x33});
+  layout.bitDepth = 16;
   EXPECT_EQ(decodedPng(dir.file("rgb16.png"), layout), (std::vector<uint8_t>{255, 128, 0, 17, 34, 51}));
   layout.transparentColour = true;
   layout.transparent[0] = 0x1111;
@@ -286,10 +290,7 @@ TEST(DecodePng, SixteenBitRgbAndColourKeyBecomeEightBitRgba) {
 
 TEST(DecodePng, InterlacedMatchesPlainAndTopRowComesFirst) {
   TempDir dir;
-  PngLayout layout;
-  layout.width = 9;
-  layout.height = 7;
-  layout.colorType = 6;
+  PngLayout layout = pngLayout(9, 7, 6);
   for (int i = 0; i < 9 * 7 * 4; ++i)
     layout.rows.push_back(uint8_t(i * 13));
   const auto plain = decodedPng(dir.file("plain.png"), layout);
@@ -376,6 +377,14 @@ void expectEmpty(const LoadResult &r) {
   EXPECT_TRUE(r.texture.pixels.empty());
 }
 
+// Loading `dir`/`name` says exactly "<path>: <reason>" and leaves the texture empty.
+void expectLoadFails(const TempDir &dir, const char *name, const std::string &reason) {
+  LoadResult r;
+  loadCapturing(r, dir.file(name));
+  EXPECT_EQ(r.err, dir.file(name) + ": " + reason + "\n") << name;
+  expectEmpty(r);
+}
+
 TEST(TextureLoad, EmptyConstructorLoadsNothing) {
   Texture t;
   EXPECT_FALSE(t.loaded);
@@ -384,18 +393,10 @@ TEST(TextureLoad, EmptyConstructorLoadsNothing) {
 
 TEST(TextureLoad, MissingFileMessageDependsOnTheNamedExtension) {
   TempDir dir;
-  for (const char *name : {"gone.jpg", "gone.JPEG", "dir.png/gone", "gone.png.jpg"}) {
-    LoadResult r;
-    loadCapturing(r, dir.file(name));
-    EXPECT_EQ(r.err, dir.file(name) + ": Unable to load JPG File!\n") << name;
-    expectEmpty(r);
-  }
-  for (const char *name : {"gone.png", "gone.pNg", "./x.y/gone.PNG"}) {
-    LoadResult r;
-    loadCapturing(r, dir.file(name));
-    EXPECT_EQ(r.err, dir.file(name) + ": cannot open\n") << name;
-    expectEmpty(r);
-  }
+  for (const char *name : {"gone.jpg", "gone.JPEG", "dir.png/gone", "gone.png.jpg"})
+    expectLoadFails(dir, name, "Unable to load JPG File!");
+  for (const char *name : {"gone.png", "gone.pNg", "./x.y/gone.PNG"})
+    expectLoadFails(dir, name, "cannot open");
 }
 
 TEST(TextureLoad, MissingDataFileKeepsTheGivenPathAsCaption) {
@@ -412,12 +413,8 @@ TEST(TextureLoad, UnknownSignatureIsReportedWhateverTheName) {
   writeFile(dir.file("garbage.jpg"), std::string("GIF89a not a picture we read"));
   writeFile(dir.file("empty.png"), std::string());
   writeFile(dir.file("short.jpg"), std::vector<uint8_t>{0xFF, 0xD8});
-  for (const char *name : {"garbage.jpg", "empty.png", "short.jpg"}) {
-    LoadResult r;
-    loadCapturing(r, dir.file(name));
-    EXPECT_EQ(r.err, dir.file(name) + ": unknown picture format\n") << name;
-    expectEmpty(r);
-  }
+  for (const char *name : {"garbage.jpg", "empty.png", "short.jpg"})
+    expectLoadFails(dir, name, "unknown picture format");
 }
 
 TEST(TextureLoad, BrokenJpegIsReportedAndLeavesTheTextureEmpty) {

@@ -47,6 +47,14 @@ protected:
     return dynamic_cast<MeshNode &>(scene.addChild(std::move(mesh)));
   }
 
+  // A mesh "Square" of one quad 0.2 on a side about its own origin: 80 x 60
+  // pixels under identity matrices.
+  static MeshNode &addSquare(Scene &scene) {
+    MeshNode &mesh = addMesh(scene, "Square");
+    addQuad(mesh, -0.1f, -0.1f, 0.1f, 0.1f);
+    return mesh;
+  }
+
   static LightNode &addLight(SceneNode &parent, Vec3 colour, float multiplier, uint8_t enabled, Vec3 at = {}) {
     auto light = std::make_unique<LightNode>();
     light->colour = colour;
@@ -76,6 +84,16 @@ protected:
     rest.position = at;
     node->setRestTransform(rest);
     return parent.addChild(std::move(node));
+  }
+
+  // A node "Target" at `target` and a camera at `eye` aimed at it; the scene
+  // is prepared so the camera knows its target.
+  static CameraNode &prepareCameraOnTarget(Scene &scene, Vec3 target, Vec3 eye, float fov) {
+    addPlain(scene, "Target", target);
+    CameraNode &camera = addCamera(scene, eye, fov);
+    camera.targetName = "Target";
+    scene.prepare(false);
+    return camera;
   }
 
   // Pixels whose red or green channel is above 128 in [x0, x1) x [y0, y1).
@@ -122,6 +140,25 @@ protected:
     EXPECT_NEAR(m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14], ez, eps);
   }
 
+  // The frame holds the 80 x 60 square with its lower-left pixel at (x0, y0)
+  // and nothing else.
+  void expectOnlyTheSquareAt(int x0, int y0) {
+    EXPECT_EQ(brightPixels(x0, y0, x0 + 80, y0 + 60), 80 * 60);
+    EXPECT_EQ(brightPixels(0, 0, 800, 600), 80 * 60);
+  }
+
+  // Both faces carry these material colours and a shininess of 25.
+  static void expectFaceMaterials(const std::vector<float> &ambient, const std::vector<float> &diffuse,
+                                  const std::vector<float> &specular, const std::vector<float> &emission) {
+    for (GLenum face : {GL_FRONT, GL_BACK}) {
+      EXPECT_EQ(material(face, GL_AMBIENT), ambient);
+      EXPECT_EQ(material(face, GL_DIFFUSE), diffuse);
+      EXPECT_EQ(material(face, GL_SPECULAR), specular);
+      EXPECT_EQ(material(face, GL_EMISSION), emission);
+      EXPECT_EQ(material(face, GL_SHININESS), (std::vector<float>{25.f}));
+    }
+  }
+
   void expectClientArraysDisabled() {
     EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
     EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
@@ -147,8 +184,7 @@ TEST_F(SceneGL, DrawNodeDrawsOnlySubmeshZero) {
 
 TEST_F(SceneGL, DrawNodeDrawsInTheWorldMatrixAndLeavesTheModelviewAsFound) {
   Scene scene;
-  MeshNode &mesh = addMesh(scene, "Square");
-  addQuad(mesh, -0.1f, -0.1f, 0.1f, 0.1f);
+  MeshNode &mesh = addSquare(scene);
   NodeKey rest;
   rest.position = Vec3{0.5f, 0.f, 0.f};
   mesh.setRestTransform(rest);
@@ -159,8 +195,7 @@ TEST_F(SceneGL, DrawNodeDrawsInTheWorldMatrixAndLeavesTheModelviewAsFound) {
   const GLint depth = integer(GL_MODELVIEW_STACK_DEPTH);
   scene.drawNode(mesh, true);
   // Centred at (0.5, 0.5): columns 560..639, rows 420..479.
-  EXPECT_EQ(brightPixels(560, 420, 640, 480), 80 * 60);
-  EXPECT_EQ(brightPixels(0, 0, 800, 600), 80 * 60);
+  expectOnlyTheSquareAt(560, 420);
   expectMatrix(matrix(GL_MODELVIEW_MATRIX), before, 0.f);
   EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), depth);
   EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
@@ -169,8 +204,7 @@ TEST_F(SceneGL, DrawNodeDrawsInTheWorldMatrixAndLeavesTheModelviewAsFound) {
 
 TEST_F(SceneGL, DrawNodeWithoutTheWorldMatrixTouchesNoMatrix) {
   Scene scene;
-  MeshNode &mesh = addMesh(scene, "Square");
-  addQuad(mesh, -0.1f, -0.1f, 0.1f, 0.1f);
+  MeshNode &mesh = addSquare(scene);
   mesh.world = translation(Vec3{0.5f, 0.f, 0.f}); // must not be used
   glMatrixMode(GL_MODELVIEW);
   glTranslatef(-0.5f, 0.f, 0.f);
@@ -181,8 +215,7 @@ TEST_F(SceneGL, DrawNodeWithoutTheWorldMatrixTouchesNoMatrix) {
   const GLint projectionDepth = integer(GL_PROJECTION_STACK_DEPTH);
   scene.drawNode(mesh, false);
   // Centred at (-0.5, 0): columns 160..239, rows 270..329.
-  EXPECT_EQ(brightPixels(160, 270, 240, 330), 80 * 60);
-  EXPECT_EQ(brightPixels(0, 0, 800, 600), 80 * 60);
+  expectOnlyTheSquareAt(160, 270);
   EXPECT_EQ(integer(GL_MATRIX_MODE), GL_PROJECTION);
   expectMatrix(matrix(GL_MODELVIEW_MATRIX), modelview, 0.f);
   expectMatrix(matrix(GL_PROJECTION_MATRIX), projection, 0.f);
@@ -254,13 +287,8 @@ TEST_F(SceneGL, UntexturedMaterialIsOpaqueAndLitWithItsOwnColours) {
   EXPECT_EQ(colour, (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  for (GLenum face : {GL_FRONT, GL_BACK}) {
-    EXPECT_EQ(material(face, GL_AMBIENT), (std::vector<float>{0.1f, 0.2f, 0.3f, 1.f}));
-    EXPECT_EQ(material(face, GL_DIFFUSE), (std::vector<float>{0.4f, 0.5f, 0.6f, 1.f}));
-    EXPECT_EQ(material(face, GL_SPECULAR), (std::vector<float>{0.5f, 0.5f, 0.5f, 0.5f}));
-    EXPECT_EQ(material(face, GL_EMISSION), (std::vector<float>{0.f, 0.25f, 0.5f, 1.f}));
-    EXPECT_EQ(material(face, GL_SHININESS), (std::vector<float>{25.f}));
-  }
+  expectFaceMaterials({0.1f, 0.2f, 0.3f, 1.f}, {0.4f, 0.5f, 0.6f, 1.f}, {0.5f, 0.5f, 0.5f, 0.5f},
+                      {0.f, 0.25f, 0.5f, 1.f});
   EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
 }
 
@@ -277,13 +305,7 @@ TEST_F(SceneGL, TexturedMaterialBindsAndBlendsWithWhiteDiffuse) {
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
   EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
   EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
-  for (GLenum face : {GL_FRONT, GL_BACK}) {
-    EXPECT_EQ(material(face, GL_AMBIENT), (std::vector<float>{0.f, 0.f, 0.f, 0.f}));
-    EXPECT_EQ(material(face, GL_DIFFUSE), (std::vector<float>{1.f, 1.f, 1.f, 1.f}));
-    EXPECT_EQ(material(face, GL_SPECULAR), (std::vector<float>{2.f, 2.f, 2.f, 2.f}));
-    EXPECT_EQ(material(face, GL_EMISSION), (std::vector<float>{0.f, 0.25f, 0.5f, 1.f}));
-    EXPECT_EQ(material(face, GL_SHININESS), (std::vector<float>{25.f}));
-  }
+  expectFaceMaterials({0.f, 0.f, 0.f, 0.f}, {1.f, 1.f, 1.f, 1.f}, {2.f, 2.f, 2.f, 2.f}, {0.f, 0.25f, 0.5f, 1.f});
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_BLEND);
   glDeleteTextures(1, &name);
@@ -400,10 +422,7 @@ TEST_F(SceneGL, ALightShinesFromItsRestPositionWhateverItsTracksSay) {
 
 TEST_F(SceneGL, ApplyCameraLoadsThePerspectiveAndLooksAtTheTarget) {
   Scene scene;
-  addPlain(scene, "Target", Vec3{0.f, 2.f, 0.f});
-  CameraNode &camera = addCamera(scene, Vec3{10.f, 2.f, 0.f}, 60.f);
-  camera.targetName = "Target";
-  scene.prepare(false);
+  CameraNode &camera = prepareCameraOnTarget(scene, Vec3{0.f, 2.f, 0.f}, Vec3{10.f, 2.f, 0.f}, 60.f);
   scene.aspect = 16.f / 9.f;
   glMatrixMode(GL_PROJECTION);
   glScalef(3.f, 3.f, 3.f); // leftovers must be replaced
@@ -419,10 +438,7 @@ TEST_F(SceneGL, ApplyCameraLoadsThePerspectiveAndLooksAtTheTarget) {
 TEST_F(SceneGL, LightsAreSetUnderTheViewThatWasCurrentBefore) {
   Scene scene;
   addLight(scene, Vec3{1.f, 1.f, 1.f}, 1.f, 1);
-  addPlain(scene, "Target", Vec3{0.f, 0.f, -1.f});
-  CameraNode &camera = addCamera(scene, Vec3{50.f, 0.f, 0.f}, 45.f);
-  camera.targetName = "Target";
-  scene.prepare(false);
+  CameraNode &camera = prepareCameraOnTarget(scene, Vec3{0.f, 0.f, -1.f}, Vec3{50.f, 0.f, 0.f}, 45.f);
   glMatrixMode(GL_MODELVIEW);
   glTranslatef(0.f, 0.f, -7.f); // "last frame's view"
   scene.applyCamera(camera);
@@ -473,10 +489,7 @@ TEST_F(SceneGL, ACameraWithoutATargetLooksAlongItsOwnForwardAxis) {
 
 TEST_F(SceneGL, SetUpVectorTurnsTheViewsUpAndKeepsTheAspectAtFourThirds) {
   Scene scene;
-  addPlain(scene, "Target");
-  CameraNode &camera = addCamera(scene, Vec3{10.f, 0.f, 0.f}, 50.f);
-  camera.targetName = "Target";
-  scene.prepare(false);
+  CameraNode &camera = prepareCameraOnTarget(scene, Vec3{}, Vec3{10.f, 0.f, 0.f}, 50.f);
   scene.aspect = 16.f / 9.f;
   scene.setUpVector(0.f, 0.f, 1.f);
   scene.applyCamera(camera);
