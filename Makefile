@@ -6,8 +6,14 @@ SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := gsp ebr png jpeg
+FUZZ_CC ?= clang
+FUZZ_CXX ?= clang++
 JOBS ?= $(shell nproc)
 ARGS ?=
+
+# cmake --build runs make again underneath; keep its "Entering directory"
+# lines out of the build output.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all setup configure build run test test-sanitize bench fuzz clean
 
@@ -41,9 +47,14 @@ bench: build
 # The file readers under libFuzzer (clang), each for FUZZ_SECONDS, starting from
 # seeds the project's writers make. Fails when any of them finds a crash; the
 # input that did it is kept in $(FUZZ_DIR)/crashes, the grown corpora in
-# $(FUZZ_DIR)/corpus.
-fuzz: setup
-	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DDEMO_FUZZ=ON -DDEMO_BUILD_TESTS=OFF -DDEMO_BUILD_BENCH=OFF >/dev/null
+# $(FUZZ_DIR)/corpus. The setup adds clang and its fuzzer runtime; a different
+# clang can be named with FUZZ_CC/FUZZ_CXX, and it must link -fsanitize=fuzzer.
+fuzz:
+	@bash scripts/setup.sh fuzz
+	@printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char *, unsigned long) { return 0; }\n' \
+	  | $(FUZZ_CXX) -x c++ -fsanitize=fuzzer - -o /dev/null \
+	  || { echo "fuzz: $(FUZZ_CXX) cannot link a libFuzzer target (is its fuzzer runtime installed?)" >&2; exit 1; }
+	@CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_DIR) -DDEMO_FUZZ=ON -DDEMO_BUILD_TESTS=OFF -DDEMO_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_DIR) -j$(JOBS) --target make_seeds $(addsuffix _fuzz,$(FUZZ_TARGETS))
 	@$(FUZZ_DIR)/bin/make_seeds $(FUZZ_DIR)/corpus
 	@mkdir -p $(FUZZ_DIR)/crashes

@@ -2,6 +2,9 @@
 # Installs what the project needs to build, test and play, from Debian's
 # packages. Safe to run again: it only installs what is missing, and does
 # nothing (quickly) when everything is there. Uses sudo when not root.
+#
+# Extra groups can be named on the command line, on top of the usual set:
+#   fuzz   clang and its libFuzzer runtime, for `make fuzz`
 set -euo pipefail
 
 packages=(
@@ -13,6 +16,15 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri
 )
+
+for group in "$@"; do
+  case "$group" in
+    # Debian's default clang and the compiler-rt of that same version, which
+    # holds libclang_rt.fuzzer and the sanitizer runtimes.
+    fuzz) packages+=(clang libclang-rt-dev) ;;
+    *) echo "setup: no package group called '$group' (there is: fuzz)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
