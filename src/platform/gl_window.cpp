@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/message.h"
@@ -10,8 +11,36 @@
 namespace demo {
 
 namespace {
+
 const char *kCaption = "GLWindow::GLWindow";
+
+// The screen to open on: `wanted` when it exists; otherwise one line naming
+// the screens there are, and the first. -1 (no wish) stays -1.
+int chooseDisplay(int wanted) {
+  if (wanted < 0)
+    return -1;
+  const int count = SDL_GetNumVideoDisplays();
+  if (wanted < count)
+    return wanted;
+  std::string screens;
+  for (int i = 0; i < count; ++i) {
+    SDL_Rect bounds{};
+    SDL_GetDisplayBounds(i, &bounds);
+    const char *name = SDL_GetDisplayName(i);
+    char entry[160];
+    std::snprintf(entry, sizeof entry, "%s%d (%s, %d x %d)", i ? ", " : "", i, name ? name : "unnamed", bounds.w,
+                  bounds.h);
+    screens += entry;
+  }
+  if (count <= 0)
+    screens = "none reported";
+  std::fprintf(stderr, "demo: there is no screen %d; the screens here are %s; the show opens on screen 0\n", wanted,
+               screens.c_str());
+  std::fflush(stderr);
+  return 0;
 }
+
+} // namespace
 
 GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char *title,
                    const WindowOptions &options)
@@ -21,11 +50,16 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
     return;
   }
   sdlVideo_ = true;
+  // A window somebody sees gets message boxes from here on, its own set-up's
+  // included; hidden windows (captures, tests) never do.
+  if (!options.hidden)
+    setMessageBoxesEnabled(messageBoxesWanted(SDL_GetCurrentVideoDriver()));
 
+  const int display = chooseDisplay(options.display);
   bool wantFullscreen = fullscreen && !options.hidden;
   if (wantFullscreen) {
     SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+    if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &mode) != 0) {
       showMessage("Unable to get displaysettings", "Error");
       return;
     }
@@ -46,12 +80,15 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   flags |= options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (!wantFullscreen && options.resizable && !options.hidden)
     flags |= SDL_WINDOW_RESIZABLE;
-  window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+  const int position = display < 0 ? SDL_WINDOWPOS_CENTERED : SDL_WINDOWPOS_CENTERED_DISPLAY(display);
+  window_ = SDL_CreateWindow(title, position, position, width, height, flags);
   if (!window_) {
-    std::string text = std::string("Unable to create window: ") + SDL_GetError();
-    showMessage(text.c_str(), kCaption);
+    std::fprintf(stderr, "demo: unable to create a window: %s\n", SDL_GetError());
+    std::fflush(stderr);
     return;
   }
+  // Every box from now on opens in front of the show.
+  setMessageOwner(window_);
 
   if (wantFullscreen) {
     if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
@@ -62,11 +99,11 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
 
   context_ = SDL_GL_CreateContext(window_);
   if (!context_) {
-    showMessage("Unable to create HRC", kCaption);
+    showMessage("Unable to create HRC", kCaption, window_);
     return;
   }
   if (SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_)) != 0) {
-    showMessage("Unable to select HRC", kCaption);
+    showMessage("Unable to select HRC", kCaption, window_);
     return;
   }
 
@@ -77,7 +114,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   GLenum glewStatus = glewInit();
   if ((glewStatus != GLEW_OK && glewStatus != GLEW_ERROR_NO_GLX_DISPLAY) || !glGenFramebuffers ||
       !glBlitFramebuffer || !glActiveTextureARB) {
-    showMessage("Unable to find a suitable pixelformat", kCaption);
+    showMessage("Unable to find a suitable pixelformat", kCaption, window_);
     return;
   }
   while (glGetError() != GL_NO_ERROR) {
@@ -95,7 +132,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthStencilBuffer_);
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    showMessage("Unable to set pixel format", kCaption);
+    showMessage("Unable to set pixel format", kCaption, window_);
     return;
   }
   glDrawBuffer(GL_COLOR_ATTACHMENT0);
@@ -132,6 +169,8 @@ void GLWindow::close() {
   fbo_ = colourBuffer_ = depthStencilBuffer_ = 0;
   context_ = nullptr;
   if (window_) {
+    if (messageOwner() == window_)
+      setMessageOwner(nullptr);
     SDL_ShowCursor(SDL_ENABLE);
     SDL_DestroyWindow(window_);
     window_ = nullptr;
@@ -211,6 +250,8 @@ bool GLWindow::escapeDown() const {
   const Uint8 *keys = SDL_GetKeyboardState(&count);
   return keys && SDL_SCANCODE_ESCAPE < count && keys[SDL_SCANCODE_ESCAPE] != 0;
 }
+
+int GLWindow::displayIndex() const { return window_ ? SDL_GetWindowDisplayIndex(window_) : -1; }
 
 void GLWindow::makeCurrent() const {
   if (window_ && context_)

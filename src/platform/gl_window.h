@@ -16,7 +16,14 @@
 // Construction leaves the show's initial GL state: the frame buffer bound,
 // glViewport(0, 0, width, height), depth test, GL_NORMALIZE and face culling
 // on. Failures show the message of the failing step and leave the object half
-// built (isOpen() false); nothing is retried.
+// built (isOpen() false); nothing is retried. A visible window on a real
+// display switches message boxes on as soon as the video driver is up (so a
+// failure of its own set-up gets a box too) and owns every box from the
+// moment it exists.
+//
+// options.display picks the screen (SDL's display index). One that does not
+// exist is said in one line naming the screens there are, and the window
+// opens on the first.
 //
 // update() takes every pending event. A window close or an Escape key press is
 // the quit message: update() then returns false without presenting. A closed
@@ -41,6 +48,7 @@ struct WindowOptions {
   bool vsync = true;      // swap interval 1
   bool resizable = true;  // windowed mode only
   bool audio = true;      // open an audio device for the music
+  int display = -1;       // SDL's display index to open on; -1: where the desktop puts new windows
 };
 
 class GLWindow {
@@ -78,6 +86,8 @@ public:
   void readPixels(std::vector<uint8_t> &rgb) const;
   // The SDL video driver in use ("x11", "wayland", "offscreen", ...).
   const char *videoDriver() const;
+  // The screen the window is on (SDL's display index; -1 without a window).
+  int displayIndex() const;
   SDL_Window *sdlWindow() const { return window_; }
 
 private:

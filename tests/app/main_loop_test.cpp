@@ -45,21 +45,6 @@ TEST(ShowOver, AFrameReading265IsStillRenderedThenTheLoopStops) {
   EXPECT_TRUE(showOver(clock.time));
 }
 
-TEST(MessageBoxes, OnlyOnARealDisplayThatNobodySwitchedOff) {
-  unsetenv("DEMO_NO_MESSAGE_BOXES");
-  EXPECT_TRUE(messageBoxesWanted("x11"));
-  EXPECT_TRUE(messageBoxesWanted("wayland"));
-  EXPECT_FALSE(messageBoxesWanted("offscreen"));
-  EXPECT_FALSE(messageBoxesWanted("dummy"));
-  EXPECT_FALSE(messageBoxesWanted(""));
-  EXPECT_FALSE(messageBoxesWanted(nullptr));
-  setenv("DEMO_NO_MESSAGE_BOXES", "1", 1);
-  EXPECT_FALSE(messageBoxesWanted("x11"));
-  setenv("DEMO_NO_MESSAGE_BOXES", "0", 1);
-  EXPECT_TRUE(messageBoxesWanted("x11"));
-  unsetenv("DEMO_NO_MESSAGE_BOXES");
-}
-
 int parse(std::vector<const char *> args, Options &options, bool &run) {
   int code = -1;
   run = parseOptions(static_cast<int>(args.size()), args.data(), options, code);

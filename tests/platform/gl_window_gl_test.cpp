@@ -3,6 +3,9 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#include <algorithm>
+#include <string>
+
 #include "app/main_loop.h"
 #include "platform/gl_window.h"
 
@@ -18,6 +21,26 @@ void pushEscape() {
   event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
   event.key.state = SDL_PRESSED;
   SDL_PushEvent(&event);
+}
+
+// A screen that does not exist is said in one line that lists the screens
+// there are, and the window opens on the first.
+TEST_F(GLWindowTest, AScreenThatDoesNotExistIsNamedAndTheFirstIsUsed) {
+  WindowOptions options;
+  options.hidden = true;
+  options.audio = false;
+  options.display = 7;
+  testing::internal::CaptureStderr();
+  {
+    GLWindow second(800, 600, 32, false, "Demo", options);
+    EXPECT_TRUE(second.isOpen());
+    EXPECT_EQ(second.displayIndex(), 0);
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  glWindow().makeCurrent();
+  EXPECT_EQ(err.rfind("demo: there is no screen 7; the screens here are 0 (", 0), 0u) << err;
+  EXPECT_NE(err.find("the show opens on screen 0\n"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
 TEST_F(GLWindowTest, FrameBufferIs800x600RgbWithDepthAndStencil) {
