@@ -73,8 +73,52 @@ constexpr int kBigEndianHost = SDL_BYTEORDER == SDL_BIG_ENDIAN ? 1 : 0;
 
 } // namespace
 
-bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *error) {
+namespace {
+
+std::string secondsText(size_t frames, int rate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", rate > 0 ? static_cast<double>(frames) / rate : 0.0);
+  return text;
+}
+
+} // namespace
+
+bool endsWithEndOfStream(std::FILE *file) {
+  // An Ogg page is at most 65,307 bytes, so the last whole page starts within
+  // twice that of the end.
+  constexpr off_t kTail = 2 * 65536;
+  if (!file || fseeko(file, 0, SEEK_END) != 0)
+    return false;
+  const off_t size = ftello(file);
+  const off_t from = size > kTail ? size - kTail : 0;
+  if (size <= 0 || fseeko(file, from, SEEK_SET) != 0)
+    return false;
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  const long length = static_cast<long>(size - from);
+  char *buffer = ogg_sync_buffer(&sync, length);
+  const size_t got = buffer ? std::fread(buffer, 1, static_cast<size_t>(length), file) : 0;
+  ogg_sync_wrote(&sync, static_cast<long>(got));
+  bool lastEnds = false;
+  bool anyPage = false;
+  ogg_page page;
+  for (;;) {
+    const long step = ogg_sync_pageseek(&sync, &page);
+    if (step == 0)
+      break; // the rest is not a whole page
+    if (step > 0) {
+      anyPage = true;
+      lastEnds = ogg_page_eos(&page) != 0;
+    }
+  }
+  ogg_sync_clear(&sync);
+  return anyPage && lastEnds;
+}
+
+bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *error, std::string *warning) {
   out = DecodedAudio();
+  if (warning)
+    warning->clear();
   std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) {
     setError(error, "cannot open");
@@ -106,18 +150,30 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
   char buffer[16384];
   int holesInARow = 0;
   int firstLink = -1;
+  bool skipped = false;   // damaged data was skipped
+  size_t skippedAt = 0;   // the first skip, in frames
+  bool stoppedEarly = false;
+  const size_t frameValues = static_cast<size_t>(audio.channels);
   for (;;) {
     int link = 0;
     const long got = ov_read(&vf, buffer, sizeof(buffer), kBigEndianHost, 2, 1, &link);
     if (got == 0)
       break; // end of the file
     if (got == OV_HOLE) {
-      if (++holesInARow > kMaxHolesInARow)
+      if (!skipped) {
+        skipped = true;
+        skippedAt = audio.samples.size() / frameValues;
+      }
+      if (++holesInARow > kMaxHolesInARow) {
+        stoppedEarly = true;
         break;
+      }
       continue;
     }
-    if (got < 0)
+    if (got < 0) {
+      stoppedEarly = true;
       break; // a hard error: keep what came before it
+    }
     holesInARow = 0;
     if (firstLink < 0) {
       firstLink = link;
@@ -125,22 +181,36 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
       // A chained file whose next part has another layout cannot share one
       // sample buffer; the music ends where that part begins.
       const vorbis_info *linkInfo = ov_info(&vf, link);
-      if (!linkInfo || linkInfo->channels != audio.channels || linkInfo->rate != audio.sampleRate)
+      if (!linkInfo || linkInfo->channels != audio.channels || linkInfo->rate != audio.sampleRate) {
+        stoppedEarly = true;
         break;
+      }
     }
     const size_t count = static_cast<size_t>(got) / sizeof(int16_t);
     const size_t at = audio.samples.size();
     audio.samples.resize(at + count);
     std::memcpy(audio.samples.data() + at, buffer, count * sizeof(int16_t));
   }
-  ov_clear(&vf);
+  ov_clear(&vf); // leaves the FILE open (no close callback)
 
   // A broken packet can end the data mid-frame; keep whole frames only.
-  audio.samples.resize(audio.samples.size() - audio.samples.size() % static_cast<size_t>(audio.channels));
+  audio.samples.resize(audio.samples.size() - audio.samples.size() % frameValues);
   if (audio.samples.empty()) {
     setError(error, "no audio data");
     return false;
   }
+  // What a listener would hear go wrong: silence from a cut, or a skip.
+  const std::string end = secondsText(audio.frames(), audio.sampleRate);
+  std::string problem;
+  if (stoppedEarly)
+    problem = "damaged data: the music ends early, at " + end + ", and is silent after that";
+  else if (!endsWithEndOfStream(file.get()))
+    problem = "the file is cut off: the music ends early, at " + end + ", and is silent after that";
+  if (skipped)
+    problem += std::string(problem.empty() ? "" : "; ") + "damaged data at " +
+               secondsText(skippedAt, audio.sampleRate) + " was skipped";
+  if (warning)
+    *warning = problem;
   out = std::move(audio);
   return true;
 }
@@ -243,15 +313,28 @@ MusicStream::~MusicStream() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
+namespace {
+
+// Intentional: the three failure texts and their caption are the show's own,
+// including the name of the audio library it was first built on. The
+// standard-error line adds SDL's reason.
+void reportNoSound(const char *what, SDL_Window *owner) {
+  const char *reason = SDL_GetError();
+  showMessage("BASS error", "BASS",
+              std::string(what) + ": " + (reason && *reason ? reason : "no reason given") +
+                  "; the show goes on silent",
+              owner);
+}
+
+} // namespace
+
 bool MusicStream::init(SDL_Window *owner, bool wantDevice) {
   owner_ = owner;
   wantDevice_ = wantDevice;
   if (!wantDevice || audioInitialised_)
     return true;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    // Intentional: the three failure texts and their caption are the show's
-    // own, including the name of the audio library it was first built on.
-    showMessage("BASS error", "BASS");
+    reportNoSound("cannot start the audio system", owner_);
     return false;
   }
   audioInitialised_ = true;
@@ -273,11 +356,13 @@ bool MusicStream::open(const char *path) {
   audio_ = DecodedAudio();
   const std::string resolved = resolveDataPath(path ? path : "");
   std::string error;
-  if (!decodeOggFile(resolved, audio_, &error)) {
-    std::fprintf(stderr, "%s: %s\n", resolved.c_str(), error.c_str());
-    showMessage("BASS error, file not found?", "BASS");
+  std::string warning;
+  if (!decodeOggFile(resolved, audio_, &error, &warning)) {
+    showMessage("BASS error, file not found?", "BASS", resolved + ": " + error, owner_);
     return false;
   }
+  if (!warning.empty())
+    reportFileProblem(resolved, warning);
   return true;
 }
 
@@ -297,7 +382,7 @@ int64_t MusicStream::bytePosition(double startSeconds) {
 
 bool MusicStream::play(double startSeconds) {
   if (!hasStream()) {
-    showMessage("BASS error, can not play stream?", "BASS");
+    showMessage("BASS error, can not play stream?", "BASS", owner_);
     return false;
   }
   stopDevice();
@@ -328,6 +413,8 @@ bool MusicStream::play(double startSeconds) {
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ != 0)
       SDL_PauseAudioDevice(device_, 0);
+    else
+      reportNoSound("cannot open the audio device", owner_);
   }
   // Without a device the position follows the clock from here on.
   clockStart_ = steadySeconds();

@@ -11,9 +11,15 @@
 //
 // Use:
 //   MusicStream music;
-//   music.init(window);            // "BASS error" box when no device
+//   music.init(window);            // "BASS error" box when no audio system
 //   music.open("data/01.ogg");     // "BASS error, file not found?" on failure
-//   music.play(0.0);               // "BASS error, can not play stream?"
+//   music.play(0.0);               // "BASS error" when no device opens,
+//                                  // "BASS error, can not play stream?" without a stream
+//
+// Boxes are owned by the window given to init(). Every failure also writes one
+// standard-error line naming the file or SDL's reason; a damaged file that
+// still decodes (cut off, or with skipped damage) is said once, with the time
+// where the music goes silent or skips.
 //   music.getSpectrum(spectrum);   // each frame: elements 0-255 written
 //
 // The spectrum is a 512-sample FFT (kissfft) of the mono mix (L+R)/2 ending at
@@ -29,6 +35,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -51,8 +58,16 @@ struct DecodedAudio {
 
 // Decodes a whole Ogg Vorbis file. Returns false (and leaves `out` empty) when
 // the file is missing or is not a readable Ogg Vorbis stream; `error` then says
-// why in a few words.
-bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *error = nullptr);
+// why in a few words. A file that decodes but is damaged (cut off before its
+// end, or with damaged data that was skipped) returns true with what could be
+// decoded, and `warning` says what is wrong and at which time of the music.
+bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *error = nullptr,
+                   std::string *warning = nullptr);
+
+// Whether the last whole Ogg page in `file` ends its stream. False for a file
+// cut off before its end (or one with no Ogg page at all). Leaves the file
+// position anywhere.
+bool endsWithEndOfStream(std::FILE *file);
 
 // The show's spectrum of `audio` for the 512 frames that end at `endFrame`
 // (frames before the start of the music count as silence). Writes out[0..255].
@@ -90,7 +105,8 @@ public:
   // Decodes the file. Failure shows "BASS error, file not found?".
   bool open(const char *path);
   // Starts playback at startSeconds. Failure (no stream) shows
-  // "BASS error, can not play stream?".
+  // "BASS error, can not play stream?". An audio device that does not open
+  // shows "BASS error" and the stream plays on the silent clock.
   bool play(double startSeconds);
   // Writes bins 0-255 of the current spectrum into buffer; nothing without a
   // stream.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/data_path.h"
+#include "platform/message.h"
 #include "support/ogg_writer.h"
 #include "support/test_files.h"
 
@@ -235,9 +237,11 @@ TEST_F(MusicFiles, UnreadableFilesFailAndLeaveTheResultEmpty) {
   }
 }
 
-TEST_F(MusicFiles, DamageInsideTheAudioKeepsWhatDecodes) {
+TEST_F(MusicFiles, DamageInsideTheAudioKeepsWhatDecodesAndSaysWhere) {
   DecodedAudio whole;
-  ASSERT_TRUE(decodeOggFile(toneFile(), whole));
+  std::string warning = "stale";
+  ASSERT_TRUE(decodeOggFile(toneFile(), whole, nullptr, &warning));
+  EXPECT_EQ(warning, "");
   const std::vector<uint8_t> good = readFile(toneFile());
   const std::vector<Page> pages = audioPages(good);
   ASSERT_GE(pages.size(), 3u);
@@ -247,9 +251,19 @@ TEST_F(MusicFiles, DamageInsideTheAudioKeepsWhatDecodes) {
             std::vector<uint8_t>(good.begin(),
                                  good.begin() + static_cast<std::ptrdiff_t>(pages.back().offset) + 50));
   DecodedAudio cut;
-  ASSERT_TRUE(decodeOggFile(scratch("cut.ogg"), cut));
+  ASSERT_TRUE(decodeOggFile(scratch("cut.ogg"), cut, nullptr, &warning));
   EXPECT_GT(cut.frames(), 0u);
   EXPECT_LT(cut.frames(), whole.frames());
+  char end[32];
+  std::snprintf(end, sizeof end, "at %.1f s,", static_cast<double>(cut.frames()) / 44100);
+  EXPECT_NE(warning.find("cut off: the music ends early"), std::string::npos) << warning;
+  EXPECT_NE(warning.find(end), std::string::npos) << warning;
+  // Cut exactly after a whole page: every page read is sound, but the last
+  // one does not end the stream.
+  writeFile(scratch("cut-at-page.ogg"),
+            std::vector<uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(pages.back().offset)));
+  ASSERT_TRUE(decodeOggFile(scratch("cut-at-page.ogg"), cut, nullptr, &warning));
+  EXPECT_NE(warning.find("cut off"), std::string::npos) << warning;
 
   // Scrambled bytes inside a middle page: the decoder reports a hole there
   // and goes on with the pages after it.
@@ -258,10 +272,21 @@ TEST_F(MusicFiles, DamageInsideTheAudioKeepsWhatDecodes) {
     broken[i] = static_cast<uint8_t>(i * 131);
   writeFile(scratch("broken.ogg"), broken);
   DecodedAudio damaged;
-  ASSERT_TRUE(decodeOggFile(scratch("broken.ogg"), damaged));
+  ASSERT_TRUE(decodeOggFile(scratch("broken.ogg"), damaged, nullptr, &warning));
   EXPECT_EQ(damaged.channels, 2);
   EXPECT_GT(damaged.frames(), static_cast<size_t>(pages[0].granule));
   EXPECT_LT(damaged.frames(), whole.frames());
+  EXPECT_NE(warning.find("damaged data at "), std::string::npos) << warning;
+  EXPECT_EQ(warning.find("cut off"), std::string::npos) << warning;
+
+  // MusicStream says it once, naming the file.
+  forgetReportedFiles();
+  MusicStream music;
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(music.open(scratch("broken.ogg").c_str()));
+  const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(log.rfind(scratch("broken.ogg") + ": damaged data at ", 0), 0u) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
 }
 
 // ---------------------------------------------------------------------------
@@ -326,12 +351,12 @@ TEST_F(MusicFiles, MissingFileShowsBothMessagesAndPlaysNothing) {
   EXPECT_FALSE(played);
   EXPECT_FALSE(music.hasStream());
   EXPECT_FALSE(music.isPlaying());
-  const size_t first = log.find("BASS: BASS error, file not found?\n");
+  const size_t first = log.find("BASS: BASS error, file not found? (" + scratch("nothing-here.ogg") + ": cannot open)\n");
   const size_t second = log.find("BASS: BASS error, can not play stream?\n");
   ASSERT_NE(first, std::string::npos) << log;
   ASSERT_NE(second, std::string::npos) << log;
   EXPECT_LT(first, second);
-  EXPECT_NE(log.find("nothing-here.ogg: cannot open"), std::string::npos) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
 
   std::vector<float> buffer(kSpectrumSize, 0.25f);
   music.getSpectrum(buffer.data());
@@ -410,6 +435,49 @@ TEST_F(MusicFiles, DevicePlaybackAdvancesWithTheCallback) {
   ASSERT_TRUE(music.open(monoFile().c_str()));
   EXPECT_FALSE(music.isPlaying());
   EXPECT_FALSE(music.hasDevice());
+}
+
+// An audio device that cannot be opened (SDL's disk driver told to write where
+// it cannot) is said with SDL's reason, in a box owned by the window, and the
+// music plays on the silent clock.
+struct Box {
+  static void record(const char *text, const char *caption, SDL_Window *owner) {
+    calls.push_back(std::string(caption) + ": " + text);
+    owners.push_back(owner);
+  }
+  static inline std::vector<std::string> calls;
+  static inline std::vector<SDL_Window *> owners;
+};
+
+TEST_F(MusicFiles, ADeviceThatDoesNotOpenIsReportedAndPlaysSilently) {
+  const std::string driver = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "/nonexistent-dir/sdlaudio.raw", 1);
+  setMessageBoxFunction(&Box::record);
+  setMessageBoxesEnabled(true);
+  SDL_Window *const owner = reinterpret_cast<SDL_Window *>(&Box::calls); // never dereferenced
+  {
+    MusicStream music;
+    ASSERT_TRUE(music.init(owner, true));
+    ASSERT_TRUE(music.open(toneFile().c_str()));
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(music.play(0.0));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(music.hasDevice());
+    EXPECT_TRUE(music.isPlaying());
+    EXPECT_EQ(log.rfind("BASS: BASS error (cannot open the audio device: ", 0), 0u) << log;
+    EXPECT_NE(log.find("; the show goes on silent)\n"), std::string::npos) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_GT(music.positionFrames(), 0u); // the clock moves the music on
+  }
+  setMessageBoxesEnabled(false);
+  setMessageBoxFunction(nullptr);
+  unsetenv("SDL_DISKAUDIOFILE");
+  setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
+  ASSERT_EQ(Box::calls.size(), 1u);
+  EXPECT_EQ(Box::calls[0], "BASS: BASS error");
+  EXPECT_EQ(Box::owners[0], owner);
 }
 
 } // namespace
