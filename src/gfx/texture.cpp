@@ -11,7 +11,6 @@
 #include <jpeglib.h>
 #include <png.h>
 
-#include <jerror.h> // after jpeglib.h, which it needs: libjpeg's message codes
 
 #include "platform/data_path.h"
 #include "platform/message.h"
@@ -42,10 +41,9 @@ int powerOfTwoAtLeast(int n) {
   return p;
 }
 
-void report(const char *path, const std::string &what) {
-  std::fprintf(stderr, "%s: %s\n", path, what.c_str());
-  std::fflush(stderr);
-}
+// A problem with a picture file, said once per file under the path that was
+// opened ("data/..." resolved to the data directory in use).
+void report(const char *path, const std::string &what) { reportFileProblem(resolveDataPath(path), what); }
 
 // Sets the pack and unpack alignment to 1 (rows of any length, no padding)
 // and puts the previous values back when it goes out of scope. gluScaleImage
@@ -80,6 +78,7 @@ private:
 struct JpegReader {
   jpeg_decompress_struct cinfo{};
   jpeg_error_mgr err{};
+  jpeg_progress_mgr progress{};
   std::jmp_buf jump{};
   const char *path = "";
   char message[JMSG_LENGTH_MAX] = {};
@@ -94,36 +93,41 @@ JpegReader &readerOf(j_common_ptr cinfo) { return *static_cast<JpegReader *>(cin
   std::longjmp(reader.jump, 1);
 }
 
-// Warnings that mean the picture would come out damaged (missing or garbled
-// blocks). They end the decode like an error: a half-grey picture is a broken
-// file, not a picture.
-bool damagesPicture(int code) {
-  switch (code) {
-  case JWRN_ARITH_BAD_CODE:
-  case JWRN_BOGUS_PROGRESSION:
-  case JWRN_HIT_MARKER:
-  case JWRN_HUFF_BAD_CODE:
-  case JWRN_JPEG_EOF:
-  case JWRN_MUST_RESYNC:
-  case JWRN_NOT_SEQUENTIAL:
-    return true;
-  default:
-    return false;
-  }
-}
+// A damaged file (cut off in its scan, a corrupt marker) is a warning to
+// libjpeg: it resynchronises, or fills what is missing with grey, and decodes
+// the rest. The picture loads as recovered, and the file is named once.
+// Past this many warnings the data is noise, not a damaged picture.
+constexpr long kMaxJpegWarnings = 10000;
 
 void jpegEmitMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) // trace output
     return;
-  if (damagesPicture(cinfo->err->msg_code))
-    jpegErrorExit(cinfo);
-  // A harmless oddity (an unknown JFIF revision, stray bytes before a
-  // marker): said once, and the picture loads.
   if (cinfo->err->num_warnings++ == 0) {
     JpegReader &reader = readerOf(cinfo);
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
-    report(reader.path, text);
+    report(reader.path, std::string(text) + " (the picture is drawn as the decoder recovered it)");
+  }
+  if (cinfo->err->num_warnings > kMaxJpegWarnings) {
+    JpegReader &reader = readerOf(cinfo);
+    std::snprintf(reader.message, sizeof reader.message, "too much damaged data");
+    std::longjmp(reader.jump, 1);
+  }
+}
+
+// A progressive file may hold any number of scans, each a pass over the whole
+// picture; a damaged or hostile one with thousands would take minutes. Real
+// pictures have about ten.
+constexpr int kMaxJpegScans = 500;
+
+void jpegProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor) {
+    auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxJpegScans) {
+      JpegReader &reader = readerOf(cinfo);
+      std::snprintf(reader.message, sizeof reader.message, "too many scans (more than %d)", kMaxJpegScans);
+      std::longjmp(reader.jump, 1);
+    }
   }
 }
 
@@ -134,12 +138,14 @@ bool decodeJpeg(std::FILE *file, JpegReader &reader, JpegImage &image) {
   cinfo.err = jpeg_std_error(&reader.err);
   reader.err.error_exit = jpegErrorExit;
   reader.err.emit_message = jpegEmitMessage;
+  reader.progress.progress_monitor = jpegProgress;
   cinfo.client_data = &reader; // kept by jpeg_create_decompress
   if (setjmp(reader.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
   jpeg_create_decompress(&cinfo);
+  cinfo.progress = &reader.progress;
   jpeg_stdio_src(&cinfo, file);
   jpeg_read_header(&cinfo, TRUE);
   if (!pictureSizeAllowed(long(cinfo.image_width), long(cinfo.image_height), 3)) {
@@ -260,7 +266,8 @@ JpegImage loadJpeg(const char *path) {
   const std::string file = resolveDataPath(path);
   std::FILE *f = std::fopen(file.c_str(), "rb");
   if (!f) {
-    showMessage("Unable to load JPG File!", path);
+    if (firstReportFor(file))
+      showMessage("Unable to load JPG File!", file.c_str());
     return image;
   }
   JpegReader reader;
@@ -418,8 +425,8 @@ void Texture::load(const char *path, int normalMap) {
     // Intentional: the PNG loader never showed a box; a missing JPEG did.
     if (namedPng(path))
       report(path, "cannot open");
-    else
-      showMessage("Unable to load JPG File!", path);
+    else if (firstReportFor(file))
+      showMessage("Unable to load JPG File!", file.c_str());
     return;
   }
   uint8_t signature[8] = {};

@@ -17,7 +17,9 @@
 //   normalMap 1 the red channel is taken as a height map and replaced by its
 //   normal map before the upload. A file that cannot be opened shows "Unable
 //   to load JPG File!" with the path as caption; a broken file is reported on
-//   stderr; either way glName stays 0.
+//   stderr; either way glName stays 0. A damaged file that the decoder can
+//   recover (cut off in its scan, a corrupt marker) loads with the grey or
+//   garbled blocks libjpeg makes of it, and one warning line names it.
 // - PNG (libpng, pngBind): palette, grey, 16-bit and tRNS expanded to 8-bit
 //   RGB/RGBA, scaled up to powers of two, mipmapped, uploaded as RGBA when the
 //   file has alpha and RGB otherwise; wrap GL_REPEAT, filters GL_LINEAR. No
@@ -27,7 +29,8 @@
 // An empty Texture (default constructor) has no GL texture; another texture's
 // name may be stored in glName and it then binds like any other.
 //
-// Paths go through resolveDataPath ("data/..." means the data directory).
+// Paths go through resolveDataPath ("data/..." means the data directory), and
+// messages name the path that was opened, once per file.
 // GL state: a successful load (and pngBind) leaves the new texture bound to
 // GL_TEXTURE_2D on the active unit; the pixel pack/unpack alignment is put
 // back as it was; GL_TEXTURE_2D enables are not touched. A file that cannot

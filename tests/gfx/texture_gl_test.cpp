@@ -5,6 +5,7 @@
 #include "gfx/texture.h"
 
 #include <array>
+#include <string>
 
 #include "gl_fixture.h"
 #include "support/picture_writer.h"
@@ -166,6 +167,28 @@ TEST_F(TextureGL, OddWidthJpegUploadsUnskewed) {
     EXPECT_LT(left[2], 60) << "row " << y;
     EXPECT_LT(right[0], 60) << "row " << y;
     EXPECT_GT(right[2], 200) << "row " << y;
+  }
+}
+
+// A JPEG cut off in its scan is drawn as the decoder recovers it (and its
+// normal map too), not left empty.
+TEST_F(TextureGL, JpegCutOffInItsScanLoadsAtItsSize) {
+  std::vector<uint8_t> busy; // detail everywhere, so that most of the file is scan
+  for (int i = 0; i < 40 * 24 * 3; ++i)
+    busy.push_back(uint8_t((i * 97) ^ (i >> 3)));
+  std::vector<uint8_t> bytes = readFile(jpeg("whole.jpg", 40, 24, busy));
+  bytes.resize(bytes.size() * 2 / 3);
+  for (int normalMap : {0, 1}) {
+    const std::string path = dir.file("cut" + std::to_string(normalMap) + ".jpg");
+    writeFile(path, bytes);
+    testing::internal::CaptureStderr();
+    Texture t(path.c_str(), normalMap);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(t.glName, 0u) << normalMap;
+    EXPECT_EQ(t.width, 40);
+    EXPECT_EQ(t.height, 24);
+    EXPECT_EQ(t.pixels.size(), size_t(40 * 24 * 3));
+    EXPECT_EQ(err.rfind(path + ": ", 0), 0u) << err;
   }
 }
 
