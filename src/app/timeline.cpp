@@ -187,8 +187,7 @@ void Timeline::renderEnding(float t, float dt, const float *spectrum) {
   const float u = t - 252.4f;
   disableCgProfiles();
   resetViewAndMatrices();
-  glDisable(GL_VERTEX_PROGRAM_ARB);
-  glDisable(GL_FRAGMENT_PROGRAM_ARB);
+  disableArbProgramTargets();
   disableSphereMap();
   screenTarget_.setViewport();
   // The event scene starts over from 0 under the title, the whole frame is

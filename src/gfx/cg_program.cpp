@@ -191,9 +191,11 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
   const std::string path = resolveDataPath(file);
   if (!file || !readText(path, source)) {
     error = kReadError;
+    failure = "cannot be read";
   } else if (!glCreateShader || !glUseProgram) {
     error = kCompileError;
     listing = "OpenGL 2.0 shaders are not available in this context";
+    failure = "cannot be built: OpenGL 2.0 shaders are not available";
   } else {
     // "#line 0" makes the next line the file's line 1 (GLSL 1.20 counts from
     // the line after the directive), so the log's line numbers are the file's.
@@ -211,6 +213,7 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
 
     if (!compiled) {
       error = kCompileError;
+      failure = "does not compile";
     } else {
       program = glCreateProgram();
       glAttachShader(program, shader);
@@ -220,6 +223,7 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
       appendLog(listing, programLog(program));
       if (!linked) {
         error = kCompileError;
+        failure = "does not link";
         glDeleteProgram(program);
         program = 0;
       }
@@ -259,15 +263,19 @@ void CgProgram::unbind() {
     glUseProgram(0);
 }
 
-void disableCgProfiles() {
-  if (glUseProgram)
-    glUseProgram(0);
+void disableArbProgramTargets() {
   // Only where the driver has the ARB program targets; elsewhere the enums
   // would raise GL_INVALID_ENUM.
   if (GLEW_ARB_vertex_program)
     glDisable(GL_VERTEX_PROGRAM_ARB);
   if (GLEW_ARB_fragment_program)
     glDisable(GL_FRAGMENT_PROGRAM_ARB);
+}
+
+void disableCgProfiles() {
+  if (glUseProgram)
+    glUseProgram(0);
+  disableArbProgramTargets();
 }
 
 } // namespace demo

@@ -82,11 +82,17 @@ public:
 
   int profile = kCgProfileArbfp1;
   unsigned program = 0; // GL program name; 0 when the build failed
+  // Why there is no program, in a few words ("cannot be read", "does not
+  // compile", ...), for the user of the program to say; empty when it built.
+  std::string failure;
 };
 
 // Stops any program (glUseProgram(0)) and disables the ARB vertex and
 // fragment program targets (where the driver has them).
 void disableCgProfiles();
+// Disables GL_VERTEX_PROGRAM_ARB and GL_FRAGMENT_PROGRAM_ARB, each only where
+// the context has its extension (elsewhere the enum is an error).
+void disableArbProgramTargets();
 
 // The names of the sampler uniforms (`uniform sampler2D t0;`, any sampler
 // type) of a GLSL source in declaration order: unit i goes to the i-th name.

@@ -239,6 +239,9 @@ protected:
   ShowScenes scenes;
   std::vector<RecordingScene *> recorders;
   int cutIndex = 0;
+  // The target's texture needs the context, which the first test of a
+  // process opens only here.
+  bool contextFirst = (glWindow().makeCurrent(), true);
   RenderTarget screen{800, 600};
   Timeline timeline{scenes, screen};
   std::vector<float> spectrum = std::vector<float>(512, 0.f);
@@ -275,6 +278,29 @@ TEST_F(TimelineGL, QuickCutsStartTheCutListOverOnlyPastItsSixthEntry) {
   cutIndex = 6;
   sceneCalledAt(249.1f);
   EXPECT_EQ(cutIndex, 0);
+}
+
+// The ending switches the ARB program targets off only where the context has
+// them (elsewhere the enums are errors, one printed every frame). Faking the
+// extensions away must leave the targets untouched.
+TEST_F(TimelineGL, TheEndingDisablesTheArbProgramTargetsOnlyWhereTheContextHasThem) {
+  if (!GLEW_ARB_vertex_program || !GLEW_ARB_fragment_program)
+    GTEST_SKIP() << "this context has no ARB program targets to check";
+  glEnable(GL_VERTEX_PROGRAM_ARB);
+  glEnable(GL_FRAGMENT_PROGRAM_ARB);
+  __GLEW_ARB_vertex_program = GL_FALSE;
+  __GLEW_ARB_fragment_program = GL_FALSE;
+  sceneCalledAt(253.f);
+  __GLEW_ARB_vertex_program = GL_TRUE;
+  __GLEW_ARB_fragment_program = GL_TRUE;
+  EXPECT_TRUE(glIsEnabled(GL_VERTEX_PROGRAM_ARB));
+  EXPECT_TRUE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
+  while (takeGlError() != 0) { // drawing with the targets on and no program bound
+  }
+  sceneCalledAt(253.f);
+  EXPECT_FALSE(glIsEnabled(GL_VERTEX_PROGRAM_ARB));
+  EXPECT_FALSE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
+  EXPECT_TRUE(noGlError());
 }
 
 TEST_F(TimelineGL, TheEndingRestartsTheEventSceneFromZero) {
