@@ -29,6 +29,7 @@ static_assert(sizeof kTitleWord - 1 == EventScene::kTitleCount, "one overlay per
 constexpr int kColouredCubes = 1024;
 constexpr int kFieldColumns = 32;
 constexpr int kMapWrap = 224;
+constexpr size_t kMapRowPixels = 256; // the colour map's row length, whatever its width
 
 // The mesh's first part scaled by `factor` about the origin.
 EbrMesh scaledMesh(const char *path, float factor) {
@@ -134,14 +135,14 @@ int eventCubeColumn(int j, float w) {
   return ((j % kFieldColumns) + static_cast<int>(shift)) % kMapWrap;
 }
 
-EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int width, int height, int j, float w) {
+EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int j, float w) {
   const int row = j / kFieldColumns;
   const int column = eventCubeColumn(j, w);
   bool bright = false;
-  // The picture is read in its own rows; a pixel it does not have (too few
-  // rows or columns, or bytes missing) counts as dark and is not read.
-  if (row >= 0 && row < height && column < width) {
-    const size_t offset = 3 * (static_cast<size_t>(row) * static_cast<size_t>(width) + static_cast<size_t>(column));
+  // Rows of kMapRowPixels, the width the map is made for; a map of another
+  // width is still read that way, and a pixel past its bytes counts as dark.
+  if (row >= 0) {
+    const size_t offset = 3 * (static_cast<size_t>(row) * kMapRowPixels + static_cast<size_t>(column));
     if (offset + 2 < pixels.size())
       bright = pixels[offset] + pixels[offset + 1] + pixels[offset + 2] > 500;
   }
@@ -250,7 +251,7 @@ void EventScene::render(float time, float dt, const float *spectrum) {
     for (size_t j = 0; j < points.size(); ++j) {
       if (j < static_cast<size_t>(kColouredCubes)) {
         const EventRgb c =
-            eventCubeColour(colourMap.pixels, colourMap.width, colourMap.height, static_cast<int>(j), w);
+            eventCubeColour(colourMap.pixels, static_cast<int>(j), w);
         glColor3ub(c.r, c.g, c.b);
       }
       const Vec3 &p = points[j];

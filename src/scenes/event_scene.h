@@ -126,13 +126,14 @@ struct EventRgb {
   uint8_t r, g, b;
 };
 
-// The colour of cube j (j < 1024) at view time w from a picture of
-// width x height RGB pixels (rows top first, 3 bytes a pixel): row j / 32,
-// column ((j mod 32) + floor(10 w)) mod 224. A bright pixel (R + G + B > 500)
-// gives (120, 120, 140 + trunc(9 sin w)), anything else (200, 200, 200). A
-// pixel outside the picture (too small a picture, or too few bytes) counts as
-// not bright; nothing outside it is read.
-EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int width, int height, int j, float w);
+// The colour of cube j (j < 1024) at view time w from the colour map's RGB
+// bytes (rows top first, 3 bytes a pixel), read as rows of 256 pixels
+// whatever the picture's own width: row j / 32, column
+// ((j mod 32) + floor(10 w)) mod 224, at byte 3 (256 row + column). A bright
+// pixel (R + G + B > 500) gives (120, 120, 140 + trunc(9 sin w)), anything else
+// (200, 200, 200). A pixel past the end of the bytes counts as not bright;
+// nothing outside them is read.
+EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int j, float w);
 
 // The column of the colour picture that cube j shows at view time w, always
 // in [0, 224).

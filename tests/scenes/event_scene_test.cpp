@@ -172,7 +172,7 @@ struct Picture {
     uint8_t *p = &pixels[(static_cast<size_t>(row) * width + column) * 3];
     p[0] = r, p[1] = g, p[2] = b;
   }
-  EventRgb colour(int j, float w) const { return eventCubeColour(pixels, width, height, j, w); }
+  EventRgb colour(int j, float w) const { return eventCubeColour(pixels, j, w); }
 };
 
 bool sameColour(EventRgb a, EventRgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
@@ -224,25 +224,28 @@ TEST(EventCubeColour, ANegativeViewTimeStillPicksAColumnOfTheWindow) {
   EXPECT_EQ(eventCubeColumn(0, -0.05f), 223); // floor(-0.5) = -1
 }
 
-TEST(EventCubeColour, ASmallPictureIsReadOnlyInsideItself) {
-  // 16 x 8 and all bright: cubes over its pixels are dark, those past its
-  // right or bottom edge are light, and nothing outside it is read.
-  Picture map(16, 8, 255);
-  EXPECT_TRUE(sameColour(map.colour(0, 0.f), EventRgb{120, 120, 140}));
-  EXPECT_TRUE(sameColour(map.colour(15, 0.f), EventRgb{120, 120, 140}));
-  EXPECT_TRUE(sameColour(map.colour(16, 0.f), kLight));        // column 16
-  EXPECT_TRUE(sameColour(map.colour(7 * 32 + 3, 0.f), EventRgb{120, 120, 140}));
-  EXPECT_TRUE(sameColour(map.colour(8 * 32, 0.f), kLight));    // row 8
-  EXPECT_TRUE(sameColour(map.colour(1023, 0.f), kLight));
+TEST(EventCubeColour, AMapOfAnotherWidthIsReadInRowsOf256WithinItsBytes) {
+  // 300 wide: cube 32 (row 1, column 0) reads byte 3 * 256, which is the
+  // picture's own row 0, column 256, not its row 1.
+  Picture wide(300, 32);
+  wide.set(1, 0, 255, 255, 255);
+  EXPECT_TRUE(sameColour(wide.colour(32, 0.f), kLight));
+  wide.set(0, 256, 255, 255, 255);
+  EXPECT_TRUE(sameColour(wide.colour(32, 0.f), EventRgb{120, 120, 140}));
+  // 300 x 2, all bright: 600 pixels hold map rows 0 and 1 and 88 pixels of
+  // row 2; cubes past them are light, and nothing past the bytes is read.
+  Picture shallow(300, 2, 255);
+  EXPECT_TRUE(sameColour(shallow.colour(2 * 32 + 31, 0.f), EventRgb{120, 120, 140})); // pixel 543
+  EXPECT_TRUE(sameColour(shallow.colour(2 * 32, 9.f), kLight));                          // pixel 602
+  EXPECT_TRUE(sameColour(shallow.colour(1023, 0.f), kLight));
   for (float w = 0.f; w < 23.f; w += 0.5f)
     for (int j = 0; j < 1024; ++j)
-      (void)map.colour(j, w); // the sanitizers watch the reads
-  // Fewer bytes than the size claims: 10 bytes hold pixels 0..2 whole and
-  // one byte of pixel 3. And no picture at all.
+      (void)shallow.colour(j, w); // the sanitizers watch the reads
+  // Fewer bytes than a whole pixel, and no picture at all.
   std::vector<uint8_t> shortBytes(10, 255);
-  EXPECT_TRUE(sameColour(eventCubeColour(shortBytes, 256, 32, 2, 0.f), EventRgb{120, 120, 140}));
-  EXPECT_TRUE(sameColour(eventCubeColour(shortBytes, 256, 32, 3, 0.f), kLight));
-  EXPECT_TRUE(sameColour(eventCubeColour({}, 0, 0, 0, 0.f), kLight));
+  EXPECT_TRUE(sameColour(eventCubeColour(shortBytes, 2, 0.f), EventRgb{120, 120, 140}));
+  EXPECT_TRUE(sameColour(eventCubeColour(shortBytes, 3, 0.f), kLight));
+  EXPECT_TRUE(sameColour(eventCubeColour({}, 0, 0.f), kLight));
 }
 
 TEST(EventTitlePosition, StillAtTheSlideWhenSilentAndShakingWithTheBass) {
