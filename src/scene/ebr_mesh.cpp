@@ -149,8 +149,9 @@ void EbrPart::recomputeNormals() {
 
 EbrMesh::EbrMesh(const std::string &path) {
   std::vector<uint8_t> bytes;
-  if (!readWholeFile(resolveDataPath(path.c_str()), bytes)) {
-    showMessage("Error: .ebr file not found", path.c_str());
+  const std::string file = resolveDataPath(path.c_str());
+  if (!readWholeFile(file, bytes)) {
+    showMessage("Error: .ebr file not found", file.c_str());
     return;
   }
   ByteReader in(bytes);
@@ -166,7 +167,7 @@ EbrMesh::EbrMesh(const std::string &path) {
     }
   }
   if (!ok) {
-    std::fprintf(stderr, "%s: corrupt or truncated file\n", path.c_str());
+    std::fprintf(stderr, "%s: corrupt or truncated file\n", file.c_str());
     std::fflush(stderr);
     return;
   }

@@ -26,8 +26,9 @@ constexpr size_t kMinSubmeshBytes = 8;
 constexpr size_t kPositionKeyBytes = 16;
 constexpr size_t kRotationKeyBytes = 20;
 
+// Named by the path that was opened ("data/..." resolved).
 void report(const std::string &path, const char *what) {
-  std::fprintf(stderr, "%s: %s\n", path.c_str(), what);
+  std::fprintf(stderr, "%s: %s\n", resolveDataPath(path.c_str()).c_str(), what);
   std::fflush(stderr);
 }
 
@@ -487,6 +488,7 @@ private:
 bool parseGsp(const std::vector<uint8_t> &bytes, const std::string &path, Scene &scene) {
   scene.clearContents();
   scene.path = path;
+  scene.unreadable = true;
   std::vector<std::unique_ptr<SceneNode>> nodes;
   std::vector<std::unique_ptr<Material>> materials;
   switch (parseInto(bytes, nodes, materials)) {
@@ -499,6 +501,7 @@ bool parseGsp(const std::vector<uint8_t> &bytes, const std::string &path, Scene 
   case ParseResult::Ok:
     break;
   }
+  scene.unreadable = false;
   for (auto &node : nodes)
     scene.addChild(std::move(node));
   for (auto &material : materials)
@@ -511,6 +514,7 @@ bool readGsp(const std::string &path, Scene &scene) {
   if (!readWholeFile(resolveDataPath(path.c_str()), bytes)) {
     scene.clearContents();
     scene.path = path;
+    scene.unreadable = true;
     report(path, "cannot open");
     return false;
   }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/data_path.h"
 #include "scene/gsp_file.h"
 
 namespace demo {
@@ -226,7 +227,7 @@ void CameraNode::link(Scene &root) {
   target = targetName ? root.findNode(*targetName) : nullptr;
   if (!target && !reportedMissingTarget_) {
     reportedMissingTarget_ = true;
-    std::fprintf(stderr, "%s: camera \"%s\" has no target \"%s\"\n", root.path.c_str(),
+    std::fprintf(stderr, "%s: camera \"%s\" has no target \"%s\"\n", resolveDataPath(root.path.c_str()).c_str(),
                  name ? name->c_str() : "", targetName ? targetName->c_str() : "");
     std::fflush(stderr);
   }

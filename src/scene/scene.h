@@ -294,6 +294,9 @@ public:
   void clearContents();
 
   std::string path; // the file it was read from, for messages
+  // The file could not be read (missing, corrupt, not a scene file). That was
+  // said once; lookups in the empty scene then stay silent.
+  bool unreadable = false;
   Vec3 up{0.f, 1.f, 0.f};
   float aspect = 4.f / 3.f; // a scene may overwrite it between calls
   std::vector<std::unique_ptr<Material>> materials;

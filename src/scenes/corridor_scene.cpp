@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "gfx/overlay.h"
+#include "platform/data_path.h"
+#include "platform/message.h"
 #include "scene/math.h"
 
 namespace demo {
@@ -110,15 +112,24 @@ ScreenPoint logoPosition(float s5, float randomY, float randomX) {
   return ScreenPoint{2800.f * p * randomX - 20.f, 2800.f * p * randomY + 160.f};
 }
 
+namespace {
+const char *kMetaballProgramFile = "data/metaballsfp.txt";
+}
+
 CorridorScene::CorridorScene(CgContext *)
     : markerTexture("data/marker.jpg", 0), greetingsTexture("data/greetings.png", 0), metaballs(kGridSize),
       envTexture("data/envmap_metaballs.jpg", 0), detailTexture("data/ooo.jpg", 0), cgContext(),
-      metaballProgram("data/metaballsfp.txt", &cgContext, "main", kCgProfileArbfp1), screenCopy(800, 600),
+      metaballProgram(kMetaballProgramFile, &cgContext, "main", kCgProfileArbfp1), screenCopy(800, 600),
       glowTarget(256, 256), corridor("data/gang.gsp"), corridorNode(findMesh(corridor, "Box59")),
       corridorIndices(indicesOf(corridor, corridorNode)), corridorVertices(positionsOf(corridor, corridorNode)),
       corridorNormals(normalsOf(corridor, corridorNode)), corridorIndexCount(indexCountOf(corridor, corridorNode)),
       corridorTexCoords(texCoordsOf(corridor, corridorNode)), wallTexture("data/vegg.png", 0),
-      logoOverlay("data/overlays/o_kestrane.png", 0), borderTexture("data/overlays/o_border.png", 0) {}
+      logoOverlay("data/overlays/o_kestrane.png", 0), borderTexture("data/overlays/o_border.png", 0) {
+  // The program's own diagnostics went to standard output without a name.
+  if (!metaballProgram.failure.empty())
+    reportFileProblem(resolveDataPath(kMetaballProgramFile),
+                      metaballProgram.failure + "; the metaballs are drawn without it");
+}
 
 void CorridorScene::drawCorridor(float x, const float *s) {
   // 1. The camera swings sideways with bin 2.

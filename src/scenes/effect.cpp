@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/data_path.h"
 #include "scene/math.h"
 #include "scene/scene.h"
 
@@ -24,8 +25,10 @@ double envelope(float centre, float attack, float release, float exponent, float
 namespace {
 template <typename Node> Node *findNamed(Scene &scene, const char *name, const char *kind) {
   auto *node = dynamic_cast<Node *>(scene.findNode(name));
-  if (!node) {
-    std::fprintf(stderr, "%s: no %s named \"%s\"\n", scene.path.c_str(), kind, name);
+  // A file that could not be read was reported once already: nothing in it
+  // is missing on its own.
+  if (!node && !scene.unreadable) {
+    std::fprintf(stderr, "%s: no %s named \"%s\"\n", resolveDataPath(scene.path.c_str()).c_str(), kind, name);
     std::fflush(stderr);
   }
   return node;

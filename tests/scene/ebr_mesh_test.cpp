@@ -100,7 +100,7 @@ TEST(EbrLoad, MissingFileShowsOneMessageWithThePathAsCaptionAndHasNoParts) {
   EXPECT_TRUE(mesh.parts.empty());
 }
 
-TEST(EbrLoad, DataNamesResolveToTheDataDirectoryAndReportTheNameAsGiven) {
+TEST(EbrLoad, DataNamesResolveToTheDataDirectoryAndReportThePathOpened) {
   TempDir dir;
   writeFile(dir.file("grid.ebr"), encode(twoParts()));
   setDataDirectory(dir.path());
@@ -110,7 +110,7 @@ TEST(EbrLoad, DataNamesResolveToTheDataDirectoryAndReportTheNameAsGiven) {
   const std::string message = GetCapturedStderr();
   setDataDirectory("");
   EXPECT_EQ(found.partCount, 2);
-  EXPECT_EQ(message, "data/gummi.ebr: Error: .ebr file not found\n");
+  EXPECT_EQ(message, dir.file("gummi.ebr") + ": Error: .ebr file not found\n");
 }
 
 TEST(EbrLoad, ReadsEveryFieldOfEveryPartInFileOrder) {

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "platform/data_path.h"
 #include "scene/scene.h"
 #include "scenes/effect.h"
+#include "support/test_files.h"
 
 namespace demo {
 namespace {
@@ -43,6 +45,20 @@ TEST(FindNamedNode, MissingOrWrongKindIsReportedAndNull) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "data/test.gsp: no mesh named \"Box9\"\n"
                                                     "data/test.gsp: no camera named \"Box1\"\n"
                                                     "data/test.gsp: no mesh named \"Camera01\"\n");
+}
+
+// A scene file that cannot be read was reported once, under the path that
+// was opened; nothing in it is then reported missing on its own.
+TEST(FindNamedNode, AnUnreadableFileIsReportedOnceAndItsLookupsStaySilent) {
+  test::TempDir dir;
+  setDataDirectory(dir.path());
+  testing::internal::CaptureStderr();
+  Scene scene("data/gone.gsp");
+  EXPECT_EQ(findMesh(scene, "Box1"), nullptr);
+  EXPECT_EQ(findCamera(scene, "Camera01"), nullptr);
+  const std::string err = testing::internal::GetCapturedStderr();
+  setDataDirectory("");
+  EXPECT_EQ(err, dir.file("gone.gsp") + ": cannot open\n");
 }
 
 } // namespace
