@@ -13,7 +13,8 @@ echo "run: no display found; playing under a virtual display (nothing will be vi
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 # Nobody can click a message box away on a virtual display.
 export DEMO_NO_MESSAGE_BOXES=1
-# Afterwards it prints frames per second per part and writes a contact sheet
+# While it plays it says where the show stands (time, part, frames per
+# second); afterwards it prints frames per second per part and writes a contact sheet
 # (one frame from the middle of each part) next to the build.
 sheet="$(cd "$(dirname "$demo")/.." && pwd)/contact-sheet.png"
-exec xvfb-run -a -s "-screen 0 1024x768x24" "$demo" --summary "$sheet" "$@"
+exec xvfb-run -a -s "-screen 0 1024x768x24" "$demo" --summary "$sheet" --progress "$@"

@@ -2,11 +2,14 @@
 
 #include <GL/glew.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/capture.h"
 #include "app/contact_sheet.h"
+#include "app/progress_line.h"
 #include "app/show.h"
 #include "app/timeline.h"
 #include "audio/music_stream.h"
@@ -38,16 +41,17 @@ bool displayAvailable() {
 
 } // namespace
 
-bool messageBoxesWanted(const char *driver) {
-  const char *off = std::getenv("DEMO_NO_MESSAGE_BOXES");
-  if (off && *off && std::strcmp(off, "0") != 0)
-    return false;
-  return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0 &&
-         std::strcmp(driver, "") != 0;
-}
-
 int runShow(const Options &options) {
   setDataDirectory(options.dataDir.empty() ? defaultDataDirectory() : options.dataDir);
+  // Without a data set every file would be reported on its own, about a
+  // hundred lines over grey frames: say it once instead.
+  if (!holdsDataSet(dataDirectory())) {
+    std::fprintf(stderr,
+                 "demo: there is no data set in %s; the build bakes one into build/bin/data, and "
+                 "'demo-bake DIR' writes one anywhere\n",
+                 dataDirectory().c_str());
+    return 1;
+  }
   if (options.capturing())
     return runCapture(options);
 
@@ -63,10 +67,10 @@ int runShow(const Options &options) {
   // together.
   WindowOptions windowOptions;
   windowOptions.vsync = options.vsync;
+  windowOptions.display = options.display;
   GLWindow window(800, 600, 32, !options.window, "Demo", windowOptions);
   if (!window.isOpen())
     return 1;
-  setMessageBoxesEnabled(messageBoxesWanted(window.videoDriver()));
 
   Show show(window);
   show.load();
@@ -75,6 +79,8 @@ int runShow(const Options &options) {
   Timer timer;
   RunReport report;
   const bool reporting = !options.summary.empty();
+  ProgressLine progress(stderr, isatty(fileno(stderr)) != 0);
+  const auto started = std::chrono::steady_clock::now();
 
   for (;;) {
     if (window.escapeDown())
@@ -86,7 +92,11 @@ int runShow(const Options &options) {
     show.frame(options.start + static_cast<float>(timer.elapsed()), [&](float *spectrum) { window.getSpectrum(spectrum); });
     if (reporting)
       report.afterFrame(show.clock.time, show.clock.dt, window);
+    if (options.progress)
+      progress.afterFrame(show.clock.time,
+                          std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
   }
+  progress.finish();
 
   window.close();
   if (reporting) {

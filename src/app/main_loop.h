@@ -45,11 +45,6 @@ inline bool showOver(float time) { return !(time < kShowLength); }
 // "ERROR! <code>  \n" to `out`. Returns the code read (0 for none).
 unsigned reportGlError(std::FILE *out);
 
-// Message boxes only where somebody can click them away: a real display
-// (not SDL's offscreen or dummy driver), and not a run that a script started
-// under a virtual display (DEMO_NO_MESSAGE_BOXES set to anything but "0").
-bool messageBoxesWanted(const char *videoDriver);
-
 // The whole program after the command line (the live show, or a capture):
 // returns the exit status.
 int runShow(const Options &options);

@@ -20,6 +20,11 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
   app.add_option("--summary", options.summary,
                  "After the run, print frames per second per part of the show and write a contact sheet PNG here")
       ->type_name("FILE");
+  app.add_flag("--progress", options.progress,
+               "While it plays, print the show time, the part and the frames per second on standard error");
+  app.add_option("--display", options.display, "Open on screen N (0 the first; default: where new windows open)")
+      ->type_name("N")
+      ->check(CLI::NonNegativeNumber);
   auto *capture = app.add_option("--capture", options.captureDir,
                                  "Render offline, frame-exactly, into DIR: numbered PNGs, frames.txt and music.wav")
                       ->type_name("DIR");

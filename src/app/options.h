@@ -15,6 +15,8 @@ struct Options {
   std::string dataDir;  // --data DIR; empty: data/ beside the executable, then ./data
   float start = 0.f;    // --start SECONDS: music and clock begin there
   std::string summary;  // --summary FILE.png: frames per second per part and a contact sheet
+  bool progress = false; // --progress: show time, part and frames per second on stderr while it plays
+  int display = -1;     // --display N: the screen to open on; -1 where the desktop puts new windows
 
   // Capture mode (--capture DIR): frame-exact offline rendering.
   std::string captureDir;

@@ -38,6 +38,17 @@ std::string executableDirectory() {
   return exe.parent_path().string();
 }
 
+bool holdsDataSet(const std::string &dir) {
+  static const char *const kHallmarks[] = {"01.ogg", "loadingscreen.jpg", "loadingbar.png", "gang.gsp"};
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec))
+    return false;
+  for (const char *name : kHallmarks)
+    if (std::filesystem::exists(std::filesystem::path(dir) / name, ec))
+      return true;
+  return false;
+}
+
 std::string defaultDataDirectory() {
   std::string exeDir = executableDirectory();
   if (!exeDir.empty()) {

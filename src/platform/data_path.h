@@ -22,6 +22,12 @@ std::string resolveDataPath(const char *path);
 // The directory holding the running executable ("" when it cannot be found).
 std::string executableDirectory();
 
+// Whether `dir` holds a data set at all: it is a directory with at least one
+// of the files every data set has (the music, the loading screen, the
+// corridor). A set with some files missing or damaged still counts; each such
+// file is reported when it is loaded.
+bool holdsDataSet(const std::string &dir);
+
 // Chooses the default data directory: "<exe dir>/data" if it exists, else
 // "data". Does not check that the chosen directory exists.
 std::string defaultDataDirectory();

@@ -1,0 +1,54 @@
+#include "app/progress_line.h"
+
+#include "app/contact_sheet.h"
+#include "app/main_loop.h"
+
+namespace demo {
+
+std::string progressText(float t, long frames, double wallSeconds) {
+  const char *part = "-";
+  for (const ReportWindow &window : reportWindows())
+    if (window.start < t && t < window.end)
+      part = window.name;
+  const double fps = wallSeconds > 0.0 ? static_cast<double>(frames) / wallSeconds : 0.0;
+  char text[96];
+  std::snprintf(text, sizeof text, "show %5.1f s of %.0f s  %-10s %5.1f fps", static_cast<double>(t),
+                static_cast<double>(kShowLength), part, fps);
+  return text;
+}
+
+ProgressLine::ProgressLine(std::FILE *out, bool inPlace) : out_(out), inPlace_(inPlace) {}
+
+void ProgressLine::afterFrame(float t, double wallSeconds) {
+  const double period = inPlace_ ? kTerminalPeriod : kLogPeriod;
+  // The rate counts the frames after the first, over the time since it.
+  if (!started_) {
+    started_ = true;
+    start_ = wallSeconds;
+    nextPrint_ = wallSeconds + period;
+    return;
+  }
+  ++frames_;
+  if (wallSeconds < nextPrint_)
+    return;
+  nextPrint_ += period;
+  if (nextPrint_ <= wallSeconds)
+    nextPrint_ = wallSeconds + period;
+  const std::string text = progressText(t, frames_, wallSeconds - start_);
+  if (inPlace_)
+    std::fprintf(out_, "\r%s", text.c_str());
+  else
+    std::fprintf(out_, "%s\n", text.c_str());
+  std::fflush(out_);
+  printed_ = true;
+}
+
+void ProgressLine::finish() {
+  if (inPlace_ && printed_) {
+    std::fputc('\n', out_);
+    std::fflush(out_);
+  }
+  printed_ = false;
+}
+
+} // namespace demo
