@@ -134,15 +134,22 @@ TEST(LoadJpeg, DataNamesResolveToTheDataDirectory) {
   EXPECT_EQ(image.width, 8);
 }
 
+// A w x h picture with detail everywhere (most of its JPEG file is scan).
+std::vector<uint8_t> busyPicture(int w, int h) {
+  return rgbPicture(w, h, [](int x, int y) { return std::array<int, 3>{(x * 37) & 255, (y * 91) & 255, (x ^ y) * 4}; });
+}
+
+// The bytes of `source` (w x h) written as a JPEG file at quality 90.
+std::vector<uint8_t> jpegBytes(const TempDir &dir, int w, int h, const std::vector<uint8_t> &source) {
+  EXPECT_TRUE(writeJpeg(dir.file("good.jpg"), w, h, 3, source, 90));
+  return readFile(dir.file("good.jpg"));
+}
+
 // Every broken file is reported as "<path>: <reason>" and gives no picture;
 // the process goes on.
 TEST(LoadJpeg, BrokenFilesAreReportedNotFatal) {
   TempDir dir;
-  auto source = rgbPicture(64, 64, [](int x, int y) {
-    return std::array<int, 3>{(x * 37) & 255, (y * 91) & 255, (x ^ y) * 4};
-  });
-  ASSERT_TRUE(writeJpeg(dir.file("good.jpg"), 64, 64, 3, source, 90));
-  const std::vector<uint8_t> good = readFile(dir.file("good.jpg"));
+  const std::vector<uint8_t> good = jpegBytes(dir, 64, 64, busyPicture(64, 64));
   ASSERT_GT(good.size(), 600u);
 
   struct Case {
@@ -179,11 +186,8 @@ TEST(LoadJpeg, BrokenFilesAreReportedNotFatal) {
 // file.
 TEST(LoadJpeg, DamageInTheScanLoadsAsRecoveredWithOneWarning) {
   TempDir dir;
-  auto source = rgbPicture(64, 48, [](int x, int y) {
-    return std::array<int, 3>{(x * 37) & 255, (y * 91) & 255, (x ^ y) * 4};
-  });
-  ASSERT_TRUE(writeJpeg(dir.file("good.jpg"), 64, 48, 3, source, 90));
-  const std::vector<uint8_t> good = readFile(dir.file("good.jpg"));
+  const std::vector<uint8_t> source = busyPicture(64, 48);
+  const std::vector<uint8_t> good = jpegBytes(dir, 64, 48, source);
   std::vector<uint8_t> cutInScan(good.begin(), good.begin() + long(good.size() * 2 / 3));
   std::vector<uint8_t> markerInScan = good;
   markerInScan[good.size() / 2] = 0xFF;
