@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/data_path.h"
+#include "base/data_path.h"
 
 namespace demo::test {
 

@@ -12,7 +12,7 @@
 #include "audio/wav_file.h"
 #include "gfx/png_writer.h"
 #include "platform/gl_window.h"
-#include "scene/byte_reader.h"
+#include "base/byte_reader.h"
 
 namespace demo {
 

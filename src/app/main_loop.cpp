@@ -13,11 +13,11 @@
 #include "app/show.h"
 #include "app/timeline.h"
 #include "audio/music_stream.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "platform/gl_window.h"
-#include "platform/message.h"
+#include "base/message.h"
 #include "platform/timer.h"
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "platform/gl_window.h"
-#include "scene/math.h"
+#include "scene/view.h"
 
 namespace demo {
 

@@ -8,7 +8,7 @@
 #include "gfx/overlay.h"
 #include "gfx/render_target.h"
 #include "gfx/texture.h"
-#include "scene/math.h"
+#include "scene/view.h"
 #include "scenes/closing_scene.h"
 
 namespace demo {

@@ -1,7 +1,7 @@
 #include "audio/music_stream.h"
 
-#include "platform/data_path.h"
-#include "platform/message.h"
+#include "base/data_path.h"
+#include "base/message.h"
 
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>

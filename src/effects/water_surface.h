@@ -30,7 +30,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo {
 

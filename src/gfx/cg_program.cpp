@@ -8,7 +8,7 @@
 #include <iterator>
 #include <optional>
 
-#include "platform/data_path.h"
+#include "base/data_path.h"
 
 namespace demo {
 

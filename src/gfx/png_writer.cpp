@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <csetjmp>
 
-#include "scene/byte_reader.h"
+#include "base/byte_reader.h"
 
 namespace demo {
 

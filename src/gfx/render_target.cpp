@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gfx/overlay.h"
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo {
 

@@ -12,8 +12,8 @@
 #include <png.h>
 
 
-#include "platform/data_path.h"
-#include "platform/message.h"
+#include "base/data_path.h"
+#include "base/message.h"
 
 namespace demo {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/message.h"
+#include "base/message.h"
 
 namespace demo {
 

@@ -6,9 +6,9 @@
 #include <limits>
 #include <utility>
 
-#include "platform/data_path.h"
-#include "platform/message.h"
-#include "scene/byte_reader.h"
+#include "base/data_path.h"
+#include "base/message.h"
+#include "base/byte_reader.h"
 
 namespace demo {
 

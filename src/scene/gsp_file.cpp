@@ -8,8 +8,8 @@
 #include <typeinfo>
 #include <utility>
 
-#include "platform/data_path.h"
-#include "scene/byte_reader.h"
+#include "base/data_path.h"
+#include "base/byte_reader.h"
 
 namespace demo {
 

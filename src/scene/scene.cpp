@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/gsp_file.h"
 
 namespace demo {

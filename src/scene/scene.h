@@ -57,7 +57,7 @@
 #include <vector>
 
 #include "gfx/texture.h"
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "gfx/overlay.h"
-#include "scene/math.h"
+#include "scene/view.h"
 
 namespace demo {
 

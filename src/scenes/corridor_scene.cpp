@@ -6,9 +6,9 @@
 #include <cstdlib>
 
 #include "gfx/overlay.h"
-#include "platform/data_path.h"
-#include "platform/message.h"
-#include "scene/math.h"
+#include "base/data_path.h"
+#include "base/message.h"
+#include "scene/view.h"
 
 namespace demo {
 

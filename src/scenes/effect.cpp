@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/data_path.h"
-#include "scene/math.h"
+#include "base/data_path.h"
+#include "base/math.h"
 #include "scene/scene.h"
 
 namespace demo {

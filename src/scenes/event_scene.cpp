@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "gfx/overlay.h"
+#include "scene/view.h"
 
 namespace demo {
 

@@ -36,7 +36,7 @@
 #include "gfx/render_target.h"
 #include "gfx/texture.h"
 #include "scene/ebr_mesh.h"
-#include "scene/math.h"
+#include "base/math.h"
 #include "scenes/effect.h"
 
 namespace demo {

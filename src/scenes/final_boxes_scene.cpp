@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "gfx/overlay.h"
-#include "scene/math.h"
+#include "scene/view.h"
 
 namespace demo {
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "gfx/overlay.h"
+#include "scene/view.h"
 
 namespace demo {
 

@@ -39,7 +39,7 @@
 #include "gfx/render_target.h"
 #include "gfx/texture.h"
 #include "scene/ebr_mesh.h"
-#include "scene/math.h"
+#include "base/math.h"
 #include "scene/scene.h"
 #include "scenes/effect.h"
 

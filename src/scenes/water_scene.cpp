@@ -6,6 +6,7 @@
 
 #include "gfx/cg_program.h"
 #include "gfx/overlay.h"
+#include "scene/view.h"
 
 namespace demo {
 

@@ -39,7 +39,7 @@
 #include "effects/water_surface.h"
 #include "gfx/render_target.h"
 #include "gfx/texture.h"
-#include "scene/math.h"
+#include "base/math.h"
 #include "scene/scene.h"
 #include "scenes/effect.h"
 

@@ -12,7 +12,7 @@
 #include "app/show.h"
 #include "app/timeline.h"
 #include "gfx/texture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scenes/closing_scene.h"
 #include "support/picture_writer.h"
 #include "support/test_files.h"

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/data_path.h"
-#include "platform/message.h"
+#include "base/data_path.h"
+#include "base/message.h"
 #include "support/ogg_writer.h"
 #include "support/test_files.h"
 

@@ -14,7 +14,7 @@
 
 #include "bake/bake.h"
 #include "gfx/texture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/scene.h"
 #include "support/baked_data.h"
 

@@ -15,9 +15,9 @@
 #include "effects/jelly_mesh.h"
 #include "gfx/texture.h"
 #include "gl_fixture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/ebr_mesh.h"
-#include "scene/math.h"
+#include "scene/view.h"
 #include "scene/scene.h"
 #include "support/baked_data.h"
 

@@ -17,7 +17,7 @@
 #include "effects/water_surface.h"
 #include "gfx/texture.h"
 #include "gl_fixture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/scene.h"
 #include "support/baked_data.h"
 

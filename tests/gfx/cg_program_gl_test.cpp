@@ -8,7 +8,7 @@
 
 #include "gfx/cg_program.h"
 #include "gl_fixture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "support/test_files.h"
 
 namespace demo::test {

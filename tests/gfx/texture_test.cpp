@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "support/picture_writer.h"
 #include "support/test_files.h"
 

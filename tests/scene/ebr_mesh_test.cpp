@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/data_path.h"
-#include "scene/byte_reader.h"
+#include "base/data_path.h"
+#include "base/byte_reader.h"
 #include "support/test_files.h"
 
 namespace demo::test {

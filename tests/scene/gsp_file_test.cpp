@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/byte_reader.h"
+#include "base/byte_reader.h"
 #include "support/test_files.h"
 
 namespace demo::test {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "gl_fixture.h"
-#include "scene/math.h"
+#include "scene/view.h"
 #include "support/matrix_checks.h"
 
 namespace demo::test {

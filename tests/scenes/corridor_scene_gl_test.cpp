@@ -10,7 +10,7 @@
 
 #include "gfx/texture.h"
 #include "gl_fixture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/gsp_file.h"
 #include "scenes/corridor_scene.h"
 #include "support/test_files.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "scene/math.h"
+#include "base/math.h"
 #include "scenes/corridor_scene.h"
 
 namespace demo {

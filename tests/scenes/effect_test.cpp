@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/scene.h"
 #include "scenes/effect.h"
 #include "support/test_files.h"

@@ -15,7 +15,7 @@
 
 #include "gfx/texture.h"
 #include "gl_fixture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scenes/event_scene.h"
 #include "support/test_files.h"
 

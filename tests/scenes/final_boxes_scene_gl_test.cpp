@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scenes/final_boxes_scene.h"
 #include "support/test_files.h"
 

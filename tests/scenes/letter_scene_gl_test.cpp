@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "gl_fixture.h"
+#include "scene/view.h"
 
 namespace demo::test {
 namespace {

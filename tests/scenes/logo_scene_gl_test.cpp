@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "gl_fixture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scenes/logo_scene.h"
 #include "support/test_files.h"
 

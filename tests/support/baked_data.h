@@ -21,9 +21,9 @@
 
 #include "bake/bake.h"
 #include "gfx/texture.h"
-#include "platform/data_path.h"
-#include "scene/byte_reader.h"
-#include "scene/math.h"
+#include "base/data_path.h"
+#include "base/byte_reader.h"
+#include "base/math.h"
 #include "scene/scene.h"
 #include "support/test_files.h"
 

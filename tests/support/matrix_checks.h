@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo::test {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audio/music_stream.h"
-#include "scene/byte_reader.h"
+#include "base/byte_reader.h"
 #include "scene/ebr_mesh.h"
 #include "scene/gsp_file.h"
 #include "scene/scene.h"

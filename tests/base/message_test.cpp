@@ -1,4 +1,4 @@
-#include "platform/message.h"
+#include "base/message.h"
 
 #include <gtest/gtest.h>
 

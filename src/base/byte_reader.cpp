@@ -1,4 +1,4 @@
-#include "scene/byte_reader.h"
+#include "base/byte_reader.h"
 
 #include <cstdio>
 #include <memory>

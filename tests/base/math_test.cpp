@@ -1,4 +1,4 @@
-#include "scene/math.h"
+#include "base/math.h"
 
 #include <gtest/gtest.h>
 

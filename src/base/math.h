@@ -1,8 +1,8 @@
 // math.h - vectors, quaternions, matrices and the small helpers every scene
-// calls each frame: a perspective view in one call, sphere-map texture
-// coordinates on and off, rotating a point about an axis, uniform random
-// numbers from the C library's rand, a power function and rounding a size up
-// to a power of two.
+// calls each frame: rotating a point about an axis, uniform random numbers
+// from the C library's rand, a power function and rounding a size up to a
+// power of two. No OpenGL here: the view and sphere-map helpers that set GL
+// state are in scene/view.h.
 //
 // Conventions (the scene files and scenes depend on every one of them):
 // - Matrix4 is sixteen floats in OpenGL column order: row r, column c at 4c + r,
@@ -20,13 +20,15 @@
 // - nextPowerOfTwo never returns 1 (it starts at 2) and returns 1 when nothing
 //   up to 2^30 fits.
 //
-// Plain functions on values: nothing allocates, nothing keeps state. The view
-// and sphere-map helpers touch OpenGL state and need a current context.
+// Plain functions on values: nothing allocates, nothing keeps state.
 #pragma once
 
 #include <cstdint>
 
 namespace demo {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr float kPiF = 3.14159265358979f;
 
 struct Vec3 {
   float x, y, z;
@@ -51,18 +53,6 @@ Matrix4 quatToMatrix(const Quat &q);
 Quat slerp(const Quat &q0, const Quat &q1, float t);
 Vec3 cross(const Vec3 &a, const Vec3 &b);
 void normalize(Vec3 &v);
-
-// Projection (gluPerspective(fovY, aspect, 1, 3500)) and view (gluLookAt);
-// leaves GL_MODELVIEW current.
-void setView(float eyeX, float eyeY, float eyeZ, float centreX, float centreY, float centreZ,
-             float upX, float upY, float upZ, float fovY, float aspect);
-void setViewClip(float eyeX, float eyeY, float eyeZ, float centreX, float centreY, float centreZ,
-                 float upX, float upY, float upZ, float fovY, float aspect, float zNear, float zFar);
-
-// Sphere-map generation of s and t on / off; the binding and GL_TEXTURE_2D are
-// left alone.
-void enableSphereMap();
-void disableSphereMap();
 
 Vec3 rotateX(float x, float y, float z, float angle);
 Vec3 rotateY(float x, float y, float z, float angle);

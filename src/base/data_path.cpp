@@ -1,4 +1,4 @@
-#include "platform/data_path.h"
+#include "base/data_path.h"
 
 #include <cstring>
 #include <filesystem>
