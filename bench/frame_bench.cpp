@@ -21,7 +21,7 @@
 
 #include "app/contact_sheet.h"
 #include "app/show.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "platform/gl_window.h"
 
 using namespace demo;

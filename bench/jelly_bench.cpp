@@ -21,7 +21,7 @@
 
 #include "effects/jelly_mesh.h"
 #include "jelly_literal.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/ebr_mesh.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "scene/ebr_mesh.h"
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo::literal {
 

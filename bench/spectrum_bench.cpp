@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "audio/music_stream.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 
 namespace demo {
 namespace {

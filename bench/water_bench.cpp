@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "effects/water_surface.h"
-#include "scene/math.h"
+#include "base/math.h"
 #include "water_literal.h"
 
 namespace demo {

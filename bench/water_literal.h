@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "effects/water_surface.h"
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo {
 

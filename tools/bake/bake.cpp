@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "scene/byte_reader.h"
+#include "base/byte_reader.h"
 #include "scene/ebr_mesh.h"
 #include "scene/gsp_file.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "bake/image.h"
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo::bake {
 

@@ -29,7 +29,7 @@
 
 #include "bake/image.h"
 #include "scene/ebr_mesh.h"
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo {
 class Scene;

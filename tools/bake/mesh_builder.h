@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/math.h"
+#include "base/math.h"
 
 namespace demo {
 class MeshNode;

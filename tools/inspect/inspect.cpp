@@ -17,7 +17,7 @@
 
 #include "audio/music_stream.h"
 #include "gfx/texture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "scene/ebr_mesh.h"
 #include "scene/gsp_file.h"
 #include "scene/scene.h"

@@ -19,11 +19,11 @@
 
 #include "bake/image.h"
 #include "gfx/texture.h"
-#include "platform/data_path.h"
+#include "base/data_path.h"
 #include "platform/gl_window.h"
-#include "scene/byte_reader.h"
+#include "base/byte_reader.h"
 #include "scene/ebr_mesh.h"
-#include "scene/math.h"
+#include "scene/view.h"
 #include "scene/scene.h"
 
 using namespace demo;
