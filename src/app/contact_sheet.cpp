@@ -5,17 +5,19 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/show_parts.h"
 #include "gfx/png_writer.h"
 #include "platform/gl_window.h"
 
 namespace demo {
 
 const std::vector<ReportWindow> &reportWindows() {
-  static const std::vector<ReportWindow> windows = {
-      {"water", 0.f, 39.57f},       {"logo", 39.57f, 59.37f},     {"water", 59.37f, 79.14f},
-      {"letters", 79.14f, 118.84f}, {"event", 118.84f, 158.4f},   {"corridor", 158.4f, 217.5f},
-      {"final", 217.5f, 237.52f},   {"quick cuts", 237.52f, 252.4f}, {"ending", 252.4f, 265.f},
-  };
+  static const std::vector<ReportWindow> windows = [] {
+    std::vector<ReportWindow> all;
+    for (const ShowPart &part : kShowParts)
+      all.push_back({part.name, static_cast<float>(part.start), static_cast<float>(part.end)});
+    return all;
+  }();
   return windows;
 }
 

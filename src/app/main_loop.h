@@ -19,10 +19,11 @@
 #include <cstdio>
 
 #include "app/options.h"
+#include "base/show_parts.h"
 
 namespace demo {
 
-constexpr float kShowLength = 265.f;
+constexpr float kShowLength = static_cast<float>(kShowEnd);
 
 // The clock values of the current frame.
 struct FrameClock {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "base/show_parts.h"
 #include "gfx/cg_program.h"
 #include "gfx/overlay.h"
 #include "gfx/render_target.h"
@@ -29,33 +30,35 @@ void applyClearColour(float previousTime) {
 }
 
 ScheduledCall scheduleAt(float t) {
-  if (t < 39.57f)
+  if (t < partEnd(kWaterPart))
     return {Slot::Water, t};
-  if (39.57f < t && t < 59.37f)
-    return {Slot::Logo, t - 39.57f};
-  if (59.37f < t && t < 79.14f)
-    return {Slot::Water, t - 59.37f + 100.f};
-  if (79.14f < t && t < 118.84f)
-    return {Slot::Letters, t - 79.14f};
-  if (118.84f < t && t < 158.4f)
-    return {Slot::Event, t - 118.84f};
-  if (158.4f < t && t < 217.5f)
-    return {Slot::Corridor, t - 158.4f};
-  if (217.5f < t && t < 237.52f)
+  if (partStart(kLogoPart) < t && t < partEnd(kLogoPart))
+    return {Slot::Logo, t - partStart(kLogoPart)};
+  if (partStart(kWaterAgainPart) < t && t < partEnd(kWaterAgainPart))
+    return {Slot::Water, t - partStart(kWaterAgainPart) + 100.f};
+  if (partStart(kLettersPart) < t && t < partEnd(kLettersPart))
+    return {Slot::Letters, t - partStart(kLettersPart)};
+  if (partStart(kEventPart) < t && t < partEnd(kEventPart))
+    return {Slot::Event, t - partStart(kEventPart)};
+  if (partStart(kCorridorPart) < t && t < partEnd(kCorridorPart))
+    return {Slot::Corridor, t - partStart(kCorridorPart)};
+  if (partStart(kFinalPart) < t && t < partEnd(kFinalPart))
     return {Slot::FinalBoxes, t};
-  if (237.52f < t && t < 252.4f)
+  if (partStart(kQuickCutsPart) < t && t < partEnd(kQuickCutsPart))
     return {Slot::QuickCuts, 0.f};
-  if (t > 252.4f)
+  if (t > partStart(kEndingPart))
     return {Slot::Ending, 0.f};
   return {Slot::None, 0.f};
 }
 
 ScheduledCall quickCutAt(float t) {
-  if (t < 242.45f)
-    return {Slot::Logo, (t - 237.52f) * 2.f};
-  if (t < 247.39f)
-    return {Slot::Water, t - 242.45f + 100.f};
-  return {Slot::FinalBoxes, t - 247.39f + 217.5f};
+  constexpr float toWater = static_cast<float>(kQuickCutToWater);
+  constexpr float toFinal = static_cast<float>(kQuickCutToFinal);
+  if (t < toWater)
+    return {Slot::Logo, (t - partStart(kQuickCutsPart)) * 2.f};
+  if (t < toFinal)
+    return {Slot::Water, t - toWater + 100.f};
+  return {Slot::FinalBoxes, t - toFinal + partStart(kFinalPart)};
 }
 
 double quickCutFlash(float t) {
@@ -184,7 +187,7 @@ void Timeline::renderQuickCuts(float t, float dt, const float *spectrum) {
 }
 
 void Timeline::renderEnding(float t, float dt, const float *spectrum) {
-  const float u = t - 252.4f;
+  const float u = t - partStart(kEndingPart);
   disableCgProfiles();
   resetViewAndMatrices();
   disableArbProgramTargets();

@@ -16,9 +16,15 @@
 // 252.40  ending     the last chord rings out, silent by 265 s
 #include "bake/music/song.h"
 
+#include "base/show_parts.h"
+
 namespace demo::bake::music {
 
 namespace {
+
+// Sections change on the show's cuts.
+double startOf(ShowPartIndex part) { return kShowParts[part].start; }
+double endOf(ShowPartIndex part) { return kShowParts[part].end; }
 
 std::vector<Pattern> patterns() {
   using K = PatternKind;
@@ -136,7 +142,7 @@ Song makeSoundtrack() {
   song.patterns = patterns();
 
   song.sections = {
-      section("intro", 0.0, 39.57, 64,
+      section("intro", startOf(kWaterPart), endOf(kWaterPart), 64,
               "Am9 Am9 Fmaj7 Fmaj7 Cmaj7 Cmaj7 G6 G6 Am9 Am9 Fmaj7 Fmaj7 Cmaj7 Cmaj7 Dm7 E7sus4",
               {
                   part(T::Pad, "pad-hold", 0, 16, 0.35f, 0.5f),
@@ -145,7 +151,7 @@ Song makeSoundtrack() {
                   part(T::Bass, "bass-long", 8, 16, 0.25f, 0.35f, 1),
                   part(T::Shaker, "shaker-16", 12, 16, 0.2f, 0.35f),
               }),
-      section("tunnel", 39.57, 59.37, 32, "Am F C G Am F G E",
+      section("tunnel", startOf(kLogoPart), endOf(kLogoPart), 32, "Am F C G Am F G E",
               {
                   part(T::Crash, "crash-one", 0, 1, 0.8f),
                   part(T::Kick, "kick-four", 0, 7, 0.85f),
@@ -158,7 +164,7 @@ Song makeSoundtrack() {
                   part(T::Pad, "pad-hold", 0, 8, 0.45f),
                   part(T::Pluck, "arp-a", 0, 8, 0.4f),
               }),
-      section("water", 59.37, 79.14, 32, "Fmaj7 G Em7 Am Dm7 G Cmaj7 E7",
+      section("water", startOf(kWaterAgainPart), endOf(kWaterAgainPart), 32, "Fmaj7 G Em7 Am Dm7 G Cmaj7 E7",
               {
                   part(T::Crash, "crash-one", 0, 1, 0.6f),
                   part(T::Pad, "pad-hold", 0, 8, 0.5f),
@@ -172,7 +178,7 @@ Song makeSoundtrack() {
                   part(T::Snare, "snare-roll8", 6, 7, 0.3f, 0.5f),
                   part(T::Snare, "snare-roll16", 7, 8, 0.5f, 0.9f),
               }),
-      section("letters", 79.14, 118.84, 64, "Am F C G Am F G E Am F C G Am F G E",
+      section("letters", startOf(kLettersPart), endOf(kLettersPart), 64, "Am F C G Am F G E Am F C G Am F G E",
               {
                   part(T::Crash, "crash-one", 0, 1, 0.9f),
                   part(T::Crash, "crash-one", 8, 9, 0.8f),
@@ -194,7 +200,7 @@ Song makeSoundtrack() {
                   part(T::Pluck, "arp-a", 0, 16, 0.4f),
                   part(T::Lead, "melody-a", 8, 16, 0.7f),
               }),
-      section("event", 118.84, 158.4, 64, "Am F C G F G Am F C G Am F G E Dm7 E7sus4",
+      section("event", startOf(kEventPart), endOf(kEventPart), 64, "Am F C G F G Am F C G Am F G E Dm7 E7sus4",
               join(
                   {
                       part(T::Kick, "kick-four", 0, 3, 1.f),
@@ -215,7 +221,7 @@ Song makeSoundtrack() {
                       part(T::Bell, "bell-a", 14, 16, 0.25f, -1.f, 1),
                   },
                   groove(6, 14, 1.f))),
-      section("corridor", 158.4, 178.4, 32, "Dm7 Dm7 Am Am Bbmaj7 Bbmaj7 E7sus4 E7",
+      section("corridor", startOf(kCorridorPart), 178.4, 32, "Dm7 Dm7 Am Am Bbmaj7 Bbmaj7 E7sus4 E7",
               {
                   part(T::Pad, "pad-hold", 0, 8, 0.45f, 0.55f),
                   part(T::Bell, "bell-a", 0, 4, 0.25f, -1.f, 1),
@@ -251,13 +257,13 @@ Song makeSoundtrack() {
                   part(T::Pluck, "arp-a", 0, 8, 0.35f, 0.55f),
               }),
       // One long beat of breath before the white-out's downbeat.
-      section("stop", 216.775, 217.5, 1, "E", {part(T::Kick, "kick-one", 0, 1, 1.f)}),
-      section("final", 217.5, 237.52, 32, "Am F C G Am F G E",
+      section("stop", 216.775, endOf(kCorridorPart), 1, "E", {part(T::Kick, "kick-one", 0, 1, 1.f)}),
+      section("final", startOf(kFinalPart), endOf(kFinalPart), 32, "Am F C G Am F G E",
               join({part(T::Lead, "melody-b", 0, 8, 0.75f)}, groove(0, 8, 1.f))),
-      section("cut-a", 237.52, 242.45, 8, "F G",
+      section("cut-a", startOf(kQuickCutsPart), kQuickCutToWater, 8, "F G",
               join({part(T::Crash, "crash-one", 0, 1, 0.8f)}, groove(0, 2, 1.f))),
-      section("cut-b", 242.45, 247.39, 8, "Dm7 E", groove(0, 2, 1.f)),
-      section("cut-c", 247.39, 252.4, 8, "F E7",
+      section("cut-b", kQuickCutToWater, kQuickCutToFinal, 8, "Dm7 E", groove(0, 2, 1.f)),
+      section("cut-c", kQuickCutToFinal, endOf(kQuickCutsPart), 8, "F E7",
               {
                   part(T::Kick, "kick-four", 0, 1, 1.f),
                   part(T::Kick, "kick-roll", 1, 2, 1.f),
@@ -267,7 +273,7 @@ Song makeSoundtrack() {
                   part(T::Pad, "pad-hold", 0, 2, 0.5f),
                   part(T::Pluck, "arp-a", 0, 2, 0.45f),
               }),
-      section("ending", 252.4, 265.0, 20, "Am9 Am9 Am9 Am9 Am9",
+      section("ending", startOf(kEndingPart), kShowEnd, 20, "Am9 Am9 Am9 Am9 Am9",
               {
                   part(T::Pad, "pad-hold", 0, 5, 0.6f),
                   part(T::Bell, "bell-a", 0, 3, 0.3f, 0.15f, 1),
@@ -286,13 +292,13 @@ Song makeSoundtrack() {
   song.accents.push_back(hit(133.32, 1.f, "g#5", true, true, "E7"));
 
   // The drops and the flashes.
-  Accent drop = hit(118.84, 1.f, "e5", true, true, "Am");
+  Accent drop = hit(startOf(kEventPart), 1.f, "e5", true, true, "Am");
   drop.swell = 1.0;
   song.accents.push_back(drop);
   Accent flash = hit(148.14, 1.f, "a5", true, true);
   flash.swell = 1.0;
   song.accents.push_back(flash);
-  Accent whiteOut = hit(217.5, 1.f, "e5", true, true, "Am");
+  Accent whiteOut = hit(startOf(kFinalPart), 1.f, "e5", true, true, "Am");
   whiteOut.swell = 0.725;
   song.accents.push_back(whiteOut);
 
@@ -312,9 +318,9 @@ Song makeSoundtrack() {
   }
 
   // The quick cuts' flashes and the last chord.
-  song.accents.push_back(hit(242.45, 1.f, "f5", true, true));
-  song.accents.push_back(hit(247.39, 1.f, "a5", true, true));
-  Accent last = hit(252.4, 1.f, "e5", true, true, "Am9");
+  song.accents.push_back(hit(kQuickCutToWater, 1.f, "f5", true, true));
+  song.accents.push_back(hit(kQuickCutToFinal, 1.f, "a5", true, true));
+  Accent last = hit(startOf(kEndingPart), 1.f, "e5", true, true, "Am9");
   last.swell = 1.0;
   song.accents.push_back(last);
 
