@@ -1,6 +1,7 @@
 #include "audio/music_stream.h"
 
 #include "base/data_path.h"
+#include "base/math.h"
 #include "base/message.h"
 
 #define OV_EXCLUDE_STATIC_CALLBACKS
@@ -226,7 +227,6 @@ SpectrumAnalyser::SpectrumAnalyser() {
   // amplitude * sum(w) / 2 into bin k, half of that into bins k-1 and k+1 and
   // nothing anywhere else. Scaling by 2 / sum(w) makes that bin read the
   // sine's amplitude: a full-scale sine reads 1.0.
-  constexpr double kPi = 3.14159265358979323846;
   double sum = 0.0;
   for (int n = 0; n < kFftSize; ++n) {
     const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * n / kFftSize);

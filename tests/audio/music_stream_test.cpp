@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/data_path.h"
+#include "base/math.h"
 #include "base/message.h"
 #include "support/ogg_writer.h"
 #include "support/test_files.h"
@@ -20,7 +21,6 @@
 namespace demo::test {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr float kSentinel = -7.f;
 
 // A sine exactly at bin k's centre frequency (k * rate / 512).

@@ -13,7 +13,6 @@
 namespace demo::test {
 namespace {
 
-const float kPi = 3.14159265358979f;
 
 void expectQuat(const Quat &q, float x, float y, float z, float w, float eps = 1e-5f) {
   EXPECT_NEAR(q.x, x, eps);
@@ -49,7 +48,7 @@ TEST(Matrix, TranslationTimesScalingKeepsScaleOnDiagonalAndOffsetInLastColumn) {
 
 TEST(Matrix, ProductAppliesRightOperandFirst) {
   // r turns x to -y (see the quaternion convention below); t moves by +x.
-  const Matrix4 r = quatToMatrix({0.f, 0.f, std::sin(kPi / 4), std::cos(kPi / 4)});
+  const Matrix4 r = quatToMatrix({0.f, 0.f, std::sin(kPiF / 4), std::cos(kPiF / 4)});
   const Matrix4 t = translation({1.f, 0.f, 0.f});
   expectVec(apply(multiply(r, t), 0.f, 0.f, 0.f), 0.f, -1.f, 0.f); // moved, then turned
   expectVec(apply(multiply(t, r), 0.f, 0.f, 0.f), 1.f, 0.f, 0.f);  // turned, then moved
@@ -76,7 +75,7 @@ TEST(QuatToMatrix, UnitAndZeroQuaternionsGiveIdentity) {
 }
 
 TEST(QuatToMatrix, TurnsTheOppositeWayAboutTheAxis) {
-  const float h = std::sin(kPi / 4), c = std::cos(kPi / 4);
+  const float h = std::sin(kPiF / 4), c = std::cos(kPiF / 4);
   // Textbook +90 degrees about z would send x to +y; this table sends it to -y.
   const Matrix4 z = quatToMatrix({0.f, 0.f, h, c});
   expectVec(apply(z, 1.f, 0.f, 0.f), 0.f, -1.f, 0.f);
@@ -132,9 +131,9 @@ TEST(Slerp, DotProductAboveOneGivesFirstOperandNotNaN) {
 
 TEST(Slerp, MidpointOfQuarterTurnIsHalfTurnWithUnitLength) {
   const Quat q0 = {0.f, 0.f, 0.f, 1.f};
-  const Quat q1 = {0.f, 0.f, std::sin(kPi / 4), std::cos(kPi / 4)};
+  const Quat q1 = {0.f, 0.f, std::sin(kPiF / 4), std::cos(kPiF / 4)};
   const Quat m = slerp(q0, q1, 0.5f);
-  expectQuat(m, 0.f, 0.f, std::sin(kPi / 8), std::cos(kPi / 8));
+  expectQuat(m, 0.f, 0.f, std::sin(kPiF / 8), std::cos(kPiF / 8));
   EXPECT_NEAR(m.x * m.x + m.y * m.y + m.z * m.z + m.w * m.w, 1.f, 1e-5f);
 }
 
@@ -166,11 +165,11 @@ TEST(Vectors, NormalizeLeavesZeroVectorZeroInsteadOfNaN) {
 
 TEST(AxisRotation, QuarterTurnsFollowTheirSigns) {
   // rotateX turns by +a; rotateY and rotateZ by -a.
-  expectVec(rotateX(0.f, 1.f, 0.f, kPi / 2), 0.f, 0.f, 1.f);
-  expectVec(rotateY(1.f, 0.f, 0.f, kPi / 2), 0.f, 0.f, 1.f);
-  expectVec(rotateY(0.f, 0.f, 1.f, kPi / 2), -1.f, 0.f, 0.f);
-  expectVec(rotateZ(1.f, 0.f, 0.f, kPi / 2), 0.f, -1.f, 0.f);
-  expectVec(rotateZ(0.f, 1.f, 0.f, kPi / 2), 1.f, 0.f, 0.f);
+  expectVec(rotateX(0.f, 1.f, 0.f, kPiF / 2), 0.f, 0.f, 1.f);
+  expectVec(rotateY(1.f, 0.f, 0.f, kPiF / 2), 0.f, 0.f, 1.f);
+  expectVec(rotateY(0.f, 0.f, 1.f, kPiF / 2), -1.f, 0.f, 0.f);
+  expectVec(rotateZ(1.f, 0.f, 0.f, kPiF / 2), 0.f, -1.f, 0.f);
+  expectVec(rotateZ(0.f, 1.f, 0.f, kPiF / 2), 1.f, 0.f, 0.f);
 }
 
 TEST(AxisRotation, CoordinateOnTheAxisPassesThrough) {

@@ -12,6 +12,7 @@
 
 #include "audio/music_stream.h"
 #include "base/byte_reader.h"
+#include "base/math.h"
 #include "scene/ebr_mesh.h"
 #include "scene/gsp_file.h"
 #include "scene/scene.h"
@@ -369,8 +370,6 @@ TEST_F(InspectFiles, JpegWarningOfAFileThatLoadsIsPassedOn) {
 }
 
 // ---- Ogg -----------------------------------------------------------------------
-
-constexpr double kPi = 3.14159265358979323846;
 
 // One second of stereo sine at bin `bin`'s centre frequency, then silence.
 std::string writeTone(const TempDir &dir, int bin) {

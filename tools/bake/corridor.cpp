@@ -17,6 +17,7 @@
 #include <cmath>
 #include <memory>
 
+#include "bake/bake_math.h"
 #include "bake/corridor_pictures.h"
 #include "bake/mesh_builder.h"
 #include "scene/scene.h"
@@ -50,11 +51,6 @@ constexpr int kBulkheadEvery = 8;
 
 // The scene's fixed model transform.
 constexpr float kShiftX = -60.f, kScaleXY = 1.3f, kScaleZ = -2.6f;
-
-Vec3 operator+(const Vec3 &a, const Vec3 &b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 operator-(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 operator*(const Vec3 &a, float k) { return Vec3{a.x * k, a.y * k, a.z * k}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 float atlasU(const AtlasColumn &column, float t) {
   // One texel in from the column's edges, so linear filtering never picks up

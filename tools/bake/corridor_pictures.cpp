@@ -5,13 +5,12 @@
 #include <cmath>
 #include <string>
 
+#include "bake/bake_math.h"
 #include "bake/text.h"
 
 namespace demo::bake {
 
 namespace {
-
-constexpr float kPi = 3.14159265358979f;
 
 Colour rgb(float r, float g, float b) { return Colour{r, g, b, 1.f}; }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bake/bake.h"
+#include "bake/bake_math.h"
 #include "bake/event_lettering.h"
 #include "bake/image.h"
 #include "bake/mesh_builder.h"
@@ -25,8 +26,6 @@
 namespace demo::bake {
 
 namespace {
-
-constexpr float kPi = 3.14159265358979f;
 
 // --- Meshes -------------------------------------------------------------------
 

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "bake/bake_math.h"
 #include "bake/final_pictures.h"
 #include "bake/mesh_builder.h"
 #include "scene/scene.h"
@@ -32,9 +33,6 @@ constexpr float kPathSeconds = 14.f;
 constexpr float kKeyStep = 0.25f;
 constexpr int kTicksPerSecond = 3000;
 
-Vec3 operator+(const Vec3 &a, const Vec3 &b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 operator-(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 operator*(const Vec3 &a, float k) { return Vec3{a.x * k, a.y * k, a.z * k}; }
 Vec3 lerp(const Vec3 &a, const Vec3 &b, float t) { return a + (b - a) * t; }
 float ease(float t) { return t * t * (3.f - 2.f * t); }
 

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "bake/bake_math.h"
 #include "bake/text.h"
 #include "scene/scene.h"
 
@@ -21,17 +22,6 @@ const LetterNode kLetterNodes[kLetterNodeCount] = {
 };
 
 namespace {
-
-constexpr float kPi = 3.14159265358979f;
-
-Vec3 add(const Vec3 &a, const Vec3 &b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 sub(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 mul(const Vec3 &a, float k) { return Vec3{a.x * k, a.y * k, a.z * k}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 unit(Vec3 v) {
-  normalize(v);
-  return v;
-}
 
 // The quaternion that this engine turns by `angle` (right-handed) about
 // `axis`: its matrix is the transpose of the textbook one, so the textbook
@@ -214,7 +204,7 @@ MeshData makeGeodesicSphere(int frequency) {
     if (it != shared.end())
       return it->second;
     float f = static_cast<float>(step) / n;
-    return shared[key] = vertex(add(corners[a], mul(sub(corners[b], corners[a]), f)));
+    return shared[key] = vertex(corners[a] + (corners[b] - corners[a]) * f);
   };
   for (const auto &face : faces) {
     const int a = face[0], b = face[1], c = face[2];
@@ -230,8 +220,8 @@ MeshData makeGeodesicSphere(int frequency) {
         else if (i + j == n)
           at(i, j) = onEdge(b, c, j);
         else
-          at(i, j) = vertex(add(corners[a], add(mul(sub(corners[b], corners[a]), static_cast<float>(i) / n),
-                                                 mul(sub(corners[c], corners[a]), static_cast<float>(j) / n))));
+          at(i, j) = vertex(corners[a] + ((corners[b] - corners[a]) * (static_cast<float>(i) / n) +
+                                                 (corners[c] - corners[a]) * (static_cast<float>(j) / n)));
       }
     for (int i = 0; i < n; ++i)
       for (int j = 0; i + j < n; ++j) {
@@ -251,7 +241,7 @@ EbrMesh buildJellyBlob() {
     float lumps = 0.16f * (valueNoise3(p.x * 1.3f + 4.f, p.y * 1.3f + 9.f, p.z * 1.3f + 2.f, 71u) - 0.5f) +
                   0.07f * (valueNoise3(p.x * 2.7f, p.y * 2.7f, p.z * 2.7f, 72u) - 0.5f);
     float squash = 1.f - 0.08f * p.y * p.y; // a little wider than tall, like a gum drop
-    p = mul(p, kJellyRadius * (1.f + lumps) * squash);
+    p = p * (kJellyRadius * (1.f + lumps) * squash);
   }
   sphere.computeNormals();
   EbrMesh blob;
@@ -266,7 +256,7 @@ Image paintPhongMap() {
   // reflects the view into r is halfway between r and the view direction.
   const Vec3 key = unit(Vec3{-0.45f, 0.6f, 0.66f});
   const Vec3 rim = unit(Vec3{0.7f, -0.35f, 0.2f});
-  const Vec3 half = unit(add(key, Vec3{0.f, 0.f, 1.f}));
+  const Vec3 half = unit(key + Vec3{0.f, 0.f, 1.f});
   return sphereMap(256, [&](float dx, float dy, float dz) {
     Vec3 n = unit(Vec3{dx, dy, dz + 1.f});
     float diffuse = std::max(0.f, dot(n, key));

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "bake/bake_math.h"
 #include "bake/mesh_builder.h"
 #include "bake/text.h"
 #include "scene/scene.h"
@@ -13,8 +14,6 @@
 namespace demo::bake {
 
 namespace {
-
-constexpr float kPi = 3.14159265358979f;
 
 float radians(float degrees) { return degrees * kPi / 180.f; }
 

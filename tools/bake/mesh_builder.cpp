@@ -5,17 +5,14 @@
 #include <map>
 #include <utility>
 
+#include "bake/bake_math.h"
 #include "scene/ebr_mesh.h"
 #include "scene/scene.h"
 
 namespace demo::bake {
 
 namespace {
-constexpr float kPi = 3.14159265358979f;
 
-Vec3 sub(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 addv(const Vec3 &a, const Vec3 &b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 mulv(const Vec3 &a, float k) { return Vec3{a.x * k, a.y * k, a.z * k}; }
 
 Vec3 transformPoint(const Matrix4 &m, const Vec3 &p) {
   return Vec3{m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
@@ -81,10 +78,10 @@ void MeshData::computeNormals() {
   std::vector<Vec3> sum(positions.size(), Vec3{0.f, 0.f, 0.f});
   for (size_t t = 0; t + 2 < indices.size(); t += 3) {
     uint32_t a = indices[t], b = indices[t + 1], c = indices[t + 2];
-    Vec3 n = cross(sub(positions[b], positions[a]), sub(positions[c], positions[a]));
-    sum[a] = addv(sum[a], n);
-    sum[b] = addv(sum[b], n);
-    sum[c] = addv(sum[c], n);
+    Vec3 n = cross(positions[b] - positions[a], positions[c] - positions[a]);
+    sum[a] = sum[a] + n;
+    sum[b] = sum[b] + n;
+    sum[c] = sum[c] + n;
   }
   for (Vec3 &n : sum)
     normalize(n);
@@ -122,11 +119,11 @@ MeshData box(const Vec3 &size, float uvScale, bool inward) {
   for (const Face &f : faces) {
     Vec3 centre{f.n.x * hx, f.n.y * hy, f.n.z * hz};
     Vec3 du{f.u.x * hx, f.u.y * hy, f.u.z * hz}, dv{f.v.x * hx, f.v.y * hy, f.v.z * hz};
-    Vec3 normal = inward ? mulv(f.n, -1.f) : f.n;
-    uint32_t i0 = mesh.addVertex(addv(sub(centre, du), mulv(dv, -1.f)), normal, 0.f, 0.f);
-    uint32_t i1 = mesh.addVertex(addv(addv(centre, du), mulv(dv, -1.f)), normal, uvScale, 0.f);
-    uint32_t i2 = mesh.addVertex(addv(addv(centre, du), dv), normal, uvScale, uvScale);
-    uint32_t i3 = mesh.addVertex(addv(sub(centre, du), dv), normal, 0.f, uvScale);
+    Vec3 normal = inward ? f.n * -1.f : f.n;
+    uint32_t i0 = mesh.addVertex((centre - du) + dv * -1.f, normal, 0.f, 0.f);
+    uint32_t i1 = mesh.addVertex((centre + du) + dv * -1.f, normal, uvScale, 0.f);
+    uint32_t i2 = mesh.addVertex((centre + du) + dv, normal, uvScale, uvScale);
+    uint32_t i3 = mesh.addVertex((centre - du) + dv, normal, 0.f, uvScale);
     // Seen from outside, top-left, top-right, bottom-right, bottom-left is
     // clockwise; the counter-clockwise order is i0, i3, i2 / i0, i2, i1.
     mesh.addQuad(i0, i1, i2, i3, !inward);
@@ -146,7 +143,7 @@ MeshData makeCylinder(float radius, float length, int segments, int rings, bool 
     for (int s = 0; s <= segments; ++s) {
       float a = 2.f * kPi * static_cast<float>(s) / segments;
       Vec3 n{std::cos(a), 0.f, std::sin(a)};
-      mesh.addVertex(Vec3{radius * n.x, y, radius * n.z}, inward ? mulv(n, -1.f) : n,
+      mesh.addVertex(Vec3{radius * n.x, y, radius * n.z}, inward ? n * -1.f : n,
                      uRepeat * static_cast<float>(s) / segments, vRepeat * static_cast<float>(r) / rings);
     }
   }
@@ -190,7 +187,7 @@ MeshData makeSphere(float radius, int segments, int rings) {
     for (int s = 0; s <= segments; ++s) {
       float theta = 2.f * kPi * static_cast<float>(s) / segments;
       Vec3 n{std::sin(phi) * std::cos(theta), std::cos(phi), std::sin(phi) * std::sin(theta)};
-      mesh.addVertex(mulv(n, radius), n, static_cast<float>(s) / segments, static_cast<float>(r) / rings);
+      mesh.addVertex(n * radius, n, static_cast<float>(s) / segments, static_cast<float>(r) / rings);
     }
   }
   forEachCell(rings, segments, [&](int r, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
@@ -217,7 +214,7 @@ MeshData makeIcosphere(float radius, int subdivisions) {
       auto it = middles.find(key);
       if (it != middles.end())
         return it->second;
-      Vec3 m = mulv(addv(points[a], points[b]), 0.5f);
+      Vec3 m = (points[a] + points[b]) * 0.5f;
       normalize(m);
       points.push_back(m);
       uint32_t index = static_cast<uint32_t>(points.size() - 1);
@@ -236,7 +233,7 @@ MeshData makeIcosphere(float radius, int subdivisions) {
   for (const Vec3 &n : points) {
     float u = 0.5f + std::atan2(n.z, n.x) / (2.f * kPi);
     float v = std::acos(std::clamp(n.y, -1.f, 1.f)) / kPi;
-    mesh.addVertex(mulv(n, radius), n, u, v);
+    mesh.addVertex(n * radius, n, u, v);
   }
   mesh.indices = tris;
   return mesh;
@@ -250,7 +247,7 @@ MeshData makeTorus(float majorRadius, float minorRadius, int segments, int sides
     for (int k = 0; k <= sides; ++k) {
       float b = 2.f * kPi * static_cast<float>(k) / sides;
       Vec3 n{std::cos(b) * std::cos(a), std::cos(b) * std::sin(a), std::sin(b)};
-      mesh.addVertex(addv(centre, mulv(n, minorRadius)), n, static_cast<float>(s) / segments,
+      mesh.addVertex(centre + n * minorRadius, n, static_cast<float>(s) / segments,
                      static_cast<float>(k) / sides);
     }
   }

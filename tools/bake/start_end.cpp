@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bake/bake.h"
+#include "bake/bake_math.h"
 #include "bake/event_lettering.h"
 #include "bake/image.h"
 #include "bake/text.h"
@@ -25,7 +26,6 @@ namespace demo::bake {
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
 constexpr int kScreenWidth = 800, kScreenHeight = 600;
 // The bar's strip on the loading picture, in picture pixels (rows top first).
 constexpr int kBarWidth = 514, kBarHeight = 45;

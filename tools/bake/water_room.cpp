@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bake/bake_math.h"
 #include "bake/image.h"
 #include "scene/scene.h"
 
@@ -22,18 +23,6 @@ const char *const kWaterCameras[4] = {"Camera01", "Camera02", "Camera03", "Camer
 const char *const kWaterCameraTargets[4] = {"Camera01.Target", "Camera02.Target", "Camera03.Target", "Camera05.Target"};
 
 namespace {
-
-constexpr float kPi = 3.14159265358979f;
-
-Vec3 operator+(const Vec3 &a, const Vec3 &b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 operator-(const Vec3 &a, const Vec3 &b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 operator*(const Vec3 &a, float k) { return Vec3{a.x * k, a.y * k, a.z * k}; }
-float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-float length(const Vec3 &a) { return std::sqrt(dot(a, a)); }
-Vec3 unit(Vec3 v) {
-  normalize(v);
-  return v;
-}
 
 // Adds the quad a-b-c-d (in order round its edge) as two triangles wound so
 // that they face the way the vertices' normals point.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "bake/bake_math.h"
 #include "bake/text.h"
 #include "bake/water_room.h"
 
@@ -11,7 +12,6 @@ namespace demo::bake {
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
 constexpr float kTwoPi = 2.f * kPi;
 
 Colour rgb(float r, float g, float b) { return Colour{r, g, b, 1.f}; }

@@ -1,5 +1,7 @@
 #include "bake/music/loudness_meter.h"
 
+#include "base/math.h"
+
 #include <cmath>
 #include <limits>
 
@@ -9,14 +11,13 @@ namespace demo::bake::music {
 
 namespace {
 
-constexpr double kPiExact = 3.14159265358979323846;
 
 // The K-weighting filters, designed for any sample rate from the analogue
 // prototypes behind BS.1770's 48 kHz coefficients (the same derivation
 // libebur128 uses), so at 48 kHz they reproduce the published numbers.
 Biquad makeShelf() {
   const double f0 = 1681.974450955533, gainDb = 3.999843853973347, q = 0.7071752369554196;
-  const double k = std::tan(kPiExact * f0 / kSampleRate);
+  const double k = std::tan(demo::kPi * f0 / kSampleRate);
   const double vh = std::pow(10.0, gainDb / 20.0);
   const double vb = std::pow(vh, 0.4996667741545416);
   const double a0 = 1.0 + k / q + k * k;
@@ -26,7 +27,7 @@ Biquad makeShelf() {
 
 Biquad makeHighPass() {
   const double f0 = 38.13547087602444, q = 0.5003270373238773;
-  const double k = std::tan(kPiExact * f0 / kSampleRate);
+  const double k = std::tan(demo::kPi * f0 / kSampleRate);
   const double a0 = 1.0 + k / q + k * k;
   return Biquad(1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0);
 }

@@ -19,10 +19,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/math.h"
+
 namespace demo::bake::music {
 
 constexpr int kSampleRate = 44100;
-constexpr float kPi = 3.14159265358979f;
+constexpr float kPi = demo::kPiF;
 
 // Frequency in Hz of a MIDI note number (69 = A4 = 440 Hz); fractional
 // numbers give the pitches in between.
