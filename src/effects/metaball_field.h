@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "base/math.h"
+#include "effects/marching_cubes_tables.h"
 
 namespace demo {
 
@@ -57,20 +58,6 @@ struct SurfaceVertex {
   Vec3 position;
   Vec3 normal;
 };
-
-// Corner c of cell (i, j, k) is point (i, j, k) + kCellCorners[c] (di, dj, dk).
-extern const int kCellCorners[8][3];
-// Edge e runs from corner kEdgeCorners[e][0] to corner kEdgeCorners[e][1].
-extern const int kEdgeCorners[12][2];
-// Indexed by a cell's corner code (bit c set when corner c's value is below
-// 1.0): bit e is set when the two corners of edge e differ in the code.
-extern const int32_t kEdgeTable[256];
-// The classic marching-cubes triangle table in the numbering above: up to
-// five triangles per code as triples of edge numbers, ended by -1 (and -1
-// after that).
-extern const int32_t kTriangleTable[256][16];
-
-constexpr int kMaxTrianglesPerCell = 5;
 
 class MetaballField {
 public:
