@@ -6,7 +6,6 @@
 
 #include <GL/glew.h>
 
-#include <cstdlib>
 #include <memory>
 
 #include "gfx/render_target.h"
@@ -20,13 +19,7 @@ demo::GLWindow *benchWindow() {
   static bool tried = false;
   if (!tried) {
     tried = true;
-    if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-      setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    demo::WindowOptions options;
-    options.hidden = true;
-    options.vsync = false;
-    options.audio = false;
-    window = std::make_unique<demo::GLWindow>(800, 600, 32, false, "Demo", options);
+    window = demo::openHeadlessWindow();
   }
   return window && window->isOpen() ? window.get() : nullptr;
 }

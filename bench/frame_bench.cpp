@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,15 +48,10 @@ int main(int argc, char **argv) {
       dataDir = argv[i + 1];
   }
   setDataDirectory(dataDir.empty() ? defaultDataDirectory() : dataDir);
-  if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY"))
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  WindowOptions options;
-  options.hidden = true;
-  options.vsync = false;
-  options.audio = false;
-  GLWindow window(800, 600, 32, false, "Demo", options);
-  if (!window.isOpen())
+  const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
+  if (!headless->isOpen())
     return 1;
+  GLWindow &window = *headless;
   Show show(window);
   show.load();
   MusicStream &music = window.music();

@@ -1,8 +1,8 @@
 // The jelly's per-frame cost: one JellyMesh::step plus the mesh's
 // recomputeNormals, as the letter scene runs them every frame (goal: at most
 // 0.3 ms on one core), beside the literal version of the same model
-// (jelly_literal.h) on the same mesh. Divide the Literal time by the other to
-// get the speed-up.
+// (reference/jelly_literal.h) on the same mesh. Divide the Literal time by
+// the other to get the speed-up.
 //
 // Meshes: the in-memory blob (a geodesic sphere of 1,442 vertices, radius 20,
 // about 90 neighbours per node) always; the baked gummi mesh too when there is
@@ -20,8 +20,8 @@
 #include <string>
 
 #include "effects/jelly_mesh.h"
-#include "jelly_literal.h"
 #include "base/data_path.h"
+#include "reference/jelly_literal.h"
 #include "scene/ebr_mesh.h"
 
 namespace {

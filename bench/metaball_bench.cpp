@@ -3,7 +3,7 @@
 // A frame is what the corridor scene asks of its 40-point field: clear, five
 // balls (radius 4.5 to 6.5, placed as the scene places them), normals, and
 // polygonising into a buffer. BM_Frame times MetaballField, BM_FrameLiteral
-// the plain version of bench/metaball_literal.h; both walk the same list of
+// the plain version of reference/metaball_literal.h; both walk the same list of
 // scene clocks, one per iteration, covering the whole scene (goal for the
 // optimised frame: at most 1.0 ms on one core). The Stage benchmarks split
 // the frame. BM_FrameBatched hands the five balls over in one addBalls call
@@ -15,11 +15,12 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "effects/metaball_field.h"
-#include "metaball_literal.h"
 #include "platform/gl_window.h"
+#include "reference/metaball_literal.h"
 #include "scenes/corridor_scene.h"
 
 namespace demo {
@@ -158,11 +159,8 @@ BENCHMARK(BM_StageLiteral)->ArgName("clear0_balls1_normals2_polygonise3")->Dense
 
 // The immediate-mode submission of one frame's surface, finished each time.
 void BM_DrawSurface(benchmark::State &state) {
-  WindowOptions options;
-  options.hidden = true;
-  options.vsync = false;
-  options.audio = false;
-  GLWindow window(800, 600, 32, false, "metaball_bench", options);
+  const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
+  GLWindow &window = *headless;
   if (!window.isOpen()) {
     state.SkipWithError("no OpenGL window could be opened");
     return;

@@ -16,11 +16,11 @@
 
 #include "audio/music_stream.h"
 #include "base/data_path.h"
+#include "base/math.h"
 
 namespace demo {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kRate = 44100;
 constexpr size_t kFramesPerVideoFrame = kRate / 60;
 

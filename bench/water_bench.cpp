@@ -2,7 +2,7 @@
 // scene's three drops, one step, the normals and the vertex elevations (what
 // draw writes before it submits). Goal: at most 0.25 ms a frame on one core.
 //
-// The plain reference version (water_literal.h) runs the same frames beside
+// The plain reference version (reference/water_literal.h) runs the same frames beside
 // it; divide the two "Frame" times for the speed-up. The drops follow the
 // scene's recipe (a rain drop, a larger drop, a music drop circling the
 // centre) with a synthetic spectrum, drawn up front so rand is not timed.
@@ -17,7 +17,7 @@
 
 #include "effects/water_surface.h"
 #include "base/math.h"
-#include "water_literal.h"
+#include "reference/water_literal.h"
 
 namespace demo {
 namespace {

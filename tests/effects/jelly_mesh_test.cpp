@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "../../bench/jelly_literal.h"
+#include "reference/jelly_literal.h"
 
 namespace demo::test {
 namespace {

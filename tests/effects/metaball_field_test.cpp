@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "../../bench/metaball_literal.h"
 #include "effects/metaball_field.h"
+#include "reference/metaball_literal.h"
 #include "scenes/corridor_scene.h"
 
 namespace demo::test {

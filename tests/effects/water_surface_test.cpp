@@ -12,7 +12,7 @@
 #include <random>
 #include <set>
 
-#include "../../bench/water_literal.h"
+#include "reference/water_literal.h"
 
 namespace demo::test {
 namespace {
