@@ -3,7 +3,6 @@
 #include <GL/glew.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 
 #include "base/data_path.h"
@@ -12,15 +11,8 @@ namespace demo::test {
 
 GLWindow &glWindow() {
   static std::unique_ptr<GLWindow> window;
-  if (!window) {
-    if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-      setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    WindowOptions options;
-    options.hidden = true;
-    options.vsync = false;
-    options.audio = false;
-    window = std::make_unique<GLWindow>(800, 600, 32, false, "Demo", options);
-  }
+  if (!window)
+    window = openHeadlessWindow();
   return *window;
 }
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -74,16 +74,10 @@ int runCapture(const Options &options) {
     std::fprintf(stderr, "demo: cannot create %s: %s\n", options.captureDir.c_str(), ec.message().c_str());
     return 1;
   }
-  if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-
-  WindowOptions windowOptions;
-  windowOptions.hidden = true;
-  windowOptions.vsync = false;
-  windowOptions.audio = false;
-  GLWindow window(800, 600, 32, false, "Demo", windowOptions);
-  if (!window.isOpen())
+  const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
+  if (!headless->isOpen())
     return 1;
+  GLWindow &window = *headless;
 
   const std::string dir = options.captureDir;
   std::vector<uint8_t> pixels;

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "base/message.h"
@@ -287,5 +288,15 @@ void GLWindow::playMusic(const char *path, float startSeconds) {
 }
 
 void GLWindow::getSpectrum(float *buffer) { music_.getSpectrum(buffer); }
+
+std::unique_ptr<GLWindow> openHeadlessWindow() {
+  if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  WindowOptions options;
+  options.hidden = true;
+  options.vsync = false;
+  options.audio = false;
+  return std::make_unique<GLWindow>(800, 600, 32, false, "Demo", options);
+}
 
 } // namespace demo

@@ -13,6 +13,9 @@
 //   while (!window.escapeDown() && window.update()) { ...draw a frame... }
 //   window.close();
 //
+// Captures, benchmarks, tools and tests that draw without being seen open
+// theirs with openHeadlessWindow() instead (below).
+//
 // Construction leaves the show's initial GL state: the frame buffer bound,
 // glViewport(0, 0, width, height), depth test, GL_NORMALIZE and face culling
 // on. Failures show the message of the failing step and leave the object half
@@ -35,6 +38,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "audio/music_stream.h"
@@ -106,5 +110,12 @@ private:
   bool closeRequested_ = false;
   MusicStream music_;
 };
+
+// The 800 x 600 "Demo" window for drawing without a screen: hidden, no vsync,
+// no audio device. Where no display is named (neither SDL_VIDEODRIVER,
+// DISPLAY nor WAYLAND_DISPLAY is set) it first picks SDL's offscreen driver
+// (EGL, on llvmpipe without a GPU). Never null; isOpen() says whether it
+// opened.
+std::unique_ptr<GLWindow> openHeadlessWindow();
 
 } // namespace demo

@@ -13,7 +13,6 @@
 #include <GL/glew.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -90,17 +89,12 @@ int main(int argc, char **argv) {
   app.add_option("--data", dataDir, "the data directory that \"data/...\" names refer to");
   CLI11_PARSE(app, argc, argv);
 
-  if (!std::getenv("DISPLAY") && !std::getenv("SDL_VIDEODRIVER"))
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
   if (!dataDir.empty())
     setDataDirectory(dataDir);
-  WindowOptions options;
-  options.hidden = true;
-  options.vsync = false;
-  options.audio = false;
-  GLWindow window(800, 600, 32, false, "Demo", options);
-  if (!window.isOpen())
+  const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
+  if (!headless->isOpen())
     return 1;
+  GLWindow &window = *headless;
   glClearColor(0.35f, 0.37f, 0.42f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
