@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
 
@@ -100,14 +101,9 @@ void ClosingScene::render(float time, float, const float *) {
   }
 
   // 10-13. The glow, taken from the finished picture.
-  screenCopy.copyFromScreen();
-  if (a > kGlowStart) {
-    screenCopy.copyTo(glowTarget);
-    glowTarget.blur(3, 3, 1.5f, closingGlowGain(a));
-  }
-  screenCopy.draw();
-  if (a > kGlowStart)
-    glowTarget.drawAdditiveWhite();
+  GlowPass glow(screenCopy, glowTarget, {3, 3, 1.5f, closingGlowGain(a)});
+  glow.glowOn = a > kGlowStart;
+  glow.run();
 }
 
 } // namespace demo

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
 
@@ -269,17 +270,18 @@ void EventScene::render(float time, float dt, const float *spectrum) {
   glDisable(GL_TEXTURE_2D);
 
   // 15. Bloom: the whole frame (bars included) blurred and added back.
-  screenCopy.copyFromScreen();
+  const GlowPass glow(screenCopy, glowTarget, {3, 4, 1.f, 0.7f * (s[2] + s[0]) + 1.f},
+                      {1.f, 0.9f, 0.9f, 1.f});
+  glow.capture();
   glMatrixMode(GL_TEXTURE);
   glLoadIdentity();
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  screenCopy.copyTo(glowTarget);
-  glowTarget.blur(3, 4, 1.f, 0.7f * (s[2] + s[0]) + 1.f);
-  screenCopy.draw();
-  glowTarget.drawAdditive(1.f, 0.9f, 0.9f, 1.f);
+  glow.shrink();
+  glow.blurGlow();
+  glow.compose();
 
   // 16. The title, shaking with the bass and sliding out with the letterbox.
   const int k = eventTitleIndex(showClock);

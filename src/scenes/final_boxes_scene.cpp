@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
 
@@ -122,18 +123,19 @@ void FinalBoxesScene::render(float time, float dt, const float *spectrum) {
   }
 
   // 10. The glow, from the picture in the frame's lower 450 rows.
-  pictureTarget.copyFromScreen();
-  pictureTarget.copyTo(glowTarget);
-  glowTarget.blur(3, 3, 1.f, finalGlowGain(spectrum ? spectrum[1] : 0.f));
+  const float c = finalGlowColour(f);
+  const GlowPass glow(pictureTarget, glowTarget,
+                      {3, 3, 1.f, finalGlowGain(spectrum ? spectrum[1] : 0.f)}, {c, c, 1.f, 1.f});
+  glow.capture();
+  glow.shrink();
+  glow.blurGlow();
 
   // 11. The letterbox: the glClear ignores the viewport and blackens the bars,
   // then the picture fills the band between them with its glow added, less
   // red and green round a cut.
   glViewport(0, kLetterboxBar, kPictureWidth, kPictureHeight);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  pictureTarget.draw();
-  const float c = finalGlowColour(f);
-  glowTarget.drawAdditive(c, c, 1.f, 1.f);
+  glow.compose();
 
   // 12. Full frame again for whatever draws next.
   glViewport(0, 0, 800, 600);

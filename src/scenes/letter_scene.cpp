@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
 
@@ -173,10 +174,11 @@ void LetterScene::render(float time, float dt, const float *spectrum) {
   disableSphereMap();
   letterEnvTexture.unbind();
 
-  // 11. The letters' glow, from the picture so far.
-  screenCopy.copyFromScreen();
-  screenCopy.copyTo(glowTarget);
-  glowTarget.blur(3, 3, 1.f, 1.15f);
+  // 11. The letters' glow, from the picture so far; step 21 adds it back.
+  const GlowPass letterGlow(screenCopy, glowTarget, {3, 3, 1.f, 1.15f});
+  letterGlow.capture();
+  letterGlow.shrink();
+  letterGlow.blurGlow();
 
   // 12-13. The letters back on a fresh depth buffer, and the view again.
   screenCopy.setViewport();
@@ -210,15 +212,16 @@ void LetterScene::render(float time, float dt, const float *spectrum) {
   disableSphereMap();
 
   // 21. The final glow: the letters' glow plus the shrunken picture, blurred
-  // (wider on a loud low band) and added over the whole picture.
-  screenCopy.copyFromScreen();
+  // (wider on a loud low band) and added over the whole picture. In place of
+  // a plain shrink, the picture is added over the letters' glow in the corner.
+  const GlowPass finalGlow(screenCopy, glowTarget, {3, 3, 1.f, 1.f + 0.2f * s[0]});
+  finalGlow.capture();
   glowTarget.setViewport();
   glowTarget.draw();
   screenCopy.drawAdditiveWhite();
   glowTarget.copyFromScreen();
-  glowTarget.blur(3, 3, 1.f, 1.f + 0.2f * s[0]);
-  screenCopy.draw();
-  glowTarget.drawAdditiveWhite();
+  finalGlow.blurGlow();
+  finalGlow.compose();
 
   // 22. Before 20 s the overlay goes over everything.
   if (letterOverlayPlace(a) == LetterOverlayPlace::OnTop)

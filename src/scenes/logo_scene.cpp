@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include "gfx/glow.h"
+
 namespace demo {
 
 namespace {
@@ -94,11 +96,9 @@ void LogoScene::render(float time, float, const float *spectrum) {
   }
 
   // 13. The glow, which swells just before the turn.
-  screenCopy.copyFromScreen();
-  screenCopy.copyTo(glowTarget);
-  glowTarget.blur(3, 3, 1.f, logoGlowGain(a, spectrum[0]));
-  screenCopy.drawTinted(1.f, 1.f, 1.f, 1.f);
-  glowTarget.drawAdditiveWhite();
+  GlowPass glow(screenCopy, glowTarget, {3, 3, 1.f, logoGlowGain(a, spectrum[0])});
+  glow.pictureTint = GlowColour{1.f, 1.f, 1.f, 1.f};
+  glow.run();
 }
 
 } // namespace demo

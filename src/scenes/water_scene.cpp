@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "gfx/cg_program.h"
+#include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
 
@@ -193,13 +194,14 @@ void WaterScene::render(float time, float, const float *spectrum) {
   glDisable(GL_FOG);
 
   // 14. The glow: the picture, blurred small, added back over itself.
-  screenCopy.copyFromScreen();
+  const GlowPass glow(screenCopy, glowTarget, {3, 3, 1.f, 1.f + 0.2f * spectrum[1]},
+                      {0.9f, 0.9f, 1.f, 1.f});
+  glow.capture();
   glDisable(GL_LIGHTING);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  screenCopy.copyTo(glowTarget);
-  glowTarget.blur(3, 3, 1.f, 1.f + 0.2f * spectrum[1]);
-  screenCopy.draw();
-  glowTarget.drawAdditive(0.9f, 0.9f, 1.f, 1.f);
+  glow.shrink();
+  glow.blurGlow();
+  glow.compose();
 
   // 15. Camera03: letterbox bars and the veil that clears after the cut.
   if (shot.camera == WaterCamera::Camera03) {
