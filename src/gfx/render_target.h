@@ -9,6 +9,7 @@
 //   glow.blur(2, 3, 1, 1.3f);          // passes, radius, spread, gain
 //   screen.draw();                     // the frame again over the scratch areas
 //   glow.drawAdditive(1, 0.8f, 0.6f, 1);
+// GlowPass (glow.h) is this chain with a scene's own settings.
 //
 // The texture is the next power of two up from the area (at least 2); uMax and
 // vMax are the texture coordinates of the area's top-right corner. Texture row
