@@ -153,7 +153,7 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
   int firstLink = -1;
   bool skipped = false;   // damaged data was skipped
   size_t skippedAt = 0;   // the first skip, in frames
-  bool stoppedEarly = false;
+  const char *stoppedBy = nullptr; // why decoding stopped before the end
   const size_t frameValues = static_cast<size_t>(audio.channels);
   for (;;) {
     int link = 0;
@@ -166,13 +166,13 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
         skippedAt = audio.samples.size() / frameValues;
       }
       if (++holesInARow > kMaxHolesInARow) {
-        stoppedEarly = true;
+        stoppedBy = "damaged data";
         break;
       }
       continue;
     }
     if (got < 0) {
-      stoppedEarly = true;
+      stoppedBy = "damaged data";
       break; // a hard error: keep what came before it
     }
     holesInARow = 0;
@@ -183,7 +183,7 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
       // sample buffer; the music ends where that part begins.
       const vorbis_info *linkInfo = ov_info(&vf, link);
       if (!linkInfo || linkInfo->channels != audio.channels || linkInfo->rate != audio.sampleRate) {
-        stoppedEarly = true;
+        stoppedBy = "a later part of the file has another sample layout";
         break;
       }
     }
@@ -203,8 +203,8 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
   // What a listener would hear go wrong: silence from a cut, or a skip.
   const std::string end = secondsText(audio.frames(), audio.sampleRate);
   std::string problem;
-  if (stoppedEarly)
-    problem = "damaged data: the music ends early, at " + end + ", and is silent after that";
+  if (stoppedBy)
+    problem = std::string(stoppedBy) + ": the music ends early, at " + end + ", and is silent after that";
   else if (!endsWithEndOfStream(file.get()))
     problem = "the file is cut off: the music ends early, at " + end + ", and is silent after that";
   if (skipped)
