@@ -1,15 +1,15 @@
 #include "app/progress_line.h"
 
-#include "app/contact_sheet.h"
 #include "app/main_loop.h"
+#include "base/show_parts.h"
 
 namespace demo {
 
 std::string progressText(float t, long frames, double wallSeconds) {
   const char *part = "-";
-  for (const ReportWindow &window : reportWindows())
-    if (window.start < t && t < window.end)
-      part = window.name;
+  for (int i = 0; i < kShowPartCount; ++i)
+    if (partStart(ShowPartIndex(i)) < t && t < partEnd(ShowPartIndex(i)))
+      part = kShowParts[i].name;
   const double fps = wallSeconds > 0.0 ? static_cast<double>(frames) / wallSeconds : 0.0;
   char text[96];
   std::snprintf(text, sizeof text, "show %5.1f s of %.0f s  %-10s %5.1f fps", static_cast<double>(t),

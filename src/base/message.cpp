@@ -28,11 +28,6 @@ std::set<std::string> &reportedFiles() {
   return files;
 }
 
-void box(const char *text, const char *caption, SDL_Window *owner) {
-  if (gBoxesEnabled)
-    gBoxFunction(text, caption, owner ? owner : gOwner);
-}
-
 } // namespace
 
 void setMessageBoxesEnabled(bool enabled) { gBoxesEnabled = enabled; }
@@ -52,19 +47,19 @@ SDL_Window *messageOwner() { return gOwner; }
 void setMessageBoxFunction(MessageBoxFunction function) { gBoxFunction = function ? function : &sdlBox; }
 
 void showMessage(const char *text, const char *caption, SDL_Window *owner) {
-  text = text ? text : "";
-  caption = caption ? caption : "";
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-  std::fflush(stderr);
-  box(text, caption, owner);
+  showMessage(text, caption, std::string(), owner);
 }
 
 void showMessage(const char *text, const char *caption, const std::string &detail, SDL_Window *owner) {
   text = text ? text : "";
   caption = caption ? caption : "";
-  std::fprintf(stderr, "%s: %s (%s)\n", caption, text, detail.c_str());
+  if (detail.empty())
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+  else
+    std::fprintf(stderr, "%s: %s (%s)\n", caption, text, detail.c_str());
   std::fflush(stderr);
-  box(text, caption, owner);
+  if (gBoxesEnabled)
+    gBoxFunction(text, caption, owner ? owner : gOwner);
 }
 
 bool firstReportFor(const std::string &path) {

@@ -26,7 +26,8 @@ namespace demo {
 // Writes "caption: text" to stderr and, in interactive runs, shows a box
 // owned by `owner`, or by the show's window when `owner` is null.
 void showMessage(const char *text, const char *caption, SDL_Window *owner = nullptr);
-// The same with a detail on the standard-error line: "caption: text (detail)".
+// The same with a detail on the standard-error line: "caption: text (detail)"
+// (an empty detail adds nothing).
 void showMessage(const char *text, const char *caption, const std::string &detail, SDL_Window *owner = nullptr);
 
 // Interactive runs (a visible window on a real display) allow message boxes.

@@ -11,7 +11,6 @@
 #include <jpeglib.h>
 #include <png.h>
 
-
 #include "base/data_path.h"
 #include "base/message.h"
 
@@ -44,6 +43,12 @@ int powerOfTwoAtLeast(int n) {
 // A problem with a picture file, said once per file under the path that was
 // opened ("data/..." resolved to the data directory in use).
 void report(const char *path, const std::string &what) { reportFileProblem(resolveDataPath(path), what); }
+
+// A JPEG that cannot be opened gets the show's box, its path the caption.
+void reportMissingJpeg(const std::string &file) {
+  if (firstReportFor(file))
+    showMessage("Unable to load JPG File!", file.c_str());
+}
 
 // Sets the pack and unpack alignment to 1 (rows of any length, no padding)
 // and puts the previous values back when it goes out of scope. gluScaleImage
@@ -266,8 +271,7 @@ JpegImage loadJpeg(const char *path) {
   const std::string file = resolveDataPath(path);
   std::FILE *f = std::fopen(file.c_str(), "rb");
   if (!f) {
-    if (firstReportFor(file))
-      showMessage("Unable to load JPG File!", file.c_str());
+    reportMissingJpeg(file);
     return image;
   }
   JpegReader reader;
@@ -425,8 +429,8 @@ void Texture::load(const char *path, int normalMap) {
     // Intentional: the PNG loader never showed a box; a missing JPEG did.
     if (namedPng(path))
       report(path, "cannot open");
-    else if (firstReportFor(file))
-      showMessage("Unable to load JPG File!", file.c_str());
+    else
+      reportMissingJpeg(file);
     return;
   }
   uint8_t signature[8] = {};

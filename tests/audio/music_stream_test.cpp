@@ -15,6 +15,7 @@
 #include "base/data_path.h"
 #include "base/math.h"
 #include "base/message.h"
+#include "support/box_recorder.h"
 #include "support/ogg_writer.h"
 #include "support/test_files.h"
 
@@ -440,22 +441,13 @@ TEST_F(MusicFiles, DevicePlaybackAdvancesWithTheCallback) {
 // An audio device that cannot be opened (SDL's disk driver told to write where
 // it cannot) is said with SDL's reason, in a box owned by the window, and the
 // music plays on the silent clock.
-struct Box {
-  static void record(const char *text, const char *caption, SDL_Window *owner) {
-    calls.push_back(std::string(caption) + ": " + text);
-    owners.push_back(owner);
-  }
-  static inline std::vector<std::string> calls;
-  static inline std::vector<SDL_Window *> owners;
-};
-
 TEST_F(MusicFiles, ADeviceThatDoesNotOpenIsReportedAndPlaysSilently) {
   const std::string driver = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", "/nonexistent-dir/sdlaudio.raw", 1);
-  setMessageBoxFunction(&Box::record);
-  setMessageBoxesEnabled(true);
-  SDL_Window *const owner = reinterpret_cast<SDL_Window *>(&Box::calls); // never dereferenced
+  RecordedBoxes boxes;
+  int window = 0;
+  SDL_Window *const owner = reinterpret_cast<SDL_Window *>(&window); // never dereferenced
   {
     MusicStream music;
     ASSERT_TRUE(music.init(owner, true));
@@ -471,13 +463,12 @@ TEST_F(MusicFiles, ADeviceThatDoesNotOpenIsReportedAndPlaysSilently) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_GT(music.positionFrames(), 0u); // the clock moves the music on
   }
-  setMessageBoxesEnabled(false);
-  setMessageBoxFunction(nullptr);
   unsetenv("SDL_DISKAUDIOFILE");
   setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
-  ASSERT_EQ(Box::calls.size(), 1u);
-  EXPECT_EQ(Box::calls[0], "BASS: BASS error");
-  EXPECT_EQ(Box::owners[0], owner);
+  ASSERT_EQ(boxes.all().size(), 1u);
+  EXPECT_EQ(boxes.all()[0].caption, "BASS");
+  EXPECT_EQ(boxes.all()[0].text, "BASS error");
+  EXPECT_EQ(boxes.all()[0].owner, owner);
 }
 
 } // namespace

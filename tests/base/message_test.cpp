@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/box_recorder.h"
+
 namespace demo {
 namespace {
 
@@ -22,39 +24,27 @@ TEST(Message, ADetailGoesOnTheLineAndNotIntoTheBox) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "BASS: BASS error (no device)\n");
 }
 
-// What the box function was last handed.
-struct BoxCall {
-  std::string text, caption;
-  SDL_Window *owner = nullptr;
-  int count = 0;
-};
-BoxCall lastBox;
-void recordBox(const char *text, const char *caption, SDL_Window *owner) {
-  lastBox = BoxCall{text, caption, owner, lastBox.count + 1};
-}
-
 TEST(Message, BoxesBelongToTheShowsWindowUnlessGivenAnOwner) {
-  SDL_Window *const show = reinterpret_cast<SDL_Window *>(&lastBox); // never dereferenced
-  SDL_Window *const other = reinterpret_cast<SDL_Window *>(&lastBox.count);
-  setMessageBoxFunction(&recordBox);
-  lastBox = BoxCall();
+  int a = 0, b = 0; // two distinct windows, never dereferenced
+  SDL_Window *const show = reinterpret_cast<SDL_Window *>(&a);
+  SDL_Window *const other = reinterpret_cast<SDL_Window *>(&b);
   testing::internal::CaptureStderr();
   showMessage("off", "caption"); // boxes off: the line only
-  setMessageBoxesEnabled(true);
-  showMessage("Unable to load JPG File!", "/data/x.jpg"); // no window yet
-  EXPECT_EQ(lastBox.owner, nullptr);
-  setMessageOwner(show);
-  showMessage("Unable to load JPG File!", "/data/x.jpg");
-  EXPECT_EQ(lastBox.owner, show);
-  showMessage("BASS error", "BASS", std::string("detail"), other);
-  EXPECT_EQ(lastBox.owner, other);
-  EXPECT_EQ(lastBox.text, "BASS error");
-  EXPECT_EQ(lastBox.caption, "BASS");
-  testing::internal::GetCapturedStderr();
-  EXPECT_EQ(lastBox.count, 3);
-  setMessageOwner(nullptr);
-  setMessageBoxesEnabled(false);
-  setMessageBoxFunction(nullptr);
+  {
+    test::RecordedBoxes boxes;
+    showMessage("Unable to load JPG File!", "/data/x.jpg"); // no window yet
+    setMessageOwner(show);
+    showMessage("Unable to load JPG File!", "/data/x.jpg");
+    showMessage("BASS error", "BASS", std::string("detail"), other);
+    setMessageOwner(nullptr);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(boxes.all().size(), 3u);
+    EXPECT_EQ(boxes.all()[0].owner, nullptr);
+    EXPECT_EQ(boxes.all()[1].owner, show);
+    EXPECT_EQ(boxes.all()[2].owner, other);
+    EXPECT_EQ(boxes.all()[2].text, "BASS error");
+    EXPECT_EQ(boxes.all()[2].caption, "BASS");
+  }
 }
 
 TEST(Message, AFileIsReportedOnce) {
