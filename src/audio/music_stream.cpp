@@ -82,8 +82,9 @@ std::string secondsText(size_t frames, int rate) {
   return text;
 }
 
-} // namespace
-
+// Whether the last whole Ogg page in `file` ends its stream. False for a file
+// cut off before its end (or one with no Ogg page at all). Leaves the file
+// position anywhere.
 bool endsWithEndOfStream(std::FILE *file) {
   // An Ogg page is at most 65,307 bytes, so the last whole page starts within
   // twice that of the end.
@@ -115,6 +116,8 @@ bool endsWithEndOfStream(std::FILE *file) {
   ogg_sync_clear(&sync);
   return anyPage && lastEnds;
 }
+
+} // namespace
 
 bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *error, std::string *warning) {
   out = DecodedAudio();

@@ -35,7 +35,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -63,11 +62,6 @@ struct DecodedAudio {
 // decoded, and `warning` says what is wrong and at which time of the music.
 bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *error = nullptr,
                    std::string *warning = nullptr);
-
-// Whether the last whole Ogg page in `file` ends its stream. False for a file
-// cut off before its end (or one with no Ogg page at all). Leaves the file
-// position anywhere.
-bool endsWithEndOfStream(std::FILE *file);
 
 // The show's spectrum of `audio` for the 512 frames that end at `endFrame`
 // (frames before the start of the music count as silence). Writes out[0..255].
