@@ -1,11 +1,13 @@
 // frame_bench: how long each part of the show takes to draw.
 //
 // Renders each part's window in capture mode (hidden window, no vsync, the
-// clock stepping 1/60 s a frame, the spectrum from the decoded music) for a
-// few seconds from the middle of the window, and prints per part the median
-// and 95th percentile frame time and the share of it spent on the CPU side
-// (until the draw calls return; the rest is waiting for glFinish). The last
-// line estimates the whole show: every part's mean frame time over its
+// clock stepping 1/60 s a frame on the simulation's step grid, one step a
+// frame, the spectrum from the decoded music) for a few seconds from the
+// middle of the window, after catching the simulation up to there (untimed),
+// and prints per part the median and 95th percentile frame time and the
+// share of it spent on the CPU side (until the draw calls return; the rest is
+// waiting for glFinish). The last line estimates the whole show: every part's
+// mean frame time over its
 // window's length.
 //
 //   frame_bench [--seconds S] [--data DIR]
@@ -57,6 +59,7 @@ int main(int argc, char **argv) {
   MusicStream &music = window.music();
   music.init(nullptr, false);
   music.open("data/01.ogg");
+  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
 
   std::printf("%s on %s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
               reinterpret_cast<const char *>(glGetString(GL_VERSION)));
@@ -65,14 +68,16 @@ int main(int argc, char **argv) {
   for (const ReportWindow &part : reportWindows()) {
     const float length = part.end - part.start;
     const float span = std::min(seconds, length * 0.8f);
-    const float from = part.start + 0.5f * (length - span);
-    show.startClockAt(from);
+    // The simulation catches up to the middle of the window (untimed); the
+    // frames then come on the step grid, one step each.
+    const int64_t first = lastStepDueBy(part.start + 0.5f * (length - span)) + 1;
+    show.startAt(stepTime(first - 1), spectrumAt);
     std::vector<double> total, cpu;
     const int frames = static_cast<int>(span * 60.f);
     for (int n = 0; n < frames; ++n) {
-      const float t = from + static_cast<float>(n) / 60.f;
+      const float t = stepTime(first + n);
       auto begin = Clock::now();
-      show.frame(t, [&](float *spectrum) { music.spectrumAt(t, spectrum); });
+      show.frame(t, spectrumAt);
       auto issued = Clock::now();
       glFinish();
       auto done = Clock::now();

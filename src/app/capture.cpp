@@ -47,6 +47,16 @@ std::vector<size_t> framesNearest(const std::vector<float> &times, float from, f
   return frames;
 }
 
+bool captureFrameDrawn(const std::vector<size_t> &selected, float from, int fps, size_t n) {
+  if (selected.empty())
+    return true;
+  const auto next = std::lower_bound(selected.begin(), selected.end(), n);
+  if (next == selected.end())
+    return false;
+  return static_cast<double>(captureFrameTime(from, fps, *next)) - captureFrameTime(from, fps, n) <=
+         kOnlyWarmUpSeconds + 1e-6;
+}
+
 namespace {
 
 void progress(size_t done, size_t total) {
@@ -97,21 +107,29 @@ int runCapture(const Options &options) {
   MusicStream &music = window.music();
   music.init(nullptr, false);
   music.open("data/01.ogg");
-  show.startClockAt(options.from);
+  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+  show.startAt(options.from, spectrumAt);
 
   const size_t total = captureFrameCount(options.from, options.to, options.fps);
   const std::vector<size_t> selected = framesNearest(options.only, options.from, options.to, options.fps);
   auto wanted = [&](size_t n) {
     return options.only.empty() || std::binary_search(selected.begin(), selected.end(), n);
   };
+  // With --only nothing after the last listed frame is needed.
+  const size_t last = options.only.empty() || selected.empty() ? total : selected.back() + 1;
   std::string listing;
   size_t rendered = 0;
-  for (size_t n = 0; n < total; ++n) {
-    window.update();
+  for (size_t n = 0; n < last; ++n) {
+    const float t = captureFrameTime(options.from, options.fps, n);
+    const bool drawn = captureFrameDrawn(selected, options.from, options.fps, n);
+    if (drawn)
+      window.update();
     if (showOver(show.clock.time))
       break;
-    const float t = captureFrameTime(options.from, options.fps, n);
-    show.frame(t, [&](float *spectrum) { music.spectrumAt(t, spectrum); });
+    if (drawn)
+      show.frame(t, spectrumAt);
+    else
+      show.stepTo(t, spectrumAt);
     if (wanted(n)) {
       char name[32];
       std::snprintf(name, sizeof name, "/frame-%06zu.png", n);

@@ -5,10 +5,14 @@
 // vsync, the clock is from + n / fps for frame n, and the spectrum is
 // computed from the decoded music at that time. Every frame is written as
 // DIR/frame-NNNNNN.png (n, fast zlib level) with a line "n seconds" in
-// DIR/frames.txt; with --only, every frame is still rendered (so per-frame
-// state is right) but only the frames nearest the listed times are written.
-// When the range starts at 0 the 95 loading frames come first, as
-// DIR/loading-NN.png. The music of the range goes to DIR/music.wav. A
+// DIR/frames.txt. A range that starts inside the show first catches the
+// simulation up from the show's start, so its first frame is what a whole
+// run shows then. With --only, only the frames nearest the listed times are
+// written; the simulation still steps through every frame, but frames are
+// drawn only from one second before each listed one (enough for what one
+// drawn frame hands to the next, such as leftover GL state, to settle), and
+// the run stops after the last. When the range starts at 0 the 95 loading
+// frames come first, as DIR/loading-NN.png. The music of the range goes to DIR/music.wav. A
 // progress bar runs on standard error. The same arguments give the same files.
 #pragma once
 
@@ -26,6 +30,13 @@ float captureFrameTime(float from, int fps, size_t n);
 // The frame numbers nearest each listed time (clamped into the range),
 // sorted and without repeats.
 std::vector<size_t> framesNearest(const std::vector<float> &times, float from, float to, int fps);
+
+// How long before a listed frame --only starts drawing.
+constexpr float kOnlyWarmUpSeconds = 1.f;
+// Whether frame n of the range is drawn when only the frames `selected`
+// (sorted, from framesNearest) are wanted: it is one of them or at most
+// kOnlyWarmUpSeconds before one. Everything is drawn when none are listed.
+bool captureFrameDrawn(const std::vector<size_t> &selected, float from, int fps, size_t n);
 
 // The whole capture run; returns the exit status.
 int runCapture(const Options &options);

@@ -63,8 +63,8 @@ int runShow(const Options &options) {
   }
 
   // Start-up, in order: window, shader context, the ending's screen target,
-  // a zeroed spectrum (Show), the loading sequence, then music and clock
-  // together.
+  // zeroed spectra (Show), the loading sequence, the music decoded, the
+  // simulation caught up to the start time, then music and clock together.
   WindowOptions windowOptions;
   windowOptions.vsync = options.vsync;
   windowOptions.display = options.display;
@@ -74,8 +74,11 @@ int runShow(const Options &options) {
 
   Show show(window);
   show.load();
-  window.playMusic("data/01.ogg", options.start);
-  show.startClockAt(options.start);
+  window.openMusic("data/01.ogg");
+  MusicStream &music = window.music();
+  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+  show.startAt(options.start, spectrumAt);
+  music.play(options.start);
   Timer timer;
   RunReport report;
   const bool reporting = !options.summary.empty();
@@ -89,7 +92,7 @@ int runShow(const Options &options) {
       break;
     if (showOver(show.clock.time))
       break;
-    show.frame(options.start + static_cast<float>(timer.elapsed()), [&](float *spectrum) { window.getSpectrum(spectrum); });
+    show.frame(options.start + static_cast<float>(timer.elapsed()), spectrumAt, kMaxStepsPerFrame);
     if (reporting)
       report.afterFrame(show.clock.time, show.clock.dt, window);
     if (options.progress)

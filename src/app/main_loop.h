@@ -7,13 +7,16 @@
 //   1. stop if Escape is down;
 //   2. stop if GLWindow::update() says so (it presents the previous frame);
 //   3. stop unless the previous frame's time < 265;
-//   4. clear colour from the previous frame's time; clear colour and depth;
-//   5. read the clock: dt = now - previousTime; previousTime = time = now;
-//   6. fetch the spectrum;
+//   4. run the simulation steps due by the clock's new value (at most half a
+//      second of them after a stall); clear colour from the time of the step
+//      before the last one; clear colour and depth;
+//   5. the clock: dt = now - previousTime; previousTime = time = now;
+//   6. the spectrum of the music at that time;
 //   7. sphere-map generation off;
 //   8. print the first pending OpenGL error ("ERROR! %i  \n"), one per frame;
 //   9. the timeline draws the scenes of this time and their flashes.
-// The show's time is the timer's, never the music's playback position.
+// The show's time is the timer's, never the music's playback position. A run
+// that starts later (--start) first catches the simulation up to its start.
 #pragma once
 
 #include <cstdio>

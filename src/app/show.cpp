@@ -12,24 +12,41 @@ namespace demo {
 Show::Show(GLWindow &w) : window(w), cg(), screenTarget(800, 600), timeline(scenes, screenTarget) {
   for (float &bin : spectrum)
     bin = 0.f;
+  for (float &bin : stepSpectrum)
+    bin = 0.f;
 }
 
 void Show::load(const LoadingFrameHook &hook) { runLoadingSequence(window, &cg, scenes, loadingPictures, hook); }
 
-void Show::startClockAt(float seconds) {
+void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {
+  for (int64_t k = range.first; k < range.first + range.count; ++k) {
+    const float t = stepTime(k);
+    spectrumAt(t, stepSpectrum);
+    timeline.step(t, stepLength(k), stepSpectrum);
+  }
+}
+
+void Show::startAt(float seconds, const SpectrumSource &spectrumAt) {
+  runSteps(steps.due(seconds), spectrumAt);
   clock.time = seconds;
   clock.previousTime = seconds;
   clock.dt = 0.f;
 }
 
-void Show::frame(float now, const std::function<void(float *)> &fetchSpectrum) {
-  applyClearColour(clock.previousTime);
+void Show::stepTo(float now, const SpectrumSource &spectrumAt) {
+  runSteps(steps.due(now), spectrumAt);
+  clock.advance(now);
+}
+
+void Show::frame(float now, const SpectrumSource &spectrumAt, int64_t stepCap) {
+  runSteps(steps.due(now, stepCap), spectrumAt);
+  applyClearColour(steps.previousStepTime());
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   clock.advance(now);
-  fetchSpectrum(spectrum);
+  spectrumAt(now, spectrum);
   disableSphereMap();
   reportGlError(stdout);
-  timeline.render(clock.time, clock.dt, spectrum);
+  timeline.draw(clock.time, clock.dt, spectrum);
 }
 
 } // namespace demo

@@ -2,18 +2,25 @@
 // run and the capture.
 //
 // Show owns what the entry function keeps for the whole run: the shader
-// context, the ending's 800 x 600 screen target, the spectrum buffer, the
-// loading pictures, the scenes and the timeline, and the clock values of the
-// current frame. frame() runs steps 4 to 9 of a frame: clear colour from the
-// previous frame's time and clear, read the clock, fetch the spectrum, sphere
-// maps off, one pending GL error, the timeline. The caller does steps 1 to 3
-// (Escape, present and events, the 265-second end).
+// context, the ending's 800 x 600 screen target, the spectrum buffers, the
+// loading pictures, the scenes and the timeline, the schedule of the
+// fixed-rate simulation and the clock values of the current frame. frame()
+// runs steps 4 to 9 of a frame: the simulation steps due by the frame's time
+// (see step_schedule.h), the clear colour of the step before the last one and
+// the clear, the clock, the spectrum, sphere maps off, one pending GL error,
+// the timeline's draw. The caller does steps 1 to 3 (Escape, present and
+// events, the 265-second end).
+//
+// Every step and every frame takes the spectrum at its own time from a
+// SpectrumSource (the decoded music), so the simulation does not depend on
+// when frames are drawn.
 #pragma once
 
 #include <functional>
 
 #include "app/loading.h"
 #include "app/main_loop.h"
+#include "app/step_schedule.h"
 #include "app/timeline.h"
 #include "audio/music_stream.h"
 #include "gfx/cg_program.h"
@@ -23,6 +30,10 @@ namespace demo {
 
 class GLWindow;
 
+// Fills bins 0-255 of `spectrum` with the music's spectrum at show time
+// `seconds` (or leaves it alone when there is no music).
+using SpectrumSource = std::function<void(float seconds, float *spectrum)>;
+
 class Show {
 public:
   explicit Show(GLWindow &window);
@@ -31,20 +42,31 @@ public:
 
   // The loading sequence; `hook` sees each loading frame before it is shown.
   void load(const LoadingFrameHook &hook = LoadingFrameHook());
-  // Sets the clock as if the previous frame had been at `seconds`.
-  void startClockAt(float seconds);
-  // Steps 4-9 of a frame whose clock reads `now`; `fetchSpectrum` fills the
-  // spectrum buffer for that time.
-  void frame(float now, const std::function<void(float *spectrum)> &fetchSpectrum);
+  // Catch-up for a run that starts at `seconds`: runs every step due by then
+  // from where the simulation stands (the show's start for a new Show),
+  // drawing nothing, and sets the clock as if the previous frame had been at
+  // `seconds`. The first frame then shows what a run from the start shows.
+  // The simulation never goes back: an earlier time only sets the clock.
+  void startAt(float seconds, const SpectrumSource &spectrumAt);
+  // Steps 4-9 of a frame whose clock reads `now`. With stepCap > 0 a frame
+  // after a stall runs at most that many steps (live runs).
+  void frame(float now, const SpectrumSource &spectrumAt, int64_t stepCap = 0);
+  // The steps due by `now` without drawing (a frame a capture skips).
+  void stepTo(float now, const SpectrumSource &spectrumAt);
 
   GLWindow &window;
   CgContext cg;
   RenderTarget screenTarget;
-  float spectrum[kSpectrumSize];
+  float spectrum[kSpectrumSize];     // the drawn frame's
+  float stepSpectrum[kSpectrumSize]; // the current step's
   LoadingPictures loadingPictures;
   ShowScenes scenes;
   Timeline timeline;
   FrameClock clock;
+  StepSchedule steps;
+
+private:
+  void runSteps(StepRange range, const SpectrumSource &spectrumAt);
 };
 
 } // namespace demo

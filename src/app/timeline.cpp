@@ -131,11 +131,6 @@ void overlayQuad(float grey, float alpha, GLenum destination) {
 
 Timeline::Timeline(ShowScenes &scenes, RenderTarget &screenTarget) : scenes_(scenes), screenTarget_(screenTarget) {}
 
-void Timeline::call(Effect *scene, float time, float dt, const float *spectrum) {
-  if (scene)
-    scene->render(time, dt, spectrum);
-}
-
 static Effect *sceneFor(ShowScenes &scenes, Slot slot) {
   switch (slot) {
   case Slot::Water:
@@ -155,14 +150,47 @@ static Effect *sceneFor(ShowScenes &scenes, Slot slot) {
   }
 }
 
-void Timeline::render(float t, float dt, const float *spectrum) {
-  ScheduledCall scheduled = scheduleAt(t);
+namespace {
+// The input of a scene's step or draw at its local time.
+FrameInput at(const FrameInput &frame, float localTime) {
+  FrameInput local = frame;
+  local.time = localTime;
+  return local;
+}
+} // namespace
+
+void Timeline::step(float t, float dt, const float *spectrum) {
+  const FrameInput frame{t, dt, spectrum, pulse_};
+  const ScheduledCall scheduled = scheduleAt(t);
+  if (scheduled.slot == Slot::QuickCuts) {
+    // Each return to the final boxes scene uses its cut list from the start.
+    if (scenes_.finalCutIndex && *scenes_.finalCutIndex > 5)
+      *scenes_.finalCutIndex = 0;
+    const ScheduledCall cut = quickCutAt(t);
+    if (Effect *scene = sceneFor(scenes_, cut.slot))
+      scene->step(at(frame, cut.localTime));
+  } else if (scheduled.slot == Slot::Ending) {
+    const float u = t - partStart(kEndingPart);
+    if (scenes_.event)
+      scenes_.event->step(at(frame, u));
+    if (scenes_.closing)
+      scenes_.closing->step(at(frame, u));
+  } else if (Effect *scene = sceneFor(scenes_, scheduled.slot)) {
+    scene->step(at(frame, scheduled.localTime));
+  }
+  drawnPulse_ = pulse_;
+  pulse_ += beatPulses(t);
+}
+
+void Timeline::draw(float t, float dt, const float *spectrum) {
+  const FrameInput frame{t, dt, spectrum, drawnPulse_};
+  const ScheduledCall scheduled = scheduleAt(t);
   if (scheduled.slot == Slot::QuickCuts)
-    renderQuickCuts(t, dt, spectrum);
+    drawQuickCuts(frame);
   else if (scheduled.slot == Slot::Ending)
-    renderEnding(t, dt, spectrum);
-  else
-    call(sceneFor(scenes_, scheduled.slot), scheduled.localTime, dt, spectrum);
+    drawEnding(frame);
+  else if (Effect *scene = sceneFor(scenes_, scheduled.slot))
+    scene->draw(at(frame, scheduled.localTime));
 
   const double white = whiteOverlay(t);
   if (white > 0.0)
@@ -170,24 +198,21 @@ void Timeline::render(float t, float dt, const float *spectrum) {
   const double black = blackOverlay(t);
   if (black > 0.0)
     overlayQuad(0.f, static_cast<float>(black), GL_ONE_MINUS_SRC_ALPHA);
-  pulseLevel += beatPulses(t);
 }
 
-void Timeline::renderQuickCuts(float t, float dt, const float *spectrum) {
-  // Each return to the final boxes scene uses its cut list from the start.
-  if (scenes_.finalCutIndex && *scenes_.finalCutIndex > 5)
-    *scenes_.finalCutIndex = 0;
+void Timeline::drawQuickCuts(const FrameInput &frame) {
   resetViewAndMatrices();
   disableCgProfiles();
   disableSphereMap();
-  ScheduledCall cut = quickCutAt(t);
-  call(sceneFor(scenes_, cut.slot), cut.localTime, dt, spectrum);
+  const ScheduledCall cut = quickCutAt(frame.time);
+  if (Effect *scene = sceneFor(scenes_, cut.slot))
+    scene->draw(at(frame, cut.localTime));
   // Drawn every frame of the cuts, also when the flash is 0.
-  overlayQuad(1.f, static_cast<float>(quickCutFlash(t)), GL_ONE);
+  overlayQuad(1.f, static_cast<float>(quickCutFlash(frame.time)), GL_ONE);
 }
 
-void Timeline::renderEnding(float t, float dt, const float *spectrum) {
-  const float u = t - partStart(kEndingPart);
+void Timeline::drawEnding(const FrameInput &frame) {
+  const float u = frame.time - partStart(kEndingPart);
   disableCgProfiles();
   resetViewAndMatrices();
   disableArbProgramTargets();
@@ -195,7 +220,8 @@ void Timeline::renderEnding(float t, float dt, const float *spectrum) {
   screenTarget_.setViewport();
   // The event scene starts over from 0 under the title, the whole frame is
   // captured and the closing scene breaks that capture into tiles.
-  call(scenes_.event.get(), u, dt, spectrum);
+  if (scenes_.event)
+    scenes_.event->draw(at(frame, u));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   if (scenes_.titleOverlay)
@@ -204,7 +230,7 @@ void Timeline::renderEnding(float t, float dt, const float *spectrum) {
   disableSphereMap();
   if (scenes_.closing) {
     scenes_.closing->screenTexture.glName = screenTarget_.glName;
-    scenes_.closing->render(u, dt, spectrum); // blending still on, as the closing scene expects
+    scenes_.closing->draw(at(frame, u)); // blending still on, as the closing scene expects
   }
 }
 

@@ -1,10 +1,11 @@
 // timeline.h - the show's schedule against the music clock.
 //
-// From the clock value t of each frame the timeline decides which scene
-// draws, with which local time, and which full-screen flashes and fades go
-// over it. Every decision is made afresh from t each frame (a slow frame just
-// skips ahead); the decisions are plain functions, tested without GL, and
-// Timeline::render carries them out.
+// From a time t the timeline decides which scene is on, with which local
+// time, and which full-screen flashes and fades go over it. Every decision is
+// made afresh from t; the decisions are plain functions, tested without GL.
+// Timeline::step carries them out for a step of the simulation (the scene of
+// the step's time steps, the beat pulses add up), Timeline::draw for a drawn
+// frame (the scene of the frame's time draws, the flashes go over it).
 //
 // The schedule (windows open at both ends, tested in this order):
 //   t < 39.57            water             t
@@ -18,11 +19,13 @@
 //   t > 252.4            ending            event overlay captured, closing scene
 // At a window's exact edge no scene draws: only the clear colour and overlays.
 // Over every frame: a white-out round 217.5 s and a flash at 118.84 s, a dip
-// to black round 158.4 s, and beat pulses into pulseLevel from 198.4 s.
+// to black round 158.4 s; every step adds its beat pulses (from 198.4 s) to
+// the pulse level the corridor's balls are tinted with.
 //
 // The clear colour flickers between white and grey during the first ten
-// seconds and again between 17.8 and 19.8 s; it follows the previous frame's
-// time because it is set before the clock is read.
+// seconds and again between 17.8 and 19.8 s; it follows the time of the step
+// before the frame's last one (one step behind), because it was always set
+// before the clock is read.
 #pragma once
 
 #include <memory>
@@ -63,8 +66,8 @@ double quickCutFlash(float t);
 double whiteOverlay(float t);
 // The black overlay (the dip round 158.4 s).
 double blackOverlay(float t);
-// What the frame at t adds to pulseLevel: sixteen beat pulses from 198.4 s
-// every 1.225 s, counted only while 197 < t < 211.
+// What the step at t adds to the pulse level: sixteen beat pulses from
+// 198.4 s every 1.225 s, counted only while 197 < t < 211.
 float beatPulses(float t);
 // A short name for reports ("water", "logo", ...).
 const char *slotName(Slot slot);
@@ -92,17 +95,29 @@ struct ShowScenes {
 class Timeline {
 public:
   Timeline(ShowScenes &scenes, RenderTarget &screenTarget);
-  // Step 9 of the frame at t: the scene or scenes of this time, then the
-  // overlays, then the beat pulses.
-  void render(float t, float dt, const float *spectrum);
+  // One step of the simulation at show time t (dt: the step's length): the
+  // scene or scenes of this time step with their local times (the quick cuts
+  // first rewind the final boxes' cut list when due), then the beat pulses
+  // of t go into the pulse level. No GL.
+  void step(float t, float dt, const float *spectrum);
+  // Step 9 of the frame at t: the scene or scenes of this time draw, then the
+  // overlays. The scenes see the pulse level as it was before the last
+  // step's pulses (the corridor's tint lags a step behind the beat).
+  void draw(float t, float dt, const float *spectrum);
+
+  // The pulse level after every step so far; starts at 0, only ever grows.
+  float pulseLevel() const { return pulse_; }
+  // The level a frame is drawn with.
+  float drawnPulseLevel() const { return drawnPulse_; }
 
 private:
-  void renderQuickCuts(float t, float dt, const float *spectrum);
-  void renderEnding(float t, float dt, const float *spectrum);
-  static void call(Effect *scene, float time, float dt, const float *spectrum);
+  void drawQuickCuts(const FrameInput &frame);
+  void drawEnding(const FrameInput &frame);
 
   ShowScenes &scenes_;
   RenderTarget &screenTarget_;
+  float pulse_ = 0.f;
+  float drawnPulse_ = 0.f;
 };
 
 } // namespace demo

@@ -281,10 +281,9 @@ const char *GLWindow::videoDriver() const {
   return driver ? driver : "";
 }
 
-void GLWindow::playMusic(const char *path, float startSeconds) {
+void GLWindow::openMusic(const char *path) {
   music_.init(window_, options_.audio);
   music_.open(path);
-  music_.play(startSeconds);
 }
 
 void GLWindow::getSpectrum(float *buffer) { music_.getSpectrum(buffer); }

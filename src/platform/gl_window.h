@@ -32,7 +32,8 @@
 // the quit message: update() then returns false without presenting. A closed
 // window stays closed: every later update() returns false too.
 //
-// The music lives here too (playMusic / getSpectrum forward to MusicStream).
+// The music lives here too (openMusic / getSpectrum forward to MusicStream;
+// music().play starts it).
 // What it does not do: switch display modes (full screen is the desktop's own
 // mode), or handle more than one window.
 #pragma once
@@ -70,7 +71,9 @@ public:
   // nothing.
   void close();
 
-  void playMusic(const char *path, float startSeconds);
+  // Starts the audio output (a device unless the options say none) and
+  // decodes the file; music().play(seconds) then starts it.
+  void openMusic(const char *path);
   void getSpectrum(float *buffer);
   MusicStream &music() { return music_; }
 

@@ -30,8 +30,26 @@ float closingGlowGain(float time) {
 ClosingScene::ClosingScene(CgContext *)
     : endLogoTexture("data/endlogo.png", 0), screenTexture(), screenCopy(800, 600), glowTarget(64, 64) {}
 
-void ClosingScene::render(float time, float, const float *) {
-  const float a = time;
+void ClosingScene::step(const FrameInput &) {
+  // The same random values for every tile in every step, in exactly this
+  // order.
+  srand(1);
+  for (TileDraws &tile : tiles) {
+    tile.r1 = randomSigned();
+    tile.r2 = randomSigned();
+    tile.r3 = randomSigned();
+    tile.r4 = randomSigned();
+    tile.wobble = random01();
+    (void)randomSigned(); // drawn only to advance the sequence
+    tile.depth = random01();
+    tile.fall = randomSigned();
+    (void)randomSigned();
+    (void)randomSigned();
+  }
+}
+
+void ClosingScene::draw(const FrameInput &frame) {
+  const float a = frame.time;
   // 1-3. Fresh frame; b is the time since the picture started to break.
   disableSphereMap();
   const float b = closingBreakTime(a);
@@ -47,29 +65,25 @@ void ClosingScene::render(float time, float, const float *) {
   glLoadIdentity();
   gluLookAt(0.0, 0.0, -4.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
 
-  // 5-7. The same random values for every tile in every frame.
-  srand(1);
+  // 5-7. The step's random values for every tile.
   screenTexture.bind();
   glDisable(GL_CULL_FACE);
   screenCopy.setViewport();
   glRotatef(180.f, 0.f, 0.f, 1.f);
   glScalef(1.f, -1.f, 1.f);
 
-  // 8. The tiles, drawing the random numbers in exactly this order.
+  // 8. The tiles.
   const float sqrtB = std::sqrt(b);
-  for (int i = 0; i < 20; ++i) {
-    for (int j = 0; j < 20; ++j) {
+  for (int i = 0; i < kTileRows; ++i) {
+    for (int j = 0; j < kTileRows; ++j) {
+      const TileDraws &tile = tiles[static_cast<size_t>(i * kTileRows + j)];
       glPushMatrix();
       glTranslatef(-0.05f, -0.05f, 0.f);
-      const float r1 = randomSigned(), r2 = randomSigned(), r3 = randomSigned(), r4 = randomSigned();
-      glRotatef(35.f * r4 * sqrtB, r3, r2, r1);
+      glRotatef(35.f * tile.r4 * sqrtB, tile.r3, tile.r2, tile.r1);
       glTranslatef(0.05f, 0.05f, 0.f);
-      const float wobble = std::sin(random01() * b);
-      (void)randomSigned(); // drawn only to advance the sequence
-      const float z = -random01() * sqrtB;
-      const float y = 0.1f * j - ((0.15f * randomSigned() + 0.4f) * b * b + 1.f);
-      (void)randomSigned();
-      (void)randomSigned();
+      const float wobble = std::sin(tile.wobble * b);
+      const float z = -tile.depth * sqrtB;
+      const float y = 0.1f * j - ((0.15f * tile.fall + 0.4f) * b * b + 1.f);
       const float x = 0.1f * i - 1.f + 0.2f * wobble;
       glTranslatef(x, y, z);
       const float s0 = kTileS * i, s1 = kTileS * (i + 1), t0 = kTileT * j, t1 = kTileT * (j + 1);

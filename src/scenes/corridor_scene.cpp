@@ -14,8 +14,7 @@ namespace demo {
 
 namespace {
 constexpr int kGridSize = 40;
-constexpr int kPointCount = 1000;
-constexpr int kBandPairs = 8;
+constexpr int kBandPairs = CorridorScene::kBandPairs;
 
 // The mesh's arrays as flat floats, or null when the node is missing or has
 // nothing to draw.
@@ -131,9 +130,8 @@ CorridorScene::CorridorScene(CgContext *)
                       metaballProgram.failure + "; the metaballs are drawn without it");
 }
 
-void CorridorScene::drawCorridor(float x, const float *s) {
-  // 1. The camera swings sideways with bin 2.
-  swingPhase += s[2];
+void CorridorScene::drawCorridor(float x) {
+  // 1. The camera swings sideways with bin 2 (in the step).
 
   // 2-3. Light 0 keeps whatever position earlier scenes gave it; black fog
   // hides the corridor beyond 500 units.
@@ -180,12 +178,45 @@ void CorridorScene::drawCorridor(float x, const float *s) {
   glDisable(GL_LIGHTING);
 }
 
-void CorridorScene::render(float time, float dt, const float *s) {
-  // 1. The bass pushes the bands, makes the flight jump and speeds it up.
-  reactToBass(bass, time, dt, s[0]);
+void CorridorScene::step(const FrameInput &frame) {
+  const float *s = frame.spectrum;
+  // The bass pushes the bands, makes the flight jump and speeds it up.
+  reactToBass(bass, frame.time, frame.dt, s[0]);
+
+  // Bin 2 swings the corridor camera; bins 1 and 3 push the balls' roll.
+  const float T = corridorClock(frame.time);
+  const bool inCorridor = T > kCorridorSwitch;
+  if (inCorridor)
+    swingPhase += s[2];
+  rollAngle += 6.f * s[3] + 18.f * s[1];
+
+  // The same 1000 points every intro step (reseeded); z is drawn first.
+  if (T < kCorridorSwitch) {
+    srand(1);
+    for (std::array<float, 3> &point : points) {
+      point[2] = randomSigned() * 20.f;
+      point[1] = randomSigned() * 20.f;
+      point[0] = randomSigned() * 20.f;
+    }
+  }
+  // The corridor's jitter: the logo's (y first), then each band pair's.
+  if (inCorridor) {
+    logoJitterY = randomSigned();
+    logoJitterX = randomSigned();
+    for (std::array<float, 2> &jitter : bandJitter) {
+      jitter[0] = randomSigned();
+      jitter[1] = randomSigned();
+    }
+  }
+}
+
+void CorridorScene::draw(const FrameInput &frame) {
+  const float *s = frame.spectrum;
+
+  // 1. The bass state as the last step left it.
 
   // 2. Clocks.
-  const float T = corridorClock(time);
+  const float T = corridorClock(frame.time);
   const bool inCorridor = T > kCorridorSwitch;
 
   // 3. A black frame.
@@ -196,7 +227,7 @@ void CorridorScene::render(float time, float dt, const float *s) {
   // 4. Intentional: the depth buffer is not cleared after the corridor, so
   // the balls (another projection) are depth-tested against its values.
   if (inCorridor)
-    drawCorridor(bass.travel, s);
+    drawCorridor(bass.travel);
 
   // 5. The balls' camera wanders with travel and tilts with bin 3.
   const float travel = bass.travel;
@@ -207,23 +238,17 @@ void CorridorScene::render(float time, float dt, const float *s) {
   // 6. Spin, and the roll that bins 1 and 3 push.
   glRotatef(3.f * travel, 0.f, 0.f, 1.f);
   glRotatef(30.f * T, 0.f, 1.f, std::sin(T));
-  rollAngle += 6.f * s[3] + 18.f * s[1];
   glRotatef(rollAngle, 1.f, 0.f, 0.f);
 
-  // 7. The same 1000 points every frame (reseeded); point size stays 8.
+  // 7. The step's 1000 points; point size stays 8.
   if (T < kCorridorSwitch) {
-    srand(1);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_FOG);
     glColor4f(1.f, 1.f, 1.f, 1.f);
     glPointSize(8.f);
     glBegin(GL_POINTS);
-    for (int k = 0; k < kPointCount; ++k) {
-      const float z = randomSigned() * 20.f;
-      const float y = randomSigned() * 20.f;
-      const float x = randomSigned() * 20.f;
-      glVertex3f(x, y, z);
-    }
+    for (const std::array<float, 3> &point : points)
+      glVertex3f(point[0], point[1], point[2]);
     glEnd();
   }
 
@@ -237,7 +262,7 @@ void CorridorScene::render(float time, float dt, const float *s) {
 
   // 9-12. The field, tinted by the beat pulses.
   metaballs.clearValues();
-  const Rgba tint = corridorTint(pulseLevel, T);
+  const Rgba tint = corridorTint(frame.pulse, T);
   glColor4f(tint.r, tint.g, tint.b, tint.a);
   const std::array<Metaball, 5> balls = corridorBalls(T);
   metaballs.addBalls(balls.data(), static_cast<int>(balls.size()));
@@ -265,9 +290,7 @@ void CorridorScene::render(float time, float dt, const float *s) {
     glowTarget.drawAdditive(bloom.glow, bloom.glow, bloom.glow, 1.f);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    const float randomY = randomSigned();
-    const float randomX = randomSigned();
-    const ScreenPoint logo = logoPosition(s[5], randomY, randomX);
+    const ScreenPoint logo = logoPosition(s[5], logoJitterY, logoJitterX);
     logoOverlay.drawAt(logo.x, logo.y, 1.f);
   } else {
     // 16. The intro shows the scrolling picture with the greetings
@@ -290,9 +313,9 @@ void CorridorScene::render(float time, float dt, const float *s) {
       glColor4f(0.f, 0.f, 0.f, band.alpha);
       const float span = 800.f / band.thickness;
       borderTexture.drawSprite(0.f, 600.f - band.distance, 800.f, -band.thickness, span, 1.f,
-                               band.scroll + 0.1f * randomSigned(), 0.f);
+                               band.scroll + 0.1f * bandJitter[i][0], 0.f);
       borderTexture.drawSprite(0.f, band.distance, 800.f, band.thickness, span, 1.f,
-                               band.scroll + 0.1f * randomSigned(), 0.f);
+                               band.scroll + 0.1f * bandJitter[i][1], 0.f);
     }
   }
 

@@ -2,7 +2,7 @@
 // program, in front of a rotating cloud of white points, then in front of a
 // long corridor flown through with the music.
 //
-// The timeline calls render(t - 158.4, dt, spectrum) from 158.4 s to 217.5 s.
+// The timeline steps and draws it at t - 158.4 from 158.4 s to 217.5 s.
 // The scene's own clock T runs 1.8 times faster than its local time. At
 // T = 35.87 (local time about 19.93 s) the picture changes character:
 // - intro (T <= 35.87): the points and the balls are drawn off screen only;
@@ -16,13 +16,14 @@
 // The spectrum drives: bin 0 the flight (speed, jumps to a random position,
 // the band phase, how dark the sharp picture gets), bin 1 the roll and the
 // bloom width, bin 2 the corridor camera's sideways swing, bin 3 the roll
-// and the balls' camera tilt, bin 5 the logo's jitter. pulseLevel (the
-// timeline's beat value) tints the balls.
+// and the balls' camera tilt, bin 5 the logo's jitter. The timeline's beat
+// level (the frame's pulse) tints the balls.
 //
-// State carried between frames: rollAngle, swingPhase and the bass state
+// State carried from step to step: rollAngle, swingPhase and the bass state
 // (barPhase, jumpCooldown, travel); all start at 0 and are never reset. The
-// metaball field is rebuilt every frame. The points are reseeded with
-// srand(1) every intro frame, so they stand still.
+// step also draws the frame's random numbers: the points, reseeded with
+// srand(1) every intro step so they stand still, and the jitter of the logo
+// and the bands. The metaball field is rebuilt for every drawn frame.
 //
 // Leaves: point size 8, GL_LIGHT0 on, face culling off, colour white; in the
 // corridor phase blending on with (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA), in
@@ -117,13 +118,24 @@ class CorridorScene : public Effect {
 public:
   // The shared context is not used: the scene compiles its program in a
   // context of its own.
-  explicit CorridorScene(CgContext *cg);
-  void render(float time, float dt, const float *spectrum) override;
+  static constexpr int kPointCount = 1000;
+  static constexpr int kBandPairs = 8;
 
-  // Carried between frames.
+  explicit CorridorScene(CgContext *cg);
+  void step(const FrameInput &frame) override;
+  void draw(const FrameInput &frame) override;
+
+  // Carried between steps.
   float rollAngle = 0.f;  // degrees, the balls' roll about x
   float swingPhase = 0.f; // radians, the corridor camera's sideways swing
   CorridorBass bass;
+  // The random numbers of the last step: the intro's points (x, y, z), the
+  // logo's jitter (y drawn first) and each band pair's scroll jitter (the
+  // upper band's first).
+  std::array<std::array<float, 3>, kPointCount> points{};
+  float logoJitterY = 0.f;
+  float logoJitterX = 0.f;
+  std::array<std::array<float, 2>, kBandPairs> bandJitter{};
 
   // Built in this order by the constructor.
   Texture markerTexture;
@@ -148,7 +160,7 @@ public:
 
 private:
   // The corridor mesh seen from flight position x (travel).
-  void drawCorridor(float x, const float *spectrum);
+  void drawCorridor(float x);
 };
 
 } // namespace demo

@@ -10,8 +10,6 @@ namespace demo {
 
 Effect::~Effect() = default;
 
-float pulseLevel = 0.f;
-
 double envelope(float centre, float attack, float release, float exponent, float t) {
   if (t < centre - attack)
     return 0.0;

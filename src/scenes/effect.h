@@ -2,13 +2,21 @@
 // scenes and the timeline agree on.
 //
 // An Effect is constructed during loading (it loads all of its assets then,
-// never later) and then called once per frame as render(local time, frame
-// time, spectrum) with its local time in seconds, the frame time in seconds
-// and the 512-float spectrum buffer (bins 0-255 of the current music).
+// never later). From then on the show's time model drives it:
+// - step(frame) advances everything the scene carries from one moment to the
+//   next (simulations, leaky levels, beat reactions, cooldowns, and every
+//   random number the scene draws) by one fixed step of 1/60 s of show time.
+//   A step touches no OpenGL. While the scene's window is open the timeline
+//   steps it 60 times per second of show time, whatever the frame rate.
+// - draw(frame) draws the picture of a moment from that state. It changes no
+//   state a later step reads and draws no random numbers, so frames may come
+//   at any rate, or not at all, without changing what the scene does.
+// Both get their moment as one FrameInput: the local time, the time since the
+// previous step (or drawn frame), the spectrum of that moment and the
+// timeline's beat level.
 //
 // envelope() is the rise-and-fall curve every flash, fade and pulse is made
-// of; pulseLevel is the beat value the timeline adds to and the corridor
-// scene reads. Plain code, no GL.
+// of. Plain code, no GL.
 #pragma once
 
 namespace demo {
@@ -17,10 +25,27 @@ class Scene;
 class MeshNode;
 class CameraNode;
 
+// What a scene is given for one step or one drawn frame.
+struct FrameInput {
+  float time = 0.f;                // the scene's local time, seconds
+  float dt = 0.f;                  // seconds since the previous step (or frame)
+  const float *spectrum = nullptr; // 512 floats, bins 0-255 of the music at that time
+  float pulse = 0.f;               // the timeline's beat level (only ever grows)
+};
+
 class Effect {
 public:
   virtual ~Effect();
-  virtual void render(float time, float dt, const float *spectrum) = 0;
+  virtual void step(const FrameInput &frame) = 0;
+  virtual void draw(const FrameInput &frame) = 0;
+
+  // One step and the frame of the same moment: a frame of a clock that runs
+  // at exactly the step rate (what single-frame callers and tests use).
+  void render(float time, float dt, const float *spectrum, float pulse = 0.f) {
+    const FrameInput frame{time, dt, spectrum, pulse};
+    step(frame);
+    draw(frame);
+  }
 };
 
 // 0 before centre - attack; rises as (1 - (centre - t) / attack)^exponent to 1
@@ -35,8 +60,5 @@ double envelope(float centre, float attack, float release, float exponent, float
 // they skip whatever depends on a missing node.
 MeshNode *findMesh(Scene &scene, const char *name);
 CameraNode *findCamera(Scene &scene, const char *name);
-
-// Process-wide; starts at 0, only ever grows (beat pulses from 198 s on).
-extern float pulseLevel;
 
 } // namespace demo

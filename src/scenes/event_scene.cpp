@@ -187,20 +187,44 @@ EventScene::EventScene(CgContext *)
   }
 }
 
-void EventScene::render(float time, float dt, const float *spectrum) {
-  const float *s = spectrum;
-  const float showClock = eventShowClock(time);
+void EventScene::step(const FrameInput &frame) {
+  const float *s = frame.spectrum;
+  const float time = frame.time;
 
   // 1. A strong bass hit re-rolls the camera jump, at most every 0.05 s.
-  if (stepBassJump(jumpCooldown, s[0], dt))
+  if (stepBassJump(jumpCooldown, s[0], frame.dt))
     cameraJump = 200.f * random01() - 100.f;
 
-  // 2. The swing, view and spike clocks.
-  const float swing = time + cameraJump;
+  // 2. The view and spike clocks.
   viewClock += 0.03f * s[1];
   spikeClock += 0.03f * s[2];
   const float w = time + viewClock;
   const float spikeTime = time + spikeClock;
+
+  // 7-8. Every vertex chases its tumbling, swaying target on a spring.
+  for (int i = 0; i < spikeVertexCount; ++i) {
+    spikeTargets[i] = eventSpikeTarget(restPositions[i], spikeLags[i], w, spikeTime);
+    eventSpringStep(spikePositions[i], spikeVelocities[i], spikeTargets[i]);
+  }
+
+  // 12. The ripple follows the bass.
+  bassLevel = nextBassLevel(bassLevel, s[0], s[1]);
+
+  // 16. While a title shows, it shakes with the bass.
+  if (eventTitleIndex(eventShowClock(time)) >= 0) {
+    titleShakeY = randomSigned(); // drawn first
+    titleShakeX = randomSigned();
+  }
+}
+
+void EventScene::draw(const FrameInput &frame) {
+  const float *s = frame.spectrum;
+  const float time = frame.time;
+  const float showClock = eventShowClock(time);
+
+  // 1-2. The swing, view and spike clocks as the last step left them.
+  const float swing = time + cameraJump;
+  const float w = time + viewClock;
 
   // 3. A black frame, no vertex program, no sphere mapping.
   glClearColor(0.f, 0.f, 0.f, 1.f);
@@ -227,12 +251,6 @@ void EventScene::render(float time, float dt, const float *spectrum) {
   glFogfv(GL_FOG_COLOR, fogColour);
   glColor4f(1.f, 1.f, 1.f, 1.f);
 
-  // 7-8. Every vertex chases its tumbling, swaying target on a spring.
-  for (int i = 0; i < spikeVertexCount; ++i) {
-    spikeTargets[i] = eventSpikeTarget(restPositions[i], spikeLags[i], w, spikeTime);
-    eventSpringStep(spikePositions[i], spikeVelocities[i], spikeTargets[i]);
-  }
-
   // 9-10. The spike, sphere-mapped.
   spike.recomputeNormals();
   spikeTexture.bind();
@@ -244,7 +262,6 @@ void EventScene::render(float time, float dt, const float *spectrum) {
   // 11-12. The cubes keep sphere mapping; the ripple follows the bass.
   cubeTexture.bind();
   glScalef(10.f, 10.f, 10.f);
-  bassLevel = nextBassLevel(bassLevel, s[0], s[1]);
 
   // 13. One cube per grid point, the first 32 x 32 coloured from the picture;
   // later points keep the last colour. The ripple runs diagonally.
@@ -289,9 +306,7 @@ void EventScene::render(float time, float dt, const float *spectrum) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   if (k >= 0) {
-    const float randomY = randomSigned(); // drawn first
-    const float randomX = randomSigned();
-    const EventTitlePosition at = eventTitlePosition(s[0], box.slide, randomY, randomX);
+    const EventTitlePosition at = eventTitlePosition(s[0], box.slide, titleShakeY, titleShakeX);
     titleOverlays[k].drawAt(at.x, at.y, 1.f);
   }
   glDisable(GL_BLEND);

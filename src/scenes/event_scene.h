@@ -15,8 +15,8 @@
 // event overlay (in the first visit A is the music time + 0.3). The spectrum
 // pushes the camera's and the spike's clocks (bins 1 and 2), the camera jumps
 // and ripple (bins 0 and 1), the bloom (bins 0 and 2) and the title's shake
-// (bin 0). The springs and the bass level step once per rendered frame; the
-// jump cooldown counts frame time.
+// (bin 0). The springs, clocks and bass level advance once per step; the
+// jump cooldown counts step time; the title's shake is drawn in the step.
 //
 // GL state left behind: viewport 800 x 600, GL_FOG on (linear, black),
 // GL_TEXTURE_2D off, sphere mapping off, depth test on, blending off, matrix
@@ -48,7 +48,8 @@ public:
   static constexpr int kTitleCount = 11;
 
   explicit EventScene(CgContext *cg);
-  void render(float time, float dt, const float *spectrum) override;
+  void step(const FrameInput &frame) override;
+  void draw(const FrameInput &frame) override;
 
   Texture eventOverlay;
   EbrMesh spike;
@@ -74,6 +75,10 @@ public:
   float bassLevel = 0.f;
   float jumpCooldown = 0.f;
   float cameraJump = 0.f;
+  // The title's shake of the last step that showed a title: the random
+  // values for y and x (y drawn first).
+  float titleShakeY = 0.f;
+  float titleShakeX = 0.f;
 
   // Overlay k shows the first k + 1 letters of the title; [10] is the whole word.
   Texture titleOverlays[kTitleCount];

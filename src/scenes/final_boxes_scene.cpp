@@ -75,19 +75,27 @@ FinalBoxesScene::FinalBoxesScene(CgContext *)
   currentCamera = cameras[0];
 }
 
-void FinalBoxesScene::render(float time, float dt, const float *spectrum) {
-  const float a = time;
-
-  // 1. The flash of the cuts round a (only the real cut times are near).
-  const float f = finalCutFlash(a);
-
-  // 2. At most one cut per frame. A cut to a missing camera keeps the one in
+void FinalBoxesScene::step(const FrameInput &frame) {
+  const float a = frame.time;
+  // 2. At most one cut per step. A cut to a missing camera keeps the one in
   // use; its shot still gets a new head start and speed.
   if (shot.cut(a) && cameras[shot.cameraSlot])
     currentCamera = cameras[shot.cameraSlot];
 
   // 3. The shot runs on.
-  shot.advance(dt);
+  shot.advance(frame.dt);
+
+  // 7. The camera rolls slowly with clock time. Intentional: the up vector
+  // takes effect a step late.
+  drawnUp = nextUp;
+  nextUp = Vec3{std::sin(a), std::sin(0.4f * a), std::sin(0.26f * a)};
+}
+
+void FinalBoxesScene::draw(const FrameInput &frame) {
+  const float a = frame.time;
+  const float *spectrum = frame.spectrum;
+  // 1. The flash of the cuts round a (only the real cut times are near).
+  const float f = finalCutFlash(a);
 
   // 4. A black frame.
   glViewport(0, 0, 800, 600);
@@ -99,15 +107,13 @@ void FinalBoxesScene::render(float time, float dt, const float *spectrum) {
   pictureTarget.setViewport();
   drawFullScreenQuad();
 
-  // 6. Animate and look through the current camera at 16:9.
+  // 6-7. Animate and look through the current camera at 16:9, rolled as the
+  // step before the last one left it; the aspect goes back to 4/3 after.
+  scene.setUpVector(drawnUp.x, drawnUp.y, drawnUp.z);
   scene.aspect = kWideAspect;
   if (currentCamera)
     scene.update(shot.sceneTime(), *currentCamera);
-
-  // 7. The camera rolls slowly with clock time. Intentional: the up vector
-  // takes effect at the next frame's update, and setUpVector puts the aspect
-  // back to 4/3, which is why step 6 sets 16:9 every frame.
-  scene.setUpVector(std::sin(a), std::sin(0.4f * a), std::sin(0.26f * a));
+  scene.setUpVector(nextUp.x, nextUp.y, nextUp.z);
 
   // 8-9. The crates, unlit, each with its own map, in their world matrices.
   glColor4f(1.f, 1.f, 1.f, 1.f);

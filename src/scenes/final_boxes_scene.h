@@ -59,14 +59,14 @@ extern const std::array<const char *, kFinalCameraSlots> kFinalCameraNames;
 // (Camera01 and Camera08).
 bool finalCameraHasMinimumSpeed(int slot);
 
-// The state the scene carries from frame to frame.
+// The state the scene carries from step to step.
 struct FinalShot {
   // Cuts when a is past the next cut (its listed time minus the lead): the
   // next camera slot, a head start 2 x random01, a speed 3 x random01 (raised
   // to 1.5 on Camera01 and Camera08), the index one on. At most one cut per
-  // call; an index outside the list never cuts. Returns whether it cut.
+  // step; an index outside the list never cuts. Returns whether it cut.
   bool cut(float a);
-  // The shot clock runs on by the frame time.
+  // The shot clock runs on by the step's time.
   void advance(float dt) { shotClock += dt; }
   // Where the current shot is in the scene's animation.
   float sceneTime() const { return shotSpeed * shotClock * 0.6f; }
@@ -88,10 +88,15 @@ float finalGlowGain(float band1);
 class FinalBoxesScene : public Effect {
 public:
   explicit FinalBoxesScene(CgContext *cg);
-  void render(float time, float dt, const float *spectrum) override;
+  void step(const FrameInput &frame) override;
+  void draw(const FrameInput &frame) override;
 
-  // Carried between frames (the timeline resets shot.cutIndex).
+  // Carried between steps (the timeline resets shot.cutIndex).
   FinalShot shot;
+  // The camera rolls with the clock a step late: a frame is drawn with the
+  // up vector of the step before its last one (the default until then).
+  Vec3 drawnUp{0.f, 1.f, 0.f};
+  Vec3 nextUp{0.f, 1.f, 0.f};
   CameraNode *currentCamera = nullptr; // null only when no camera was ever found
 
   Scene scene;

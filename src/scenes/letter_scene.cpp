@@ -110,20 +110,38 @@ LetterScene::LetterScene(CgContext *)
 // From behind and to the side, aimed at a point that wanders with the time
 // and jumps with every strong beat, the world turned by the time and spin.
 void LetterScene::applyView(float a) {
-  const float k = motion.lastKick;
+  const float k = drawnKick;
   setViewClip(-70.f, 0.f, -100.f, 50.f * std::sin(0.8f * a), 60.f * std::sin(k + 0.5f * a),
               50.f * std::sin(a + k), 0.f, 1.f, 0.f, 90.f, 1.3333334f, 1.f, 2000.f);
   glRotatef(60.f * a + motion.spin, 0.f, 1.f, 0.f);
   glRotatef(0.4f * motion.spin, 1.f, 0.f, 0.f);
 }
 
-void LetterScene::render(float time, float dt, const float *spectrum) {
-  const float a = time;
-  const float *s = spectrum;
+void LetterScene::step(const FrameInput &frame) {
+  const float a = frame.time;
+  const float *s = frame.spectrum;
 
-  // 1-2. The jelly moves one step per frame; the low band turns the world.
+  // The jelly moves one step; the low band turns the world.
   jelly.step();
-  motion.turn(dt, s[0]);
+  motion.turn(frame.dt, s[0]);
+
+  // A strong beat moves the camera's aim (from the next step on); after 20 s
+  // it also kicks the jelly three times.
+  drawnKick = motion.lastKick;
+  kickJelly(jelly, motion.beat(a, s[0]));
+
+  // The credit picture moves whenever the overlay is drawn (not at 20 s
+  // exactly). Every credit picture is placed by the size of the first.
+  if (letterOverlayPlace(a) != LetterOverlayPlace::None)
+    motion.moveSprite(frame.dt, s, static_cast<float>(creditTextures[0].width),
+                      static_cast<float>(creditTextures[0].height));
+}
+
+void LetterScene::draw(const FrameInput &frame) {
+  const float a = frame.time;
+  const float *s = frame.spectrum;
+
+  // 1-2. The jelly and the turn as the last step left them.
 
   // 3. The jelly's white silhouette, small and blurred: its glow.
   jellyTarget.setViewport();
@@ -186,9 +204,7 @@ void LetterScene::render(float time, float dt, const float *spectrum) {
   screenCopy.draw();
   applyView(a);
 
-  // 14. A strong beat moves the camera's aim; after 20 s it also kicks the
-  // jelly three times.
-  kickJelly(jelly, motion.beat(a, s[0]));
+  // 14. (The beat and its kicks belong to the step.)
 
   // 15-17. After 20 s the overlay goes under the jelly.
   glMatrixMode(GL_PROJECTION);
@@ -196,7 +212,7 @@ void LetterScene::render(float time, float dt, const float *spectrum) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   if (letterOverlayPlace(a) == LetterOverlayPlace::BeforeJelly)
-    drawOverlay(a, dt, s);
+    drawOverlay(a, s);
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
@@ -225,11 +241,11 @@ void LetterScene::render(float time, float dt, const float *spectrum) {
 
   // 22. Before 20 s the overlay goes over everything.
   if (letterOverlayPlace(a) == LetterOverlayPlace::OnTop)
-    drawOverlay(a, dt, s);
+    drawOverlay(a, s);
 }
 
 // Scan bands, the credit picture and the flash, in clip space.
-void LetterScene::drawOverlay(float a, float dt, const float *s) {
+void LetterScene::drawOverlay(float a, const float *s) {
   // 1.
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -259,9 +275,7 @@ void LetterScene::drawOverlay(float a, float dt, const float *s) {
   glColor4f(1.f, 1.f, 1.f, 1.f);
   glDepthMask(GL_TRUE);
 
-  // 5-7. Every credit picture is placed by the size of the first.
-  motion.moveSprite(dt, s, static_cast<float>(creditTextures[0].width),
-                    static_cast<float>(creditTextures[0].height));
+  // 5-7. The credit picture where the last step moved it.
 
   // 8.
   glEnable(GL_BLEND);

@@ -18,10 +18,10 @@
 //   the overlay goes in before the jelly; strong beats kick the jelly.
 // - a = 20 exactly: no overlay at all.
 //
-// State carried between frames (LetterMotion): the jelly, spin (turned by the
-// low band), lastKick (the time of the last strong beat, which also moves the
-// camera's aim) and the credit picture's position and target. The jelly
-// advances one step per rendered frame, whatever dt is.
+// State carried from step to step (LetterMotion): the jelly, spin (turned by
+// the low band), lastKick (the time of the last strong beat, which also moves
+// the camera's aim from the next step on) and the credit picture's position
+// and target. The jelly advances one step of its own per step.
 //
 // GL state left: GL_TEXTURE_2D off (the last glow target bound), sphere-map
 // generation off, blending off, depth test and depth writes on, colour
@@ -106,10 +106,14 @@ void kickJelly(JellyMesh &jelly, int kicks);
 class LetterScene : public Effect {
 public:
   explicit LetterScene(CgContext *cg);
-  void render(float time, float dt, const float *spectrum) override;
+  void step(const FrameInput &frame) override;
+  void draw(const FrameInput &frame) override;
 
-  // Carried between frames (with the jelly's own nodes).
+  // Carried between steps (with the jelly's own nodes).
   LetterMotion motion;
+  // The aim a frame is drawn with: lastKick as it was before the last step's
+  // beat (a beat moves the camera from the next step on).
+  float drawnKick = 0.f;
 
   // Loaded in this order.
   Texture squirrelTexture; // loaded, not drawn
@@ -128,8 +132,8 @@ public:
   RenderTarget jellyTarget;
 
 private:
-  void applyView(float a); // the scene's camera and turn, see render()
-  void drawOverlay(float a, float dt, const float *spectrum);
+  void applyView(float a); // the scene's camera and turn, see draw()
+  void drawOverlay(float a, const float *spectrum);
 };
 
 } // namespace demo

@@ -38,16 +38,22 @@ LogoScene::LogoScene(CgContext *)
       tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), screenCopy(800, 600),
       glowTarget(256, 256), tunnelTarget(256, 256), bassLevel(0.f) {}
 
-void LogoScene::render(float time, float, const float *spectrum) {
+void LogoScene::step(const FrameInput &frame) {
+  // The bass level is a leaky sum of the lowest band.
+  bassLevel = logoNextBassLevel(bassLevel, frame.spectrum[0]);
+}
+
+void LogoScene::draw(const FrameInput &frame) {
+  const float time = frame.time;
+  const float *spectrum = frame.spectrum;
   // 1-2. Past the turn the animation runs backwards; everything below uses a.
   glDisable(GL_FOG);
   const float a = logoLocalTime(time);
 
-  // 3-5. A black frame; the bass level is a leaky sum of the lowest band.
+  // 3-5. A black frame (the bass level is the step's).
   glDisable(GL_CULL_FACE);
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  bassLevel = logoNextBassLevel(bassLevel, spectrum[0]);
   glClear(GL_COLOR_BUFFER_BIT);
 
   // 6. The tunnel, drawn into the 256 x 256 corner under the matrices the

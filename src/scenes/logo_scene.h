@@ -5,7 +5,7 @@
 // its turning point at 10.2 s; from there it runs backwards, so the logo is
 // back near its starting pose when the segment ends.
 //
-// The timeline calls render with t - 39.57 for 39.57 < t < 59.37 (local
+// The timeline steps and draws it with t - 39.57 for 39.57 < t < 59.37 (local
 // times 0 to 19.8) and with (t - 237.52) x 2 in the quick cuts (0 to 9.86,
 // double speed, never reaching the turn). Only the time value matters.
 //
@@ -18,9 +18,9 @@
 // segment, and in the quick cuts where the timeline loads identity matrices
 // before every call, it is drawn with identity projection and view.
 //
-// State carried between frames: bassLevel, the scene's animation state and
-// (through OpenGL) the matrices the tunnel reuses. The turn is decided from
-// the time each frame. A missing node or camera is reported once at
+// State carried from step to step: bassLevel; from drawn frame to drawn
+// frame (through OpenGL) the matrices the tunnel reuses. The turn is decided
+// from the time each frame. A missing node or camera is reported once at
 // construction; a missing mesh is not drawn, and without the camera the
 // card and its texts are not drawn at all (the tunnel and glow still are).
 //
@@ -49,7 +49,8 @@ public:
   // lettering picture and the flare, the tunnel mesh and its picture, then
   // the render targets. The Cg context is not used.
   explicit LogoScene(CgContext *cg);
-  void render(float time, float dt, const float *spectrum) override;
+  void step(const FrameInput &frame) override;
+  void draw(const FrameInput &frame) override;
 
   // The members are constructed in the order the scene loads its assets.
   Scene scene;
@@ -76,7 +77,7 @@ float logoSceneTime(float localTime);
 // The glow gain: 0.8 + 0.7 spectrum[0], plus a sharp swell (exponent 7)
 // over the second before the turn that peaks at 1 exactly at 10.2.
 float logoGlowGain(float localTime, float bass);
-// The next frame's bassLevel: (bassLevel + spectrum[0]) x 0.8; a steady
+// The next step's bassLevel: (bassLevel + spectrum[0]) x 0.8; a steady
 // input s settles at 4 s.
 float logoNextBassLevel(float bassLevel, float bass);
 // How far the card (and, a frame later, the tunnel) is lifted: 19 x bassLevel.

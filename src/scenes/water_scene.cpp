@@ -125,9 +125,30 @@ WaterScene::WaterScene(CgContext *)
   // The water surface's constructor sizes its arrays and resets it to height 0.
 }
 
-void WaterScene::render(float time, float, const float *spectrum) {
-  // 1-3. The bass follows the lowest band; draw into the screen copy's area.
-  bassLevel = (spectrum[0] + bassLevel) * 0.8f;
+void WaterScene::step(const FrameInput &frame) {
+  // The bass follows the lowest band.
+  bassLevel = (frame.spectrum[0] + bassLevel) * 0.8f;
+
+  // Three drops, then one step of the water.
+  const WaterShot shot = waterShotAt(frame.time);
+  const WaterDrops drops = nextWaterDrops(bassLevel, shot.u, frame.spectrum);
+  water.addDrop(drops.rain.x, drops.rain.y, drops.rain.radius, drops.rain.strength);
+  water.addDrop(drops.large.x, drops.large.y, drops.large.radius, drops.large.strength);
+  water.addDrop(drops.music.x, drops.music.y, drops.music.radius, drops.music.strength);
+  water.step();
+
+  // Camera05 rolls with the bass. Intentional: the up vector takes effect a
+  // step late and keeps its last value after the segment (the quick cuts
+  // start rolled).
+  drawnUp = nextUp;
+  if (shot.camera == WaterCamera::Camera05)
+    nextUp = waterUpVector(bassLevel);
+}
+
+void WaterScene::draw(const FrameInput &frame) {
+  const float time = frame.time;
+  const float *spectrum = frame.spectrum;
+  // 1-3. Draw into the screen copy's area.
   disableCgProfiles();
   screenCopy.setViewport();
 
@@ -147,6 +168,7 @@ void WaterScene::render(float time, float, const float *spectrum) {
                        : shot.camera == WaterCamera::Camera03 ? camera03
                                                               : camera05;
   if (camera) {
+    scene.setUpVector(drawnUp.x, drawnUp.y, drawnUp.z);
     scene.update(shot.sceneTime, *camera);
 
     // 6. The room, each mesh with its own picture. Texturing stays on with the
@@ -162,12 +184,7 @@ void WaterScene::render(float time, float, const float *spectrum) {
     glRotatef(90.f, 1.f, 0.f, 0.f);
   }
 
-  // 8-9. Three drops, then one step of the water whatever the frame time.
-  const WaterDrops drops = nextWaterDrops(bassLevel, u, spectrum);
-  water.addDrop(drops.rain.x, drops.rain.y, drops.rain.radius, drops.rain.strength);
-  water.addDrop(drops.large.x, drops.large.y, drops.large.radius, drops.large.strength);
-  water.addDrop(drops.music.x, drops.music.y, drops.music.radius, drops.music.strength);
-  water.step();
+  // 8-9. The surface as the last step left it (the drops went in there).
   water.computeNormals();
 
   // 10. The pool is drawn unlit, both faces, opaque.
@@ -228,8 +245,7 @@ void WaterScene::render(float time, float, const float *spectrum) {
     glDisable(GL_BLEND);
   }
 
-  // 16. Camera05: the flash at the turn, the fade to black at the end, and
-  // the roll with the bass.
+  // 16. Camera05: the flash at the turn and the fade to black at the end.
   if (shot.camera == WaterCamera::Camera05) {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_FOG);
@@ -242,10 +258,6 @@ void WaterScene::render(float time, float, const float *spectrum) {
       drawFullScreenQuad();
     glDisable(GL_BLEND);
     glColor4f(1.f, 1.f, 1.f, 1.f);
-    // Intentional: the up vector takes effect at the next frame's update and
-    // keeps its last value after the segment (the quick cuts start rolled).
-    const Vec3 up = waterUpVector(bassLevel);
-    scene.setUpVector(up.x, up.y, up.z);
   }
 }
 

@@ -18,9 +18,9 @@
 //   jumps back to u = 16 and then runs backwards, fading to black from
 //   h = 18.57 (black at 19.29); the camera rolls with the bass.
 //
-// State carried between frames: bassLevel, the water (one step per call,
-// whatever dt is, never reset after construction) and the scene's animation
-// state and up vector. A missing node or camera is reported once at
+// State carried from step to step: bassLevel, the water (three drops and one
+// step of the surface per step, never reset after construction) and the
+// camera's up vector. A missing node or camera is reported once at
 // construction; a missing mesh is not drawn, and without the camera of the
 // segment the room and the pool are not drawn (the water still advances).
 //
@@ -52,7 +52,8 @@ public:
   static constexpr int kMeshCount = 8;
 
   explicit WaterScene(CgContext *cg);
-  void render(float time, float dt, const float *spectrum) override;
+  void step(const FrameInput &frame) override;
+  void draw(const FrameInput &frame) override;
 
   // The members are constructed in the order the scene loads its assets:
   // the scene file, the cameras, the meshes, their textures, the other
@@ -72,6 +73,10 @@ public:
   RenderTarget glowTarget;
   Texture squareTexture; // not drawn
   float bassLevel = 0.f; // leaky sum of spectrum[0], factor 0.8
+  // The Camera05 roll lags a step: a frame is drawn with the up vector the
+  // step before its last one set (the camera's default until then).
+  Vec3 drawnUp{0.f, 1.f, 0.f};
+  Vec3 nextUp{0.f, 1.f, 0.f};
 };
 
 enum class WaterCamera { Camera01, Camera03, Camera05 };

@@ -31,6 +31,18 @@ TEST(CaptureRange, OnlyPicksTheNearestFramesClampedAndSorted) {
   EXPECT_TRUE(framesNearest({1.f}, 3.f, 3.f, 60).empty());
 }
 
+TEST(CaptureOnly, DrawsFromOneSecondBeforeEachListedFrame) {
+  const std::vector<size_t> selected = framesNearest({2.f, 10.f}, 0.f, 20.f, 30);
+  ASSERT_EQ(selected, (std::vector<size_t>{60, 300}));
+  EXPECT_FALSE(captureFrameDrawn(selected, 0.f, 30, 29));
+  EXPECT_TRUE(captureFrameDrawn(selected, 0.f, 30, 30));
+  EXPECT_TRUE(captureFrameDrawn(selected, 0.f, 30, 60));
+  EXPECT_FALSE(captureFrameDrawn(selected, 0.f, 30, 61));
+  EXPECT_TRUE(captureFrameDrawn(selected, 0.f, 30, 270));
+  EXPECT_FALSE(captureFrameDrawn(selected, 0.f, 30, 301));
+  EXPECT_TRUE(captureFrameDrawn({}, 0.f, 30, 301));
+}
+
 TEST(CaptureOptions, ParsesTheCaptureFamily) {
   Options options;
   int code = -1;

@@ -79,8 +79,9 @@ class ShowFrameGL : public ShowGL {
 protected:
   Rgb frameAt(float t) {
     Show show(glWindow());
-    show.startClockAt(t - 1.f / 60.f);
-    show.frame(t, [](float *) {});
+    const SpectrumSource silence = [](float, float *) {};
+    show.startAt(t - 1.f / 60.f, silence);
+    show.frame(t, silence);
     return pixel(400, 300);
   }
 };
@@ -200,12 +201,20 @@ TEST(ClosingScene, GlowGainRisesToOnePointFiveAtTheBreakAndFades) {
 // The timeline calling scenes: which scene, with which local time, and the
 // final boxes scene's cut list starting over in the quick cuts.
 struct RecordingScene : Effect {
-  void render(float time, float, const float *) override {
-    ++calls;
-    lastTime = time;
+  void step(const FrameInput &frame) override {
+    ++steps;
+    lastStepTime = frame.time;
   }
+  void draw(const FrameInput &frame) override {
+    ++calls;
+    lastTime = frame.time;
+    lastPulse = frame.pulse;
+  }
+  int steps = 0;
   int calls = 0;
+  float lastStepTime = -1.f;
   float lastTime = -1.f;
+  float lastPulse = -1.f;
 };
 
 class TimelineGL : public ShowGL {
@@ -220,17 +229,27 @@ protected:
     }
     scenes.finalCutIndex = &cutIndex;
   }
-  // Renders the frame at t and returns the one scene called (-1 if none,
-  // -2 if several), in the order water, logo, letters, event, corridor, final.
+  // Steps and draws the frame at t and returns the one scene called (-1 if
+  // none, -2 if several, -3 if the step and the draw went to different
+  // scenes or times), in the order water, logo, letters, event, corridor,
+  // final.
   int sceneCalledAt(float t) {
-    std::vector<int> before;
-    for (RecordingScene *r : recorders)
+    std::vector<int> before, stepsBefore;
+    for (RecordingScene *r : recorders) {
       before.push_back(r->calls);
-    timeline.render(t, 1.f / 30.f, spectrum.data());
+      stepsBefore.push_back(r->steps);
+    }
+    timeline.step(t, 1.f / 60.f, spectrum.data());
+    timeline.draw(t, 1.f / 60.f, spectrum.data());
     int called = -1;
     for (size_t i = 0; i < recorders.size(); ++i) {
-      if (recorders[i]->calls != before[i])
+      if (recorders[i]->calls - before[i] != recorders[i]->steps - stepsBefore[i])
+        return -3;
+      if (recorders[i]->calls != before[i]) {
+        if (recorders[i]->lastStepTime != recorders[i]->lastTime)
+          return -3;
         called = called == -1 ? static_cast<int>(i) : -2;
+      }
     }
     return called;
   }
@@ -306,6 +325,21 @@ TEST_F(TimelineGL, TheEndingDisablesTheArbProgramTargetsOnlyWhereTheContextHasTh
 TEST_F(TimelineGL, TheEndingRestartsTheEventSceneFromZero) {
   EXPECT_EQ(sceneCalledAt(253.f), 3);
   EXPECT_NEAR(lastTime(3), 0.6f, 1e-4f);
+}
+
+// The corridor's tint lags the beat by a step: a frame is drawn with the
+// pulse level from before its last step's pulses.
+TEST_F(TimelineGL, FramesSeeThePulseLevelOfTheStepBefore) {
+  const float peak = 198.4f; // the first pulse peaks at 1 here
+  const float level = beatPulses(peak);
+  ASSERT_GT(level, 0.99f);
+  timeline.step(peak, 1.f / 60.f, spectrum.data());
+  EXPECT_FLOAT_EQ(timeline.pulseLevel(), level);
+  EXPECT_EQ(timeline.drawnPulseLevel(), 0.f);
+  timeline.step(peak + 1.f / 60.f, 1.f / 60.f, spectrum.data());
+  timeline.draw(peak + 1.f / 60.f, 1.f / 60.f, spectrum.data());
+  EXPECT_FLOAT_EQ(recorders[4]->lastPulse, level);
+  EXPECT_GT(timeline.pulseLevel(), level);
 }
 
 } // namespace

@@ -20,14 +20,6 @@ namespace {
 
 class CorridorSceneGL : public BakedDataGLTest {
 protected:
-  void SetUp() override {
-    BakedDataGLTest::SetUp();
-    pulseLevel = 0.f;
-  }
-  void TearDown() override {
-    pulseLevel = 0.f;
-    BakedDataGLTest::TearDown();
-  }
 
   // Points of 8 pixels, culling off, the colour white, no program.
   static void expectStateLeftByEveryFrame() {

@@ -1,0 +1,104 @@
+// The same show at any frame rate: the whole show, stepped and drawn at 30,
+// 60 and 144 frames per second through windows of every part, carries the
+// same state (to the last bit) and leaves the random sequence at the same
+// place. A draw that changed simulation state or drew a random number would
+// make the rates disagree.
+#include "gl_fixture.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/capture.h"
+#include "app/show.h"
+#include "audio/music_stream.h"
+#include "scenes/corridor_scene.h"
+#include "scenes/event_scene.h"
+#include "scenes/final_boxes_scene.h"
+#include "scenes/letter_scene.h"
+#include "scenes/logo_scene.h"
+#include "scenes/water_scene.h"
+
+namespace demo::test {
+namespace {
+
+void add(std::vector<float> &out, const Vec3 &v) { out.insert(out.end(), {v.x, v.y, v.z}); }
+
+// Everything the scenes and the timeline carry from step to step (samples of
+// the large arrays).
+std::vector<float> simulationState(const Show &show) {
+  std::vector<float> s;
+  const ShowScenes &scenes = show.scenes;
+  if (const auto *water = dynamic_cast<const WaterScene *>(scenes.water.get())) {
+    s.push_back(water->bassLevel);
+    add(s, water->nextUp);
+    for (int i = 0; i < WaterSurface::kCellCount; i += 37)
+      s.push_back(water->water.cells[static_cast<size_t>(i)].height);
+  }
+  if (const auto *logo = dynamic_cast<const LogoScene *>(scenes.logo.get()))
+    s.push_back(logo->bassLevel);
+  if (const auto *letters = dynamic_cast<const LetterScene *>(scenes.letters.get())) {
+    s.insert(s.end(), {letters->motion.spin, letters->motion.lastKick, letters->drawnKick});
+    add(s, letters->motion.spritePos);
+    add(s, letters->motion.spriteTarget);
+    for (size_t i = 0; i < letters->jelly.nodes().size(); i += 7)
+      add(s, letters->jelly.nodes()[i].position);
+  }
+  if (const auto *event = dynamic_cast<const EventScene *>(scenes.event.get())) {
+    s.insert(s.end(), {event->viewClock, event->spikeClock, event->bassLevel, event->jumpCooldown,
+                       event->cameraJump, event->titleShakeX, event->titleShakeY});
+    for (int i = 0; i < event->spikeVertexCount; i += 5)
+      add(s, event->spikePositions[i]);
+  }
+  if (const auto *corridor = dynamic_cast<const CorridorScene *>(scenes.corridor.get())) {
+    s.insert(s.end(), {corridor->rollAngle, corridor->swingPhase, corridor->bass.barPhase,
+                       corridor->bass.jumpCooldown, corridor->bass.travel, corridor->logoJitterX,
+                       corridor->bandJitter[7][1], corridor->points[999][0]});
+  }
+  if (const auto *boxes = dynamic_cast<const FinalBoxesScene *>(scenes.finalBoxes.get())) {
+    s.insert(s.end(), {static_cast<float>(boxes->shot.cutIndex), static_cast<float>(boxes->shot.cameraSlot),
+                       boxes->shot.shotClock, boxes->shot.shotSpeed});
+    add(s, boxes->nextUp);
+  }
+  s.push_back(show.timeline.pulseLevel());
+  return s;
+}
+
+class FrameRateGL : public BakedDataGLTest {};
+
+TEST_F(FrameRateGL, EveryPartCarriesTheSameStateAtThirtySixtyAndOneHundredFortyFourFps) {
+  MusicStream music;
+  music.init(nullptr, false);
+  ASSERT_TRUE(music.open("data/01.ogg"));
+  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+  // A sixth of a second of drawn frames ending at each time, one time in
+  // every part (the corridor's intro and its corridor both).
+  const float ends[] = {30.f, 50.f, 70.f, 100.f, 150.f, 175.f, 200.f, 230.f, 241.f, 256.f};
+  const float window = 1.f / 6.f;
+
+  std::vector<std::vector<float>> states[3];
+  int sequenceAfter[3] = {};
+  const int rates[3] = {30, 60, 144};
+  for (int r = 0; r < 3; ++r) {
+    std::srand(1); // the sequence a new process starts with
+    Show show(glWindow());
+    show.load();
+    for (float end : ends) {
+      const float from = end - window;
+      show.startAt(from, spectrumAt);
+      const size_t frames = captureFrameCount(from, end, rates[r]) + 1; // through `end` itself
+      for (size_t n = 0; n < frames; ++n)
+        show.frame(captureFrameTime(from, rates[r], n), spectrumAt);
+      ASSERT_EQ(show.clock.time, end) << rates[r] << " fps";
+      states[r].push_back(simulationState(show));
+    }
+    sequenceAfter[r] = std::rand();
+  }
+  for (int r : {0, 2}) {
+    for (size_t w = 0; w < std::size(ends); ++w)
+      EXPECT_EQ(states[r][w], states[1][w]) << rates[r] << " fps against 60 at " << ends[w] << " s";
+    EXPECT_EQ(sequenceAfter[r], sequenceAfter[1]) << rates[r] << " fps";
+  }
+}
+
+} // namespace
+} // namespace demo::test
