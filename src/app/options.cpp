@@ -14,7 +14,7 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
   app.add_flag("--no-vsync", noVsync, "Do not wait for the display's refresh between frames");
   app.add_option("--data", options.dataDir, "Directory of the show's files (default: data/ beside the program, then ./data)")
       ->type_name("DIR");
-  app.add_option("--start", options.start, "Start the music and the clock at this time (for development)")
+  app.add_option("--start", options.start, "Start the music and the clock at this time, the scenes caught up to it (for development)")
       ->type_name("SECONDS")
       ->check(CLI::Range(0.f, 265.f));
   app.add_option("--summary", options.summary,

@@ -5,7 +5,7 @@
 // The timeline draws it at t - 252.4 after it has copied the frame
 // into its screen target and stored that target's texture name in
 // screenTexture.glName; blending is on (source alpha, one minus source alpha)
-// when render starts. Until 5.2 s the tiles stand in place and show the
+// when draw starts. Until 5.2 s the tiles stand in place and show the
 // picture whole; then each spins about its own random axis, falls and drifts
 // towards the viewer. Each step draws the tiles' random values after
 // srand(1), so every tile has the same values in every frame and every run;

@@ -5,8 +5,8 @@
 // letter over it, then the picture letterboxes, the title slides out to the
 // right and an event overlay comes up with a white flash.
 //
-// The timeline calls render(t - 118.84, ...) from 118.84 s to 158.4 s and
-// again render(t - 252.4, ...) in the ending, where it draws the whole title
+// The timeline steps and draws it at t - 118.84 from 118.84 s to 158.4 s and
+// again at t - 252.4 in the ending, where it draws the whole title
 // (titleOverlays[10]) over the picture and captures the frame for the closing
 // scene. Nothing is reset between the two visits: the springs, clocks, bass
 // level and camera jump carry over.
@@ -120,7 +120,7 @@ float nextBassLevel(float level, float s0, float s1);
 // 55 (sin ph, sin 1.2 ph, sin 1.3 ph), where ph = W - lag.
 Vec3 eventSpikeTarget(const Vec3 &rest, float lag, float viewTime, float spikeTime);
 
-// One damped spring step with gravity, per frame: v += 0.1 (target - p);
+// One damped spring step with gravity, per simulation step: v += 0.1 (target - p);
 // v *= 0.92; v.y -= 0.1; p += v.
 void eventSpringStep(Vec3 &position, Vec3 &velocity, const Vec3 &target);
 

@@ -3,10 +3,10 @@
 // list of music times, with a soft glow that the second spectrum band drives
 // and that turns slightly blue round each cut.
 //
-// The timeline calls render(t, ...) with the clock value itself (217.5 to
+// The timeline steps and draws it at the clock value itself (217.5 to
 // 237.52 s), and again with t - 247.39 + 217.5 in the quick cuts (217.5 to
 // 222.51 s once more). The cut list is written in clock seconds; each cut
-// happens 0.17 s before its listed time, at most one per frame. A cut starts
+// happens 0.17 s before its listed time, at most one per step. A cut starts
 // the next camera of the camera list at a random point (a head start of 0 to
 // 2 s) and at a random speed (0 to 3, at least 1.5 on Camera01 and Camera08),
 // so the shots differ from run to run.
@@ -20,10 +20,10 @@
 // C++ (no GL): which camera, how far into its path, the cut flash and the
 // glow. FinalBoxesScene carries them out with OpenGL.
 //
-// GL state left by render: viewport 800 x 600, sphere-map generation off,
+// GL state left by draw: viewport 800 x 600, sphere-map generation off,
 // blending off (function GL_SRC_ALPHA, GL_ONE), GL_TEXTURE_2D off, colour
 // white, GL_DEPTH_TEST on, GL_FOG and GL_LIGHTING off, clear colour black,
-// the scene's up vector set for the next frame and its aspect back at 4/3.
+// the scene's up vector that of the last step and its aspect back at 4/3.
 // A missing box or camera is reported once at construction and skipped: a
 // cut to a missing camera keeps the camera in use; with no camera at all the
 // crates are not drawn.

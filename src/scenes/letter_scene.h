@@ -1,7 +1,7 @@
 // letter_scene.h - letters tumbling in front of a wobbling jelly blob, the
 // whole picture glowing; the credits drift over the first 20 seconds.
 //
-// The timeline calls render(t - 79.14, ...) for 79.14 < t < 118.84, so the
+// The timeline steps and draws it at t - 79.14 for 79.14 < t < 118.84, so the
 // scene sees local times 0 to 39.7. A cluster of four letter meshes from
 // "data/bokstavscene.gsp" (rest transforms only, sphere-mapped with
 // "data/phong.jpg") is drawn twice, the second copy twice as large, in front

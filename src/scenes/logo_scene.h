@@ -12,7 +12,7 @@
 // The tunnel is drawn small (into a 256 x 256 corner of the frame), blurred
 // and stretched over the screen as the backdrop. It sets no view of its own:
 // it is drawn under whatever projection and model-view matrices are current
-// when render starts. Within the segment those are what the previous frame of
+// when draw starts. Within the segment those are what the previous frame of
 // this scene left, the camera's view with the bass lift, so the tunnel sits
 // in the logo's world seen from one frame ago. On the first frame of the
 // segment, and in the quick cuts where the timeline loads identity matrices

@@ -2,10 +2,10 @@
 // it and comes back to it twice. The room (eight textured meshes from
 // "data/vannscene.gsp") is seen through one of three animated cameras; the
 // pool below it is the WaterSurface drawn as an environment-mapped mirror,
-// stirred every frame by two random drops and one that circles with the
+// stirred every step by two random drops and one that circles with the
 // music; a blurred copy of the picture is added over it as a glow.
 //
-// The timeline calls render with the show time for t < 39.57 (Camera01, then
+// The timeline steps and draws it with the show time for t < 39.57 (Camera01, then
 // Camera03 from 19.72 on), with t - 59.37 + 100 for the second visit and with
 // t - 242.45 + 100 in the quick cuts (Camera05 from local time 100 on). The
 // scene only looks at the value it is given: the offset of 100 selects the
