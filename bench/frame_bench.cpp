@@ -59,7 +59,7 @@ int main(int argc, char **argv) {
   MusicStream &music = window.music();
   music.init(nullptr, false);
   music.open("data/01.ogg");
-  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+  const SpectrumSource spectrumAt = [&music](float at, float *spectrum) { music.spectrumAt(at, spectrum); };
 
   std::printf("%s on %s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
               reinterpret_cast<const char *>(glGetString(GL_VERSION)));

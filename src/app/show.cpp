@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/gl_window.h"
 #include "scene/view.h"
@@ -27,10 +28,27 @@ void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {
 }
 
 void Show::startAt(float seconds, const SpectrumSource &spectrumAt) {
-  runSteps(steps.due(seconds), spectrumAt);
+  // The frame a step before the start is drawn unseen: a frame hands GL state
+  // on to the next (the colour the room is drawn in, the blending the
+  // corridor's copy goes back with, the matrices under the logo's tunnel),
+  // and the first frame should find what a whole run leaves it.
+  const float before = seconds - stepLength(1);
+  if (before >= 0.f && before < seconds) {
+    frame(before, spectrumAt);
+    return;
+  }
   clock.time = seconds;
   clock.previousTime = seconds;
   clock.dt = 0.f;
+}
+
+void Show::seek(float seconds, const SpectrumSource &spectrumAt) {
+  if (lastStepDueBy(seconds) < steps.next() - 1) {
+    timeline.restart();
+    steps.restart();
+    std::srand(1); // the sequence a new process starts with
+  }
+  startAt(seconds, spectrumAt);
 }
 
 void Show::stepTo(float now, const SpectrumSource &spectrumAt) {

@@ -42,12 +42,18 @@ public:
 
   // The loading sequence; `hook` sees each loading frame before it is shown.
   void load(const LoadingFrameHook &hook = LoadingFrameHook());
-  // Catch-up for a run that starts at `seconds`: runs every step due by then
-  // from where the simulation stands (the show's start for a new Show),
-  // drawing nothing, and sets the clock as if the previous frame had been at
-  // `seconds`. The first frame then shows what a run from the start shows.
-  // The simulation never goes back: an earlier time only sets the clock.
+  // Catch-up for a run that starts at `seconds`: runs every step up to then
+  // from where the simulation stands (the show's start for a new Show) and
+  // draws, unseen, only the frame a step before `seconds`, whose GL state the
+  // first frame inherits. The first frame then shows what a run from the
+  // start shows. The simulation never goes back: an earlier time runs no
+  // steps. At 0 nothing runs and the clock starts there.
   void startAt(float seconds, const SpectrumSource &spectrumAt);
+  // A jump to `seconds`: forwards the simulation runs on, backwards it starts
+  // over from the show's start (scenes, pulse level and the random sequence
+  // of a new run); either way it then catches up as startAt does, so it
+  // lands on the state a straight run has there.
+  void seek(float seconds, const SpectrumSource &spectrumAt);
   // Steps 4-9 of a frame whose clock reads `now`. With stepCap > 0 a frame
   // after a stall runs at most that many steps (live runs).
   void frame(float now, const SpectrumSource &spectrumAt, int64_t stepCap = 0);

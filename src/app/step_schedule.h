@@ -52,6 +52,8 @@ public:
   StepRange due(float t, int64_t cap = 0);
   // The next step that will run.
   int64_t next() const { return next_; }
+  // From the show's start again (a jump back).
+  void restart() { next_ = 0; }
   // The show time of the step before the last one run (of the first step
   // while fewer than two have run): what a frame treats as the previous
   // moment of the show.

@@ -182,6 +182,17 @@ void Timeline::step(float t, float dt, const float *spectrum) {
   pulse_ += beatPulses(t);
 }
 
+void Timeline::restart() {
+  for (Effect *scene : {scenes_.water.get(), scenes_.logo.get(), scenes_.letters.get(), scenes_.event.get(),
+                        scenes_.corridor.get(), scenes_.finalBoxes.get()})
+    if (scene)
+      scene->restart();
+  if (scenes_.closing)
+    scenes_.closing->restart();
+  pulse_ = 0.f;
+  drawnPulse_ = 0.f;
+}
+
 void Timeline::draw(float t, float dt, const float *spectrum) {
   const FrameInput frame{t, dt, spectrum, drawnPulse_};
   const ScheduledCall scheduled = scheduleAt(t);

@@ -105,6 +105,9 @@ public:
   // step's pulses (the corridor's tint lags a step behind the beat).
   void draw(float t, float dt, const float *spectrum);
 
+  // Every scene and the pulse level back to the show's start (a jump back).
+  void restart();
+
   // The pulse level after every step so far; starts at 0, only ever grows.
   float pulseLevel() const { return pulse_; }
   // The level a frame is drawn with.

@@ -173,6 +173,15 @@ void JellyMesh::spread() {
   }
 }
 
+void JellyMesh::reset() {
+  for (int32_t i = 0; i < nodeCount_; ++i) {
+    JellyNode &node = nodes_[i];
+    node.position = node.rest;
+    node.velocity = Vec3{0.f, 0.f, 0.f};
+    mesh_->parts[0]->positions[static_cast<size_t>(i)] = node.rest;
+  }
+}
+
 void JellyMesh::step() {
   if (nodeCount_ == 0)
     return;

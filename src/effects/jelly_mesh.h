@@ -66,6 +66,10 @@ public:
   // writes every node's position into the first part's position array.
   void step();
 
+  // Back to the loaded shape at rest, as constructed (the mesh's positions
+  // too).
+  void reset();
+
   // Every node with h = radius - |point - position| >= 0 gets velocity += h x
   // direction: the nearer the node, the harder the kick, always along
   // direction.

@@ -30,6 +30,8 @@ float closingGlowGain(float time) {
 ClosingScene::ClosingScene(CgContext *)
     : endLogoTexture("data/endlogo.png", 0), screenTexture(), screenCopy(800, 600), glowTarget(64, 64) {}
 
+void ClosingScene::restart() { tiles = {}; }
+
 void ClosingScene::step(const FrameInput &) {
   // The same random values for every tile in every step, in exactly this
   // order.

@@ -34,6 +34,7 @@ public:
   explicit ClosingScene(CgContext *cg);
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
+  void restart() override;
 
   // A tile's random values, in the order they are drawn (ten a tile; two of
   // the sequence are drawn only to advance it).

@@ -178,6 +178,14 @@ void CorridorScene::drawCorridor(float x) {
   glDisable(GL_LIGHTING);
 }
 
+void CorridorScene::restart() {
+  rollAngle = swingPhase = 0.f;
+  bass = CorridorBass();
+  points = {};
+  logoJitterY = logoJitterX = 0.f;
+  bandJitter = {};
+}
+
 void CorridorScene::step(const FrameInput &frame) {
   const float *s = frame.spectrum;
   // The bass pushes the bands, makes the flight jump and speeds it up.

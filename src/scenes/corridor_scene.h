@@ -124,6 +124,7 @@ public:
   explicit CorridorScene(CgContext *cg);
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
+  void restart() override;
 
   // Carried between steps.
   float rollAngle = 0.f;  // degrees, the balls' roll about x

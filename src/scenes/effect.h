@@ -11,7 +11,8 @@
 // - draw(frame) draws the picture of a moment from that state. It changes no
 //   state a later step reads and draws no random numbers, so frames may come
 //   at any rate, or not at all, without changing what the scene does.
-// Both get their moment as one FrameInput: the local time, the time since the
+// restart() takes the scene back to its state at construction. Both step and
+// draw get their moment as one FrameInput: the local time, the time since the
 // previous step (or drawn frame), the spectrum of that moment and the
 // timeline's beat level.
 //
@@ -38,6 +39,10 @@ public:
   virtual ~Effect();
   virtual void step(const FrameInput &frame) = 0;
   virtual void draw(const FrameInput &frame) = 0;
+  // Puts everything step() carries back as construction left it, so that
+  // stepping again from the show's start repeats a run exactly (a jump
+  // back in the show).
+  virtual void restart() = 0;
 
   // One step and the frame of the same moment: a frame of a clock that runs
   // at exactly the step rate (what single-frame callers and tests use).

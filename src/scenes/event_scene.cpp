@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -185,6 +186,15 @@ EventScene::EventScene(CgContext *)
     const std::string path = "data/overlays/logo_" + std::string(kTitleWord, static_cast<size_t>(k + 1)) + ".png";
     titleOverlays[k].load(path.c_str(), 0);
   }
+}
+
+void EventScene::restart() {
+  for (int i = 0; i < spikeVertexCount; ++i)
+    spikePositions[i] = restPositions[static_cast<size_t>(i)];
+  std::fill(spikeVelocities.begin(), spikeVelocities.end(), Vec3{0.f, 0.f, 0.f});
+  std::fill(spikeTargets.begin(), spikeTargets.end(), Vec3{0.f, 0.f, 0.f});
+  viewClock = spikeClock = bassLevel = jumpCooldown = cameraJump = 0.f;
+  titleShakeY = titleShakeX = 0.f;
 }
 
 void EventScene::step(const FrameInput &frame) {

@@ -50,6 +50,7 @@ public:
   explicit EventScene(CgContext *cg);
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
+  void restart() override;
 
   Texture eventOverlay;
   EbrMesh spike;

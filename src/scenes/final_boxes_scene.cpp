@@ -75,6 +75,12 @@ FinalBoxesScene::FinalBoxesScene(CgContext *)
   currentCamera = cameras[0];
 }
 
+void FinalBoxesScene::restart() {
+  shot = FinalShot();
+  currentCamera = cameras[0];
+  drawnUp = nextUp = Vec3{0.f, 1.f, 0.f};
+}
+
 void FinalBoxesScene::step(const FrameInput &frame) {
   const float a = frame.time;
   // 2. At most one cut per step. A cut to a missing camera keeps the one in

@@ -90,6 +90,7 @@ public:
   explicit FinalBoxesScene(CgContext *cg);
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
+  void restart() override;
 
   // Carried between steps (the timeline resets shot.cutIndex).
   FinalShot shot;

@@ -117,6 +117,12 @@ void LetterScene::applyView(float a) {
   glRotatef(0.4f * motion.spin, 1.f, 0.f, 0.f);
 }
 
+void LetterScene::restart() {
+  motion = LetterMotion();
+  drawnKick = 0.f;
+  jelly.reset();
+}
+
 void LetterScene::step(const FrameInput &frame) {
   const float a = frame.time;
   const float *s = frame.spectrum;

@@ -108,6 +108,7 @@ public:
   explicit LetterScene(CgContext *cg);
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
+  void restart() override;
 
   // Carried between steps (with the jelly's own nodes).
   LetterMotion motion;

@@ -38,6 +38,8 @@ LogoScene::LogoScene(CgContext *)
       tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), screenCopy(800, 600),
       glowTarget(256, 256), tunnelTarget(256, 256), bassLevel(0.f) {}
 
+void LogoScene::restart() { bassLevel = 0.f; }
+
 void LogoScene::step(const FrameInput &frame) {
   // The bass level is a leaky sum of the lowest band.
   bassLevel = logoNextBassLevel(bassLevel, frame.spectrum[0]);

@@ -51,6 +51,7 @@ public:
   explicit LogoScene(CgContext *cg);
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
+  void restart() override;
 
   // The members are constructed in the order the scene loads its assets.
   Scene scene;

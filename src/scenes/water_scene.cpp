@@ -125,6 +125,12 @@ WaterScene::WaterScene(CgContext *)
   // The water surface's constructor sizes its arrays and resets it to height 0.
 }
 
+void WaterScene::restart() {
+  water.reset(0.f);
+  bassLevel = 0.f;
+  drawnUp = nextUp = Vec3{0.f, 1.f, 0.f};
+}
+
 void WaterScene::step(const FrameInput &frame) {
   // The bass follows the lowest band.
   bassLevel = (frame.spectrum[0] + bassLevel) * 0.8f;

@@ -54,6 +54,7 @@ public:
   explicit WaterScene(CgContext *cg);
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
+  void restart() override;
 
   // The members are constructed in the order the scene loads its assets:
   // the scene file, the cameras, the meshes, their textures, the other

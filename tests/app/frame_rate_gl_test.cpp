@@ -100,5 +100,35 @@ TEST_F(FrameRateGL, EveryPartCarriesTheSameStateAtThirtySixtyAndOneHundredFortyF
   }
 }
 
+// A jump lands on the state a straight run has at its target: back (the
+// scenes start over and catch up) and forward (they run on).
+TEST_F(FrameRateGL, AJumpBackOrForwardLandsOnTheStateOfAStraightRun) {
+  MusicStream music;
+  music.init(nullptr, false);
+  ASSERT_TRUE(music.open("data/01.ogg"));
+  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+
+  std::srand(1);
+  Show straight(glWindow());
+  straight.load();
+  straight.startAt(100.f, spectrumAt);
+  const std::vector<float> at100 = simulationState(straight);
+  straight.startAt(150.f, spectrumAt);
+  const std::vector<float> at150 = simulationState(straight);
+  const int sequence = std::rand();
+
+  std::srand(1);
+  Show jumping(glWindow());
+  jumping.load();
+  jumping.startAt(200.f, spectrumAt);
+  jumping.frame(200.f + 1.f / 60.f, spectrumAt);
+  jumping.seek(100.f, spectrumAt);
+  EXPECT_EQ(simulationState(jumping), at100);
+  EXPECT_EQ(jumping.clock.time, 100.f - 1.f / 60.f) << "the unseen frame a step before";
+  jumping.seek(150.f, spectrumAt);
+  EXPECT_EQ(simulationState(jumping), at150);
+  EXPECT_EQ(std::rand(), sequence);
+}
+
 } // namespace
 } // namespace demo::test

@@ -205,6 +205,7 @@ struct RecordingScene : Effect {
     ++steps;
     lastStepTime = frame.time;
   }
+  void restart() override { ++restarts; }
   void draw(const FrameInput &frame) override {
     ++calls;
     lastTime = frame.time;
@@ -212,6 +213,7 @@ struct RecordingScene : Effect {
   }
   int steps = 0;
   int calls = 0;
+  int restarts = 0;
   float lastStepTime = -1.f;
   float lastTime = -1.f;
   float lastPulse = -1.f;
