@@ -9,6 +9,7 @@
 
 #include "app/capture.h"
 #include "app/contact_sheet.h"
+#include "app/live_show.h"
 #include "app/progress_line.h"
 #include "app/show.h"
 #include "app/timeline.h"
@@ -16,7 +17,6 @@
 #include "base/data_path.h"
 #include "platform/gl_window.h"
 #include "base/message.h"
-#include "platform/timer.h"
 #include "base/math.h"
 
 namespace demo {
@@ -63,8 +63,9 @@ int runShow(const Options &options) {
   }
 
   // Start-up, in order: window, shader context, the ending's screen target,
-  // zeroed spectra (Show), the loading sequence, the music decoded, the
-  // simulation caught up to the start time, then music and clock together.
+  // zeroed spectra (Show), the music decoding on a worker thread while the
+  // loading sequence runs, the simulation caught up to the start time, then
+  // music and clock together.
   WindowOptions windowOptions;
   windowOptions.vsync = options.vsync;
   windowOptions.display = options.display;
@@ -73,26 +74,20 @@ int runShow(const Options &options) {
     return 1;
 
   Show show(window);
+  window.openMusicInBackground("data/01.ogg");
   show.load();
-  window.openMusic("data/01.ogg");
   MusicStream &music = window.music();
+  music.finishOpen();
   const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
   show.startAt(options.start, spectrumAt);
-  music.play(options.start);
-  Timer timer;
+  Playback playback(music, options.start);
+  LiveShow live(show, window, playback, spectrumAt);
   RunReport report;
   const bool reporting = !options.summary.empty();
   ProgressLine progress(stderr, isatty(fileno(stderr)) != 0);
   const auto started = std::chrono::steady_clock::now();
 
-  for (;;) {
-    if (window.escapeDown())
-      break;
-    if (!window.update())
-      break;
-    if (showOver(show.clock.time))
-      break;
-    show.frame(options.start + static_cast<float>(timer.elapsed()), spectrumAt, kMaxStepsPerFrame);
+  while (live.runFrame()) {
     if (reporting)
       report.afterFrame(show.clock.time, show.clock.dt, window);
     if (options.progress)

@@ -15,8 +15,10 @@
 //   7. sphere-map generation off;
 //   8. print the first pending OpenGL error ("ERROR! %i  \n"), one per frame;
 //   9. the timeline draws the scenes of this time and their flashes.
-// The show's time is the timer's, never the music's playback position. A run
-// that starts later (--start) first catches the simulation up to its start.
+// The show's time is that of the sound being heard (Playback, see
+// live_show.h, which also handles the viewer's keys), or a steady clock
+// without music. A run that starts later (--start) first catches the
+// simulation up to its start.
 #pragma once
 
 #include <cstdio>

@@ -9,6 +9,9 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
                "Without options it plays full screen from the loading screen to the end; "
                "Escape or closing the window ends it.",
                "demo");
+  app.footer("Keys while it plays: Space pauses and resumes picture and sound; Left and Right jump 5 s back "
+             "and forward, Page Up and Page Down 30 s; Home starts over; T shows or hides a line with the "
+             "time, the part and the frames per second; Escape ends the show.");
   app.add_flag("--window", options.window, "Play in an 800 x 600 window (resizable) instead of full screen");
   bool noVsync = false;
   app.add_flag("--no-vsync", noVsync, "Do not wait for the display's refresh between frames");

@@ -14,7 +14,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <future>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -307,9 +309,22 @@ size_t framesAt(double seconds, int rate, bool round) {
 
 } // namespace
 
+// A decode on the worker thread: what it read, and the messages it owes.
+struct MusicStream::PendingOpen {
+  std::string resolved;
+  struct Result {
+    DecodedAudio audio;
+    bool ok = false;
+    std::string error, warning;
+  };
+  std::future<Result> result;
+};
+
 MusicStream::MusicStream() = default;
 
 MusicStream::~MusicStream() {
+  if (pending_ && pending_->result.valid())
+    pending_->result.wait();
   if (device_ != 0)
     SDL_CloseAudioDevice(device_);
   if (audioInitialised_)
@@ -355,17 +370,38 @@ void MusicStream::stopDevice() {
 }
 
 bool MusicStream::open(const char *path) {
+  openInBackground(path);
+  return finishOpen();
+}
+
+void MusicStream::openInBackground(const char *path) {
+  if (pending_ && pending_->result.valid())
+    pending_->result.wait();
   stopDevice(); // the callback must not read the samples while they change
   audio_ = DecodedAudio();
-  const std::string resolved = resolveDataPath(path ? path : "");
-  std::string error;
-  std::string warning;
-  if (!decodeOggFile(resolved, audio_, &error, &warning)) {
-    showMessage("BASS error, file not found?", "BASS", resolved + ": " + error, owner_);
+  pending_ = std::make_unique<PendingOpen>();
+  pending_->resolved = resolveDataPath(path ? path : "");
+  // The worker only reads the file and fills its own result; messages wait
+  // for finishOpen, on the caller's thread.
+  pending_->result = std::async(std::launch::async, [resolved = pending_->resolved] {
+    PendingOpen::Result r;
+    r.ok = decodeOggFile(resolved, r.audio, &r.error, &r.warning);
+    return r;
+  });
+}
+
+bool MusicStream::finishOpen() {
+  if (!pending_)
+    return hasStream();
+  const std::unique_ptr<PendingOpen> pending = std::move(pending_);
+  PendingOpen::Result r = pending->result.get();
+  if (!r.ok) {
+    showMessage("BASS error, file not found?", "BASS", pending->resolved + ": " + r.error, owner_);
     return false;
   }
-  if (!warning.empty())
-    reportFileProblem(resolved, warning);
+  audio_ = std::move(r.audio);
+  if (!r.warning.empty())
+    reportFileProblem(pending->resolved, r.warning);
   return true;
 }
 
@@ -400,6 +436,11 @@ bool MusicStream::play(double startSeconds) {
     startFrame_ = framesAt(startSeconds, audio_.sampleRate, false);
   }
   framesPlayed_.store(startFrame_, std::memory_order_relaxed);
+  anchorFrames_ = static_cast<double>(startFrame_);
+  anchorTime_ = steadySeconds();
+  clockFloor_ = anchorFrames_;
+  blockFrames_ = 0;
+  paused_ = false;
 
   if (wantDevice_ && audioInitialised_) {
     SDL_AudioSpec want;
@@ -414,13 +455,15 @@ bool MusicStream::play(double startSeconds) {
     // No changes allowed: SDL converts to whatever the hardware takes, so the
     // callback always hands out the file's own format.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device_ != 0)
+    if (device_ != 0) {
+      blockFrames_ = have.samples;
       SDL_PauseAudioDevice(device_, 0);
-    else
+    } else {
       reportNoSound("cannot open the audio device", owner_);
+    }
   }
-  // Without a device the position follows the clock from here on.
-  clockStart_ = steadySeconds();
+  // Without a device the position follows the steady clock from here on.
+  anchorTime_ = steadySeconds();
   playing_ = true;
   return true;
 }
@@ -442,14 +485,78 @@ void MusicStream::audioCallback(void *userdata, uint8_t *stream, int len) {
   // Silence after the end (and in any odd bytes SDL asks for).
   std::memset(stream + copied * frameBytes, 0, static_cast<size_t>(len) - copied * frameBytes);
   self->framesPlayed_.store(position + wanted, std::memory_order_relaxed);
+  // SDL holds the device's lock around this call. What is heard now: the
+  // block before this one starts playing from the device's buffer, this one
+  // waits behind it.
+  self->anchorFrames_ = static_cast<double>(position) - static_cast<double>(wanted);
+  self->anchorTime_ = steadySeconds();
 }
 
-size_t MusicStream::positionFrames() const {
+double MusicStream::clockSeconds() {
+  const double rate = audio_.sampleRate > 0 ? audio_.sampleRate : 44100.0;
   if (!playing_)
-    return startFrame_;
+    return static_cast<double>(startFrame_) / rate;
+  if (paused_)
+    return pausedFrames_ / rate;
   if (device_ != 0)
-    return framesPlayed_.load(std::memory_order_relaxed);
-  return startFrame_ + framesAt(steadySeconds() - clockStart_, audio_.sampleRate, false);
+    SDL_LockAudioDevice(device_);
+  const double anchor = anchorFrames_;
+  const double since = steadySeconds() - anchorTime_;
+  if (device_ != 0)
+    SDL_UnlockAudioDevice(device_);
+  double frames = anchor + std::max(since, 0.0) * rate;
+  // Between callbacks at most one block plays; a late callback holds the
+  // clock rather than letting it run ahead of the sound.
+  if (blockFrames_ > 0)
+    frames = std::min(frames, anchor + static_cast<double>(blockFrames_));
+  clockFloor_ = std::max(clockFloor_, frames);
+  return clockFloor_ / rate;
+}
+
+void MusicStream::setPaused(bool paused) {
+  if (!playing_ || paused == paused_)
+    return;
+  const double rate = audio_.sampleRate > 0 ? audio_.sampleRate : 44100.0;
+  if (paused) {
+    pausedFrames_ = clockSeconds() * rate;
+    paused_ = true;
+    if (device_ != 0)
+      SDL_PauseAudioDevice(device_, 1);
+    return;
+  }
+  // The clock goes on from where it stood; the next callback re-anchors it
+  // to the sound (never backwards).
+  if (device_ != 0)
+    SDL_LockAudioDevice(device_);
+  anchorFrames_ = pausedFrames_;
+  anchorTime_ = steadySeconds();
+  if (device_ != 0)
+    SDL_UnlockAudioDevice(device_);
+  paused_ = false;
+  if (device_ != 0)
+    SDL_PauseAudioDevice(device_, 0);
+}
+
+void MusicStream::seek(double seconds) {
+  const size_t target = framesAt(std::max(seconds, 0.0), audio_.sampleRate > 0 ? audio_.sampleRate : 44100, false);
+  if (!playing_) {
+    startFrame_ = target;
+    return;
+  }
+  if (device_ != 0)
+    SDL_LockAudioDevice(device_);
+  framesPlayed_.store(target, std::memory_order_relaxed);
+  anchorFrames_ = static_cast<double>(target);
+  anchorTime_ = steadySeconds();
+  if (device_ != 0)
+    SDL_UnlockAudioDevice(device_);
+  clockFloor_ = static_cast<double>(target);
+  pausedFrames_ = static_cast<double>(target);
+}
+
+size_t MusicStream::positionFrames() {
+  // Rounded the way spectrumAt rounds a time, so both read the same samples.
+  return framesAt(clockSeconds(), audio_.sampleRate > 0 ? audio_.sampleRate : 44100, true);
 }
 
 void MusicStream::getSpectrum(float *buffer) {

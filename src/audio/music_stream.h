@@ -29,12 +29,25 @@
 // successful open (or after a failed one) getSpectrum leaves the buffer as it
 // was.
 //
-// What it does not do: stop, seek after play, loop, or stream from disk.
+// The clock. clockSeconds() is the show time of the sample being heard: with
+// a device, the frames handed to it less the block just handed over and one
+// more block for the device's own buffer (SDL does not say its latency; one
+// block is the usual), moved on with the steady clock between callbacks but
+// never past the next block and never backwards; without a device, the
+// steady clock since play(). setPaused holds sound and clock together, and
+// seek moves both (playing or paused).
+//
+// Decoding the whole file takes a second or more, so openInBackground starts
+// it on a worker thread (while the loading screen runs) and finishOpen waits
+// for it and reports what open() would.
+//
+// What it does not do: loop, or stream from disk.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,9 +115,23 @@ public:
   // "BASS error, can not play stream?". An audio device that does not open
   // shows "BASS error" and the stream plays on the silent clock.
   bool play(double startSeconds);
-  // Writes bins 0-255 of the current spectrum into buffer; nothing without a
-  // stream.
+  // Writes bins 0-255 of the spectrum at the clock's position into buffer;
+  // nothing without a playing stream.
   void getSpectrum(float *buffer);
+
+  // Decodes the file on a worker thread; finishOpen() waits for it and then
+  // does what open() does after decoding (messages included). Returns
+  // whether the stream is there.
+  void openInBackground(const char *path);
+  bool finishOpen();
+
+  // The show time of the sample being heard (the start time before play()).
+  double clockSeconds();
+  // Holds (or resumes) the sound and the clock together.
+  void setPaused(bool paused);
+  bool isPaused() const { return paused_; }
+  // Moves playback and the clock to `seconds` (a time before 0 to 0).
+  void seek(double seconds);
 
   // The spectrum at any time of the music, independent of playback (capture
   // mode). Returns false and leaves buffer alone without a stream.
@@ -117,8 +144,10 @@ public:
   bool hasStream() const { return !audio_.samples.empty(); }
   bool hasDevice() const { return device_ != 0; }
   bool isPlaying() const { return playing_; }
-  // Current playback position in frames of the decoded audio.
-  size_t positionFrames() const;
+  // The clock's position in frames of the decoded audio.
+  size_t positionFrames();
+  // Frames handed to the device so far (the start frame without a device).
+  size_t consumedFrames() const { return framesPlayed_.load(std::memory_order_relaxed); }
   const DecodedAudio &audio() const { return audio_; }
 
 private:
@@ -135,7 +164,18 @@ private:
   bool playing_ = false;
   std::atomic<size_t> framesPlayed_{0}; // advanced by the audio callback
   size_t startFrame_ = 0;
-  double clockStart_ = 0.0;            // steady clock seconds at play(), no device
+  // The clock: the frame heard at the steady time of the anchor. The
+  // callback moves the anchor (under the device's lock); without a device
+  // play, seek and resume set it.
+  double anchorFrames_ = 0.0;
+  double anchorTime_ = 0.0;
+  double clockFloor_ = 0.0;  // the clock never goes below what it last said
+  size_t blockFrames_ = 0;   // frames per callback; 0 without a device
+  bool paused_ = false;
+  double pausedFrames_ = 0.0;
+  // A decode running on the worker thread.
+  struct PendingOpen;
+  std::unique_ptr<PendingOpen> pending_;
 };
 
 } // namespace demo

@@ -194,6 +194,32 @@ bool GLWindow::update() {
       closeRequested_ = true;
     } else if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
       quit = true;
+    } else if (event.type == SDL_KEYDOWN && event.key.repeat == 0) {
+      switch (event.key.keysym.sym) {
+      case SDLK_SPACE:
+        keys_.push_back(ShowKey::Space);
+        break;
+      case SDLK_LEFT:
+        keys_.push_back(ShowKey::Left);
+        break;
+      case SDLK_RIGHT:
+        keys_.push_back(ShowKey::Right);
+        break;
+      case SDLK_PAGEUP:
+        keys_.push_back(ShowKey::PageUp);
+        break;
+      case SDLK_PAGEDOWN:
+        keys_.push_back(ShowKey::PageDown);
+        break;
+      case SDLK_HOME:
+        keys_.push_back(ShowKey::Home);
+        break;
+      case SDLK_t:
+        keys_.push_back(ShowKey::T);
+        break;
+      default:
+        break;
+      }
     }
   }
   if (quit || closeRequested_)
@@ -252,6 +278,12 @@ bool GLWindow::escapeDown() const {
   return keys && SDL_SCANCODE_ESCAPE < count && keys[SDL_SCANCODE_ESCAPE] != 0;
 }
 
+std::vector<ShowKey> GLWindow::takeKeys() {
+  std::vector<ShowKey> keys;
+  keys.swap(keys_);
+  return keys;
+}
+
 int GLWindow::displayIndex() const { return window_ ? SDL_GetWindowDisplayIndex(window_) : -1; }
 
 void GLWindow::makeCurrent() const {
@@ -281,9 +313,9 @@ const char *GLWindow::videoDriver() const {
   return driver ? driver : "";
 }
 
-void GLWindow::openMusic(const char *path) {
+void GLWindow::openMusicInBackground(const char *path) {
   music_.init(window_, options_.audio);
-  music_.open(path);
+  music_.openInBackground(path);
 }
 
 void GLWindow::getSpectrum(float *buffer) { music_.getSpectrum(buffer); }

@@ -32,8 +32,8 @@
 // the quit message: update() then returns false without presenting. A closed
 // window stays closed: every later update() returns false too.
 //
-// The music lives here too (openMusic / getSpectrum forward to MusicStream;
-// music().play starts it).
+// The music lives here too (openMusicInBackground / getSpectrum forward to
+// MusicStream; music().play starts it).
 // What it does not do: switch display modes (full screen is the desktop's own
 // mode), or handle more than one window.
 #pragma once
@@ -47,6 +47,9 @@
 struct SDL_Window;
 
 namespace demo {
+
+// The keys a viewer uses besides Escape.
+enum class ShowKey { Space, Left, Right, PageUp, PageDown, Home, T };
 
 struct WindowOptions {
   bool hidden = false;    // no window on screen (capture, tests); nothing is presented
@@ -72,8 +75,9 @@ public:
   void close();
 
   // Starts the audio output (a device unless the options say none) and
-  // decodes the file; music().play(seconds) then starts it.
-  void openMusic(const char *path);
+  // decodes the file on a worker thread: music().finishOpen() waits for it,
+  // music().play(seconds) then starts it.
+  void openMusicInBackground(const char *path);
   void getSpectrum(float *buffer);
   MusicStream &music() { return music_; }
 
@@ -82,6 +86,9 @@ public:
   bool isOpen() const { return open_; }
   // The keyboard state of Escape as of the last event pump.
   bool escapeDown() const;
+  // The keys pressed (not held down and repeating) since the last call, in
+  // order; update() collects them.
+  std::vector<ShowKey> takeKeys();
   // Makes this window's context current (for programs with several windows).
   void makeCurrent() const;
   // Binds the show's frame buffer (the one everything draws into).
@@ -111,6 +118,7 @@ private:
   unsigned depthStencilBuffer_ = 0;
   bool open_ = false;
   bool closeRequested_ = false;
+  std::vector<ShowKey> keys_;
   MusicStream music_;
 };
 

@@ -438,6 +438,90 @@ TEST_F(MusicFiles, DevicePlaybackAdvancesWithTheCallback) {
   EXPECT_FALSE(music.hasDevice());
 }
 
+// The clock follows the sound a device plays: it stays behind what was handed
+// to the device by at least the block just handed over, never runs backwards
+// across callbacks, and the spectrum is that of the samples at its time.
+TEST_F(MusicFiles, TheDeviceClockFollowsTheSoundNeverBackwards) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  MusicStream music;
+  ASSERT_TRUE(music.init(nullptr, true));
+  ASSERT_TRUE(music.open(toneFile().c_str()));
+  ASSERT_TRUE(music.play(0.1));
+  ASSERT_TRUE(music.hasDevice());
+  double last = music.clockSeconds();
+  EXPECT_GE(last, 0.1);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  while (std::chrono::steady_clock::now() < until) {
+    const double now = music.clockSeconds();
+    ASSERT_GE(now, last);
+    last = now;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  EXPECT_GT(last, 0.2); // it moved on (a loaded machine may starve the device)
+  EXPECT_LT(last, 0.45); // never ahead of the time that passed
+
+  // Paused, nothing moves: neither the clock nor the sound handed out.
+  music.setPaused(true);
+  const double held = music.clockSeconds();
+  const size_t consumed = music.consumedFrames();
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  EXPECT_EQ(music.clockSeconds(), held);
+  EXPECT_EQ(music.consumedFrames(), consumed);
+  // The clock is behind the device's count by at least the block it holds.
+  EXPECT_GE(static_cast<double>(consumed) - held * 44100.0, 1024.0 - 1.0);
+  float playing[kSpectrumBins], atClock[kSpectrumBins];
+  music.getSpectrum(playing);
+  ASSERT_TRUE(music.spectrumAt(held, atClock));
+  for (int k = 0; k < kSpectrumBins; ++k)
+    ASSERT_EQ(playing[k], atClock[k]) << "bin " << k;
+
+  // A jump moves sound and clock together, paused or not; playback goes on
+  // from there.
+  music.seek(1.2);
+  EXPECT_DOUBLE_EQ(music.clockSeconds(), 1.2);
+  EXPECT_EQ(music.consumedFrames(), static_cast<size_t>(1.2 * 44100));
+  music.setPaused(false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_GT(music.clockSeconds(), 1.2);
+  EXPECT_LT(music.clockSeconds(), 1.5);
+  music.getSpectrum(playing);
+  EXPECT_EQ(loudestBin(playing), 40);
+  music.seek(0.2);
+  EXPECT_LT(music.clockSeconds(), 0.25);
+}
+
+// Without a device the steady clock drives it, held by a pause and moved by
+// a jump the same way.
+TEST_F(MusicFiles, TheSilentClockPausesAndJumps) {
+  MusicStream music;
+  ASSERT_TRUE(music.init(nullptr, false));
+  ASSERT_TRUE(music.open(toneFile().c_str()));
+  ASSERT_TRUE(music.play(0.5));
+  music.setPaused(true);
+  const double held = music.clockSeconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_EQ(music.clockSeconds(), held);
+  music.seek(1.0);
+  EXPECT_EQ(music.clockSeconds(), 1.0);
+  music.setPaused(false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_GT(music.clockSeconds(), 1.04);
+}
+
+// The decode runs on a worker thread; finishing it reports what open() does.
+TEST_F(MusicFiles, DecodingInTheBackgroundGivesWhatOpenGives) {
+  MusicStream music;
+  music.openInBackground(toneFile().c_str());
+  EXPECT_TRUE(music.finishOpen());
+  EXPECT_NEAR(static_cast<double>(music.audio().frames()), 2.0 * 44100, 1024.0);
+  RecordedBoxes boxes;
+  music.openInBackground(scratch("nothing-here.ogg").c_str());
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(music.finishOpen());
+  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(music.hasStream());
+}
+
 // An audio device that cannot be opened (SDL's disk driver told to write where
 // it cannot) is said with SDL's reason, in a box owned by the window, and the
 // music plays on the silent clock.

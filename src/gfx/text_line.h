@@ -1,0 +1,22 @@
+// text_line.h - one line of plain text over the picture, for the viewer's
+// time line: a built-in 5 x 7 pixel font (capitals, digits and . : - /;
+// small letters are drawn as capitals, anything else as a space) on a dark
+// strip, in screen pixels of the 800 x 600 screen (origin bottom-left).
+//
+// Leaves the GL state as it found it (attributes and both matrices pushed and
+// popped).
+#pragma once
+
+#include <string>
+
+namespace demo {
+
+// The 7 rows of a glyph, top first, 5 bits each (bit 4 the leftmost
+// column); null for a character drawn as a space.
+const unsigned char *glyphRows(char c);
+
+// Draws `text` with its lower-left corner at (x, y), each font pixel
+// `scale` screen pixels, white on a translucent black strip.
+void drawTextLine(const std::string &text, float x, float y, float scale);
+
+} // namespace demo
