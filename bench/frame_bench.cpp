@@ -10,7 +10,14 @@
 // mean frame time over its
 // window's length.
 //
-//   frame_bench [--seconds S] [--data DIR]
+// With --profile it also prints, per part, the milliseconds a frame spends
+// in each kind of pass (the 3D scene, blurs, copies, target draws, overlays,
+// full-screen quads, the present), each bracketed by glFinish.
+//
+// --taps draws every blur tap by tap (one blended quad a tap), as the show
+// did before its one-quad blur program.
+//
+//   frame_bench [--seconds S] [--data DIR] [--profile] [--taps]
 #include <GL/glew.h>
 
 #include <algorithm>
@@ -20,11 +27,14 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/contact_sheet.h"
 #include "app/show.h"
 #include "base/data_path.h"
+#include "gfx/pass_profile.h"
+#include "gfx/render_target.h"
 #include "platform/gl_window.h"
 
 using namespace demo;
@@ -43,17 +53,25 @@ double percentile(std::vector<double> v, double p) {
 int main(int argc, char **argv) {
   float seconds = 3.f;
   std::string dataDir;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--seconds") == 0)
-      seconds = static_cast<float>(std::atof(argv[i + 1]));
-    else if (std::strcmp(argv[i], "--data") == 0)
-      dataDir = argv[i + 1];
+  bool profile = false;
+  bool taps = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--profile") == 0)
+      profile = true;
+    else if (std::strcmp(argv[i], "--taps") == 0)
+      taps = true;
+    else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
+      seconds = static_cast<float>(std::atof(argv[++i]));
+    else if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc)
+      dataDir = argv[++i];
   }
+  PassProfile::enable(profile);
   setDataDirectory(dataDir.empty() ? defaultDataDirectory() : dataDir);
   const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
   if (!headless->isOpen())
     return 1;
   GLWindow &window = *headless;
+  RenderTarget::useBlurProgram(!taps);
   Show show(window);
   show.load();
   MusicStream &music = window.music();
@@ -65,6 +83,7 @@ int main(int argc, char **argv) {
               reinterpret_cast<const char *>(glGetString(GL_VERSION)));
   std::printf("%-11s %12s %10s %10s %9s\n", "part", "window", "median ms", "p95 ms", "cpu share");
   double estimate = 0.0;
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, double>>>> passes;
   for (const ReportWindow &part : reportWindows()) {
     const float length = part.end - part.start;
     const float span = std::min(seconds, length * 0.8f);
@@ -74,14 +93,21 @@ int main(int argc, char **argv) {
     show.startAt(stepTime(first - 1), spectrumAt);
     std::vector<double> total, cpu;
     const int frames = static_cast<int>(span * 60.f);
+    PassProfile::reset();
     for (int n = 0; n < frames; ++n) {
       const float t = stepTime(first + n);
       auto begin = Clock::now();
-      show.frame(t, spectrumAt);
+      {
+        const ScopedPass scene("scene");
+        show.frame(t, spectrumAt);
+      }
       auto issued = Clock::now();
       glFinish();
       auto done = Clock::now();
-      window.update();
+      {
+        const ScopedPass present("present");
+        window.update();
+      }
       total.push_back(std::chrono::duration<double, std::milli>(done - begin).count());
       cpu.push_back(std::chrono::duration<double, std::milli>(issued - begin).count());
     }
@@ -95,9 +121,31 @@ int main(int argc, char **argv) {
     std::printf("%-11s %12s %10.2f %10.2f %8.0f%%\n", part.name, window_, percentile(total, 0.5),
                 percentile(total, 0.95), sumTotal > 0 ? 100.0 * sumCpu / sumTotal : 0.0);
     estimate += (sumTotal / static_cast<double>(std::max<size_t>(total.size(), 1))) * length * 60.0 / 1000.0;
+    passes.emplace_back(part.name, PassProfile::totals());
+    for (auto &pass : passes.back().second)
+      pass.second *= 1000.0 / std::max(frames, 1);
   }
   std::printf("whole show at 60 fps: about %.0f s to draw 265 s (%.1f frames per second)\n", estimate,
               265.0 * 60.0 / std::max(estimate, 1e-9));
+  if (profile) {
+    // Milliseconds a frame per pass; the frame times above include the
+    // glFinish brackets the profile adds.
+    const char *names[] = {"scene", "blur", "copy", "target draw", "overlay", "full-screen quad", "present"};
+    std::printf("\nms a frame %10s %8s %8s %12s %8s %17s %8s\n", names[0], names[1], names[2], names[3], names[4],
+                names[5], names[6]);
+    for (const auto &part : passes) {
+      std::printf("%-11s", part.first.c_str());
+      const int widths[] = {10, 8, 8, 12, 8, 17, 8};
+      for (int k = 0; k < 7; ++k) {
+        double ms = 0.0;
+        for (const auto &pass : part.second)
+          if (pass.first == names[k])
+            ms = pass.second;
+        std::printf(" %*.2f", widths[k], ms);
+      }
+      std::printf("\n");
+    }
+  }
   window.close();
   return 0;
 }

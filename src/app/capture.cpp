@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 
+#include "app/frame_writer.h"
 #include "app/show.h"
 #include "audio/wav_file.h"
 #include "gfx/png_writer.h"
@@ -69,10 +71,11 @@ void progress(size_t done, size_t total) {
   std::fflush(stderr);
 }
 
-bool saveFrame(GLWindow &window, std::vector<uint8_t> &pixels, const std::string &path) {
+// Reads the frame back and hands it to the writer thread.
+void saveFrame(GLWindow &window, FrameWriter &writer, const std::string &path) {
+  std::vector<uint8_t> pixels;
   window.readPixels(pixels);
-  flipRows(pixels, window.width(), window.height(), 3);
-  return writePngFile(path, pixels.data(), window.width(), window.height(), 3, 1);
+  writer.write(path, std::move(pixels), window.width(), window.height());
 }
 
 } // namespace
@@ -90,7 +93,7 @@ int runCapture(const Options &options) {
   GLWindow &window = *headless;
 
   const std::string dir = options.captureDir;
-  std::vector<uint8_t> pixels;
+  FrameWriter writer;
   bool ok = true;
   Show show(window);
   const bool withLoading = options.from <= 0.f;
@@ -99,7 +102,7 @@ int runCapture(const Options &options) {
       return;
     char name[32];
     std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
-    ok = saveFrame(window, pixels, dir + name) && ok;
+    saveFrame(window, writer, dir + name);
   });
 
   // The music is decoded, not played: the spectrum of each frame comes from
@@ -133,7 +136,7 @@ int runCapture(const Options &options) {
     if (wanted(n)) {
       char name[32];
       std::snprintf(name, sizeof name, "/frame-%06zu.png", n);
-      ok = saveFrame(window, pixels, dir + name) && ok;
+      saveFrame(window, writer, dir + name);
       char line[64];
       std::snprintf(line, sizeof line, "%zu %.6f\n", n, static_cast<double>(t));
       listing += line;
@@ -144,6 +147,7 @@ int runCapture(const Options &options) {
   }
   if (rendered != total)
     progress(total, total);
+  ok = writer.finish() && ok;
   ok = writeWholeFile(dir + "/frames.txt", std::vector<uint8_t>(listing.begin(), listing.end())) && ok;
 
   const DecodedAudio &audio = music.audio();

@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include "gfx/pass_profile.h"
 #include "gfx/texture.h"
 
 namespace demo {
@@ -16,6 +17,7 @@ void pushIdentityMatrices() {
 }
 
 void Texture::drawAt(float x, float y, float scale) {
+  const ScopedPass profiled("overlay");
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, glName);
   glDisable(GL_DEPTH_TEST);
@@ -46,6 +48,7 @@ void Texture::drawAt(float x, float y, float scale) {
 
 void Texture::drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart,
                          float vStart) {
+  const ScopedPass profiled("overlay");
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, glName);
   // Intentional: these stay set on the texture object after the call; later
@@ -91,17 +94,41 @@ void endTexturedPass() {
   glEnable(GL_DEPTH_TEST);
 }
 
+bool blendedDrawIsInvisible() {
+  if (!glIsEnabled(GL_BLEND) || glIsEnabled(GL_LIGHTING) || glIsEnabled(GL_FRAGMENT_PROGRAM_ARB) ||
+      glIsEnabled(GL_VERTEX_PROGRAM_ARB))
+    return false;
+  GLint program = 0, equation = 0, source = 0, sourceAlpha = 0, destination = 0, destinationAlpha = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  glGetIntegerv(GL_BLEND_EQUATION_RGB, &equation);
+  glGetIntegerv(GL_BLEND_SRC_RGB, &source);
+  glGetIntegerv(GL_BLEND_SRC_ALPHA, &sourceAlpha);
+  glGetIntegerv(GL_BLEND_DST_RGB, &destination);
+  glGetIntegerv(GL_BLEND_DST_ALPHA, &destinationAlpha);
+  if (program != 0 || equation != GL_FUNC_ADD || source != GL_SRC_ALPHA || sourceAlpha != GL_SRC_ALPHA ||
+      destination != destinationAlpha || (destination != GL_ONE && destination != GL_ONE_MINUS_SRC_ALPHA))
+    return false;
+  GLfloat colour[4] = {1.f, 1.f, 1.f, 1.f};
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  return colour[3] <= 0.f;
+}
+
 void drawFullScreenQuad() {
+  const ScopedPass profiled("full-screen quad");
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
   pushIdentityMatrices();
 
-  glBegin(GL_QUADS);
-  glVertex3f(-1.f, -1.f, 0.f);
-  glVertex3f(1.f, -1.f, 0.f);
-  glVertex3f(1.f, 1.f, 0.f);
-  glVertex3f(-1.f, 1.f, 0.f);
-  glEnd();
+  // A flash or fade at strength 0 changes no pixel: only its state changes
+  // are made.
+  if (!blendedDrawIsInvisible()) {
+    glBegin(GL_QUADS);
+    glVertex3f(-1.f, -1.f, 0.f);
+    glVertex3f(1.f, -1.f, 0.f);
+    glVertex3f(1.f, 1.f, 0.f);
+    glVertex3f(-1.f, 1.f, 0.f);
+    glEnd();
+  }
 
   // Intentional: the projection matrix stays selected and culling stays off;
   // callers that need either set it again themselves.

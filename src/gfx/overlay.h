@@ -46,4 +46,11 @@ void endTexturedPass();
 // Leaves: GL_DEPTH_TEST on, GL_CULL_FACE off, matrix mode GL_PROJECTION.
 void drawFullScreenQuad();
 
+// Whether a draw now, in the current colour, would change no pixel: blending
+// adds the source weighted by its alpha (GL_SRC_ALPHA with GL_ONE or
+// GL_ONE_MINUS_SRC_ALPHA, added), no program and no lighting can change that
+// alpha, and the colour's alpha is 0 or below (GL clamps it to 0). The
+// full-screen quad and the target draws skip such draws.
+bool blendedDrawIsInvisible();
+
 } // namespace demo

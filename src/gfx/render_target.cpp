@@ -2,10 +2,13 @@
 
 #include <GL/glew.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "gfx/pass_profile.h"
 #include "gfx/overlay.h"
 #include "base/math.h"
 
@@ -33,17 +36,23 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight)
 void RenderTarget::setViewport() { glViewport(0, 0, width, height); }
 
 void RenderTarget::copyFromScreen() {
+  const ScopedPass profiled("copy");
   glBindTexture(GL_TEXTURE_2D, glName);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
   glViewport(0, 0, screenWidth, screenHeight);
 }
 
 void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
+  const ScopedPass profiled("target draw");
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, glName);
   glDisable(GL_DEPTH_TEST);
   pushIdentityMatrices();
 
+  if (blendedDrawIsInvisible()) {
+    endTexturedPass();
+    return;
+  }
   const float sw = static_cast<float>(screenWidth), sh = static_cast<float>(screenHeight);
   const float x0 = 2.f * x / sw - 1.f;
   const float y0 = 2.f * y / sh - 1.f;
@@ -89,8 +98,180 @@ void RenderTarget::copyTo(RenderTarget &other) {
   other.copyFromScreen();
 }
 
-void RenderTarget::blurPass(int passes, int radius, float spread, float intensity, float dirX,
-                            float dirY) {
+namespace {
+
+// One pass of the blur in one quad: the sum of the 2 radius + 1 taps that
+// blurPassByTaps adds as blended quads, at the same texture coordinates, each
+// counted only where its shifted quad covers the fragment. The sum is worked
+// out the way 8-bit blending adds the taps: each tap's colour and the tap
+// weight as 8-bit values (`alpha8`, 0 to 255), their product rounded to 8
+// bits, the running sum saturating at 255. So the picture stays what the
+// taps give, burnt-out glows included.
+// The program's body; RADIUS is defined in front of it, so that the loop has
+// constant bounds and unrolls.
+const char *const kBlurProgram = R"(
+uniform sampler2D image;
+uniform vec2 tapStep;
+uniform vec2 areaMax;
+uniform float alpha8;
+void main() {
+  vec2 st = gl_TexCoord[0].st;
+  vec3 sum = vec3(0.0);
+  for (int j = -RADIUS; j <= RADIUS; ++j) {
+    vec2 p = st - float(j) * tapStep;
+    // 1 where the tap's shifted quad covers the fragment, else 0.
+    vec2 inside = step(vec2(0.0), p) * (vec2(1.0) - step(areaMax, p));
+    vec4 t = texture2D(image, p);
+    float a = floor(t.a * alpha8 + 0.5);
+    vec3 c = floor(floor(t.rgb * 255.0 + 0.5) * a / 255.0 + 0.5);
+    sum = min(sum + c * (inside.x * inside.y), vec3(255.0));
+  }
+  gl_FragColor = vec4(sum / 255.0, 1.0);
+}
+)";
+
+struct BlurProgram {
+  GLuint program = 0;
+  GLint tapStep = -1, areaMax = -1, alpha8 = -1;
+};
+
+// The blur programs by radius (built on first use), and whether to use them.
+constexpr int kMaxProgramRadius = 8;
+struct BlurPrograms {
+  BlurProgram byRadius[kMaxProgramRadius + 1];
+  bool tried[kMaxProgramRadius + 1] = {};
+  bool wanted = true;
+};
+
+BlurPrograms &blurPrograms() {
+  static BlurPrograms programs;
+  return programs;
+}
+
+// The program for `radius`, or one with program 0 where GLSL is missing, the
+// build failed or the radius is beyond the programs made.
+const BlurProgram &blurProgram(int radius) {
+  static const BlurProgram none;
+  BlurPrograms &all = blurPrograms();
+  if (radius < 0 || radius > kMaxProgramRadius)
+    return none;
+  BlurProgram &blur = all.byRadius[radius];
+  if (all.tried[radius])
+    return blur;
+  all.tried[radius] = true;
+  if (!GLEW_VERSION_2_0)
+    return blur;
+  const std::string source = "#version 120\n#define RADIUS " + std::to_string(radius) + "\n" + kBlurProgram;
+  const char *text = source.c_str();
+  const GLuint shader = glCreateShader(GL_FRAGMENT_SHADER);
+  glShaderSource(shader, 1, &text, nullptr);
+  glCompileShader(shader);
+  GLint ok = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (ok != GL_TRUE) {
+    glDeleteShader(shader);
+    return blur;
+  }
+  const GLuint program = glCreateProgram();
+  glAttachShader(program, shader);
+  glLinkProgram(program);
+  glDeleteShader(shader);
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (ok != GL_TRUE) {
+    glDeleteProgram(program);
+    return blur;
+  }
+  blur.program = program;
+  blur.tapStep = glGetUniformLocation(program, "tapStep");
+  blur.areaMax = glGetUniformLocation(program, "areaMax");
+  blur.alpha8 = glGetUniformLocation(program, "alpha8");
+  GLint previous = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
+  glUseProgram(program);
+  glUniform1i(glGetUniformLocation(program, "image"), 0);
+  glUseProgram(static_cast<GLuint>(previous));
+  return blur;
+}
+
+} // namespace
+
+bool RenderTarget::blurProgramAvailable() { return blurProgram(3).program != 0; }
+
+void RenderTarget::useBlurProgram(bool use) { blurPrograms().wanted = use; }
+
+void RenderTarget::blurPass(int passes, int radius, float spread, float intensity, float dirX, float dirY) {
+  const ScopedPass profiled("blur");
+  const BlurProgram &blur = blurProgram(radius);
+  GLint active = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  if (!blur.program || !blurPrograms().wanted || active != GL_TEXTURE0) {
+    blurPassByTaps(passes, radius, spread, intensity, dirX, dirY);
+    return;
+  }
+  pushIdentityMatrices();
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glBindTexture(GL_TEXTURE_2D, glName);
+  glEnable(GL_TEXTURE_2D);
+  GLint previous = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
+  glUseProgram(blur.program);
+  // A tap is `spread` target pixels across; the vertical direction keeps the
+  // horizontal clip step (see blurPassByTaps).
+  const float step = spread / static_cast<float>(width);
+  glUniform2f(blur.tapStep, step * uMax * dirX, step * vMax * dirY);
+  glUniform2f(blur.areaMax, uMax, vMax);
+  // GL clamps the colour's alpha the taps are drawn with, and blends with it
+  // as an 8-bit value.
+  float weight = intensity / static_cast<float>(2 * radius + 1);
+  weight = weight < 0.f ? 0.f : weight > 1.f ? 1.f : weight;
+  glUniform1f(blur.alpha8, std::floor(weight * 255.f + 0.5f));
+
+  // The quad writes every pixel of the corner (blending off): nothing to
+  // clear first, and the rest of the frame is left as it was.
+  // Taps a whole number of pixels apart sample texel centres, where linear
+  // filtering returns the texel itself: nearest sampling gives the same
+  // values for much less work.
+  const bool centres = spread == std::floor(spread);
+  if (centres) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
+  for (int pass = 0; pass < passes; ++pass) {
+    setViewport();
+    glClearColor(0.f, 0.f, 0.f, 1.f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.f, 0.f);
+    glVertex2f(-1.f, -1.f);
+    glTexCoord2f(uMax, 0.f);
+    glVertex2f(1.f, -1.f);
+    glTexCoord2f(uMax, vMax);
+    glVertex2f(1.f, 1.f);
+    glTexCoord2f(0.f, vMax);
+    glVertex2f(-1.f, 1.f);
+    glEnd();
+    copyFromScreen();
+  }
+
+  if (centres) {
+    glBindTexture(GL_TEXTURE_2D, glName);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  }
+  glUseProgram(static_cast<GLuint>(previous));
+  glDisable(GL_TEXTURE_2D);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glEnable(GL_DEPTH_TEST);
+}
+
+void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float intensity, float dirX,
+                                  float dirY) {
+  const ScopedPass profiled("blur");
   pushIdentityMatrices();
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
@@ -112,10 +293,18 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
 
   for (int pass = 0; pass < passes; ++pass) {
     setViewport();
-    // Intentional: this clears the whole frame, not only the target's corner
-    // (the viewport does not limit glClear); callers redraw the frame after.
+    // Only the corner the taps add into is cleared (a scissor: the viewport
+    // does not limit glClear); the rest of the frame is left as it was.
     glClearColor(0.f, 0.f, 0.f, 1.f);
+    const GLboolean scissored = glIsEnabled(GL_SCISSOR_TEST);
+    GLint box[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, width, height);
     glClear(GL_COLOR_BUFFER_BIT);
+    glScissor(box[0], box[1], box[2], box[3]);
+    if (!scissored)
+      glDisable(GL_SCISSOR_TEST);
     for (int j = -radius; j <= radius; ++j) {
       const float o = static_cast<float>(j) * step;
       const float ox = o * dirX, oy = o * dirY;

@@ -65,19 +65,27 @@ public:
   // shrunk into a glow buffer. Leaves blending off, viewport 800 x 600, the
   // other's texture bound, and the shrunk image in the frame's corner.
   void copyTo(RenderTarget &other);
-  // One direction (dirX, dirY) of the blur, `passes` times: each pass clears
-  // the frame to black (glClear ignores the viewport: the whole frame, not
-  // just the corner), adds into the lower-left width x height area 2 radius +
-  // 1 copies of the image offset by `spread` pixels, together weighing
-  // `intensity`, and copies the sum back. Callers redraw the frame afterwards. A tap weighs at most 1 (GL clamps the colour's alpha), so
-  // intensity / (2 radius + 1) above 1 counts as 1. Leaves: blending off (function GL_SRC_ALPHA, GL_ONE), GL_TEXTURE_2D
-  // off, the texture bound, colour white, matrices as they were, GL_MODELVIEW,
-  // GL_DEPTH_TEST on; when a pass ran, also clear colour (0, 0, 0, 1),
-  // viewport 800 x 600 and a black frame with the last pass's sum in its
-  // corner.
+  // One direction (dirX, dirY) of the blur, `passes` times: each pass puts
+  // into the frame's lower-left width x height corner the sum of 2 radius + 1
+  // copies of the image offset by `spread` pixels, together weighing
+  // `intensity`, and copies the sum back. The rest of the frame is not
+  // touched, and callers redraw the frame afterwards. A tap weighs at most 1
+  // (GL clamps the colour's alpha), so intensity / (2 radius + 1) above 1
+  // counts as 1. Leaves: blending off (function GL_SRC_ALPHA, GL_ONE),
+  // GL_TEXTURE_2D off, the texture bound, colour white, matrices as they
+  // were, GL_MODELVIEW, GL_DEPTH_TEST on; when a pass ran, also clear colour
+  // (0, 0, 0, 1), viewport 800 x 600 and the last pass's sum in the corner.
   void blurPass(int passes, int radius, float spread, float intensity, float dirX, float dirY);
   // blurPass horizontally (1, 0), then vertically (0, 1).
   void blur(int passes, int radius, float spread, float intensity);
+  // blurPass as 2 radius + 1 blended quads a pass, tap by tap: what a pass
+  // does where the driver cannot run the one-quad blur program, and the
+  // reference that program is measured against. Same result and state.
+  void blurPassByTaps(int passes, int radius, float spread, float intensity, float dirX, float dirY);
+  // Whether blurPass draws one quad a pass with the blur program (GLSL 1.20)
+  // rather than tap by tap; useBlurProgram(false) forces the taps (tests).
+  static bool blurProgramAvailable();
+  static void useBlurProgram(bool use);
 
   unsigned glName = 0;
   int width = 0;       // area copied from the frame; the viewport inside the target

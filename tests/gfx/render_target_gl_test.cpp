@@ -348,27 +348,34 @@ TEST_F(RenderTargetTest, BlurWithoutPassesOnlyResetsColourBlendAndTexturing) {
   EXPECT_EQ(all, std::vector<uint8_t>(all.size(), 0));
 }
 
-TEST_F(RenderTargetTest, BlurPassLeavesBlackFrameClearColourAndScreenViewport) {
-  RenderTarget &t = target(64, 64);
-  clearFrame(0.5f, 0.25f, 0.f);
-  t.copyFromScreen();
-  glMatrixMode(GL_PROJECTION);
-  glOrtho(-3, 5, -2, 7, 1, 9);
-  const std::vector<float> projection = floats(GL_PROJECTION_MATRIX, 16);
-  const GLint projectionDepth = integer(GL_PROJECTION_STACK_DEPTH);
-  const GLint modelViewDepth = integer(GL_MODELVIEW_STACK_DEPTH);
+TEST_F(RenderTargetTest, BlurLeavesTheRestOfTheFrameClearColourAndScreenViewport) {
+  for (bool program : {true, false}) {
+    RenderTarget::useBlurProgram(program);
+    RenderTarget &t = target(64, 64);
+    clearFrame(0.5f, 0.25f, 0.f);
+    t.copyFromScreen();
+    glClearColor(0.2f, 0.2f, 0.2f, 1.f);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-3, 5, -2, 7, 1, 9);
+    const std::vector<float> projection = floats(GL_PROJECTION_MATRIX, 16);
+    const GLint projectionDepth = integer(GL_PROJECTION_STACK_DEPTH);
+    const GLint modelViewDepth = integer(GL_MODELVIEW_STACK_DEPTH);
 
-  t.blur(1, 1, 1.f, 1.f);
+    t.blur(1, 1, 1.f, 1.f);
 
-  EXPECT_EQ(floats(GL_COLOR_CLEAR_VALUE, 4), (std::vector<float>{0.f, 0.f, 0.f, 1.f}));
-  EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 800, 600}));
-  // The corner holds the blurred image, the rest of the frame was cleared.
-  EXPECT_TRUE(near(pixel(30, 30), 128, 64, 0));
-  EXPECT_TRUE(near(pixel(700, 500), 0, 0, 0, 0));
-  expectBlurLeftItsState(projection);
-  EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), projectionDepth);
-  EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), modelViewDepth);
-  EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+    EXPECT_EQ(floats(GL_COLOR_CLEAR_VALUE, 4), (std::vector<float>{0.f, 0.f, 0.f, 1.f}));
+    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 800, 600}));
+    // The corner holds the blurred image; the rest of the frame is untouched.
+    EXPECT_TRUE(near(pixel(30, 30), 128, 64, 0)) << program;
+    EXPECT_TRUE(near(pixel(700, 500), 128, 64, 0)) << program;
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST)) << program;
+    expectBlurLeftItsState(projection);
+    EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), projectionDepth);
+    EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), modelViewDepth);
+    EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
+  }
+  RenderTarget::useBlurProgram(true);
 }
 
 TEST_F(RenderTargetTest, DotSpreadsIntoABoxWhoseWeightsSumToTheIntensity) {

@@ -1,0 +1,57 @@
+// frame_writer.h - a capture's pictures written on a thread of their own.
+//
+// Encoding an 800 x 600 PNG takes about as long as drawing a frame on a
+// software renderer, so the capture hands each read-back frame to a
+// FrameWriter and draws the next one while the writer flips and encodes it.
+// At most kQueued frames wait; a capture that draws faster than it writes
+// waits for the writer instead of piling frames up.
+//
+// Use:
+//   FrameWriter writer;
+//   writer.write(dir + "/frame-000001.png", std::move(pixels), 800, 600);
+//   bool ok = writer.finish();   // waits for the rest; false if any failed
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace demo {
+
+class FrameWriter {
+public:
+  static constexpr size_t kQueued = 3;
+
+  FrameWriter();
+  ~FrameWriter();
+  FrameWriter(const FrameWriter &) = delete;
+  FrameWriter &operator=(const FrameWriter &) = delete;
+
+  // Queues an RGB frame read bottom row first; it is written top row first
+  // as a PNG at `path` (fast zlib level).
+  void write(const std::string &path, std::vector<uint8_t> pixels, int width, int height);
+  // Waits until every queued frame is written; whether all were.
+  bool finish();
+
+private:
+  struct Job {
+    std::string path;
+    std::vector<uint8_t> pixels;
+    int width, height;
+  };
+  void run();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> jobs_;
+  bool busy_ = false;
+  bool stopping_ = false;
+  bool ok_ = true;
+  std::thread thread_;
+};
+
+} // namespace demo
