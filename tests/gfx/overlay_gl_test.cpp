@@ -303,5 +303,46 @@ TEST_F(OverlayTest, FullScreenQuadLeavesProjectionModeCullingOffDepthOn) {
   EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
 }
 
+// A flash at strength 0 is skipped, but only where it really changes no
+// pixel: lit, or blended in a way that does not weight by its alpha, it
+// still draws.
+TEST_F(OverlayTest, OnlyDrawsThatCannotChangeAPixelAreSkipped) {
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColor4f(1.f, 1.f, 1.f, 0.f);
+  EXPECT_TRUE(blendedDrawIsInvisible());
+  glColor4f(1.f, 1.f, 1.f, -0.5f); // GL clamps it to 0
+  EXPECT_TRUE(blendedDrawIsInvisible());
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  EXPECT_TRUE(blendedDrawIsInvisible());
+
+  glColor4f(1.f, 1.f, 1.f, 0.01f);
+  EXPECT_FALSE(blendedDrawIsInvisible());
+  glColor4f(1.f, 1.f, 1.f, 0.f);
+  glBlendFunc(GL_ONE, GL_ONE);
+  EXPECT_FALSE(blendedDrawIsInvisible()) << "adds the colour whatever its alpha";
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glEnable(GL_LIGHTING);
+  EXPECT_FALSE(blendedDrawIsInvisible()) << "lighting makes its own alpha";
+  glDisable(GL_LIGHTING);
+  glDisable(GL_BLEND);
+  EXPECT_FALSE(blendedDrawIsInvisible()) << "unblended, it paints";
+
+  // Skipped or not, the quad leaves its state.
+  glEnable(GL_BLEND);
+  glClearColor(0.2f, 0.4f, 0.6f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  drawFullScreenQuad();
+  glDisable(GL_BLEND);
+  EXPECT_TRUE(near(pixel(400, 300), 51, 102, 153, 0));
+  GLint mode = 0;
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  EXPECT_EQ(mode, GL_PROJECTION);
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+}
+
 } // namespace
 } // namespace demo::test
