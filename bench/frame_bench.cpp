@@ -11,8 +11,9 @@
 // window's length.
 //
 // With --profile it also prints, per part, the milliseconds a frame spends
-// in each kind of pass (the 3D scene, blurs, copies, target draws, overlays,
-// full-screen quads, the present), each bracketed by glFinish.
+// in each kind of pass (the 3D scene, the simulation steps, blurs, copies,
+// target draws, overlays, full-screen quads, the present), each bracketed by
+// glFinish.
 //
 // --taps draws every blur tap by tap (one blended quad a tap), as the show
 // did before its one-quad blur program.
@@ -130,13 +131,13 @@ int main(int argc, char **argv) {
   if (profile) {
     // Milliseconds a frame per pass; the frame times above include the
     // glFinish brackets the profile adds.
-    const char *names[] = {"scene", "blur", "copy", "target draw", "overlay", "full-screen quad", "present"};
-    std::printf("\nms a frame %10s %8s %8s %12s %8s %17s %8s\n", names[0], names[1], names[2], names[3], names[4],
-                names[5], names[6]);
+    const char *names[] = {"scene", "steps", "blur", "copy", "target draw", "overlay", "full-screen quad", "present"};
+    std::printf("\nms a frame %10s %6s %8s %8s %12s %8s %17s %8s\n", names[0], names[1], names[2], names[3], names[4],
+                names[5], names[6], names[7]);
     for (const auto &part : passes) {
       std::printf("%-11s", part.first.c_str());
-      const int widths[] = {10, 8, 8, 12, 8, 17, 8};
-      for (int k = 0; k < 7; ++k) {
+      const int widths[] = {10, 6, 8, 8, 12, 8, 17, 8};
+      for (int k = 0; k < 8; ++k) {
         double ms = 0.0;
         for (const auto &pass : part.second)
           if (pass.first == names[k])

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gfx/pass_profile.h"
 #include "platform/gl_window.h"
 #include "scene/view.h"
 
@@ -20,6 +21,7 @@ Show::Show(GLWindow &w) : window(w), cg(), screenTarget(800, 600), timeline(scen
 void Show::load(const LoadingFrameHook &hook) { runLoadingSequence(window, &cg, scenes, loadingPictures, hook); }
 
 void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {
+  const ScopedPass profiled("steps");
   for (int64_t k = range.first; k < range.first + range.count; ++k) {
     const float t = stepTime(k);
     spectrumAt(t, stepSpectrum);
