@@ -43,10 +43,13 @@ struct GlowPass {
   void capture() const;
   // picture.copyTo(glow): leaves the shrunk picture in the frame's corner.
   void shrink() const;
-  // glow.blur(passes, radius, spread, gain): leaves a black frame.
+  // glow.blur(passes, radius, spread, gain): leaves the blurred glow in the
+  // frame's corner and the rest of the frame as it was.
   void blurGlow() const;
   // The sharp picture back over the frame, picture.draw() (or drawTinted with
-  // pictureTint), then the glow added: glow.drawAdditive(glowTint).
+  // pictureTint), then the glow added: glow.drawAdditive(glowTint). With
+  // pictureOnScreen (and the glow on) the picture goes back only into the
+  // glow's corner, the one part of the frame the glow overwrote.
   void compose() const;
   // capture(), shrink(), blurGlow(), compose().
   void run() const;
@@ -62,6 +65,12 @@ struct GlowPass {
   // Off: shrink() and blurGlow() do nothing and compose() only draws the
   // picture back, so the frame is the picture as it was.
   bool glowOn = true;
+  // The caller's promise that nothing but shrink() and blurGlow() drew or
+  // cleared colour since capture(), so that outside the glow's corner the
+  // frame still holds the captured picture. A screen-size copy drawn back at
+  // screen size is exact, so drawing it only into the corner gives the same
+  // frame for a fraction of the work.
+  bool pictureOnScreen = false;
 };
 
 } // namespace demo

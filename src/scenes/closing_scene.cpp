@@ -119,6 +119,7 @@ void ClosingScene::draw(const FrameInput &frame) {
   // 10-13. The glow, taken from the finished picture.
   GlowPass glow(screenCopy, glowTarget, {3, 3, 1.5f, closingGlowGain(a)});
   glow.glowOn = a > kGlowStart;
+  glow.pictureOnScreen = true;
   glow.run();
 }
 

@@ -297,8 +297,8 @@ void EventScene::draw(const FrameInput &frame) {
   glDisable(GL_TEXTURE_2D);
 
   // 15. Bloom: the whole frame (bars included) blurred and added back.
-  const GlowPass glow(screenCopy, glowTarget, {3, 4, 1.f, 0.7f * (s[2] + s[0]) + 1.f},
-                      {1.f, 0.9f, 0.9f, 1.f});
+  GlowPass glow(screenCopy, glowTarget, {3, 4, 1.f, 0.7f * (s[2] + s[0]) + 1.f}, {1.f, 0.9f, 0.9f, 1.f});
+  glow.pictureOnScreen = true;
   glow.capture();
   glMatrixMode(GL_TEXTURE);
   glLoadIdentity();

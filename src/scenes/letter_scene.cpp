@@ -236,7 +236,8 @@ void LetterScene::draw(const FrameInput &frame) {
   // 21. The final glow: the letters' glow plus the shrunken picture, blurred
   // (wider on a loud low band) and added over the whole picture. In place of
   // a plain shrink, the picture is added over the letters' glow in the corner.
-  const GlowPass finalGlow(screenCopy, glowTarget, {3, 3, 1.f, 1.f + 0.2f * s[0]});
+  GlowPass finalGlow(screenCopy, glowTarget, {3, 3, 1.f, 1.f + 0.2f * s[0]});
+  finalGlow.pictureOnScreen = true; // everything below draws into the corner only
   finalGlow.capture();
   glowTarget.setViewport();
   glowTarget.draw();

@@ -106,6 +106,7 @@ void LogoScene::draw(const FrameInput &frame) {
   // 13. The glow, which swells just before the turn.
   GlowPass glow(screenCopy, glowTarget, {3, 3, 1.f, logoGlowGain(a, spectrum[0])});
   glow.pictureTint = GlowColour{1.f, 1.f, 1.f, 1.f};
+  glow.pictureOnScreen = true;
   glow.run();
 }
 

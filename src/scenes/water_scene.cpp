@@ -217,11 +217,13 @@ void WaterScene::draw(const FrameInput &frame) {
   glDisable(GL_FOG);
 
   // 14. The glow: the picture, blurred small, added back over itself.
-  const GlowPass glow(screenCopy, glowTarget, {3, 3, 1.f, 1.f + 0.2f * spectrum[1]},
-                      {0.9f, 0.9f, 1.f, 1.f});
+  // Only the depth buffer is cleared: the colour outside the glow's corner
+  // stays the picture, so the glow puts it back only in that corner.
+  GlowPass glow(screenCopy, glowTarget, {3, 3, 1.f, 1.f + 0.2f * spectrum[1]}, {0.9f, 0.9f, 1.f, 1.f});
+  glow.pictureOnScreen = true;
   glow.capture();
   glDisable(GL_LIGHTING);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glClear(GL_DEPTH_BUFFER_BIT);
   glow.shrink();
   glow.blurGlow();
   glow.compose();
