@@ -9,12 +9,9 @@
 
 namespace demo {
 
-Playback::Playback(MusicStream &music, float start) : music_(music), origin_(start), since_(steadyNow()) {
+Playback::Playback(MusicStream &music, float start) : music_(music), origin_(start) {
   music_.play(start);
-}
-
-double Playback::steadyNow() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  timer_.reset();
 }
 
 bool Playback::followsMusic() const { return music_.isPlaying(); }
@@ -22,7 +19,7 @@ bool Playback::followsMusic() const { return music_.isPlaying(); }
 double Playback::seconds() {
   if (followsMusic())
     return music_.clockSeconds();
-  return paused_ ? origin_ : origin_ + (steadyNow() - since_);
+  return paused_ ? origin_ : origin_ + timer_.elapsed();
 }
 
 void Playback::setPaused(bool paused) {
@@ -33,7 +30,7 @@ void Playback::setPaused(bool paused) {
   } else if (paused) {
     origin_ = seconds();
   } else {
-    since_ = steadyNow();
+    timer_.reset();
   }
   paused_ = paused;
 }
@@ -42,7 +39,7 @@ void Playback::seek(double seconds) {
   if (followsMusic())
     music_.seek(seconds);
   origin_ = seconds;
-  since_ = steadyNow();
+  timer_.reset();
 }
 
 float jumpTarget(float now, float by) { return std::clamp(now + by, 0.f, kShowLength); }
@@ -62,26 +59,21 @@ void LiveShow::press(ShowKey key) {
   switch (key) {
   case ShowKey::Space:
     playback_.setPaused(!playback_.paused());
-    break;
-  case ShowKey::Left:
-    jumpTo(jumpTarget(now, -kShortJump));
-    break;
-  case ShowKey::Right:
-    jumpTo(jumpTarget(now, kShortJump));
-    break;
-  case ShowKey::PageUp:
-    jumpTo(jumpTarget(now, -kLongJump));
-    break;
-  case ShowKey::PageDown:
-    jumpTo(jumpTarget(now, kLongJump));
-    break;
-  case ShowKey::Home:
-    jumpTo(0.f);
-    break;
+    return;
   case ShowKey::T:
     timeLine_ = !timeLine_;
+    return;
+  case ShowKey::Home:
+    jumpTo(0.f);
+    return;
+  default:
     break;
   }
+  const float by = key == ShowKey::Left       ? -kShortJump
+                   : key == ShowKey::Right    ? kShortJump
+                   : key == ShowKey::PageUp   ? -kLongJump
+                                              : kLongJump; // Page Down
+  jumpTo(jumpTarget(now, by));
 }
 
 std::string LiveShow::timeLineText() const {
@@ -104,8 +96,7 @@ bool LiveShow::runFrame() {
 
   show_.frame(static_cast<float>(playback_.seconds()), spectrumAt_, kMaxStepsPerFrame);
 
-  const double wall =
-      std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  const double wall = wallClock_.now();
   frameTimes_.push_back(wall);
   while (frameTimes_.size() > 2 && wall - frameTimes_.front() > 1.0)
     frameTimes_.pop_front();

@@ -16,11 +16,12 @@
 // the sound jumps with it. While paused the same moment is drawn again.
 #pragma once
 
-#include <chrono>
 #include <deque>
+#include <string>
 
 #include "app/show.h"
 #include "platform/gl_window.h"
+#include "platform/timer.h"
 
 namespace demo {
 
@@ -40,14 +41,12 @@ public:
   bool followsMusic() const;
 
 private:
-  static double steadyNow();
-
   MusicStream &music_;
   bool paused_ = false;
-  // The steady clock, used when no music plays: show time `origin_` at
-  // steady time `since_`, held at `origin_` while paused.
+  // The steady clock, used when no music plays: show time `origin_` plus the
+  // timer, held at `origin_` while paused.
   double origin_ = 0.0;
-  double since_ = 0.0;
+  Timer timer_;
 };
 
 // How far the keys jump.
@@ -80,6 +79,7 @@ private:
   SpectrumSource spectrumAt_;
   bool timeLine_ = false;
   // Real times of the frames of the last second, for the rate.
+  Timer wallClock_;
   std::deque<double> frameTimes_;
 };
 

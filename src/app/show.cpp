@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "gfx/pass_profile.h"
 #include "platform/gl_window.h"
@@ -59,11 +60,17 @@ void Show::stepTo(float now, const SpectrumSource &spectrumAt) {
 }
 
 void Show::frame(float now, const SpectrumSource &spectrumAt, int64_t stepCap) {
-  runSteps(steps.due(now, stepCap), spectrumAt);
+  const StepRange ran = steps.due(now, stepCap);
+  runSteps(ran, spectrumAt);
   applyClearColour(steps.previousStepTime());
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   clock.advance(now);
-  spectrumAt(now, spectrum);
+  // On a 60 fps clock the frame's moment is its step's: the spectrum is the
+  // one the step just took.
+  if (ran.count > 0 && stepTime(ran.first + ran.count - 1) == now)
+    std::memcpy(spectrum, stepSpectrum, sizeof spectrum);
+  else
+    spectrumAt(now, spectrum);
   disableSphereMap();
   reportGlError(stdout);
   timeline.draw(clock.time, clock.dt, spectrum);

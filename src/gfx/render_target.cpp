@@ -193,7 +193,45 @@ const BlurProgram &blurProgram(int radius) {
   return blur;
 }
 
+// What both kinds of blur pass leave: blending and texturing off, colour
+// white, the matrices pushed by pushIdentityMatrices popped, depth test on.
+void endBlurPass() {
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glEnable(GL_DEPTH_TEST);
+}
+
 } // namespace
+
+CornerScissor::CornerScissor(int width, int height) : wasOn_(glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE) {
+  glGetIntegerv(GL_SCISSOR_BOX, box_);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, width, height);
+}
+
+CornerScissor::~CornerScissor() {
+  glScissor(box_[0], box_[1], box_[2], box_[3]);
+  if (!wasOn_)
+    glDisable(GL_SCISSOR_TEST);
+}
+
+void RenderTarget::drawAreaQuad(float ox, float oy) const {
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.f, 0.f);
+  glVertex2f(ox - 1.f, oy - 1.f);
+  glTexCoord2f(uMax, 0.f);
+  glVertex2f(ox + 1.f, oy - 1.f);
+  glTexCoord2f(uMax, vMax);
+  glVertex2f(ox + 1.f, oy + 1.f);
+  glTexCoord2f(0.f, vMax);
+  glVertex2f(ox - 1.f, oy + 1.f);
+  glEnd();
+}
 
 bool RenderTarget::blurProgramAvailable() { return blurProgram(3).program != 0; }
 
@@ -241,16 +279,7 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
   for (int pass = 0; pass < passes; ++pass) {
     setViewport();
     glClearColor(0.f, 0.f, 0.f, 1.f);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.f, 0.f);
-    glVertex2f(-1.f, -1.f);
-    glTexCoord2f(uMax, 0.f);
-    glVertex2f(1.f, -1.f);
-    glTexCoord2f(uMax, vMax);
-    glVertex2f(1.f, 1.f);
-    glTexCoord2f(0.f, vMax);
-    glVertex2f(-1.f, 1.f);
-    glEnd();
+    drawAreaQuad(0.f, 0.f);
     copyFromScreen();
   }
 
@@ -260,13 +289,7 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   }
   glUseProgram(static_cast<GLuint>(previous));
-  glDisable(GL_TEXTURE_2D);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glEnable(GL_DEPTH_TEST);
+  endBlurPass();
 }
 
 void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float intensity, float dirX,
@@ -296,41 +319,18 @@ void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float in
     // Only the corner the taps add into is cleared (a scissor: the viewport
     // does not limit glClear); the rest of the frame is left as it was.
     glClearColor(0.f, 0.f, 0.f, 1.f);
-    const GLboolean scissored = glIsEnabled(GL_SCISSOR_TEST);
-    GLint box[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_SCISSOR_BOX, box);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(0, 0, width, height);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glScissor(box[0], box[1], box[2], box[3]);
-    if (!scissored)
-      glDisable(GL_SCISSOR_TEST);
+    {
+      const CornerScissor corner(width, height);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
     for (int j = -radius; j <= radius; ++j) {
       const float o = static_cast<float>(j) * step;
-      const float ox = o * dirX, oy = o * dirY;
-      glBegin(GL_QUADS);
-      glTexCoord2f(0.f, 0.f);
-      glVertex2f(ox - 1.f, oy - 1.f);
-      glTexCoord2f(uMax, 0.f);
-      glVertex2f(ox + 1.f, oy - 1.f);
-      glTexCoord2f(uMax, vMax);
-      glVertex2f(ox + 1.f, oy + 1.f);
-      glTexCoord2f(0.f, vMax);
-      glVertex2f(ox - 1.f, oy + 1.f);
-      glEnd();
+      drawAreaQuad(o * dirX, o * dirY);
     }
     // The sum replaces the image (and the viewport returns to the screen).
     copyFromScreen();
   }
-
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glEnable(GL_DEPTH_TEST);
+  endBlurPass();
 }
 
 void RenderTarget::blur(int passes, int radius, float spread, float intensity) {

@@ -87,6 +87,10 @@ public:
   static bool blurProgramAvailable();
   static void useBlurProgram(bool use);
 
+  // The target's area as one quad over the viewport, shifted by (ox, oy)
+  // clip units (texture coordinates 0..uMax, 0..vMax), in the current state.
+  void drawAreaQuad(float ox, float oy) const;
+
   unsigned glName = 0;
   int width = 0;       // area copied from the frame; the viewport inside the target
   int height = 0;
@@ -96,6 +100,20 @@ public:
   float vMax = 0.f;    // height / texHeight
   int screenWidth = 800;  // viewport restored after a copy
   int screenHeight = 600;
+};
+
+// For its lifetime, drawing and clears reach only the frame's lower-left
+// width x height corner; the scissor test and box are then as they were.
+class CornerScissor {
+public:
+  CornerScissor(int width, int height);
+  ~CornerScissor();
+  CornerScissor(const CornerScissor &) = delete;
+  CornerScissor &operator=(const CornerScissor &) = delete;
+
+private:
+  bool wasOn_;
+  int box_[4] = {0, 0, 0, 0};
 };
 
 } // namespace demo

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "base/message.h"
 
@@ -195,31 +196,13 @@ bool GLWindow::update() {
     } else if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
       quit = true;
     } else if (event.type == SDL_KEYDOWN && event.key.repeat == 0) {
-      switch (event.key.keysym.sym) {
-      case SDLK_SPACE:
-        keys_.push_back(ShowKey::Space);
-        break;
-      case SDLK_LEFT:
-        keys_.push_back(ShowKey::Left);
-        break;
-      case SDLK_RIGHT:
-        keys_.push_back(ShowKey::Right);
-        break;
-      case SDLK_PAGEUP:
-        keys_.push_back(ShowKey::PageUp);
-        break;
-      case SDLK_PAGEDOWN:
-        keys_.push_back(ShowKey::PageDown);
-        break;
-      case SDLK_HOME:
-        keys_.push_back(ShowKey::Home);
-        break;
-      case SDLK_t:
-        keys_.push_back(ShowKey::T);
-        break;
-      default:
-        break;
-      }
+      static const std::pair<SDL_Keycode, ShowKey> kKeys[] = {
+          {SDLK_SPACE, ShowKey::Space},   {SDLK_LEFT, ShowKey::Left},         {SDLK_RIGHT, ShowKey::Right},
+          {SDLK_PAGEUP, ShowKey::PageUp}, {SDLK_PAGEDOWN, ShowKey::PageDown}, {SDLK_HOME, ShowKey::Home},
+          {SDLK_t, ShowKey::T}};
+      for (const auto &[code, key] : kKeys)
+        if (event.key.keysym.sym == code)
+          keys_.push_back(key);
     }
   }
   if (quit || closeRequested_)

@@ -1,8 +1,9 @@
 // timer.h - the show's clock: seconds since the timer was started.
 //
-// Timer reads std::chrono::steady_clock. It is created right after the music
-// starts, so timer time and music time begin together, and is read once per
-// frame; its value drives the whole timeline. It never reads the music's
+// Timer reads std::chrono::steady_clock. The live show runs on the music's
+// own clock; a Timer drives it where no music plays (reset when the music
+// would have started, and at every pause and jump), and times the frames for
+// the frame rate the viewer's time line shows. It never reads the music's
 // playback position.
 //
 // The fields keep the show's single-precision choices (a float tick length and
