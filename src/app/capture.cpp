@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "app/frame_writer.h"
 #include "app/show.h"
 #include "audio/wav_file.h"
+#include "gfx/pixel_readback.h"
 #include "gfx/png_writer.h"
 #include "platform/gl_window.h"
 #include "base/byte_reader.h"
@@ -71,12 +73,44 @@ void progress(size_t done, size_t total) {
   std::fflush(stderr);
 }
 
-// Reads the frame back and hands it to the writer thread.
-void saveFrame(GLWindow &window, FrameWriter &writer, const std::string &path) {
-  std::vector<uint8_t> pixels;
-  window.readPixels(pixels);
-  writer.write(path, std::move(pixels), window.width(), window.height());
-}
+// The capture's pictures on their way out: each frame's read-back is started
+// once it is drawn and finished while the next one draws, then the writer
+// thread encodes it.
+class FrameOutput {
+public:
+  explicit FrameOutput(const GLWindow &window)
+      : readback_(window.framebuffer(), window.width(), window.height()), width_(window.width()),
+        height_(window.height()) {}
+
+  void save(std::string path) {
+    readback_.start();
+    paths_.push_back(std::move(path));
+    if (readback_.pending() > 1)
+      pass();
+  }
+  // Waits for every picture; whether all were written.
+  bool finish() {
+    while (readback_.pending() > 0)
+      pass();
+    return writer_.finish() && ok_;
+  }
+
+private:
+  void pass() {
+    std::vector<uint8_t> pixels;
+    if (readback_.take(pixels))
+      writer_.write(paths_.front(), std::move(pixels), width_, height_);
+    else
+      ok_ = false;
+    paths_.pop_front();
+  }
+
+  PixelReadback readback_;
+  int width_, height_;
+  std::deque<std::string> paths_;
+  FrameWriter writer_;
+  bool ok_ = true;
+};
 
 } // namespace
 
@@ -93,7 +127,7 @@ int runCapture(const Options &options) {
   GLWindow &window = *headless;
 
   const std::string dir = options.captureDir;
-  FrameWriter writer;
+  FrameOutput output(window);
   bool ok = true;
   Show show(window);
   const bool withLoading = options.from <= 0.f;
@@ -102,7 +136,7 @@ int runCapture(const Options &options) {
       return;
     char name[32];
     std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
-    saveFrame(window, writer, dir + name);
+    output.save(dir + name);
   });
 
   // The music is decoded, not played: the spectrum of each frame comes from
@@ -136,7 +170,7 @@ int runCapture(const Options &options) {
     if (wanted(n)) {
       char name[32];
       std::snprintf(name, sizeof name, "/frame-%06zu.png", n);
-      saveFrame(window, writer, dir + name);
+      output.save(dir + name);
       char line[64];
       std::snprintf(line, sizeof line, "%zu %.6f\n", n, static_cast<double>(t));
       listing += line;
@@ -147,7 +181,7 @@ int runCapture(const Options &options) {
   }
   if (rendered != total)
     progress(total, total);
-  ok = writer.finish() && ok;
+  ok = output.finish() && ok;
   ok = writeWholeFile(dir + "/frames.txt", std::vector<uint8_t>(listing.begin(), listing.end())) && ok;
 
   const DecodedAudio &audio = music.audio();

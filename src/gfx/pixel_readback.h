@@ -1,0 +1,58 @@
+// pixel_readback.h - frames read back while the next one is drawn.
+//
+// A plain glReadPixels waits until the renderer has finished the frame and
+// then copies it out before the caller may draw again. PixelReadback reads
+// into pixel buffer objects instead: start() queues the copy of the frame
+// just drawn into a buffer of the GL's own, and take() maps the oldest one
+// once a later frame has been started, so the copy of frame n overlaps the
+// drawing of frame n + 1. Where the GL has no pixel buffer objects, start()
+// reads at once into memory and take() hands that over: the same pictures,
+// without the overlap.
+//
+// Use:
+//   PixelReadback readback(window.framebuffer(), 800, 600);
+//   readback.start();                    // after each frame is drawn
+//   if (readback.pending() > 1) readback.take(rgb);   // the frame before
+//   while (readback.pending() > 0) readback.take(rgb);   // the rest, at the end
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace demo {
+
+class PixelReadback {
+public:
+  // How many started frames can wait to be taken.
+  static constexpr size_t kBuffers = 2;
+
+  // Reads `framebuffer` (0: the default one), width x height, as RGB.
+  PixelReadback(unsigned framebuffer, int width, int height);
+  ~PixelReadback();
+  PixelReadback(const PixelReadback &) = delete;
+  PixelReadback &operator=(const PixelReadback &) = delete;
+
+  // Starts reading the picture now in the frame buffer. When kBuffers frames
+  // are already waiting the oldest is dropped; take it first.
+  void start();
+  // The started frames not yet taken.
+  size_t pending() const { return pending_; }
+  // Takes the oldest started frame as RGB rows, bottom row first. False (and
+  // `rgb` untouched) when none is waiting or its buffer could not be read.
+  bool take(std::vector<uint8_t> &rgb);
+  // Whether the reads go through pixel buffer objects.
+  bool overlapped() const { return buffers_[0] != 0; }
+
+private:
+  size_t bytes() const;
+
+  unsigned framebuffer_;
+  int width_, height_;
+  unsigned buffers_[kBuffers] = {};
+  std::vector<uint8_t> copies_[kBuffers]; // without pixel buffer objects
+  size_t first_ = 0;                      // slot of the oldest waiting frame
+  size_t pending_ = 0;
+};
+
+} // namespace demo
