@@ -13,6 +13,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libvorbis-dev libkissfft-dev
   libfreetype-dev fonts-dejavu-core
   libcli11-dev nlohmann-json3-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri
 )
