@@ -6,7 +6,16 @@
 
 namespace demo {
 
-FrameWriter::FrameWriter() : thread_([this] { run(); }) {}
+namespace {
+
+bool writePng(const std::string &path, std::vector<uint8_t> &rgb, int width, int height) {
+  flipRows(rgb, width, height, 3);
+  return writePngFile(path, rgb.data(), width, height, 3, 1);
+}
+
+} // namespace
+
+FrameWriter::FrameWriter(Job job) : job_(job ? std::move(job) : Job(writePng)), thread_([this] { run(); }) {}
 
 FrameWriter::~FrameWriter() {
   {
@@ -20,7 +29,7 @@ FrameWriter::~FrameWriter() {
 void FrameWriter::write(const std::string &path, std::vector<uint8_t> pixels, int width, int height) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return jobs_.size() < kQueued; });
-  jobs_.push_back(Job{path, std::move(pixels), width, height});
+  jobs_.push_back(Frame{path, std::move(pixels), width, height});
   changed_.notify_all();
 }
 
@@ -30,21 +39,25 @@ bool FrameWriter::finish() {
   return ok_;
 }
 
+bool FrameWriter::ok() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ok_;
+}
+
 void FrameWriter::run() {
   for (;;) {
-    Job job;
+    Frame frame;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
       if (jobs_.empty())
         return;
-      job = std::move(jobs_.front());
+      frame = std::move(jobs_.front());
       jobs_.pop_front();
       busy_ = true;
     }
     changed_.notify_all();
-    flipRows(job.pixels, job.width, job.height, 3);
-    const bool written = writePngFile(job.path, job.pixels.data(), job.width, job.height, 3, 1);
+    const bool written = job_(frame.path, frame.pixels, frame.width, frame.height);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ok_ = ok_ && written;

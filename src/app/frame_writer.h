@@ -4,17 +4,21 @@
 // software renderer, so the capture hands each read-back frame to a
 // FrameWriter and draws the next one while the writer flips and encodes it.
 // At most kQueued frames wait; a capture that draws faster than it writes
-// waits for the writer instead of piling frames up.
+// waits for the writer instead of piling frames up. A video capture gives it
+// its own job, the encoder's, in place of the PNG; frames reach it in order.
 //
 // Use:
 //   FrameWriter writer;
 //   writer.write(dir + "/frame-000001.png", std::move(pixels), 800, 600);
 //   bool ok = writer.finish();   // waits for the rest; false if any failed
+//   FrameWriter encoder([&](const std::string &, std::vector<uint8_t> &rgb, int w, int h) {
+//     return video.addFrame(rgb.data(), w, h); });
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,29 +29,36 @@ namespace demo {
 class FrameWriter {
 public:
   static constexpr size_t kQueued = 3;
+  // What is done with one frame (RGB, bottom row first) on the thread;
+  // whether it worked.
+  using Job = std::function<bool(const std::string &path, std::vector<uint8_t> &rgb, int width, int height)>;
 
-  FrameWriter();
+  // Without a job each frame is written as a PNG, top row first, at its path
+  // (fast zlib level).
+  explicit FrameWriter(Job job = nullptr);
   ~FrameWriter();
   FrameWriter(const FrameWriter &) = delete;
   FrameWriter &operator=(const FrameWriter &) = delete;
 
-  // Queues an RGB frame read bottom row first; it is written top row first
-  // as a PNG at `path` (fast zlib level).
+  // Queues an RGB frame read bottom row first.
   void write(const std::string &path, std::vector<uint8_t> pixels, int width, int height);
   // Waits until every queued frame is written; whether all were.
   bool finish();
+  // Whether every frame so far was written (without waiting).
+  bool ok();
 
 private:
-  struct Job {
+  struct Frame {
     std::string path;
     std::vector<uint8_t> pixels;
     int width, height;
   };
   void run();
 
+  Job job_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<Job> jobs_;
+  std::deque<Frame> jobs_;
   bool busy_ = false;
   bool stopping_ = false;
   bool ok_ = true;
