@@ -1,6 +1,7 @@
 #include "app/capture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -11,12 +12,14 @@
 #include <utility>
 
 #include "app/frame_writer.h"
+#include "app/main_loop.h"
 #include "app/show.h"
 #include "audio/wav_file.h"
 #include "gfx/pixel_readback.h"
 #include "gfx/png_writer.h"
 #include "platform/gl_window.h"
 #include "base/byte_reader.h"
+#include "video/video_file.h"
 
 namespace demo {
 
@@ -61,13 +64,28 @@ bool captureFrameDrawn(const std::vector<size_t> &selected, float from, int fps,
          kOnlyWarmUpSeconds + 1e-6;
 }
 
+std::string captureProgressText(size_t done, size_t total, double wallSeconds) {
+  const int width = 24;
+  const int filled = total ? static_cast<int>(width * std::min(done, total) / total) : width;
+  const std::string text = "capture [" + std::string(static_cast<size_t>(filled), '#') +
+                     std::string(static_cast<size_t>(width - filled), ' ') + "] ";
+  char numbers[96];
+  if (done > 0 && wallSeconds > 1e-3) {
+    const double fps = static_cast<double>(done) / wallSeconds;
+    const long left = std::lround(static_cast<double>(total > done ? total - done : 0) / fps);
+    std::snprintf(numbers, sizeof numbers, "%zu/%zu frames  %.1f fps  %ld:%02ld left", done, total, fps, left / 60,
+                  left % 60);
+  } else {
+    std::snprintf(numbers, sizeof numbers, "%zu/%zu frames", done, total);
+  }
+  return text + numbers;
+}
+
 namespace {
 
-void progress(size_t done, size_t total) {
-  const int width = 40;
-  int filled = total ? static_cast<int>(width * done / total) : width;
-  std::fprintf(stderr, "\rcapture [%.*s%*s] %zu/%zu frames", filled, "########################################",
-               width - filled, "", done, total);
+void progress(size_t done, size_t total, double wallSeconds) {
+  // Padded, so a shorter line hides the end of a longer one before it.
+  std::fprintf(stderr, "\r%-79s", captureProgressText(done, total, wallSeconds).c_str());
   if (done == total)
     std::fputc('\n', stderr);
   std::fflush(stderr);
@@ -78,9 +96,9 @@ void progress(size_t done, size_t total) {
 // thread encodes it.
 class FrameOutput {
 public:
-  explicit FrameOutput(const GLWindow &window)
+  explicit FrameOutput(const GLWindow &window, FrameWriter::Job job = nullptr)
       : readback_(window.framebuffer(), window.width(), window.height()), width_(window.width()),
-        height_(window.height()) {}
+        height_(window.height()), writer_(std::move(job)) {}
 
   void save(std::string path) {
     readback_.start();
@@ -94,6 +112,8 @@ public:
       pass();
     return writer_.finish() && ok_;
   }
+  // Whether every picture so far was written (without waiting).
+  bool ok() { return ok_ && writer_.ok(); }
 
 private:
   void pass() {
@@ -114,41 +134,89 @@ private:
 
 } // namespace
 
+namespace {
+
+// The music of [from, to) as 16-bit frames: an index and a count that stay
+// inside what was decoded.
+struct AudioRange {
+  size_t first = 0, frames = 0;
+};
+AudioRange audioRange(const DecodedAudio &audio, float from, float to) {
+  const int rate = audio.sampleRate > 0 ? audio.sampleRate : 44100;
+  const size_t first = static_cast<size_t>(std::llround(static_cast<double>(from) * rate));
+  const size_t end = static_cast<size_t>(std::llround(static_cast<double>(to) * rate));
+  AudioRange range;
+  range.first = std::min(first, audio.frames());
+  range.frames = std::min(end, audio.frames()) - range.first;
+  return range;
+}
+
+} // namespace
+
 int runCapture(const Options &options) {
-  std::error_code ec;
-  std::filesystem::create_directories(options.captureDir, ec);
-  if (ec) {
-    std::fprintf(stderr, "demo: cannot create %s: %s\n", options.captureDir.c_str(), ec.message().c_str());
-    return 1;
+  const bool video = options.capturingVideo();
+  const std::string &target = options.captureDir;
+  if (!video) {
+    std::error_code ec;
+    std::filesystem::create_directories(target, ec);
+    if (ec) {
+      std::fprintf(stderr, "demo: cannot create %s: %s\n", target.c_str(), ec.message().c_str());
+      return 1;
+    }
   }
   const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
   if (!headless->isOpen())
     return 1;
   GLWindow &window = *headless;
 
-  const std::string dir = options.captureDir;
-  FrameOutput output(window);
-  bool ok = true;
-  Show show(window);
-  const bool withLoading = options.from <= 0.f;
-  show.load([&](int frame) {
-    if (!withLoading)
-      return;
-    char name[32];
-    std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
-    output.save(dir + name);
-  });
-
   // The music is decoded, not played: the spectrum of each frame comes from
   // the samples at that frame's time.
   MusicStream &music = window.music();
   music.init(nullptr, false);
   music.open("data/01.ogg");
+  const DecodedAudio &audio = music.audio();
+
+  // A video holds the show's frames only, from --from to the show's end at
+  // the latest, and the music of exactly that time; it is opened before the
+  // loading so that a file that cannot be written stops the run at once.
+  const float to = video ? std::min(options.to, kShowLength) : options.to;
+  VideoFile videoFile;
+  if (video) {
+    VideoSettings settings;
+    settings.width = options.videoWidth;
+    settings.height = options.videoHeight;
+    settings.fps = options.fps;
+    settings.quality = options.quality;
+    const AudioRange range = audioRange(audio, options.from, to);
+    const int16_t *samples = range.frames > 0 ? audio.samples.data() + range.first * audio.channels : nullptr;
+    if (!videoFile.open(target, settings, samples, range.frames, audio.sampleRate, audio.channels)) {
+      std::fprintf(stderr, "demo: %s\n", videoFile.error().c_str());
+      return 1;
+    }
+  }
+  FrameWriter::Job encode;
+  if (video)
+    encode = [&videoFile](const std::string &, std::vector<uint8_t> &rgb, int width, int height) {
+      return videoFile.addFrame(rgb.data(), width, height);
+    };
+  FrameOutput output(window, encode);
+
+  bool ok = true;
+  Show show(window);
+  const bool withLoading = !video && options.from <= 0.f;
+  show.load([&](int frame) {
+    if (!withLoading)
+      return;
+    char name[32];
+    std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
+    output.save(target + name);
+  });
+
   const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
   show.startAt(options.from, spectrumAt);
 
-  const size_t total = captureFrameCount(options.from, options.to, options.fps);
-  const std::vector<size_t> selected = framesNearest(options.only, options.from, options.to, options.fps);
+  const size_t total = captureFrameCount(options.from, to, options.fps);
+  const std::vector<size_t> selected = framesNearest(options.only, options.from, to, options.fps);
   auto wanted = [&](size_t n) {
     return options.only.empty() || std::binary_search(selected.begin(), selected.end(), n);
   };
@@ -156,12 +224,14 @@ int runCapture(const Options &options) {
   const size_t last = options.only.empty() || selected.empty() ? total : selected.back() + 1;
   std::string listing;
   size_t rendered = 0;
+  const auto started = std::chrono::steady_clock::now();
+  auto wallSeconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
   for (size_t n = 0; n < last; ++n) {
     const float t = captureFrameTime(options.from, options.fps, n);
     const bool drawn = captureFrameDrawn(selected, options.from, options.fps, n);
     if (drawn)
       window.update();
-    if (showOver(show.clock.time))
+    if (showOver(show.clock.time) || !output.ok())
       break;
     if (drawn)
       show.frame(t, spectrumAt);
@@ -170,29 +240,39 @@ int runCapture(const Options &options) {
     if (wanted(n)) {
       char name[32];
       std::snprintf(name, sizeof name, "/frame-%06zu.png", n);
-      output.save(dir + name);
+      output.save(target + name);
       char line[64];
       std::snprintf(line, sizeof line, "%zu %.6f\n", n, static_cast<double>(t));
       listing += line;
     }
     ++rendered;
     if (rendered % 10 == 0 || rendered == total)
-      progress(rendered, total);
+      progress(rendered, total, wallSeconds());
   }
-  if (rendered != total)
-    progress(total, total);
   ok = output.finish() && ok;
-  ok = writeWholeFile(dir + "/frames.txt", std::vector<uint8_t>(listing.begin(), listing.end())) && ok;
+  if (rendered != total && ok)
+    progress(total, total, wallSeconds());
+  else if (rendered != total)
+    std::fputc('\n', stderr);
 
-  const DecodedAudio &audio = music.audio();
-  const int rate = audio.sampleRate > 0 ? audio.sampleRate : 44100;
-  const size_t first = static_cast<size_t>(std::llround(static_cast<double>(options.from) * rate));
-  const size_t end = static_cast<size_t>(std::llround(static_cast<double>(options.to) * rate));
-  ok = writeWholeFile(dir + "/music.wav", encodeWav(audio, first, end)) && ok;
+  if (video) {
+    window.close();
+    if (!ok || !videoFile.finish()) {
+      videoFile.abandon();
+      std::fprintf(stderr, "demo: %s\n", videoFile.error().empty() ? ("cannot write " + target).c_str()
+                                                                    : videoFile.error().c_str());
+      return 1;
+    }
+    return 0;
+  }
+
+  ok = writeWholeFile(target + "/frames.txt", std::vector<uint8_t>(listing.begin(), listing.end())) && ok;
+  const AudioRange range = audioRange(audio, options.from, options.to);
+  ok = writeWholeFile(target + "/music.wav", encodeWav(audio, range.first, range.first + range.frames)) && ok;
 
   window.close();
   if (!ok) {
-    std::fprintf(stderr, "demo: some capture files could not be written into %s\n", dir.c_str());
+    std::fprintf(stderr, "demo: some capture files could not be written into %s\n", target.c_str());
     return 1;
   }
   return 0;

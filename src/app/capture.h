@@ -5,7 +5,10 @@
 // vsync, the clock is from + n / fps for frame n, and the spectrum is
 // computed from the decoded music at that time. Every frame is written as
 // DIR/frame-NNNNNN.png (n, fast zlib level) with a line "n seconds" in
-// DIR/frames.txt. A range that starts inside the show first catches the
+// DIR/frames.txt. With --capture FILE.mp4 (or .mkv) the frames go, as they are
+// drawn, into a video of --size with the music of the range from its first
+// frame (the show's frames only: no loading screen, nothing past its end).
+// A range that starts inside the show first catches the
 // simulation up from the show's start, so its first frame is what a whole
 // run shows then. With --only, only the frames nearest the listed times are
 // written; the simulation still steps through every frame, but frames are
@@ -13,10 +16,11 @@
 // drawn frame hands to the next, such as leftover GL state, to settle), and
 // the run stops after the last. When the range starts at 0 the 95 loading
 // frames come first, as DIR/loading-NN.png. The music of the range goes to DIR/music.wav. A
-// progress bar runs on standard error. The same arguments give the same files.
+// progress bar with the frame rate and the time left runs on standard error. The same arguments give the same files.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "app/options.h"
@@ -37,6 +41,11 @@ constexpr float kOnlyWarmUpSeconds = 1.f;
 // (sorted, from framesNearest) are wanted: it is one of them or at most
 // kOnlyWarmUpSeconds before one. Everything is drawn when none are listed.
 bool captureFrameDrawn(const std::vector<size_t> &selected, float from, int fps, size_t n);
+
+// The progress bar: "capture [####    ] 120/7950 frames  31.2 fps  4:13 left",
+// `done` of `total` frames drawn in `wallSeconds`; the time left is at the
+// rate so far (and not given before a frame has taken measurable time).
+std::string captureProgressText(size_t done, size_t total, double wallSeconds);
 
 // The whole capture run; returns the exit status.
 int runCapture(const Options &options);

@@ -2,7 +2,27 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 namespace demo {
+
+bool parseVideoSize(const std::string &text, int &width, int &height) {
+  const size_t x = text.find_first_of("xX");
+  if (x == std::string::npos || x == 0 || x + 1 == text.size() || text.size() > 11)
+    return false;
+  auto number = [](const std::string &digits, int &value) {
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    value = std::stoi(digits);
+    return value >= 16 && value <= 8192 && value % 2 == 0;
+  };
+  int w = 0, h = 0;
+  if (!number(text.substr(0, x), w) || !number(text.substr(x + 1), h))
+    return false;
+  width = w;
+  height = h;
+  return true;
+}
 
 bool parseOptions(int argc, const char *const *argv, Options &options, int &exitCode) {
   CLI::App app("demo - a real-time audiovisual show in OpenGL.\n"
@@ -28,9 +48,11 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
   app.add_option("--display", options.display, "Open on screen N (0 the first; default: where new windows open)")
       ->type_name("N")
       ->check(CLI::NonNegativeNumber);
-  auto *capture = app.add_option("--capture", options.captureDir,
-                                 "Render offline, frame-exactly, into DIR: numbered PNGs, frames.txt and music.wav")
-                      ->type_name("DIR");
+  auto *capture =
+      app.add_option("--capture", options.captureDir,
+                     "Render offline, frame-exactly, into DIR (numbered PNGs, frames.txt and music.wav) or into "
+                     "FILE.mp4 or FILE.mkv (a video with the music: H.264 and AAC)")
+          ->type_name("DIR|FILE");
   app.add_option("--fps", options.fps, "Capture: frames per second of show time (default 60)")
       ->check(CLI::Range(1, 1000))
       ->needs(capture);
@@ -42,16 +64,38 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
       ->type_name("SECONDS")
       ->check(CLI::Range(0.f, 300.f))
       ->needs(capture);
-  app.add_option("--only", options.only, "Capture: write only the frames nearest these times")
-      ->type_name("T1,T2,...")
-      ->delimiter(',')
-      ->needs(capture);
+  auto *only = app.add_option("--only", options.only, "Capture: write only the frames nearest these times")
+                   ->type_name("T1,T2,...")
+                   ->delimiter(',')
+                   ->needs(capture);
+  std::string size;
+  auto *sizeOption =
+      app.add_option("--size", size,
+                     "Video capture: the picture's size (default 800x600); the show is scaled into it with its "
+                     "shape kept, black bars where the shapes differ")
+          ->type_name("WxH")
+          ->needs(capture);
+  auto *quality = app.add_option("--quality", options.quality,
+                                 "Video capture: constant quality, 0 (lossless) to 51 (worst); lower is better "
+                                 "and larger (default " + std::to_string(kDefaultVideoQuality) + ")")
+                      ->type_name("CRF")
+                      ->check(CLI::Range(0, 51))
+                      ->needs(capture);
   try {
     app.parse(argc, argv);
     if (options.capturing() && !(options.from < options.to))
       throw CLI::ValidationError("--from/--to", "the capture range is empty: --from must be below --to");
+    if (options.capturingVideo() && only->count() > 0)
+      throw CLI::ValidationError("--only", "a video holds every frame of its range; capture into a directory for "
+                                           "single frames");
+    if (!options.capturingVideo() && (sizeOption->count() > 0 || quality->count() > 0))
+      throw CLI::ValidationError("--size/--quality", "they are for a video capture (--capture FILE.mp4 or .mkv)");
+    if (sizeOption->count() > 0 && !parseVideoSize(size, options.videoWidth, options.videoHeight))
+      throw CLI::ValidationError("--size", "'" + size + "' is not a video size: give WIDTHxHEIGHT, even numbers "
+                                           "from 16 to 8192, such as 1920x1080");
   } catch (const CLI::ParseError &e) {
-    exitCode = app.exit(e);
+    // CLI11 numbers its errors from 100 up; every usage error ends with 2.
+    exitCode = app.exit(e) == 0 ? 0 : 2;
     return false;
   }
   options.vsync = !noVsync;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "video/video_file.h"
+
 namespace demo {
 
 struct Options {
@@ -18,15 +20,24 @@ struct Options {
   bool progress = false; // --progress: show time, part and frames per second on stderr while it plays
   int display = -1;     // --display N: the screen to open on; -1 where the desktop puts new windows
 
-  // Capture mode (--capture DIR): frame-exact offline rendering.
-  std::string captureDir;
+  // Capture mode (--capture DIR or FILE.mp4/.mkv): frame-exact offline
+  // rendering into PNGs or a video file.
+  std::string captureDir;  // the directory, or the video file
   int fps = 60;
   float from = 0.f;
   float to = 265.f;
   std::vector<float> only; // --only T1,T2,...: just the frames nearest these times
+  int videoWidth = 800;    // --size WxH of a video capture
+  int videoHeight = 600;
+  int quality = kDefaultVideoQuality; // --quality: x264's constant rate factor
 
   bool capturing() const { return !captureDir.empty(); }
+  bool capturingVideo() const { return capturing() && isVideoPath(captureDir); }
 };
+
+// Reads a video size "WIDTHxHEIGHT" (even numbers, 16 to 8192; yuv420p
+// halves both); false and the sizes untouched when it is not one.
+bool parseVideoSize(const std::string &text, int &width, int &height);
 
 // Parses argv. Returns true when the show should run; otherwise exitCode says
 // how the program ends (0 after --help, 2 after a usage error) and the text

@@ -72,5 +72,48 @@ TEST(CaptureOptions, RefusesEmptyRangesAndStrayCaptureOptions) {
   testing::internal::GetCapturedStderr();
 }
 
+TEST(CaptureOptions, AVideoTakesASizeAndAQualityButNotSingleFrames) {
+  Options options;
+  int code = -1;
+  const char *video[] = {"demo", "--capture", "/tmp/show.MKV", "--size", "1920x1080", "--quality", "23"};
+  ASSERT_TRUE(parseOptions(7, video, options, code));
+  EXPECT_TRUE(options.capturingVideo());
+  EXPECT_EQ(options.videoWidth, 1920);
+  EXPECT_EQ(options.videoHeight, 1080);
+  EXPECT_EQ(options.quality, 23);
+
+  testing::internal::CaptureStderr();
+  const char *only[] = {"demo", "--capture", "/tmp/show.mp4", "--only", "10"};
+  EXPECT_FALSE(parseOptions(5, only, options, code));
+  EXPECT_EQ(code, 2);
+  const char *sizeForPictures[] = {"demo", "--capture", "/tmp/frames", "--size", "640x480"};
+  EXPECT_FALSE(parseOptions(5, sizeForPictures, options, code));
+  const char *worstQuality[] = {"demo", "--capture", "/tmp/show.mp4", "--quality", "52"};
+  EXPECT_FALSE(parseOptions(5, worstQuality, options, code));
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("capture into a directory"), std::string::npos) << said;
+}
+
+TEST(CaptureOptions, VideoSizesAreEvenAndWithinBounds) {
+  int width = 1, height = 1;
+  EXPECT_TRUE(parseVideoSize("16X8192", width, height));
+  EXPECT_EQ(width, 16);
+  EXPECT_EQ(height, 8192);
+  for (const char *bad : {"", "x", "800x", "x600", "801x600", "800x601", "14x600", "8194x600", "800x600x2",
+                          "-800x600", "800 x 600", "99999999999x2", "800*600"}) {
+    EXPECT_FALSE(parseVideoSize(bad, width, height)) << bad;
+  }
+  EXPECT_EQ(width, 16) << "a refused size leaves the old one";
+}
+
+TEST(CaptureProgress, CountsFramesAndEstimatesWhatIsLeft) {
+  EXPECT_EQ(captureProgressText(0, 100, 0.0), "capture [                        ] 0/100 frames");
+  // 25 frames in 5 s: 5 fps, 75 frames left take 15 s.
+  EXPECT_EQ(captureProgressText(25, 100, 5.0), "capture [######                  ] 25/100 frames  5.0 fps  0:15 left");
+  EXPECT_EQ(captureProgressText(7950, 7950, 265.0),
+            "capture [########################] 7950/7950 frames  30.0 fps  0:00 left");
+  EXPECT_NE(captureProgressText(10, 7950, 10.0).find("132:20 left"), std::string::npos);
+}
+
 } // namespace
 } // namespace demo
