@@ -146,6 +146,11 @@ int main(int argc, char **argv) {
       }
       std::printf("\n");
     }
+    // Passes marked anywhere else (while looking into one scene), by part.
+    for (const auto &part : passes)
+      for (const auto &pass : part.second)
+        if (std::none_of(std::begin(names), std::end(names), [&](const char *n) { return pass.first == n; }))
+          std::printf("%-11s %-20s %8.2f\n", part.first.c_str(), pass.first.c_str(), pass.second);
   }
   window.close();
   return 0;
