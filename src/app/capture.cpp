@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 
 #include "app/frame_writer.h"
@@ -83,13 +84,30 @@ std::string captureProgressText(size_t done, size_t total, double wallSeconds) {
 
 namespace {
 
-void progress(size_t done, size_t total, double wallSeconds) {
-  // Padded, so a shorter line hides the end of a longer one before it.
-  std::fprintf(stderr, "\r%-79s", captureProgressText(done, total, wallSeconds).c_str());
-  if (done == total)
-    std::fputc('\n', stderr);
-  std::fflush(stderr);
-}
+// The progress bar: rewritten in place every 10 frames on a terminal; in a
+// log, a line of its own every 10 seconds and at the end.
+class CaptureProgress {
+public:
+  explicit CaptureProgress(size_t total) : total_(total), terminal_(isatty(fileno(stderr)) != 0) {}
+  void after(size_t done) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const bool last = done >= total_;
+    if (terminal_ ? done % 10 != 0 && !last : seconds < nextLog_ && !last)
+      return;
+    nextLog_ = seconds + 10.0;
+    // Padded, so a shorter line hides the end of a longer one before it.
+    std::fprintf(stderr, terminal_ ? "\r%-79s" : "%s\n", captureProgressText(done, total_, seconds).c_str());
+    if (terminal_ && last)
+      std::fputc('\n', stderr);
+    std::fflush(stderr);
+  }
+
+private:
+  size_t total_;
+  bool terminal_;
+  double nextLog_ = 10.0;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
 
 // The capture's pictures on their way out: each frame's read-back is started
 // once it is drawn and finished while the next one draws, then the writer
@@ -224,8 +242,7 @@ int runCapture(const Options &options) {
   const size_t last = options.only.empty() || selected.empty() ? total : selected.back() + 1;
   std::string listing;
   size_t rendered = 0;
-  const auto started = std::chrono::steady_clock::now();
-  auto wallSeconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+  CaptureProgress progress(total);
   for (size_t n = 0; n < last; ++n) {
     const float t = captureFrameTime(options.from, options.fps, n);
     const bool drawn = captureFrameDrawn(selected, options.from, options.fps, n);
@@ -245,13 +262,11 @@ int runCapture(const Options &options) {
       std::snprintf(line, sizeof line, "%zu %.6f\n", n, static_cast<double>(t));
       listing += line;
     }
-    ++rendered;
-    if (rendered % 10 == 0 || rendered == total)
-      progress(rendered, total, wallSeconds());
+    progress.after(++rendered);
   }
   ok = output.finish() && ok;
   if (rendered != total && ok)
-    progress(total, total, wallSeconds());
+    progress.after(total); // --only stops after its last frame
   else if (rendered != total)
     std::fputc('\n', stderr);
 
