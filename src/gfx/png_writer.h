@@ -1,8 +1,8 @@
 // png_writer.h - writing pictures as PNG (libpng), for captures and reports.
 //
 // Rows are given top first, 8 bits a channel, 3 (RGB) or 4 (RGBA) channels.
-// compressionLevel is zlib's 0-9: captures use 1 (fast), reports 9. The same
-// pixels and level always give the same bytes.
+// compressionLevel is zlib's 0-9: captures use 1 (fast; every row filtered
+// "up"), reports 9. The same pixels and level always give the same bytes.
 #pragma once
 
 #include <cstdint>
