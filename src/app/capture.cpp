@@ -16,7 +16,7 @@
 #include "app/main_loop.h"
 #include "app/show.h"
 #include "audio/wav_file.h"
-#include "gfx/pixel_readback.h"
+#include "platform/pixel_readback.h"
 #include "gfx/png_writer.h"
 #include "platform/gl_window.h"
 #include "base/byte_reader.h"

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "base/message.h"
+#include "platform/pixel_readback.h"
 
 namespace demo {
 
@@ -281,14 +282,8 @@ void GLWindow::bindFramebuffer() const {
 
 void GLWindow::readPixels(std::vector<uint8_t> &rgb) const {
   rgb.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 3, 0);
-  if (!open_)
-    return;
-  GLint alignment = 4;
-  glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
-  glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+  if (open_)
+    readRgbPixels(fbo_, width_, height_, rgb.data());
 }
 
 const char *GLWindow::videoDriver() const {

@@ -91,27 +91,26 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   pushKey(SDLK_PAGEDOWN);
   pushKey(SDLK_PAGEDOWN);
   pushKey(SDLK_RIGHT);
+  // After a jump: the part it landed in, the sound and the steps with the
+  // clock, then a few frames and the picture.
+  auto landedIn = [&](ShowPartIndex part, const char *shot) {
+    EXPECT_TRUE(within(show.clock.time, part)) << show.clock.time;
+    EXPECT_NEAR(music.clockSeconds(), show.clock.time, 0.25);
+    EXPECT_EQ(show.steps.next() - 1, lastStepDueBy(show.clock.time));
+    for (int i = 0; i < 3; ++i)
+      ASSERT_TRUE(live.runFrame());
+    screenshot(window, shot);
+  };
   ASSERT_TRUE(live.runFrame());
-  const float target = before + 65.f;
-  EXPECT_TRUE(within(show.clock.time, kCorridorPart)) << show.clock.time;
-  EXPECT_NEAR(show.clock.time, target, 0.5f);
-  EXPECT_NEAR(music.clockSeconds(), show.clock.time, 0.25);
-  EXPECT_EQ(show.steps.next() - 1, lastStepDueBy(show.clock.time));
-  for (int i = 0; i < 3; ++i)
-    ASSERT_TRUE(live.runFrame());
-  screenshot(window, "corridor.png");
+  EXPECT_NEAR(show.clock.time, before + 65.f, 0.5f);
+  landedIn(kCorridorPart, "corridor.png");
 
   // Back 30 s twice and 5 s: into the letters again.
   pushKey(SDLK_PAGEUP);
   pushKey(SDLK_PAGEUP);
   pushKey(SDLK_LEFT);
   ASSERT_TRUE(live.runFrame());
-  EXPECT_TRUE(within(show.clock.time, kLettersPart)) << show.clock.time;
-  EXPECT_NEAR(music.clockSeconds(), show.clock.time, 0.25);
-  EXPECT_EQ(show.steps.next() - 1, lastStepDueBy(show.clock.time));
-  for (int i = 0; i < 3; ++i)
-    ASSERT_TRUE(live.runFrame());
-  screenshot(window, "letters.png");
+  landedIn(kLettersPart, "letters.png");
 
   // Home: the start of the show; T hides the line.
   pushKey(SDLK_HOME);

@@ -1,4 +1,4 @@
-#include "gfx/pixel_readback.h"
+#include "platform/pixel_readback.h"
 
 #include <GL/glew.h>
 
@@ -6,19 +6,14 @@
 
 namespace demo {
 
-namespace {
-
-// Reads the bound read frame buffer as tightly packed RGB into `target`
-// (memory, or an offset into the bound pack buffer).
-void readRgb(int width, int height, void *target) {
+void readRgbPixels(unsigned framebuffer, int width, int height, void *target) {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
   GLint alignment = 4;
   glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, target);
   glPixelStorei(GL_PACK_ALIGNMENT, alignment);
 }
-
-} // namespace
 
 PixelReadback::PixelReadback(unsigned framebuffer, int width, int height)
     : framebuffer_(framebuffer), width_(width > 0 ? width : 0), height_(height > 0 ? height : 0) {
@@ -54,15 +49,14 @@ void PixelReadback::start() {
     --pending_;
   }
   const size_t slot = (first_ + pending_) % kBuffers;
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   if (overlapped()) {
     glBindBuffer(GL_PIXEL_PACK_BUFFER, buffers_[slot]);
-    readRgb(width_, height_, nullptr);
+    readRgbPixels(framebuffer_, width_, height_, nullptr);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   } else {
     copies_[slot].assign(bytes(), 0);
     if (bytes() > 0)
-      readRgb(width_, height_, copies_[slot].data());
+      readRgbPixels(framebuffer_, width_, height_, copies_[slot].data());
   }
   ++pending_;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "gfx/pixel_readback.h"
+#include "platform/pixel_readback.h"
 #include "gl_fixture.h"
 
 namespace demo::test {

@@ -22,6 +22,11 @@
 
 namespace demo {
 
+// Reads `framebuffer` (0: the default one), width x height, as tightly
+// packed RGB rows, bottom row first, into `target`: memory, or an offset
+// into the bound pixel pack buffer. It binds the frame buffer for reading.
+void readRgbPixels(unsigned framebuffer, int width, int height, void *target);
+
 class PixelReadback {
 public:
   // How many started frames can wait to be taken.
