@@ -12,7 +12,11 @@
 
 namespace demo {
 
-Show::Show(GLWindow &w) : window(w), cg(), screenTarget(800, 600), timeline(scenes, screenTarget) {
+// The screen target keeps alpha: the closing scene draws it as tumbling tiles
+// blended by the texel's alpha, whose outer edges fade into the texture's
+// transparent unused area.
+Show::Show(GLWindow &w)
+    : window(w), cg(), screenTarget(800, 600, TargetStorage::Rgba), timeline(scenes, screenTarget) {
   for (float &bin : spectrum)
     bin = 0.f;
   for (float &bin : stepSpectrum)

@@ -14,16 +14,17 @@
 
 namespace demo {
 
-RenderTarget::RenderTarget(int targetWidth, int targetHeight)
+RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage storage)
     : width(targetWidth), height(targetHeight), screenWidth(800), screenHeight(600) {
   texWidth = nextPowerOfTwo(width);
   texHeight = nextPowerOfTwo(height);
 
-  // Zeros until the first copy: black with alpha 0.
+  // Zeros until the first copy: black, with alpha 0 where alpha is stored.
   std::vector<uint8_t> zeros(static_cast<size_t>(texWidth) * static_cast<size_t>(texHeight) * 4, 0);
+  const GLint format = storage == TargetStorage::Rgba ? GL_RGBA8 : GL_RGB8;
   glGenTextures(1, &glName);
   glBindTexture(GL_TEXTURE_2D, glName);
-  glTexImage2D(GL_TEXTURE_2D, 0, 4, texWidth, texHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, zeros.data());
+  glTexImage2D(GL_TEXTURE_2D, 0, format, texWidth, texHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, zeros.data());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);

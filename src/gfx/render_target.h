@@ -20,9 +20,17 @@
 //
 // Intentional: the texture wraps (GL_REPEAT) and filters linearly, so a draw
 // that stretches or shrinks a target filters its outermost rows and columns
-// with the texture's unused area (zeros until something larger is copied),
+// with the texture's unused area (black until something larger is copied),
 // a darker fringe of about half a target pixel. A screen-size copy drawn
 // back at screen size samples texel centres and is exact.
+//
+// The texture stores RGB, the frame buffer's own format, so that a copy is a
+// plain copy of memory; llvmpipe turns a copy into another format into a
+// drawn quad, as dear as the copy's area drawn full screen. Texels then read
+// alpha 1 everywhere. A target whose stretched draws are blended by the
+// texel's alpha and must fade out at the area's edges asks for
+// TargetStorage::Rgba: its texture starts as transparent black and its unused
+// area stays so.
 //
 // GL state each call leaves is given beside it. All calls need the window's GL
 // context current. Frame-buffer pixels are only ever read by copyFromScreen.
@@ -34,11 +42,18 @@
 
 namespace demo {
 
+// What a target's texture holds besides the copied colours.
+enum class TargetStorage {
+  Rgb,  // no alpha: reads 1 everywhere; copies are plain memory copies
+  Rgba, // alpha 0 until copied over: the unused area stays transparent
+};
+
 class RenderTarget {
 public:
-  // Creates the texture, filled with zeros (RGBA), GL_LINEAR filters,
-  // GL_REPEAT wrap. Leaves the new texture bound on the active unit.
-  RenderTarget(int width, int height);
+  // Creates the texture, filled with black (alpha 0 with Rgba storage),
+  // GL_LINEAR filters, GL_REPEAT wrap. Leaves the new texture bound on the
+  // active unit.
+  RenderTarget(int width, int height, TargetStorage storage = TargetStorage::Rgb);
 
   // glViewport(0, 0, width, height).
   void setViewport();
