@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libsdl2-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev
-  libjpeg62-turbo-dev libpng-dev libvorbis-dev libkissfft-dev
+  libjpeg62-turbo-dev libpng-dev libdeflate-dev libvorbis-dev libkissfft-dev
   libfreetype-dev fonts-dejavu-core
   libcli11-dev nlohmann-json3-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev

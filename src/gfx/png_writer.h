@@ -1,8 +1,12 @@
-// png_writer.h - writing pictures as PNG (libpng), for captures and reports.
+// png_writer.h - writing pictures as PNG, for captures, reports and the baked
+// data set. The rows are filtered here and compressed with libdeflate, about
+// twice as fast as zlib at the captures' level and a few per cent smaller.
 //
 // Rows are given top first, 8 bits a channel, 3 (RGB) or 4 (RGBA) channels.
-// compressionLevel is zlib's 0-9: captures use 1 (fast; every row filtered
-// "up"), reports 9. The same pixels and level always give the same bytes.
+// compressionLevel is 0-9 as in zlib (0 stores): captures use 1 (fast; every
+// row filtered "up"), reports and the data set 9 (each row takes the filter
+// whose bytes sum smallest). The same pixels and level always give the same
+// bytes.
 #pragma once
 
 #include <cstdint>
