@@ -204,10 +204,14 @@ void LetterScene::draw(const FrameInput &frame) {
   letterGlow.shrink();
   letterGlow.blurGlow();
 
-  // 12-13. The letters back on a fresh depth buffer, and the view again.
+  // 12-13. The letters back on a fresh depth buffer, and the view again. The
+  // glow overwrote only its corner of the frame; the copy goes back there.
   screenCopy.setViewport();
   glClear(GL_DEPTH_BUFFER_BIT);
-  screenCopy.draw();
+  {
+    const CornerScissor corner(glowTarget.width, glowTarget.height);
+    screenCopy.draw();
+  }
   applyView(a);
 
   // 14. (The beat and its kicks belong to the step.)
