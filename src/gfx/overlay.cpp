@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include <initializer_list>
+
 #include "gfx/pass_profile.h"
 #include "gfx/texture.h"
 
@@ -111,6 +113,62 @@ bool blendedDrawIsInvisible() {
   GLfloat colour[4] = {1.f, 1.f, 1.f, 1.f};
   glGetFloatv(GL_CURRENT_COLOR, colour);
   return colour[3] <= 0.f;
+}
+
+namespace {
+
+bool anyEnabled(std::initializer_list<GLenum> capabilities) {
+  for (GLenum capability : capabilities)
+    if (glIsEnabled(capability))
+      return true;
+  return false;
+}
+
+// Whether a texture target is on for fixed-function unit `unit`; leaves unit 0
+// active.
+bool unitTextures(GLint unit) {
+  glActiveTextureARB(static_cast<GLenum>(GL_TEXTURE0_ARB + unit));
+  const bool on = anyEnabled({GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP});
+  glActiveTextureARB(GL_TEXTURE0_ARB);
+  return on;
+}
+
+} // namespace
+
+bool texelsDrawAsTheyAre() {
+  GLint active = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+  if (active != GL_TEXTURE0_ARB ||
+      anyEnabled({GL_LIGHTING, GL_FOG, GL_COLOR_SUM, GL_COLOR_LOGIC_OP, GL_FRAGMENT_PROGRAM_ARB,
+                  GL_VERTEX_PROGRAM_ARB, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q}))
+    return false;
+  GLint program = 0, environment = 0, units = 1;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
+  if (program != 0 || (environment != GL_MODULATE && environment != GL_REPLACE))
+    return false;
+  GLfloat colour[4] = {0.f, 0.f, 0.f, 0.f};
+  GLfloat textureMatrix[16] = {};
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  glGetFloatv(GL_TEXTURE_MATRIX, textureMatrix);
+  for (int i = 0; i < 16; ++i)
+    if (textureMatrix[i] != (i % 5 == 0 ? 1.f : 0.f))
+      return false;
+  // GL_REPLACE on an RGB texture still takes the colour's alpha.
+  if (colour[3] < 1.f || (environment == GL_MODULATE && (colour[0] < 1.f || colour[1] < 1.f || colour[2] < 1.f)))
+    return false;
+  glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
+  for (GLint unit = 1; unit < units; ++unit)
+    if (unitTextures(unit))
+      return false;
+  if (!glIsEnabled(GL_BLEND))
+    return true;
+  GLint equation = 0, source = 0, destination = 0;
+  glGetIntegerv(GL_BLEND_EQUATION_RGB, &equation);
+  glGetIntegerv(GL_BLEND_SRC_RGB, &source);
+  glGetIntegerv(GL_BLEND_DST_RGB, &destination);
+  return equation == GL_FUNC_ADD && (source == GL_SRC_ALPHA || source == GL_ONE) &&
+         (destination == GL_ONE_MINUS_SRC_ALPHA || destination == GL_ZERO);
 }
 
 void drawFullScreenQuad() {

@@ -53,4 +53,14 @@ void drawFullScreenQuad();
 // full-screen quad and the target draws skip such draws.
 bool blendedDrawIsInvisible();
 
+// Whether a quad textured from unit 0, drawn now with depth testing off, puts
+// every texel of alpha 1 down exactly as it is: the current colour is opaque
+// white under GL_MODULATE or GL_REPLACE; no lighting, fog, colour sum, logic
+// op or program touches the fragment; unit 0 generates no coordinates and its
+// texture matrix is the identity; no other unit textures; and blending is off
+// or weighs the source by its alpha (1) against the destination by 1 - alpha
+// or 0. A copy of the frame drawn back over that same frame then changes no
+// pixel (RenderTarget::drawBack skips it).
+bool texelsDrawAsTheyAre();
+
 } // namespace demo

@@ -76,6 +76,21 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
 
 void RenderTarget::draw() { drawQuad(0.f, 0.f, 0.f, 0.f); }
 
+void RenderTarget::drawBack() {
+  GLint viewport[4] = {};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  const bool sameArea = viewport[0] == 0 && viewport[1] == 0 && viewport[2] == width && viewport[3] == height &&
+                        width == screenWidth && height == screenHeight;
+  if (!sameArea || !texelsDrawAsTheyAre()) {
+    draw();
+    return;
+  }
+  glBindTexture(GL_TEXTURE_2D, glName);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_DEPTH_TEST);
+  glMatrixMode(GL_MODELVIEW);
+}
+
 void RenderTarget::drawTinted(float r, float g, float b, float a) {
   glColor4f(r, g, b, a);
   draw();

@@ -67,6 +67,10 @@ public:
   void drawQuad(float x, float y, float dw, float dh);
   // drawQuad(0, 0, 0, 0): the image over the whole current viewport.
   void draw();
+  // draw() of a screen-size target right after copyFromScreen, with the frame
+  // unchanged since: skipped, leaving the state draw() leaves, where
+  // texelsDrawAsTheyAre() says it would put every pixel back as it is.
+  void drawBack();
   // glColor4f(r, g, b, a) then draw(). Leaves that colour and the blend state.
   void drawTinted(float r, float g, float b, float a);
   // Adds the image weighted by (r, g, b) x a: blend (GL_SRC_ALPHA, GL_ONE).

@@ -285,9 +285,10 @@ void CorridorScene::draw(const FrameInput &frame) {
   glColor4f(1.f, 1.f, 1.f, 1.f);
 
   // 14. Intentional: the copy is drawn back in whatever blend state is
-  // current (the previous frame's).
+  // current (the previous frame's); in the states that leave it as it was
+  // the draw is skipped.
   screenCopy.copyFromScreen();
-  screenCopy.draw();
+  screenCopy.drawBack();
   screenCopy.copyTo(glowTarget);
 
   if (inCorridor) {
