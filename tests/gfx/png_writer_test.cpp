@@ -60,16 +60,5 @@ TEST(PngWriter, EveryLevelAndChannelCountReadsBackExactly) {
   }
 }
 
-TEST(PngWriter, RefusesWhatIsNotAPicture) {
-  const std::vector<uint8_t> pixels = picture(4, 4, 4);
-  EXPECT_TRUE(encodePng(nullptr, 4, 4, 3, 1).empty());
-  EXPECT_TRUE(encodePng(pixels.data(), 0, 4, 3, 1).empty());
-  EXPECT_TRUE(encodePng(pixels.data(), 4, -1, 3, 1).empty());
-  EXPECT_TRUE(encodePng(pixels.data(), 4, 4, 2, 1).empty());
-  // Levels outside 0-9 are brought into it.
-  EXPECT_EQ(encodePng(pixels.data(), 4, 4, 4, 42), encodePng(pixels.data(), 4, 4, 4, 9));
-  EXPECT_EQ(encodePng(pixels.data(), 4, 4, 4, -3), encodePng(pixels.data(), 4, 4, 4, 0));
-}
-
 } // namespace
 } // namespace demo
