@@ -165,12 +165,9 @@ bool VideoFile::open(const std::string &path, const VideoSettings &settings, con
 
   // 1. H.264, yuv420p, tagged BT.709 limited range on the stream and in
   //    the bitstream, which is what players assume for HD anyway.
-  const AVCodec *h264 = avcodec_find_encoder_by_name("libx264");
-  if (!h264)
-    return fail("no H.264 encoder (libx264) in this FFmpeg");
-  AVCodecContext *video = e.codec[kVideo] = avcodec_alloc_context3(h264);
-  if (!video)
-    return fail("out of memory for the H.264 encoder");
+  if (!newEncoder(kVideo, "libx264", "H.264 encoder", " (libx264)"))
+    return false;
+  AVCodecContext *video = e.codec[kVideo];
   video->width = settings.width;
   video->height = settings.height;
   video->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -185,13 +182,8 @@ bool VideoFile::open(const std::string &path, const VideoSettings &settings, con
     video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   av_opt_set(video->priv_data, "preset", kVideoPreset, 0);
   av_opt_set(video->priv_data, "crf", std::to_string(settings.quality).c_str(), 0);
-  if ((ret = avcodec_open2(video, h264, nullptr)) < 0)
-    return fail("cannot start the H.264 encoder", ret);
-  if (!(e.stream[kVideo] = avformat_new_stream(e.format, nullptr)))
-    return fail("out of memory for a video stream");
-  e.stream[kVideo]->time_base = video->time_base;
-  if ((ret = avcodec_parameters_from_context(e.stream[kVideo]->codecpar, video)) < 0)
-    return fail("cannot describe the video stream", ret);
+  if (!startStream(kVideo, "cannot start the H.264 encoder"))
+    return false;
 
   e.picture = av_frame_alloc();
   if (!e.picture)
@@ -211,12 +203,9 @@ bool VideoFile::open(const std::string &path, const VideoSettings &settings, con
     e.audioFrames = audioFrames;
     e.sampleRate = sampleRate;
     e.channels = channels;
-    const AVCodec *aac = avcodec_find_encoder_by_name("aac");
-    if (!aac)
-      return fail("no AAC encoder in this FFmpeg");
-    AVCodecContext *sound = e.codec[kAudio] = avcodec_alloc_context3(aac);
-    if (!sound)
-      return fail("out of memory for the AAC encoder");
+    if (!newEncoder(kAudio, "aac", "AAC encoder", ""))
+      return false;
+    AVCodecContext *sound = e.codec[kAudio];
     sound->sample_fmt = AV_SAMPLE_FMT_FLTP;
     sound->sample_rate = sampleRate;
     av_channel_layout_default(&sound->ch_layout, channels);
@@ -224,13 +213,8 @@ bool VideoFile::open(const std::string &path, const VideoSettings &settings, con
     sound->time_base = AVRational{1, sampleRate};
     if (globalHeader)
       sound->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if ((ret = avcodec_open2(sound, aac, nullptr)) < 0)
-      return fail("cannot start the AAC encoder at " + std::to_string(sampleRate) + " Hz", ret);
-    if (!(e.stream[kAudio] = avformat_new_stream(e.format, nullptr)))
-      return fail("out of memory for an audio stream");
-    e.stream[kAudio]->time_base = sound->time_base;
-    if ((ret = avcodec_parameters_from_context(e.stream[kAudio]->codecpar, sound)) < 0)
-      return fail("cannot describe the audio stream", ret);
+    if (!startStream(kAudio, "cannot start the AAC encoder at " + std::to_string(sampleRate) + " Hz"))
+      return false;
 
     if ((ret = swr_alloc_set_opts2(&e.resampler, &sound->ch_layout, AV_SAMPLE_FMT_FLTP, sampleRate,
                                    &sound->ch_layout, AV_SAMPLE_FMT_S16, sampleRate, 0, nullptr)) < 0 ||
@@ -276,6 +260,29 @@ bool VideoFile::open(const std::string &path, const VideoSettings &settings, con
     e.audioShift = priming;
     e.videoShift = av_rescale_q(lead, AVRational{1, sampleRate}, e.stream[kVideo]->time_base);
   }
+  return true;
+}
+
+bool VideoFile::newEncoder(int which, const char *name, const std::string &label, const char *detail) {
+  const AVCodec *codec = avcodec_find_encoder_by_name(name);
+  if (!codec)
+    return fail("no " + label + detail + " in this FFmpeg");
+  if (!(encoder_->codec[which] = avcodec_alloc_context3(codec)))
+    return fail("out of memory for the " + label);
+  return true;
+}
+
+bool VideoFile::startStream(int which, const std::string &cannotStart) {
+  Encoder &e = *encoder_;
+  const char *kind = which == kVideo ? "video" : "audio";
+  int ret = avcodec_open2(e.codec[which], nullptr, nullptr);
+  if (ret < 0)
+    return fail(cannotStart, ret);
+  if (!(e.stream[which] = avformat_new_stream(e.format, nullptr)))
+    return fail(std::string("out of memory for ") + (which == kVideo ? "a " : "an ") + kind + " stream");
+  e.stream[which]->time_base = e.codec[which]->time_base;
+  if ((ret = avcodec_parameters_from_context(e.stream[which]->codecpar, e.codec[which])) < 0)
+    return fail(std::string("cannot describe the ") + kind + " stream", ret);
   return true;
 }
 

@@ -71,6 +71,11 @@ private:
   struct Encoder;
   bool fail(const std::string &what, int averror);
   bool fail(const std::string &what);
+  // Puts a context for the encoder called `name` in slot `which`.
+  bool newEncoder(int which, const char *name, const std::string &label, const char *detail);
+  // Opens the encoder in slot `which` and gives the file a stream with its
+  // time base and parameters.
+  bool startStream(int which, const std::string &cannotStart);
   bool writePackets(int stream);
   bool encodeAudioUntil(size_t sampleFrame, bool last);
 
