@@ -150,10 +150,6 @@ private:
   bool ok_ = true;
 };
 
-} // namespace
-
-namespace {
-
 // The music of [from, to) as 16-bit frames: an index and a count that stay
 // inside what was decoded.
 struct AudioRange {
