@@ -9,8 +9,7 @@ namespace demo {
 namespace {
 
 bool writePng(const std::string &path, std::vector<uint8_t> &rgb, int width, int height) {
-  flipRows(rgb, width, height, 3);
-  return writePngFile(path, rgb.data(), width, height, 3, 1);
+  return writePngFile(path, rgb.data(), width, height, 3, 1, RowOrder::BottomFirst);
 }
 
 } // namespace

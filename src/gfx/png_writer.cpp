@@ -81,7 +81,8 @@ constexpr size_t kMaxIdatBytes = size_t{1} << 20;
 
 } // namespace
 
-std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int channels, int compressionLevel) {
+std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int channels, int compressionLevel,
+                               RowOrder order) {
   std::vector<uint8_t> out;
   if (!pixels || width <= 0 || height <= 0 || (channels != 3 && channels != 4))
     return out;
@@ -97,9 +98,13 @@ std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int
   std::vector<uint8_t> filtered((stride + 1) * rows);
   const std::vector<uint8_t> zeros(stride, 0);
   std::vector<uint8_t> trial(level <= 1 ? 0 : stride);
+  // The picture's top row and the step from a row to the one below it.
+  const bool bottomFirst = order == RowOrder::BottomFirst;
+  const uint8_t *top = bottomFirst ? pixels + stride * (rows - 1) : pixels;
+  const ptrdiff_t down = bottomFirst ? -static_cast<ptrdiff_t>(stride) : static_cast<ptrdiff_t>(stride);
   for (size_t y = 0; y < rows; ++y) {
-    const uint8_t *row = pixels + stride * y;
-    const uint8_t *above = y > 0 ? row - stride : zeros.data();
+    const uint8_t *row = top + down * static_cast<ptrdiff_t>(y);
+    const uint8_t *above = y > 0 ? row - down : zeros.data();
     uint8_t *line = &filtered[(stride + 1) * y];
     if (level <= 1) {
       line[0] = kFilterUp;
@@ -145,8 +150,8 @@ std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int
 }
 
 bool writePngFile(const std::string &path, const uint8_t *pixels, int width, int height, int channels,
-                  int compressionLevel) {
-  std::vector<uint8_t> bytes = encodePng(pixels, width, height, channels, compressionLevel);
+                  int compressionLevel, RowOrder order) {
+  std::vector<uint8_t> bytes = encodePng(pixels, width, height, channels, compressionLevel, order);
   if (bytes.empty() || !writeWholeFile(path, bytes)) {
     std::fprintf(stderr, "%s: cannot write\n", path.c_str());
     return false;
