@@ -3,6 +3,7 @@
 #   make test   installs what is missing, builds, and runs every test
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+THREAD_DIR ?= build-thread
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := gsp ebr png jpeg
@@ -15,7 +16,7 @@ ARGS ?=
 # lines out of the build output.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build run test test-sanitize bench fuzz clean
+.PHONY: all setup configure build run test test-sanitize test-thread bench fuzz clean
 
 all: build
 
@@ -39,6 +40,15 @@ test-sanitize: setup
 	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j$(JOBS) --target demo_tests
 	@cd $(SANITIZE_DIR) && SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=offscreen ctest --no-tests=error -L unit --output-on-failure -j$(JOBS)
+
+# The tests of the threaded code (the music's audio callback and clock, the
+# capture's frame writer, the capture) under ThreadSanitizer: the first race
+# reported fails the test that met it.
+test-thread: setup
+	@cmake -S . -B $(THREAD_DIR) -DCMAKE_BUILD_TYPE=Debug -DDEMO_TSAN=ON -DDEMO_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(THREAD_DIR) -j$(JOBS) --target demo_thread_tests
+	@cd $(THREAD_DIR) && SDL_AUDIODRIVER=dummy TSAN_OPTIONS=halt_on_error=1 \
+	  ctest --no-tests=error -L thread --output-on-failure -j$(JOBS)
 
 bench: build
 	@for b in $(BUILD_DIR)/bin/*_bench; do case $$b in */frame_bench) continue;; esac; echo "== $$b"; SDL_AUDIODRIVER=dummy $$b --benchmark_min_time=0.2; done
@@ -67,4 +77,4 @@ fuzz:
 	if [ -n "$$failed" ]; then echo "fuzz: found a crash in:$$failed (inputs in $(FUZZ_DIR)/crashes)" >&2; exit 1; fi
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(FUZZ_DIR)

@@ -15,10 +15,12 @@
 #include <cmath>
 #include <cstdio>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <future>
 #include <limits>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 namespace demo {
@@ -127,9 +129,16 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
     warning->clear();
   std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) {
-    setError(error, "cannot open");
+    // The system's reason: a missing file, a folder without access, ...
+    setError(error, "cannot open: " + std::generic_category().message(errno));
     return false;
   }
+  // An emptied file would read as "not an Ogg Vorbis file"; say what it is.
+  if (fseeko(file.get(), 0, SEEK_END) == 0 && ftello(file.get()) == 0) {
+    setError(error, "the file is empty");
+    return false;
+  }
+  std::rewind(file.get());
 
   OggVorbis_File vf;
   const ov_callbacks callbacks = {readFile, seekFile, nullptr, tellFile};
@@ -295,6 +304,25 @@ double steadySeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// Holds an open audio device's lock for a scope, so that its callback is not
+// running and does not start; without a device (0) it does nothing.
+class DeviceLock {
+public:
+  explicit DeviceLock(SDL_AudioDeviceID device) : device_(device) {
+    if (device_ != 0)
+      SDL_LockAudioDevice(device_);
+  }
+  ~DeviceLock() {
+    if (device_ != 0)
+      SDL_UnlockAudioDevice(device_);
+  }
+  DeviceLock(const DeviceLock &) = delete;
+  DeviceLock &operator=(const DeviceLock &) = delete;
+
+private:
+  SDL_AudioDeviceID device_;
+};
+
 // A frame index for `seconds` of music at `rate`: truncated or rounded, never
 // negative, and clamped far enough past any real file that it cannot wrap.
 size_t framesAt(double seconds, int rate, bool round) {
@@ -396,7 +424,11 @@ bool MusicStream::finishOpen() {
   const std::unique_ptr<PendingOpen> pending = std::move(pending_);
   PendingOpen::Result r = pending->result.get();
   if (!r.ok) {
-    showMessage("BASS error, file not found?", "BASS", pending->resolved + ": " + r.error, owner_);
+    // Intentional: the show's text, which guesses a missing file. The file
+    // may well be there (emptied, or not Ogg Vorbis), so the reason goes
+    // into the box too, in the same words as the standard-error line.
+    const std::string text = "BASS error, file not found? (" + pending->resolved + ": " + r.error + ")";
+    showMessage(text.c_str(), "BASS", owner_);
     return false;
   }
   audio_ = std::move(r.audio);
@@ -435,6 +467,8 @@ bool MusicStream::play(double startSeconds) {
   } else {
     startFrame_ = framesAt(startSeconds, audio_.sampleRate, false);
   }
+  // No device is open here (stopDevice above), so the callback's fields are
+  // written without its lock.
   framesPlayed_.store(startFrame_, std::memory_order_relaxed);
   anchorFrames_ = static_cast<double>(startFrame_);
   anchorTime_ = steadySeconds();
@@ -457,13 +491,21 @@ bool MusicStream::play(double startSeconds) {
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ != 0) {
       blockFrames_ = have.samples;
+      // The clock starts with the sound. The device's thread runs from the
+      // open on, so the anchor is set under its lock, and before the device
+      // starts: the first callback's anchor then comes after it.
+      {
+        const DeviceLock lock(device_);
+        anchorTime_ = steadySeconds();
+      }
       SDL_PauseAudioDevice(device_, 0);
     } else {
       reportNoSound("cannot open the audio device", owner_);
     }
   }
   // Without a device the position follows the steady clock from here on.
-  anchorTime_ = steadySeconds();
+  if (device_ == 0)
+    anchorTime_ = steadySeconds();
   playing_ = true;
   return true;
 }
@@ -498,12 +540,12 @@ double MusicStream::clockSeconds() {
     return static_cast<double>(startFrame_) / rate;
   if (paused_)
     return pausedFrames_ / rate;
-  if (device_ != 0)
-    SDL_LockAudioDevice(device_);
-  const double anchor = anchorFrames_;
-  const double since = steadySeconds() - anchorTime_;
-  if (device_ != 0)
-    SDL_UnlockAudioDevice(device_);
+  double anchor, since;
+  {
+    const DeviceLock lock(device_);
+    anchor = anchorFrames_;
+    since = steadySeconds() - anchorTime_;
+  }
   double frames = anchor + std::max(since, 0.0) * rate;
   // Between callbacks at most one block plays; a late callback holds the
   // clock rather than letting it run ahead of the sound.
@@ -526,12 +568,11 @@ void MusicStream::setPaused(bool paused) {
   }
   // The clock goes on from where it stood; the next callback re-anchors it
   // to the sound (never backwards).
-  if (device_ != 0)
-    SDL_LockAudioDevice(device_);
-  anchorFrames_ = pausedFrames_;
-  anchorTime_ = steadySeconds();
-  if (device_ != 0)
-    SDL_UnlockAudioDevice(device_);
+  {
+    const DeviceLock lock(device_);
+    anchorFrames_ = pausedFrames_;
+    anchorTime_ = steadySeconds();
+  }
   paused_ = false;
   if (device_ != 0)
     SDL_PauseAudioDevice(device_, 0);
@@ -543,13 +584,12 @@ void MusicStream::seek(double seconds) {
     startFrame_ = target;
     return;
   }
-  if (device_ != 0)
-    SDL_LockAudioDevice(device_);
-  framesPlayed_.store(target, std::memory_order_relaxed);
-  anchorFrames_ = static_cast<double>(target);
-  anchorTime_ = steadySeconds();
-  if (device_ != 0)
-    SDL_UnlockAudioDevice(device_);
+  {
+    const DeviceLock lock(device_);
+    framesPlayed_.store(target, std::memory_order_relaxed);
+    anchorFrames_ = static_cast<double>(target);
+    anchorTime_ = steadySeconds();
+  }
   clockFloor_ = static_cast<double>(target);
   pausedFrames_ = static_cast<double>(target);
 }

@@ -12,14 +12,16 @@
 // Use:
 //   MusicStream music;
 //   music.init(window);            // "BASS error" box when no audio system
-//   music.open("data/01.ogg");     // "BASS error, file not found?" on failure
+//   music.open("data/01.ogg");     // "BASS error, file not found? (<file>: <why>)"
 //   music.play(0.0);               // "BASS error" when no device opens,
 //                                  // "BASS error, can not play stream?" without a stream
 //
 // Boxes are owned by the window given to init(). Every failure also writes one
-// standard-error line naming the file or SDL's reason; a damaged file that
-// still decodes (cut off, or with skipped damage) is said once, with the time
-// where the music goes silent or skips.
+// standard-error line naming the file or SDL's reason. A file that does not
+// open names the file and why (missing, empty, not Ogg Vorbis, ...) in its box
+// as well, since the show's text alone guesses a missing file. A damaged file
+// that still decodes (cut off, or with skipped damage) is said once, with the
+// time where the music goes silent or skips.
 //   music.getSpectrum(spectrum);   // each frame: elements 0-255 written
 //
 // The spectrum is a 512-sample FFT (kissfft) of the mono mix (L+R)/2 ending at
@@ -109,7 +111,8 @@ public:
   // no message is shown (capture runs); otherwise a failure shows "BASS error"
   // and the stream later plays on the silent clock. Returns false on failure.
   bool init(SDL_Window *owner, bool wantDevice = true);
-  // Decodes the file. Failure shows "BASS error, file not found?".
+  // Decodes the file. Failure shows "BASS error, file not found?" followed by
+  // the file and the reason, in the box and on the standard-error line alike.
   bool open(const char *path);
   // Starts playback at startSeconds. Failure (no stream) shows
   // "BASS error, can not play stream?". An audio device that does not open
@@ -162,11 +165,18 @@ private:
   DecodedAudio audio_;
   SpectrumAnalyser analyser_;
   bool playing_ = false;
+  // What the audio callback touches, and the rule for it: audio_ is only read
+  // there and changes only while no device is open; framesPlayed_,
+  // anchorFrames_ and anchorTime_ are written by the callback, under the
+  // device's lock that SDL holds around it, so while a device is open the
+  // caller's thread writes them, and reads the anchor, only under that lock
+  // too (play, seek, resume, the clock; framesPlayed_ is atomic so that
+  // consumedFrames can read it any time). With no device open they belong to
+  // the caller's thread.
   std::atomic<size_t> framesPlayed_{0}; // advanced by the audio callback
   size_t startFrame_ = 0;
   // The clock: the frame heard at the steady time of the anchor. The
-  // callback moves the anchor (under the device's lock); without a device
-  // play, seek and resume set it.
+  // callback moves the anchor; without a device play, seek and resume set it.
   double anchorFrames_ = 0.0;
   double anchorTime_ = 0.0;
   double clockFloor_ = 0.0;  // the clock never goes below what it last said

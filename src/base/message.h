@@ -10,7 +10,9 @@
 //
 // The texts and captions are the show's own and are passed through unchanged;
 // a detail (the file and what is wrong with it) goes on the same standard-error
-// line, never into the box.
+// line, not into the box. A caller whose text alone would mislead (the
+// music's "file not found?" for a file that is there but not Ogg Vorbis)
+// puts the reason into the text itself, and so into both.
 //
 // Problems with pictures and the music are said once per file:
 // reportFileProblem keeps a list of the paths already reported, so a picture

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/data_path.h"
@@ -352,7 +353,8 @@ TEST_F(MusicFiles, MissingFileShowsBothMessagesAndPlaysNothing) {
   EXPECT_FALSE(played);
   EXPECT_FALSE(music.hasStream());
   EXPECT_FALSE(music.isPlaying());
-  const size_t first = log.find("BASS: BASS error, file not found? (" + scratch("nothing-here.ogg") + ": cannot open)\n");
+  const size_t first = log.find("BASS: BASS error, file not found? (" + scratch("nothing-here.ogg") +
+                                ": cannot open: No such file or directory)\n");
   const size_t second = log.find("BASS: BASS error, can not play stream?\n");
   ASSERT_NE(first, std::string::npos) << log;
   ASSERT_NE(second, std::string::npos) << log;
@@ -362,6 +364,34 @@ TEST_F(MusicFiles, MissingFileShowsBothMessagesAndPlaysNothing) {
   std::vector<float> buffer(kSpectrumSize, 0.25f);
   music.getSpectrum(buffer.data());
   expectAll(buffer, 0.25f);
+}
+
+// The show's text guesses a missing file; the box says the file and the real
+// reason too, in the same words as the line.
+TEST_F(MusicFiles, AFileThatDoesNotOpenSaysWhyInTheBoxAsOnTheLine) {
+  writeFile(scratch("emptied.ogg"), std::string());
+  writeFile(scratch("text.ogg"), std::string(5000, 'x'));
+  const std::pair<const char *, const char *> cases[] = {
+      {"gone.ogg", "cannot open: No such file or directory"},
+      {"emptied.ogg", "the file is empty"},
+      {"text.ogg", "not an Ogg Vorbis file"}};
+  int window = 0;
+  SDL_Window *const owner = reinterpret_cast<SDL_Window *>(&window); // never dereferenced
+  for (const auto &[name, why] : cases) {
+    SCOPED_TRACE(name);
+    RecordedBoxes boxes;
+    MusicStream music;
+    ASSERT_TRUE(music.init(owner, false));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(music.open(scratch(name).c_str()));
+    const std::string log = testing::internal::GetCapturedStderr();
+    const std::string text = "BASS error, file not found? (" + scratch(name) + ": " + why + ")";
+    EXPECT_EQ(log, "BASS: " + text + "\n");
+    ASSERT_EQ(boxes.all().size(), 1u);
+    EXPECT_EQ(boxes.all()[0].text, text);
+    EXPECT_EQ(boxes.all()[0].caption, "BASS");
+    EXPECT_EQ(boxes.all()[0].owner, owner);
+  }
 }
 
 TEST_F(MusicFiles, OpenResolvesDataNames) {
@@ -488,6 +518,47 @@ TEST_F(MusicFiles, TheDeviceClockFollowsTheSoundNeverBackwards) {
   EXPECT_EQ(loudestBin(playing), 40);
   music.seek(0.2);
   EXPECT_LT(music.clockSeconds(), 0.25);
+}
+
+// Play, pause, jump and resume in quick rounds while the device's thread runs
+// the callback (SDL's dummy driver plays in real time). Each step leaves the
+// clock where it says; under ThreadSanitizer (make test-thread) these rounds
+// are where the callback and the caller's thread meet.
+TEST_F(MusicFiles, PlayPauseAndJumpRoundsKeepTheClockWithTheDevice) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  MusicStream music;
+  ASSERT_TRUE(music.init(nullptr, true));
+  ASSERT_TRUE(music.open(toneFile().c_str()));
+  // Until the callback has handed out sound past `frames`; a starved machine
+  // fails here instead of hanging.
+  const auto handedOutPast = [&music](size_t frames) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (music.consumedFrames() <= frames && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return music.consumedFrames() > frames;
+  };
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE(round);
+    const double start = 0.1 + 0.02 * (round % 20);
+    ASSERT_TRUE(music.play(start));
+    ASSERT_TRUE(music.hasDevice());
+    const size_t startFrame = static_cast<size_t>(MusicStream::bytePosition(start) / 4);
+    ASSERT_TRUE(handedOutPast(startFrame));
+    const size_t played = music.positionFrames();
+    EXPECT_GE(played, startFrame);
+
+    music.setPaused(true);
+    EXPECT_GE(music.positionFrames(), played);
+    const double target = 1.5 - 0.01 * (round % 30);
+    const size_t targetFrame = static_cast<size_t>(target * 44100);
+    music.seek(target);
+    EXPECT_EQ(music.positionFrames(), targetFrame);
+    EXPECT_EQ(music.consumedFrames(), targetFrame);
+
+    music.setPaused(false);
+    ASSERT_TRUE(handedOutPast(targetFrame));
+    EXPECT_GE(music.positionFrames(), targetFrame);
+  }
 }
 
 // Without a device the steady clock drives it, held by a pause and moved by
