@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace demo {
 
@@ -22,10 +23,15 @@ std::string resolveDataPath(const char *path);
 // The directory holding the running executable ("" when it cannot be found).
 std::string executableDirectory();
 
-// Whether `dir` holds a data set at all: it is a directory with at least one
-// of the files every data set has (the music, the loading screen, the
-// corridor). A set with some files missing or damaged still counts; each such
-// file is reported when it is loaded.
+// The files every data set has, relative to its directory ("01.ogg",
+// "vannscene/tank.jpg", ...): each file the show loads, sorted.
+const std::vector<std::string> &dataSetFiles();
+
+// Whether `dir` holds a data set: it is a directory with more than half of
+// dataSetFiles(). A set with a few files missing or damaged still counts, and
+// each such file is reported when it is loaded; a directory with less (the
+// music alone, a few stray pictures, nothing) is no data set, and the program
+// says so once instead of reporting every absent file on its own.
 bool holdsDataSet(const std::string &dir);
 
 // Chooses the default data directory: "<exe dir>/data" if it exists, else

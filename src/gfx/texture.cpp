@@ -3,12 +3,16 @@
 
 #include "gfx/texture.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <strings.h> // strcasecmp
 
 #include <jpeglib.h>
+#include <libdeflate.h>
 #include <png.h>
 
 #include "base/data_path.h"
@@ -23,13 +27,15 @@ namespace {
 constexpr int kMaxPictureSide = 16384;
 constexpr size_t kMaxPictureBytes = size_t(256) << 20;
 
-bool pictureSizeAllowed(long width, long height, int channels) {
-  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-         size_t(width) * size_t(height) * size_t(channels) <= kMaxPictureBytes;
-}
-
-std::string tooLarge(long width, long height) {
-  return "picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+// What is wrong with a picture of this size ("" when nothing is), naming the
+// limit it goes over. Sizes of 0 are left to the decoders, which refuse them.
+std::string sizeProblem(long width, long height, int channels) {
+  const std::string tooLarge = "picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+  if (width > kMaxPictureSide || height > kMaxPictureSide)
+    return tooLarge + ": over the limit of " + std::to_string(kMaxPictureSide) + " pixels a side";
+  if (width > 0 && height > 0 && size_t(width) * size_t(height) * size_t(channels) > kMaxPictureBytes)
+    return tooLarge + ": over the limit of " + std::to_string(kMaxPictureBytes >> 20) + " MiB of pixels";
+  return std::string();
 }
 
 // The smallest power of two >= n; 1 stays 1.
@@ -44,10 +50,11 @@ int powerOfTwoAtLeast(int n) {
 // opened ("data/..." resolved to the data directory in use).
 void report(const char *path, const std::string &what) { reportFileProblem(resolveDataPath(path), what); }
 
-// A JPEG that cannot be opened gets the show's box, its path the caption.
-void reportMissingJpeg(const std::string &file) {
+// A JPEG that cannot be opened gets the show's box, its path the caption; the
+// standard-error line adds the system's reason (`error`, an errno value).
+void reportMissingJpeg(const std::string &file, int error) {
   if (firstReportFor(file))
-    showMessage("Unable to load JPG File!", file.c_str());
+    showMessage("Unable to load JPG File!", file.c_str(), std::strerror(error));
 }
 
 // Sets the pack and unpack alignment to 1 (rows of any length, no padding)
@@ -85,10 +92,15 @@ struct JpegReader {
   jpeg_error_mgr err{};
   jpeg_progress_mgr progress{};
   std::jmp_buf jump{};
-  const char *path = "";
-  char message[JMSG_LENGTH_MAX] = {};
+  char message[JMSG_LENGTH_MAX] = {}; // the error that ended the decoding
+  char warning[JMSG_LENGTH_MAX] = {}; // the first damage the decoder got past
+  bool allRowsOut = false;
   std::vector<JSAMPROW> rows;
 };
+
+// How a decoding ended: the whole picture, a picture the decoder recovered
+// from damage (every row is out, some may be grey or garbled), or nothing.
+enum class JpegOutcome { Whole, Recovered, Failed };
 
 JpegReader &readerOf(j_common_ptr cinfo) { return *static_cast<JpegReader *>(cinfo->client_data); }
 
@@ -100,19 +112,16 @@ JpegReader &readerOf(j_common_ptr cinfo) { return *static_cast<JpegReader *>(cin
 
 // A damaged file (cut off in its scan, a corrupt marker) is a warning to
 // libjpeg: it resynchronises, or fills what is missing with grey, and decodes
-// the rest. The picture loads as recovered, and the file is named once.
-// Past this many warnings the data is noise, not a damaged picture.
+// the rest. The first warning is kept for the one line that names the file,
+// written once the decoding has ended and it is known whether the picture is
+// drawn. Past this many warnings the data is noise, not a damaged picture.
 constexpr long kMaxJpegWarnings = 10000;
 
 void jpegEmitMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) // trace output
     return;
-  if (cinfo->err->num_warnings++ == 0) {
-    JpegReader &reader = readerOf(cinfo);
-    char text[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, text);
-    report(reader.path, std::string(text) + " (the picture is drawn as the decoder recovered it)");
-  }
+  if (cinfo->err->num_warnings++ == 0)
+    (*cinfo->err->format_message)(cinfo, readerOf(cinfo).warning);
   if (cinfo->err->num_warnings > kMaxJpegWarnings) {
     JpegReader &reader = readerOf(cinfo);
     std::snprintf(reader.message, sizeof reader.message, "too much damaged data");
@@ -136,9 +145,9 @@ void jpegProgress(j_common_ptr cinfo) {
   }
 }
 
-// Decodes `file` into `image` as RGB. On failure returns false with the reason
-// in reader.message; `image` may then hold partial data.
-bool decodeJpeg(std::FILE *file, JpegReader &reader, JpegImage &image) {
+// Decodes `file` into `image` as RGB. On failure the reason is in
+// reader.message and `image` may hold partial data.
+JpegOutcome decodeJpeg(std::FILE *file, JpegReader &reader, JpegImage &image) {
   jpeg_decompress_struct &cinfo = reader.cinfo;
   cinfo.err = jpeg_std_error(&reader.err);
   reader.err.error_exit = jpegErrorExit;
@@ -147,17 +156,21 @@ bool decodeJpeg(std::FILE *file, JpegReader &reader, JpegImage &image) {
   cinfo.client_data = &reader; // kept by jpeg_create_decompress
   if (setjmp(reader.jump)) {
     jpeg_destroy_decompress(&cinfo);
-    return false;
+    // An error after the last row (damage that left a broken marker behind
+    // the scan, read by jpeg_finish_decompress) takes nothing from the
+    // picture: it is drawn as recovered. Before that, rows are missing.
+    return reader.allRowsOut ? JpegOutcome::Recovered : JpegOutcome::Failed;
   }
   jpeg_create_decompress(&cinfo);
   cinfo.progress = &reader.progress;
   jpeg_stdio_src(&cinfo, file);
   jpeg_read_header(&cinfo, TRUE);
-  if (!pictureSizeAllowed(long(cinfo.image_width), long(cinfo.image_height), 3)) {
-    std::snprintf(reader.message, sizeof reader.message, "%s",
-                  tooLarge(long(cinfo.image_width), long(cinfo.image_height)).c_str());
+  // (No std::string may live in this frame across a call that can jump.)
+  std::snprintf(reader.message, sizeof reader.message, "%s",
+                sizeProblem(long(cinfo.image_width), long(cinfo.image_height), 3).c_str());
+  if (reader.message[0]) {
     jpeg_destroy_decompress(&cinfo);
-    return false;
+    return JpegOutcome::Failed;
   }
   // Grey files are widened to RGB by libjpeg; CMYK/YCCK files cannot be and
   // end in jpeg_start_decompress with "Unsupported color conversion request".
@@ -175,22 +188,61 @@ bool decodeJpeg(std::FILE *file, JpegReader &reader, JpegImage &image) {
     JDIMENSION line = cinfo.output_scanline;
     jpeg_read_scanlines(&cinfo, reader.rows.data() + line, cinfo.output_height - line);
   }
+  reader.allRowsOut = true;
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
-  return true;
+  return reader.err.num_warnings > 0 ? JpegOutcome::Recovered : JpegOutcome::Whole;
 }
 
 // ---- PNG ------------------------------------------------------------------
 //
-// The same arrangement as for JPEG: libpng's errors jump back into decodePngFile,
-// and everything it touches after the setjmp lives in PngReader.
+// The same arrangement as for JPEG: libpng's errors jump back into
+// decodePngBytes, and everything it touches after the setjmp lives in
+// PngReader. libpng reads the file from memory, so that the reader sees how
+// far it has got when it fails.
+//
+// Damage in the image data keeps the rows above it. libpng decodes the rows
+// one by one and stops at the first that fails (a broken filter byte, data
+// that does not inflate, the end of a cut file); every row before it is kept.
+// Scrambled bytes usually fail within a row or two, so a row or two of noise
+// can come before the stop. But scrambled data can also inflate without fault
+// to the end of its chunk, where only a checksum (the chunk's, or zlib's at
+// the end of the data) tells: libpng has then decoded every row of the chunk,
+// noise included, and where the damage begins is unknown. So when libpng has
+// read all the data of a chunk whose checksum is wrong before it stops, the
+// rows decoded from that chunk are dropped again (rowsBeforeBadChunk).
+
+// libpng reads image data in blocks of this many bytes (8 KiB by default):
+// the smaller the block, the nearer the end of a damaged chunk a stop must be
+// to count as having read all of it.
+constexpr size_t kPngReadBlock = 1024;
+
+// Where the first image data chunk (IDAT) with a wrong checksum lies in the
+// file; none when every checksum is right.
+struct BadChunk {
+  size_t dataAt = SIZE_MAX;  // its first byte of data
+  size_t dataEnd = SIZE_MAX; // the byte after its data (its checksum follows)
+};
 
 struct PngReader {
   png_structp png = nullptr;
   png_infop info = nullptr;
   std::string message;
   std::vector<png_bytep> rows;
+  const uint8_t *bytes = nullptr; // the file
+  size_t size = 0;
+  size_t at = 0;       // how much of it libpng has read
+  bool ranOut = false; // libpng asked for more than the file has
+  bool interlaced = false;
+  bool readingRows = false;
+  int rowsDone = 0; // complete rows at the top of the picture
+  BadChunk badChunk;
+  int rowsBeforeBadChunk = -1; // rowsDone when libpng first read into the bad chunk's data
 };
+
+// How a decoding ended: the whole picture, one whose image data is damaged
+// (rowsDone rows from the top decoded, the rest zero), or nothing.
+enum class PngOutcome { Whole, Damaged, Failed };
 
 void pngError(png_structp png, png_const_charp text) {
   static_cast<PngReader *>(png_get_error_ptr(png))->message = text ? text : "libpng error";
@@ -201,22 +253,86 @@ void pngError(png_structp png, png_const_charp text) {
 // intact; the show does not print them.
 void pngWarning(png_structp, png_const_charp) {}
 
-bool decodePngFile(std::FILE *file, PngReader &reader, PngImage &image) {
+void pngRead(png_structp png, png_bytep out, size_t count) {
+  PngReader &reader = *static_cast<PngReader *>(png_get_io_ptr(png));
+  if (reader.rowsBeforeBadChunk < 0 && reader.at + count > reader.badChunk.dataAt)
+    reader.rowsBeforeBadChunk = reader.rowsDone;
+  if (count > reader.size - reader.at) {
+    reader.ranOut = true;
+    png_error(png, "the file ends early");
+  }
+  std::memcpy(out, reader.bytes + reader.at, count);
+  reader.at += count;
+}
+
+uint32_t bigEndian32(const uint8_t *p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// Walks the chunks of a PNG file: finds the first image data chunk whose
+// checksum is wrong, and makes a file cut off inside an image data chunk fit
+// to decode as far as it goes. libpng reads a chunk's data in large blocks
+// and fails on a block that the file cuts short, losing the rows in it; so
+// the chunk's length is set to what is left of it (which is intact), and
+// libpng runs out only where its checksum should be.
+BadChunk checkChunks(std::vector<uint8_t> &file) {
+  size_t at = 8; // the signature
+  while (file.size() - at >= 12) {
+    const size_t length = bigEndian32(&file[at]);
+    const uint8_t *type = &file[at + 4];
+    const bool imageData = std::memcmp(type, "IDAT", 4) == 0;
+    if (length > file.size() - at - 12) {
+      if (imageData && length <= size_t(0x7FFFFFFF)) {
+        const uint32_t left = uint32_t(file.size() - at - 8);
+        const uint8_t patched[4] = {uint8_t(left >> 24), uint8_t(left >> 16), uint8_t(left >> 8), uint8_t(left)};
+        std::memcpy(&file[at], patched, 4);
+      }
+      break;
+    }
+    if (imageData && libdeflate_crc32(0, type, length + 4) != bigEndian32(type + 4 + length))
+      return BadChunk{at + 8, at + 8 + length};
+    at += 12 + length;
+  }
+  return BadChunk();
+}
+
+// The size in a PNG file's header, checked against the limits before libpng
+// reads it (libpng would refuse a side over its own limit as "Invalid IHDR
+// data", without saying that it is the size). "" when there is no problem or
+// no header to read.
+std::string headerSizeProblem(const std::vector<uint8_t> &file) {
+  if (file.size() < 24 || std::memcmp(&file[12], "IHDR", 4) != 0)
+    return std::string();
+  return sizeProblem(long(bigEndian32(&file[16])), long(bigEndian32(&file[20])), 3);
+}
+
+PngOutcome decodePngBytes(PngReader &reader, PngImage &image) {
   reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, pngError, pngWarning);
   if (reader.png)
     reader.info = png_create_info_struct(reader.png);
   if (!reader.png || !reader.info) {
     png_destroy_read_struct(&reader.png, &reader.info, nullptr);
     reader.message = "out of memory";
-    return false;
+    return PngOutcome::Failed;
   }
   if (setjmp(png_jmpbuf(reader.png))) {
     png_destroy_read_struct(&reader.png, &reader.info, nullptr);
-    return false;
+    if (!reader.readingRows)
+      return PngOutcome::Failed;
+    // libpng read all of a scrambled chunk before it stopped: what it decoded
+    // from the chunk cannot be told from noise.
+    if (reader.rowsBeforeBadChunk >= 0 && reader.at >= reader.badChunk.dataEnd)
+      reader.rowsDone = std::min(reader.rowsDone, reader.rowsBeforeBadChunk);
+    // The rows above the damage stay, the rest is zero (transparent where
+    // the picture has alpha, black where it has none).
+    const size_t rowBytes = size_t(image.width) * size_t(image.channels);
+    std::fill(image.data.begin() + std::ptrdiff_t(size_t(reader.rowsDone) * rowBytes), image.data.end(), 0);
+    return PngOutcome::Damaged;
   }
   png_structp png = reader.png;
   png_infop info = reader.info;
-  png_init_io(png, file);
+  png_set_read_fn(png, &reader, pngRead);
+  png_set_compression_buffer_size(png, kPngReadBlock);
   png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
   png_read_info(png, info);
 
@@ -232,7 +348,7 @@ bool decodePngFile(std::FILE *file, PngReader &reader, PngImage &image) {
     png_set_scale_16(png);
   if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
     png_set_gray_to_rgb(png);
-  png_set_interlace_handling(png);
+  reader.interlaced = png_set_interlace_handling(png) > 1;
   png_read_update_info(png, info);
 
   const long width = long(png_get_image_width(png, info));
@@ -242,12 +358,11 @@ bool decodePngFile(std::FILE *file, PngReader &reader, PngImage &image) {
     png_error(png, "unexpected channel count after expansion");
   if (png_get_rowbytes(png, info) != size_t(width) * size_t(channels))
     png_error(png, "unexpected row size after expansion");
-  if (!pictureSizeAllowed(width, height, channels)) {
-    // The message is stored before the jump: no temporary may be alive when
-    // the frame is left by longjmp.
-    reader.message = tooLarge(width, height);
+  // The message is stored before the jump: no temporary may be alive when
+  // the frame is left by longjmp.
+  reader.message = sizeProblem(width, height, channels);
+  if (!reader.message.empty())
     png_longjmp(png, 1);
-  }
 
   image.width = int(width);
   image.height = int(height);
@@ -256,10 +371,36 @@ bool decodePngFile(std::FILE *file, PngReader &reader, PngImage &image) {
   reader.rows.resize(size_t(height));
   for (long y = 0; y < height; ++y)
     reader.rows[size_t(y)] = image.data.data() + size_t(y) * size_t(width) * size_t(channels);
-  png_read_image(png, reader.rows.data());
+  reader.readingRows = true;
+  if (reader.interlaced) {
+    // Every pass touches rows all over the picture: no row is complete
+    // before the last pass, so damage anywhere leaves rowsDone at 0.
+    png_read_image(png, reader.rows.data());
+  } else {
+    for (long y = 0; y < height; ++y) {
+      png_read_row(png, reader.rows[size_t(y)], nullptr);
+      reader.rowsDone = int(y + 1);
+    }
+  }
   // Chunks after the image data do not change the picture; they are not read.
   png_destroy_read_struct(&reader.png, &reader.info, nullptr);
-  return true;
+  return PngOutcome::Whole;
+}
+
+// The line for a picture whose image data is damaged, in the words a person
+// looking at the show needs: from which row it is missing and what is there
+// instead.
+std::string damageLine(const PngReader &reader, const PngImage &image, bool cutOff) {
+  const std::string instead = image.channels == 4 ? "transparent" : "black";
+  const std::string cause = cutOff ? "the file is cut off" : "its image data is broken";
+  if (reader.interlaced)
+    return "the picture is damaged in its image data (" + cause + "); it is interlaced, so no row of it is " +
+           "complete, and all of it is left " + instead;
+  const std::string line = "the picture is damaged from row " + std::to_string(reader.rowsDone + 1) + " of " +
+                           std::to_string(image.height) + " (" + cause + " there); ";
+  if (reader.rowsDone == 0)
+    return line + "none of it can be drawn, it is left " + instead;
+  return line + "the rows above it are drawn, the rest is " + instead;
 }
 
 } // namespace
@@ -271,14 +412,22 @@ JpegImage loadJpeg(const char *path) {
   const std::string file = resolveDataPath(path);
   std::FILE *f = std::fopen(file.c_str(), "rb");
   if (!f) {
-    reportMissingJpeg(file);
+    reportMissingJpeg(file, errno);
     return image;
   }
   JpegReader reader;
-  reader.path = path;
-  const bool ok = decodeJpeg(f, reader, image);
+  const JpegOutcome outcome = decodeJpeg(f, reader, image);
   std::fclose(f);
-  if (!ok) {
+  switch (outcome) {
+  case JpegOutcome::Whole:
+    break;
+  case JpegOutcome::Recovered:
+    // The first damage is the one to name; an error after the last row
+    // stands alone when nothing came before it.
+    report(path, std::string(reader.warning[0] ? reader.warning : reader.message) +
+                     " (the picture is drawn as the decoder recovered it)");
+    break;
+  case JpegOutcome::Failed:
     report(path, reader.message);
     return JpegImage();
   }
@@ -287,29 +436,42 @@ JpegImage loadJpeg(const char *path) {
 
 PngImage decodePng(const char *path, std::string *error) {
   PngImage image;
+  auto fail = [&](const std::string &why) {
+    if (error)
+      *error = why;
+    return PngImage();
+  };
   const std::string file = resolveDataPath(path);
   std::FILE *f = std::fopen(file.c_str(), "rb");
-  if (!f) {
-    if (error)
-      *error = "cannot open";
-    return image;
-  }
-  uint8_t signature[8] = {};
-  const size_t got = std::fread(signature, 1, sizeof signature, f);
-  if (pictureKind(signature, got) != PictureKind::Png) {
-    std::fclose(f);
-    if (error)
-      *error = "not a PNG file";
-    return image;
-  }
-  std::rewind(f);
-  PngReader reader;
-  const bool ok = decodePngFile(f, reader, image);
+  if (!f)
+    return fail(std::string("cannot open: ") + std::strerror(errno));
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  const int readError = std::ferror(f) ? errno : 0;
   std::fclose(f);
-  if (!ok) {
-    if (error)
-      *error = reader.message;
-    return PngImage();
+  if (readError)
+    return fail(std::string("cannot read: ") + std::strerror(readError));
+  if (pictureKind(bytes.data(), bytes.size()) != PictureKind::Png)
+    return fail("not a PNG file");
+  const std::string tooLarge = headerSizeProblem(bytes);
+  if (!tooLarge.empty())
+    return fail(tooLarge);
+
+  PngReader reader;
+  reader.bytes = bytes.data();
+  reader.badChunk = checkChunks(bytes);
+  reader.size = bytes.size();
+  switch (decodePngBytes(reader, image)) {
+  case PngOutcome::Whole:
+    break;
+  case PngOutcome::Damaged:
+    image.damage = damageLine(reader, image, reader.ranOut);
+    break;
+  case PngOutcome::Failed:
+    return fail(reader.ranOut ? "the file is cut off before its image data" : reader.message);
   }
   return image;
 }
@@ -355,6 +517,8 @@ unsigned pngBind(const char *path, int wrap, int minFilter, int magFilter, int *
     report(path, error);
     return 0;
   }
+  if (!image.damage.empty())
+    report(path, image.damage);
   const GLenum format = image.channels == 4 ? GL_RGBA : GL_RGB;
   const int texWidth = powerOfTwoAtLeast(image.width);
   const int texHeight = powerOfTwoAtLeast(image.height);
@@ -426,11 +590,12 @@ void Texture::load(const char *path, int normalMap) {
   const std::string file = resolveDataPath(path);
   std::FILE *f = std::fopen(file.c_str(), "rb");
   if (!f) {
+    const int openError = errno;
     // Intentional: the PNG loader never showed a box; a missing JPEG did.
     if (namedPng(path))
-      report(path, "cannot open");
+      report(path, std::string("cannot open: ") + std::strerror(openError));
     else
-      reportMissingJpeg(file);
+      reportMissingJpeg(file, openError);
     return;
   }
   uint8_t signature[8] = {};

@@ -16,15 +16,19 @@
 //   bytes a pixel, no padding) for scenes that read colours from them. With
 //   normalMap 1 the red channel is taken as a height map and replaced by its
 //   normal map before the upload. A file that cannot be opened shows "Unable
-//   to load JPG File!" with the path as caption; a broken file is reported on
-//   stderr; either way glName stays 0. A damaged file that the decoder can
-//   recover (cut off in its scan, a corrupt marker) loads with the grey or
-//   garbled blocks libjpeg makes of it, and one warning line names it.
+//   to load JPG File!" with the path as caption (the standard-error line adds
+//   the system's reason); a broken file is reported on stderr; either way
+//   glName stays 0. A damaged file that the decoder recovers (cut off in its
+//   scan, a corrupt marker, a broken marker after the last row) loads with
+//   the grey or garbled blocks libjpeg makes of it, and one line names it and
+//   says so.
 // - PNG (libpng, pngBind): palette, grey, 16-bit and tRNS expanded to 8-bit
 //   RGB/RGBA, scaled up to powers of two, mipmapped, uploaded as RGBA when the
 //   file has alpha and RGB otherwise; wrap GL_REPEAT, filters GL_LINEAR. No
 //   bytes are kept. A file that cannot be loaded leaves glName 0 (and a line
-//   on stderr).
+//   on stderr). A file cut off or broken in its image data is drawn down to
+//   the last row that decodes, the rest transparent (black in a picture
+//   without alpha), and one line says from which row (PngImage::damage).
 //
 // An empty Texture (default constructor) has no GL texture; another texture's
 // name may be stored in glName and it then binds like any other.
@@ -84,8 +88,11 @@ struct JpegImage {
 };
 
 // Decodes a JPEG file to RGB. A file that cannot be opened shows "Unable to
-// load JPG File!" (caption: the path); a broken file is reported on stderr as
-// "<path>: <reason>". Both return an empty image.
+// load JPG File!" (caption: the path; the standard-error line adds the
+// system's reason); a broken file is reported on stderr as "<path>: <reason>".
+// Both return an empty image. A damaged file that the decoder recovers returns
+// the recovered picture, and "<path>: <libjpeg's warning> (the picture is drawn
+// as the decoder recovered it)" is said once.
 JpegImage loadJpeg(const char *path);
 
 // The normal map of a height image (red byte of each RGB pixel), same size:
@@ -99,11 +106,21 @@ struct PngImage {
   int height = 0;
   int channels = 0;
   std::vector<uint8_t> data;
+  // Empty for a whole picture. For a file cut off or broken in its image data,
+  // the one line to say about it ("the picture is damaged from row N of H
+  // (...); ..."): the rows above row N are as they decoded (scrambled data
+  // can give a row or two of noise just above), every byte from row N on is
+  // 0 (transparent with 4 channels, black with 3). An interlaced picture has
+  // no complete row before its last pass and is then all 0.
+  std::string damage;
   bool empty() const { return data.empty(); }
 };
 
 // Decodes a PNG file, expanding palette, grey, 16-bit and tRNS to 8-bit RGB or
-// RGBA. Returns an empty image (and `error` says why) when it cannot.
+// RGBA. Returns an empty image (and `error` says why) when it cannot: missing
+// ("cannot open: <system's reason>"), not a PNG, over the size limits
+// ("picture too large (W x H): over the limit of ..."), or broken before its
+// image data. Damage in the image data still returns the picture (`damage`).
 PngImage decodePng(const char *path, std::string *error = nullptr);
 
 // The contract of the show's PNG loader: decode, scale up to powers of two,

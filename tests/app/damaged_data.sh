@@ -2,8 +2,12 @@
 # A person who damages the data set reads one clear line per damaged file,
 # naming the file that was opened, and the show still renders. One file of
 # each kind is deleted, cut to half, emptied and scrambled in the middle (64
-# bytes), and a capture runs over the scene that uses it. A data directory
-# that is missing or empty stops the program with one line and status 1.
+# bytes), and a capture runs over the scene that uses it. A picture whose line
+# says that it is drawn (as far as it decodes, or as the decoder recovered it)
+# must change the frames: they may not be the frames without the file. A PNG
+# header that claims 20000 x 20000 pixels is refused with the limit named. A
+# data directory that is missing, empty or holds only the music stops the
+# program with one line and status 1.
 set -uo pipefail
 demo="$1"
 baked="$2"
@@ -31,16 +35,37 @@ damage() { # how file
     perl -e 'open(my $f, "+<:raw", $ARGV[0]) or die; my $size = -s $f; my $middle = int($size / 2);
       seek($f, $middle, 0); read($f, my $bytes, 64); my @b = unpack("C*", $bytes);
       $b[$_] ^= (0x5A + 37 * $_) & 0xFF for 0 .. $#b; seek($f, $middle, 0); print $f pack("C*", @b);' "$2"
-  ;;
+    ;;
+  huge) # a PNG header claiming 20000 x 20000 pixels, its checksum made to match
+    perl -e 'open(my $f, "+<:raw", $ARGV[0]) or die; seek($f, 16, 0); print $f pack("NN", 20000, 20000);
+      seek($f, 12, 0); read($f, my $chunk, 17); my $crc = 0xFFFFFFFF;
+      for my $byte (unpack("C*", $chunk)) {
+        $crc ^= $byte; $crc = ($crc & 1) ? (($crc >> 1) ^ 0xEDB88320) : ($crc >> 1) for 1 .. 8;
+      }
+      seek($f, 29, 0); print $f pack("N", $crc ^ 0xFFFFFFFF);' "$2"
+    ;;
   esac
 }
 
-# file, a time its scene draws
-for entry in "ultramap.jpg 150" "credits/code.png 85" "final.gsp 230" "gummi.ebr 100" "01.ogg 60" \
-  "metaballsfp.txt 190"; do
+# What the line must say, beyond naming the file, where that is fixed.
+declare -A expected=(
+  ["half credits/code.png"]="the picture is damaged from row [0-9]* of [0-9]* (the file is cut off there)"
+  ["scrambled ultramap.jpg"]="(the picture is drawn as the decoder recovered it)$"
+  ["huge credits/code.png"]="picture too large (20000 x 20000): over the limit of 16384 pixels a side$"
+)
+
+# The frames of the last capture, as one checksum.
+frames_sum() { cat "$work"/out/frame-*.png 2>/dev/null | md5sum; }
+
+# file, a time its scene draws, the damage done to it (deleted first: the
+# frames without the file are what a picture said to be drawn must differ from)
+for entry in "ultramap.jpg 150 deleted half empty scrambled" "credits/code.png 85 deleted half empty scrambled huge" \
+  "final.gsp 230 deleted half empty scrambled" "gummi.ebr 100 deleted half empty scrambled" \
+  "01.ogg 60 deleted half empty scrambled" "metaballsfp.txt 190 deleted half empty scrambled"; do
   set -- $entry
-  file=$1 at=$2
-  for how in deleted half empty scrambled; do
+  file=$1 at=$2 without=
+  shift 2
+  for how in "$@"; do
     data="$work/data-$how"
     rm -rf "$data" "$work/out"
     cp -rs "$(realpath "$baked")" "$data" # links to the baked files
@@ -52,6 +77,16 @@ for entry in "ultramap.jpg 150" "credits/code.png 85" "final.gsp 230" "gummi.ebr
     naming=$(printf '%s' "$messages" | grep -cF "$data/$file")
     [ $status -eq 0 ] || fail "$file $how: the capture ended with status $status"
     ls "$work/out" | grep -q '^frame-' || fail "$file $how: no frame written"
+    [ $how = deleted ] && without=$(frames_sum)
+    if printf '%s' "$messages" | grep -qE "the picture is drawn as|the rows above it are drawn" &&
+      [ "$(frames_sum)" = "$without" ]; then
+      fail "$file $how: the line says the picture is drawn, but the frames are those without the file"
+    fi
+    pattern=${expected["$how $file"]:-}
+    if [ -n "$pattern" ] && ! printf '%s' "$messages" | grep -q "$pattern"; then
+      fail "$file $how: expected a line saying '$pattern', got:"
+      printf '%s\n' "$messages"
+    fi
     # Scrambled scene data can leave every count and name intact (only
     # coordinates change): there is then nothing to tell.
     if [ "$how $file" = "scrambled final.gsp" ] && [ "$lines" -eq 0 ]; then
@@ -64,9 +99,10 @@ for entry in "ultramap.jpg 150" "credits/code.png 85" "final.gsp 230" "gummi.ebr
   done
 done
 
-for how in missing empty; do
+for how in missing empty music-only; do
   dir="$work/no-data-$how"
   [ $how = empty ] && mkdir -p "$dir"
+  [ $how = music-only ] && mkdir -p "$dir" && cp "$baked/01.ogg" "$dir/"
   out=$("$demo" --capture "$work/out" --data "$dir" 2>&1 >/dev/null)
   status=$?
   [ $status -eq 1 ] || fail "--data at a $how directory: status $status, not 1"

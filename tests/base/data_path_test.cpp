@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+
 namespace demo {
 namespace {
+
+using test::TempDir;
 
 class DataPath : public ::testing::Test {
 protected:
@@ -33,6 +41,36 @@ TEST_F(DataPath, ExecutableDirectoryIsKnown) {
   EXPECT_FALSE(executableDirectory().empty());
   // The test binary has no data/ beside it unless the data set was baked there.
   EXPECT_FALSE(defaultDataDirectory().empty());
+}
+
+// Writes the first `count` files of the data set (one byte each) under `dir`.
+void writeSetFiles(const TempDir &dir, size_t count) {
+  const std::vector<std::string> &files = dataSetFiles();
+  for (size_t i = 0; i < count && i < files.size(); ++i) {
+    const std::filesystem::path path = std::filesystem::path(dir.path()) / files[i];
+    std::filesystem::create_directories(path.parent_path());
+    test::writeFile(path.string(), std::string("x"));
+  }
+}
+
+TEST_F(DataPath, NothingOrAHandfulOfFilesIsNoDataSet) {
+  TempDir dir;
+  EXPECT_FALSE(holdsDataSet(dir.file("absent")));
+  test::writeFile(dir.file("plain"), std::string("x"));
+  EXPECT_FALSE(holdsDataSet(dir.file("plain"))); // a file, not a directory
+  EXPECT_FALSE(holdsDataSet(dir.path()));        // empty but for a stray file
+  test::writeFile(dir.file("01.ogg"), std::string("x"));
+  EXPECT_FALSE(holdsDataSet(dir.path())); // the music alone
+}
+
+TEST_F(DataPath, MoreThanHalfOfTheFilesIsADataSet) {
+  const size_t all = dataSetFiles().size();
+  ASSERT_GE(all, 2u);
+  for (size_t count : {all / 2, all / 2 + 1, all - 1, all}) {
+    TempDir dir;
+    writeSetFiles(dir, count);
+    EXPECT_EQ(holdsDataSet(dir.path()), count * 2 > all) << count << " of " << all;
+  }
 }
 
 } // namespace

@@ -464,6 +464,21 @@ TEST_F(InspectFiles, JpegThatWarnsThenIsCutOffLoadsWithOneLine) {
   EXPECT_EQ(lineCount(run.err), 1u) << run.err;
 }
 
+TEST_F(InspectFiles, PngCutInItsImageDataIsDescribedWithTheRowItBreaksAt) {
+  std::vector<uint8_t> pixels(16 * 64 * 3);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<uint8_t>(i * 31);
+  ASSERT_TRUE(writePng(dir.file("whole.png"), 16, 64, 3, pixels));
+  std::vector<uint8_t> bytes = test::readFile(dir.file("whole.png"));
+  bytes.resize(bytes.size() / 2);
+  writeFile(dir.file("half.png"), bytes);
+  const Outcome run = inspect({dir.file("half.png")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.json()["height"], 64);
+  EXPECT_EQ(lineCount(run.err), 1u) << run.err;
+  EXPECT_NE(run.err.find(dir.file("half.png") + ": the picture is damaged from row "), std::string::npos) << run.err;
+}
+
 TEST(InspectArguments, FileIsRequiredAndHelpListsTheOptions) {
   const Outcome none = inspect({});
   EXPECT_EQ(none.status, 2);

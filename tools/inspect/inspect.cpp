@@ -283,7 +283,9 @@ Inspection inspectPng(const std::string &path) {
   document["width"] = image.width;
   document["height"] = image.height;
   document["channels"] = image.channels;
-  return success(std::move(document), printed);
+  // A picture damaged in its image data is described as it decodes, with the
+  // one line the show prints about it.
+  return success(std::move(document), image.damage.empty() ? printed : printed + path + ": " + image.damage + "\n");
 }
 
 Inspection inspectJpeg(const std::string &path) {
