@@ -220,10 +220,11 @@ int runCapture(const Options &options) {
   const bool withLoading = !video && options.from <= 0.f;
   show.load([&](int frame) {
     if (!withLoading)
-      return;
+      return true;
     char name[32];
     std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
     output.save(target + name);
+    return true;
   });
 
   const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };

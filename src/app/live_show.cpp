@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/progress_line.h"
 #include "app/step_schedule.h"
 #include "audio/music_stream.h"
 #include "gfx/text_line.h"
@@ -47,15 +46,26 @@ float jumpTarget(float now, float by) { return std::clamp(now + by, 0.f, kShowLe
 LiveShow::LiveShow(Show &show, GLWindow &window, Playback &playback, const SpectrumSource &spectrumAt)
     : show_(show), window_(window), playback_(playback), spectrumAt_(spectrumAt) {}
 
-void LiveShow::jumpTo(float seconds) {
+void LiveShow::jump(const CatchUpCheck &check) {
   // The scenes first (the catch-up takes a moment), then the clock and the
   // sound, so that the show goes on from the target itself.
-  show_.seek(seconds, spectrumAt_);
-  playback_.seek(seconds);
+  if (show_.seek(target_, spectrumAt_, check)) {
+    playback_.seek(target_);
+    jumpWanted_ = false;
+    atTarget_ = true;
+    return;
+  }
+  // Stopped by a new key: picture and sound stand where the scenes got to
+  // until the next frame goes on.
+  playback_.seek(show_.clock.time);
+}
+
+void LiveShow::jumpTo(float seconds) {
+  target_ = seconds;
+  jump(CatchUpCheck());
 }
 
 void LiveShow::press(ShowKey key) {
-  const float now = show_.clock.time;
   switch (key) {
   case ShowKey::Space:
     playback_.setPaused(!playback_.paused());
@@ -64,7 +74,8 @@ void LiveShow::press(ShowKey key) {
     timeLine_ = !timeLine_;
     return;
   case ShowKey::Home:
-    jumpTo(0.f);
+    target_ = 0.f;
+    jumpWanted_ = true;
     return;
   default:
     break;
@@ -73,12 +84,15 @@ void LiveShow::press(ShowKey key) {
                    : key == ShowKey::Right    ? kShortJump
                    : key == ShowKey::PageUp   ? -kLongJump
                                               : kLongJump; // Page Down
-  jumpTo(jumpTarget(now, by));
+  // Never the clock read back after a jump: that is the unseen frame's, a
+  // step before the target, and every key would lose a step.
+  const float from = jumpWanted_ || atTarget_ ? target_ : show_.clock.time;
+  target_ = jumpTarget(from, by);
+  jumpWanted_ = true;
 }
 
 std::string LiveShow::timeLineText() const {
-  const double span = frameTimes_.size() > 1 ? frameTimes_.back() - frameTimes_.front() : 0.0;
-  std::string text = progressText(show_.clock.time, static_cast<long>(frameTimes_.size()) - 1, span);
+  std::string text = progressText(show_.clock.time, rate_.frames(), rate_.seconds());
   if (playback_.paused())
     text += "  paused";
   return text;
@@ -91,15 +105,16 @@ bool LiveShow::runFrame() {
     return false;
   for (ShowKey key : window_.takeKeys())
     press(key);
+  if (jumpWanted_)
+    jump([this] { return !window_.inputPending(); });
   if (showOver(show_.clock.time))
     return false;
 
-  show_.frame(static_cast<float>(playback_.seconds()), spectrumAt_, kMaxStepsPerFrame);
+  show_.frame(static_cast<float>(playback_.seconds()), spectrumAt_);
+  if (!playback_.paused())
+    atTarget_ = false;
 
-  const double wall = wallClock_.now();
-  frameTimes_.push_back(wall);
-  while (frameTimes_.size() > 2 && wall - frameTimes_.front() > 1.0)
-    frameTimes_.pop_front();
+  rate_.add(wallClock_.now());
   if (timeLine_)
     drawTextLine(timeLineText(), 10.f, 10.f, 2.f);
   return true;

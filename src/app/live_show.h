@@ -14,11 +14,21 @@
 //   T                show / hide the time line (time, part, frames per second)
 // A jump lands on the state a straight run has at its target (Show::seek) and
 // the sound jumps with it. While paused the same moment is drawn again.
+//
+// Keys add up: the keys a frame takes make one target, each jump key moving
+// it from where the one before left it (from the moment drawn for the first
+// of a frame; from the last target while that jump is still under way, or
+// while the show stands paused where it landed), and the frame makes one jump
+// there. A catch-up asks the window every few steps whether the viewer has
+// pressed anything since; if so it stops where it stands, that moment is
+// drawn, and the next frame takes the new keys and goes on from there (or
+// starts over when the new target lies behind it). So a burst of keys keeps
+// the picture coming instead of running every jump to its end.
 #pragma once
 
-#include <deque>
 #include <string>
 
+#include "app/progress_line.h"
 #include "app/show.h"
 #include "platform/gl_window.h"
 #include "platform/timer.h"
@@ -59,13 +69,16 @@ float jumpTarget(float now, float by);
 class LiveShow {
 public:
   LiveShow(Show &show, GLWindow &window, Playback &playback, const SpectrumSource &spectrumAt);
-  // One pass of the loop: Escape and the window's events, the keys, then a
-  // frame (and the time line over it). False once the show is over: Escape,
-  // the window closed, or the clock past 265 s.
+  // One pass of the loop: Escape and the window's events, the keys and the
+  // jump they add up to, then a frame (and the time line over it). False
+  // once the show is over: Escape, the window closed, or the clock past
+  // 265 s.
   bool runFrame();
-  // What a key does (runFrame calls it for every key pressed).
+  // What a key does (runFrame calls it for every key pressed): Space and T
+  // at once; a jump key moves the target of the frame's jump.
   void press(ShowKey key);
-  // Jumps to `seconds`: the scenes, then the clock and the sound.
+  // Jumps to `seconds` now, the whole catch-up: the scenes, then the clock
+  // and the sound.
   void jumpTo(float seconds);
 
   bool timeLineShown() const { return timeLine_; }
@@ -73,14 +86,22 @@ public:
   std::string timeLineText() const;
 
 private:
+  // The jump to target_; with a check, one that may stop early (see above).
+  void jump(const CatchUpCheck &check);
+
   Show &show_;
   GLWindow &window_;
   Playback &playback_;
   SpectrumSource spectrumAt_;
   bool timeLine_ = false;
+  // Where the keys want the show: a jump is wanted until the show lands
+  // there; it stands there (atTarget_) until a frame is drawn while playing.
+  float target_ = 0.f;
+  bool jumpWanted_ = false;
+  bool atTarget_ = false;
   // Real times of the frames of the last second, for the rate.
   Timer wallClock_;
-  std::deque<double> frameTimes_;
+  RecentFrameRate rate_;
 };
 
 } // namespace demo

@@ -87,28 +87,28 @@ void constructAfterStage(int stage, CgContext *cg, ShowScenes &scenes) {
 }
 } // namespace
 
-void runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, LoadingPictures &pictures,
+bool runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, LoadingPictures &pictures,
                         const LoadingFrameHook &hook) {
   pictures.bar = std::make_unique<Texture>("data/loadingbar.png", 0);
   pictures.screen = std::make_unique<Texture>("data/loadingscreen.jpg", 0);
   int frame = 0;
+  // The hook, then the present (and the events): false once either says stop.
+  auto present = [&]() { return (!hook || hook(frame++)) && window.update(); };
   for (int stage = 0; stage < kLoadingStageCount; ++stage) {
     for (int k = 0; k < kFramesPerLoadingStage; ++k) {
       drawLoadingFrame(pictures, kLoadingStages[stage]);
-      if (hook)
-        hook(frame);
-      ++frame;
-      window.update(); // Intentional: a quit message during loading is dropped
+      if (!present())
+        return false;
     }
     constructAfterStage(stage, cg, scenes);
   }
   for (int k = 0; k < kFlashUpFrames; ++k) {
     drawFlashUpFrame();
-    if (hook)
-      hook(frame);
-    ++frame;
-    window.update();
+    if (!present())
+      return false;
   }
+  window.takeKeys();
+  return true;
 }
 
 } // namespace demo

@@ -37,8 +37,10 @@ constexpr int kLoadingFrames = kLoadingStageCount * kFramesPerLoadingStage + kFl
 extern const LoadingStage kLoadingStages[kLoadingStageCount];
 
 // Called after each loading frame is drawn, just before it is presented,
-// with the frame's number (0 to kLoadingFrames - 1).
-using LoadingFrameHook = std::function<void(int frame)>;
+// with the frame's number (0 to kLoadingFrames - 1). Returning false stops
+// the loading at once: that frame is not presented and nothing more is
+// drawn or built.
+using LoadingFrameHook = std::function<bool(int frame)>;
 
 // The two loading pictures; they stay allocated for the whole run.
 struct LoadingPictures {
@@ -55,8 +57,12 @@ void drawFlashUpFrame();
 
 // The whole sequence: loads the pictures, runs the stages and builds the
 // scenes into `scenes`, then the flash-up. `hook` (may be empty) sees every
-// frame before it is presented.
-void runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, LoadingPictures &pictures,
+// frame before it is presented. Returns true when the sequence completed,
+// false when it was stopped: by the hook, or by a quit message (Escape, the
+// window closed, SIGINT or SIGTERM, which SDL turns into one) that a frame's
+// update() took. The viewer's other keys pressed while loading are dropped
+// at the end: they are not the show's.
+bool runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, LoadingPictures &pictures,
                         const LoadingFrameHook &hook);
 
 } // namespace demo

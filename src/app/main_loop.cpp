@@ -75,7 +75,12 @@ int runShow(const Options &options) {
 
   Show show(window);
   window.openMusicInBackground("data/01.ogg");
-  show.load();
+  // Escape or a quit message while loading ends the program there: nothing
+  // more is drawn, and the music never starts.
+  if (!show.load()) {
+    window.close();
+    return 0;
+  }
   MusicStream &music = window.music();
   music.finishOpen();
   const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };

@@ -7,9 +7,9 @@
 //   1. stop if Escape is down;
 //   2. stop if GLWindow::update() says so (it presents the previous frame);
 //   3. stop unless the previous frame's time < 265;
-//   4. run the simulation steps due by the clock's new value (at most half a
-//      second of them after a stall); clear colour from the time of the step
-//      before the last one; clear colour and depth;
+//   4. run the simulation steps due by the clock's new value (all of them,
+//      after a stall too); clear colour from the time of the step before the
+//      last one; clear colour and depth;
 //   5. the clock: dt = now - previousTime; previousTime = time = now;
 //   6. the spectrum of the music at that time;
 //   7. sphere-map generation off;
@@ -18,7 +18,9 @@
 // The show's time is that of the sound being heard (Playback, see
 // live_show.h, which also handles the viewer's keys), or a steady clock
 // without music. A run that starts later (--start) first catches the
-// simulation up to its start.
+// simulation up to its start. Escape or a quit message during the loading
+// screen ends the program there (status 0, the music never starts); other
+// keys pressed while it loads are dropped.
 #pragma once
 
 #include <cstdio>

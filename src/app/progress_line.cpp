@@ -17,24 +17,35 @@ std::string progressText(float t, long frames, double wallSeconds) {
   return text;
 }
 
+void RecentFrameRate::add(double seconds) {
+  if (count_ == kCapacity) {
+    first_ = (first_ + 1) % kCapacity;
+    --count_;
+  }
+  times_[(first_ + count_) % kCapacity] = seconds;
+  ++count_;
+  while (count_ > 2 && seconds - times_[first_] > kWindow) {
+    first_ = (first_ + 1) % kCapacity;
+    --count_;
+  }
+}
+
 ProgressLine::ProgressLine(std::FILE *out, bool inPlace) : out_(out), inPlace_(inPlace) {}
 
 void ProgressLine::afterFrame(float t, double wallSeconds) {
   const double period = inPlace_ ? kTerminalPeriod : kLogPeriod;
-  // The rate counts the frames after the first, over the time since it.
+  rate_.add(wallSeconds);
   if (!started_) {
     started_ = true;
-    start_ = wallSeconds;
     nextPrint_ = wallSeconds + period;
     return;
   }
-  ++frames_;
   if (wallSeconds < nextPrint_)
     return;
   nextPrint_ += period;
   if (nextPrint_ <= wallSeconds)
     nextPrint_ = wallSeconds + period;
-  const std::string text = progressText(t, frames_, wallSeconds - start_);
+  const std::string text = progressText(t, rate_.frames(), rate_.seconds());
   if (inPlace_)
     std::fprintf(out_, "\r%s", text.c_str());
   else

@@ -2,9 +2,10 @@
 //
 // Under a virtual display the show plays for four to five minutes with
 // nothing to see. ProgressLine says, on standard error, the show time, the
-// part being drawn and the frames per second so far: rewritten in place a few
-// times a second on a terminal, and as a new line every 10 seconds otherwise
-// (a log file or a CI transcript).
+// part being drawn and the frames per second of the last second (RecentFrameRate,
+// which the live show's time line uses too): rewritten in place a few times
+// a second on a terminal, and as a new line every 10 seconds otherwise (a log
+// file or a CI transcript).
 //
 // Use:
 //   ProgressLine progress(stderr, isatty(fileno(stderr)));
@@ -12,6 +13,7 @@
 //   at the end: progress.finish();
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -20,6 +22,29 @@ namespace demo {
 // "show 123.4 s of 265 s  letters  24.8 fps": `frames` drawn in
 // `wallSeconds` of real time; the part is the one whose window holds t.
 std::string progressText(float t, long frames, double wallSeconds);
+
+// The frame rate of the last second: the real times of the frames drawn in
+// it, in a fixed ring (at more than kCapacity frames a second the last
+// kCapacity frames). Always the last two frames at least, so a stall reads
+// as the rate it was.
+class RecentFrameRate {
+public:
+  // A frame drawn at real time `seconds` (never decreasing).
+  void add(double seconds);
+  // The frames after the oldest one kept, and the real time they took: the
+  // rate is frames() / seconds() (0 frames in 0 s before the second frame).
+  long frames() const { return count_ > 1 ? count_ - 1 : 0; }
+  double seconds() const { return count_ > 1 ? newest() - times_[first_] : 0.0; }
+
+  static constexpr double kWindow = 1.0;
+  static constexpr int kCapacity = 512;
+
+private:
+  double newest() const { return times_[(first_ + count_ - 1) % kCapacity]; }
+  std::array<double, kCapacity> times_{};
+  int first_ = 0;
+  int count_ = 0;
+};
 
 class ProgressLine {
 public:
@@ -37,8 +62,7 @@ private:
   std::FILE *out_;
   bool inPlace_;
   bool started_ = false;
-  double start_ = 0.0; // real time of the first frame
-  long frames_ = 0;    // frames since the first
+  RecentFrameRate rate_;
   double nextPrint_ = 0.0;
   bool printed_ = false;
 };

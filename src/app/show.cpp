@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +24,9 @@ Show::Show(GLWindow &w)
     bin = 0.f;
 }
 
-void Show::load(const LoadingFrameHook &hook) { runLoadingSequence(window, &cg, scenes, loadingPictures, hook); }
+bool Show::load(const LoadingFrameHook &hook) {
+  return runLoadingSequence(window, &cg, scenes, loadingPictures, hook);
+}
 
 void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {
   const ScopedPass profiled("steps");
@@ -49,13 +52,27 @@ void Show::startAt(float seconds, const SpectrumSource &spectrumAt) {
   clock.dt = 0.f;
 }
 
-void Show::seek(float seconds, const SpectrumSource &spectrumAt) {
+bool Show::seek(float seconds, const SpectrumSource &spectrumAt, const CatchUpCheck &check) {
   if (lastStepDueBy(seconds) < steps.next() - 1) {
     timeline.restart();
     steps.restart();
     std::srand(1); // the sequence a new process starts with
   }
+  // The steps startAt would run, in parts with a check after each: the same
+  // steps in the same order, only with a chance to stop between them.
+  const int64_t last = lastStepDueBy(seconds - stepLength(1));
+  while (check && steps.next() <= last) {
+    runSteps(steps.through(std::min(last, steps.next() + kStepsBetweenChecks - 1)), spectrumAt);
+    if (steps.next() <= last && !check()) {
+      const float standing = stepTime(steps.next() - 1);
+      clock.time = standing;
+      clock.previousTime = standing;
+      clock.dt = 0.f;
+      return false;
+    }
+  }
   startAt(seconds, spectrumAt);
+  return true;
 }
 
 void Show::stepTo(float now, const SpectrumSource &spectrumAt) {
@@ -63,8 +80,8 @@ void Show::stepTo(float now, const SpectrumSource &spectrumAt) {
   clock.advance(now);
 }
 
-void Show::frame(float now, const SpectrumSource &spectrumAt, int64_t stepCap) {
-  const StepRange ran = steps.due(now, stepCap);
+void Show::frame(float now, const SpectrumSource &spectrumAt) {
+  const StepRange ran = steps.due(now);
   runSteps(ran, spectrumAt);
   applyClearColour(steps.previousStepTime());
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -34,6 +34,13 @@ class GLWindow;
 // `seconds` (or leaves it alone when there is no music).
 using SpectrumSource = std::function<void(float seconds, float *spectrum)>;
 
+// Asked between parts of a jump's catch-up: false stops it there (the viewer
+// pressed another key, so the target is stale).
+using CatchUpCheck = std::function<bool()>;
+// The steps a catch-up runs between two checks: at 0.01 to 0.25 ms a step,
+// at most a few milliseconds.
+constexpr int64_t kStepsBetweenChecks = 32;
+
 class Show {
 public:
   explicit Show(GLWindow &window);
@@ -41,7 +48,9 @@ public:
   Show &operator=(const Show &) = delete;
 
   // The loading sequence; `hook` sees each loading frame before it is shown.
-  void load(const LoadingFrameHook &hook = LoadingFrameHook());
+  // False when it was stopped (by the hook, Escape or a quit message; see
+  // runLoadingSequence), true when it completed.
+  bool load(const LoadingFrameHook &hook = LoadingFrameHook());
   // Catch-up for a run that starts at `seconds`: runs every step up to then
   // from where the simulation stands (the show's start for a new Show) and
   // draws, unseen, only the frame a step before `seconds`, whose GL state the
@@ -52,11 +61,17 @@ public:
   // A jump to `seconds`: forwards the simulation runs on, backwards it starts
   // over from the show's start (scenes, pulse level and the random sequence
   // of a new run); either way it then catches up as startAt does, so it
-  // lands on the state a straight run has there.
-  void seek(float seconds, const SpectrumSource &spectrumAt);
-  // Steps 4-9 of a frame whose clock reads `now`. With stepCap > 0 a frame
-  // after a stall runs at most that many steps (live runs).
-  void frame(float now, const SpectrumSource &spectrumAt, int64_t stepCap = 0);
+  // lands on the state a straight run has there, and returns true.
+  //
+  // With a `check`, the catch-up asks it every kStepsBetweenChecks steps and
+  // stops as soon as it says false: seek then returns false with the show
+  // standing at the last step it ran (clock at that step's time, nothing
+  // drawn). The state there is a straight run's too, so a later seek to a
+  // time ahead of it goes on from there, and one behind it starts over.
+  bool seek(float seconds, const SpectrumSource &spectrumAt, const CatchUpCheck &check = CatchUpCheck());
+  // Steps 4-9 of a frame whose clock reads `now`: every step due, however
+  // long since the last frame (see step_schedule.h).
+  void frame(float now, const SpectrumSource &spectrumAt);
   // The steps due by `now` without drawing (a frame a capture skips).
   void stepTo(float now, const SpectrumSource &spectrumAt);
 

@@ -28,17 +28,12 @@ int64_t lastStepDueBy(float t) {
   return k;
 }
 
-StepRange StepSchedule::due(float t, int64_t cap) {
-  const int64_t last = lastStepDueBy(t);
+StepRange StepSchedule::through(int64_t last) {
   StepRange range;
   if (last < next_)
     return range;
   range.first = next_;
   range.count = last - next_ + 1;
-  if (cap > 0 && range.count > cap) {
-    range.first = last - cap + 1;
-    range.count = cap;
-  }
   next_ = last + 1;
   return range;
 }

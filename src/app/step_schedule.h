@@ -13,10 +13,12 @@
 // reads exactly the frame times of a 60 fps capture (from + n / 60, rounded
 // the same way) runs exactly one step per frame, at the frame's own time.
 //
-// After a stall (a frame more than half a second after the previous one) a
-// live frame runs only the last kMaxStepsPerFrame steps due and skips the
-// older ones, so a slow machine never falls further and further behind.
-// Captures and catch-up (a run that starts inside the show) never skip.
+// After a stall (a frame long after the previous one: the machine was busy,
+// the window was dragged) the next frame runs every step due, however many:
+// a step costs a fraction of a millisecond, so even a two-second stall is
+// caught up in one frame, and a stall never changes the state a later moment
+// (or a jump) finds. Captures, catch-up and live frames all run the same
+// steps.
 //
 // Plain arithmetic, no GL.
 #pragma once
@@ -26,8 +28,6 @@
 namespace demo {
 
 constexpr int kStepsPerSecond = 60;
-// Half a second of show time.
-constexpr int64_t kMaxStepsPerFrame = 30;
 
 // The show time of step k.
 float stepTime(int64_t k);
@@ -47,9 +47,12 @@ struct StepRange {
 class StepSchedule {
 public:
   // The steps a frame at clock time t runs, and from now on counts them as
-  // run. When more than `cap` are due (cap > 0), only the last `cap` run and
-  // the older ones are skipped for good. A clock that goes back runs none.
-  StepRange due(float t, int64_t cap = 0);
+  // run: every one due that has not run yet. A clock that goes back runs
+  // none.
+  StepRange due(float t) { return through(lastStepDueBy(t)); }
+  // The steps from the next one through step `last` (none when `last` has
+  // run), counted as run: a catch-up taken in parts.
+  StepRange through(int64_t last);
   // The next step that will run.
   int64_t next() const { return next_; }
   // From the show's start again (a jump back).

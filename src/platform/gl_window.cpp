@@ -185,17 +185,14 @@ void GLWindow::close() {
   open_ = false;
 }
 
-bool GLWindow::update() {
-  if (!window_)
-    return false;
-  bool quit = false;
+void GLWindow::takeEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (event.type == SDL_QUIT ||
         (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
       closeRequested_ = true;
     } else if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
-      quit = true;
+      escapePressed_ = true;
     } else if (event.type == SDL_KEYDOWN && event.key.repeat == 0) {
       static const std::pair<SDL_Keycode, ShowKey> kKeys[] = {
           {SDLK_SPACE, ShowKey::Space},   {SDLK_LEFT, ShowKey::Left},         {SDLK_RIGHT, ShowKey::Right},
@@ -206,10 +203,25 @@ bool GLWindow::update() {
           keys_.push_back(key);
     }
   }
-  if (quit || closeRequested_)
+}
+
+bool GLWindow::update() {
+  if (!window_)
     return false;
+  takeEvents();
+  if (escapePressed_ || closeRequested_) {
+    escapePressed_ = false;
+    return false;
+  }
   present();
   return true;
+}
+
+bool GLWindow::inputPending() {
+  if (!window_)
+    return true;
+  takeEvents();
+  return !keys_.empty() || escapePressed_ || closeRequested_;
 }
 
 void GLWindow::present() {

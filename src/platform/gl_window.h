@@ -30,7 +30,10 @@
 //
 // update() takes every pending event. A window close or an Escape key press is
 // the quit message: update() then returns false without presenting. A closed
-// window stays closed: every later update() returns false too.
+// window stays closed: every later update() returns false too. inputPending()
+// takes the events between two frames without presenting (a long catch-up
+// asks it whether the viewer pressed something meanwhile); what it takes
+// waits for takeKeys() and the next update() as if update() had taken it.
 //
 // The music lives here too (openMusicInBackground / getSpectrum forward to
 // MusicStream; music().play starts it).
@@ -87,8 +90,11 @@ public:
   // The keyboard state of Escape as of the last event pump.
   bool escapeDown() const;
   // The keys pressed (not held down and repeating) since the last call, in
-  // order; update() collects them.
+  // order; update() and inputPending() collect them.
   std::vector<ShowKey> takeKeys();
+  // Takes every pending event without presenting. True when a key press or a
+  // quit message waits (for takeKeys() and the next update()).
+  bool inputPending();
   // Makes this window's context current (for programs with several windows).
   void makeCurrent() const;
   // Binds the show's frame buffer (the one everything draws into).
@@ -106,6 +112,8 @@ public:
 
 private:
   void present();
+  // Takes every pending event: keys into keys_, quit messages into the flags.
+  void takeEvents();
 
   WindowOptions options_;
   int width_ = 0;
@@ -118,6 +126,7 @@ private:
   unsigned depthStencilBuffer_ = 0;
   bool open_ = false;
   bool closeRequested_ = false;
+  bool escapePressed_ = false; // until the next update() says so
   std::vector<ShowKey> keys_;
   MusicStream music_;
 };

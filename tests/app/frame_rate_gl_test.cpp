@@ -110,7 +110,7 @@ TEST_F(FrameRateGL, AJumpBackOrForwardLandsOnTheStateOfAStraightRun) {
 
   std::srand(1);
   Show straight(glWindow());
-  straight.load();
+  ASSERT_TRUE(straight.load());
   straight.startAt(100.f, spectrumAt);
   const std::vector<float> at100 = simulationState(straight);
   straight.startAt(150.f, spectrumAt);
@@ -125,6 +125,58 @@ TEST_F(FrameRateGL, AJumpBackOrForwardLandsOnTheStateOfAStraightRun) {
   jumping.seek(100.f, spectrumAt);
   EXPECT_EQ(simulationState(jumping), at100);
   EXPECT_EQ(jumping.clock.time, 100.f - 1.f / 60.f) << "the unseen frame a step before";
+  jumping.seek(150.f, spectrumAt);
+  EXPECT_EQ(simulationState(jumping), at150);
+  EXPECT_EQ(std::rand(), sequence);
+}
+
+// A catch-up asked to stop stands at the last step it ran, a straight run's
+// state there; the next jump goes on from it when its target is ahead, and
+// starts over when it is behind. Either way it lands on the straight run.
+TEST_F(FrameRateGL, AStoppedCatchUpGoesOnFromWhereItStoodOrStartsOver) {
+  MusicStream music;
+  music.init(nullptr, false);
+  ASSERT_TRUE(music.open("data/01.ogg"));
+  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+
+  std::srand(1);
+  Show straight(glWindow());
+  ASSERT_TRUE(straight.load());
+  straight.startAt(100.f, spectrumAt);
+  const std::vector<float> at100 = simulationState(straight);
+  straight.startAt(150.f, spectrumAt);
+  const std::vector<float> at150 = simulationState(straight);
+  const int sequence = std::rand();
+
+  std::srand(1);
+  Show jumping(glWindow());
+  ASSERT_TRUE(jumping.load());
+  jumping.startAt(120.f, spectrumAt);
+  const int64_t from = jumping.steps.next();
+  int checks = 0;
+  // A key arrives while the second part runs: the check after it stops.
+  const CatchUpCheck stopAtTheSecond = [&checks] { return ++checks < 2; };
+  EXPECT_FALSE(jumping.seek(150.f, spectrumAt, stopAtTheSecond));
+  EXPECT_EQ(jumping.steps.next(), from + 2 * kStepsBetweenChecks);
+  EXPECT_EQ(jumping.clock.time, stepTime(jumping.steps.next() - 1)) << "standing at its last step";
+
+  // Ahead: on from there, only the steps not run yet.
+  checks = 0;
+  const CatchUpCheck counting = [&checks] {
+    ++checks;
+    return true;
+  };
+  EXPECT_TRUE(jumping.seek(150.f, spectrumAt, counting));
+  const int64_t rest = lastStepDueBy(150.f - 1.f / 60.f) - (from + 2 * kStepsBetweenChecks) + 1;
+  EXPECT_EQ(checks, (rest - 1) / kStepsBetweenChecks);
+  EXPECT_EQ(simulationState(jumping), at150);
+
+  // Behind: from the start again, stopped early, then to its end.
+  checks = 0;
+  EXPECT_FALSE(jumping.seek(100.f, spectrumAt, stopAtTheSecond));
+  EXPECT_EQ(jumping.steps.next(), 2 * kStepsBetweenChecks);
+  EXPECT_TRUE(jumping.seek(100.f, spectrumAt));
+  EXPECT_EQ(simulationState(jumping), at100);
   jumping.seek(150.f, spectrumAt);
   EXPECT_EQ(simulationState(jumping), at150);
   EXPECT_EQ(std::rand(), sequence);

@@ -7,8 +7,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +46,59 @@ void screenshot(GLWindow &window, const char *name) {
 }
 
 bool within(float t, ShowPartIndex part) { return partStart(part) < t && t < partEnd(part); }
+
+// A whole show in a real window, the music on the dummy device, playing from
+// `start`: what runShow sets up. `whileLoading` sees the loading frames.
+struct LiveRun {
+  explicit LiveRun(float start, const LoadingFrameHook &whileLoading = LoadingFrameHook()) {
+    std::srand(1); // the sequence a new process starts with
+    setDataDirectory(DEMO_BAKED_DATA_DIR);
+    WindowOptions options;
+    options.vsync = false;
+    window = std::make_unique<GLWindow>(800, 600, 32, false, "Demo", options);
+    if (!window->isOpen())
+      return;
+    show = std::make_unique<Show>(*window);
+    window->openMusicInBackground("data/01.ogg");
+    loaded = show->load(whileLoading);
+    MusicStream &music = window->music();
+    if (!loaded || !music.finishOpen())
+      return;
+    spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+    show->startAt(start, spectrumAt);
+    playback = std::make_unique<Playback>(music, start);
+    live = std::make_unique<LiveShow>(*show, *window, *playback, spectrumAt);
+  }
+  ~LiveRun() {
+    live.reset();
+    playback.reset();
+    show.reset();
+    window->close();
+    setDataDirectory("");
+  }
+  bool ready() const { return live != nullptr && playback->followsMusic(); }
+  // The show stands at exactly `t`: the clock, the sound and the steps.
+  void expectStandingAt(float t) {
+    EXPECT_EQ(show->clock.time, t);
+    EXPECT_NEAR(window->music().clockSeconds(), t, 1e-4);
+    EXPECT_EQ(show->steps.next() - 1, lastStepDueBy(t));
+  }
+
+  std::unique_ptr<GLWindow> window;
+  std::unique_ptr<Show> show;
+  bool loaded = false;
+  SpectrumSource spectrumAt;
+  std::unique_ptr<Playback> playback;
+  std::unique_ptr<LiveShow> live;
+};
+
+// Pixels (of 800 x 600) that differ between two frames.
+size_t differingPixels(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
+  size_t n = 0;
+  for (size_t i = 0; i + 2 < a.size() && i + 2 < b.size(); i += 3)
+    n += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+  return n;
+}
 
 TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   setDataDirectory(DEMO_BAKED_DATA_DIR);
@@ -120,6 +177,152 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   EXPECT_FALSE(live.timeLineShown());
   window.close();
   setDataDirectory("");
+}
+
+// Keys of one frame add up to one target, exactly: never from the clock
+// read back after a jump (the unseen frame's, a step before the target).
+// Paused, the keys of a later frame add to the last target too.
+TEST(LiveKeys, KeysAddUpExactlyFromTheLastTarget) {
+  LiveRun run(100.f);
+  ASSERT_TRUE(run.ready());
+  ASSERT_TRUE(run.live->runFrame());
+  pushKey(SDLK_SPACE);
+  ASSERT_TRUE(run.live->runFrame());
+  ASSERT_TRUE(run.playback->paused());
+
+  auto press = [&](SDL_Keycode key, int times, float landing) {
+    for (int i = 0; i < times; ++i)
+      pushKey(key);
+    ASSERT_TRUE(run.live->runFrame());
+    run.expectStandingAt(landing);
+  };
+  pushKey(SDLK_HOME);
+  press(SDLK_RIGHT, 10, 50.f);
+  press(SDLK_RIGHT, 2, 60.f);
+  press(SDLK_RIGHT, 10, 110.f);
+  press(SDLK_LEFT, 10, 60.f);
+  press(SDLK_PAGEDOWN, 3, 150.f);
+  press(SDLK_LEFT, 1, 145.f);
+  // Playing again: the next key counts from the moment drawn.
+  pushKey(SDLK_SPACE);
+  ASSERT_TRUE(run.live->runFrame());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(run.live->runFrame());
+  const float playedTo = run.show->clock.time;
+  EXPECT_GT(playedTo, 145.05f);
+  pushKey(SDLK_PAGEUP);
+  ASSERT_TRUE(run.live->runFrame());
+  EXPECT_NEAR(run.show->clock.time, playedTo - 30.f, 0.02f);
+}
+
+// 50 Right then 50 Left, 30 ms apart, while the show runs its frames: each
+// frame makes at most one jump, a catch-up stops for the next key, and the
+// show lands on the sum. Prints the longest wait for a new frame.
+TEST(LiveKeys, ABurstOfKeysKeepsThePictureComingAndLandsOnTheirSum) {
+  LiveRun run(20.f);
+  ASSERT_TRUE(run.ready());
+  pushKey(SDLK_SPACE);
+  ASSERT_TRUE(run.live->runFrame());
+  run.live->jumpTo(10.f);
+  ASSERT_TRUE(run.live->runFrame());
+  run.expectStandingAt(10.f);
+
+  std::atomic<bool> pressing{true};
+  std::thread keys([&pressing] {
+    for (int i = 0; i < 100; ++i) {
+      pushKey(i < 50 ? SDLK_RIGHT : SDLK_LEFT);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    pressing = false;
+  });
+  using Clock = std::chrono::steady_clock;
+  auto last = Clock::now();
+  double longest = 0.0;
+  int frames = 0, afterwards = 0;
+  while (pressing || afterwards++ < 3) {
+    ASSERT_TRUE(run.live->runFrame());
+    const auto now = Clock::now();
+    longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+    last = now;
+    ++frames;
+  }
+  keys.join();
+  ASSERT_TRUE(run.live->runFrame()); // the last keys' jump, if they came late
+  std::printf("a burst of 100 keys 30 ms apart: %d frames, the longest wait for one %.3f s\n", frames, longest);
+  run.expectStandingAt(10.f);
+}
+
+// A stall (a frame long after the one before) runs every step due, so a
+// later jump forward lands on the picture of a straight run to its target.
+TEST(LiveKeys, AfterAStallAJumpForwardLandsOnTheStraightRunsPicture) {
+  std::vector<uint8_t> jumped, straight;
+  {
+    LiveRun run(20.f);
+    ASSERT_TRUE(run.ready());
+    for (int i = 0; i < 3; ++i)
+      ASSERT_TRUE(run.live->runFrame());
+    const float before = run.show->clock.time;
+    std::this_thread::sleep_for(std::chrono::milliseconds(900));
+    ASSERT_TRUE(run.live->runFrame());
+    ASSERT_GT(run.show->clock.time - before, 0.6f) << "a stall";
+    pushKey(SDLK_SPACE);
+    ASSERT_TRUE(run.live->runFrame());
+    run.live->jumpTo(30.f);
+    ASSERT_TRUE(run.live->runFrame());
+    run.expectStandingAt(30.f);
+    run.window->readPixels(jumped);
+
+    std::srand(1);
+    Show fresh(*run.window);
+    ASSERT_TRUE(fresh.load());
+    fresh.startAt(30.f, run.spectrumAt);
+    fresh.frame(30.f, run.spectrumAt);
+    run.window->readPixels(straight);
+  }
+  EXPECT_EQ(differingPixels(jumped, straight), 0u);
+}
+
+// Keys pressed while the loading screen shows are not the show's: it starts
+// playing, where it was told to.
+TEST(LiveKeys, KeysPressedWhileLoadingAreDropped) {
+  LiveRun run(0.f, [](int frame) {
+    if (frame == 10 || frame == 90) {
+      pushKey(SDLK_SPACE);
+      pushKey(SDLK_RIGHT);
+      pushKey(SDLK_RIGHT);
+      pushKey(SDLK_RIGHT);
+    }
+    return true;
+  });
+  ASSERT_TRUE(run.loaded);
+  ASSERT_TRUE(run.ready());
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(run.live->runFrame());
+  EXPECT_FALSE(run.playback->paused());
+  EXPECT_LT(run.show->clock.time, 1.f);
+}
+
+// Escape, or a quit message (the window closed, SIGINT or SIGTERM), while
+// the loading screen shows stops the loading at that frame: nothing more is
+// drawn or built.
+TEST(LiveKeys, EscapeOrAQuitMessageStopsTheLoadingAtOnce) {
+  for (const bool escape : {true, false}) {
+    int frames = 0;
+    LiveRun run(0.f, [&](int frame) {
+      frames = frame + 1;
+      SDL_Event quit{};
+      quit.type = SDL_QUIT;
+      if (frame == 7 && escape)
+        pushKey(SDLK_ESCAPE);
+      else if (frame == 7)
+        SDL_PushEvent(&quit);
+      return true;
+    });
+    EXPECT_FALSE(run.loaded) << escape;
+    EXPECT_EQ(frames, 8) << escape;
+    EXPECT_NE(run.show->scenes.corridor, nullptr) << escape; // built after the first stage
+    EXPECT_EQ(run.show->scenes.event, nullptr) << escape;    // never
+  }
 }
 
 } // namespace

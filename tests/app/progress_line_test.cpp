@@ -43,6 +43,44 @@ TEST(ProgressLine, ALogGetsALineEveryTenSeconds) {
   EXPECT_EQ(text.substr(0, text.find('\n')), "show  10.0 s of 265 s  water       30.0 fps");
 }
 
+// A part that draws slower than the ones before: the line gives the rate of
+// the last second, not the average since the start.
+TEST(ProgressLine, TheRateIsTheLastSecondsNotTheAverageSinceTheStart) {
+  std::FILE *file = std::tmpfile();
+  ProgressLine line(file, false);
+  double wall = 0.0;
+  for (int n = 0; n <= 20 * 60; ++n, wall = n / 60.0) // 20 s at 60 fps
+    line.afterFrame(static_cast<float>(wall), wall);
+  for (int n = 1; n <= 10 * 26; ++n) // then 10 s at 26 fps
+    line.afterFrame(static_cast<float>(20.0 + n / 26.0), 20.0 + n / 26.0);
+  std::string text(static_cast<size_t>(std::ftell(file)), '\0');
+  std::rewind(file);
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  std::fclose(file);
+  EXPECT_EQ(text, "show  10.0 s of 265 s  water       60.0 fps\n"
+                  "show  20.0 s of 265 s  water       60.0 fps\n"
+                  "show  30.0 s of 265 s  water       26.0 fps\n");
+}
+
+TEST(RecentFrameRate, CountsTheFramesOfTheLastSecondAndAlwaysTheLastTwo) {
+  RecentFrameRate rate;
+  EXPECT_EQ(rate.frames(), 0);
+  EXPECT_EQ(rate.seconds(), 0.0);
+  rate.add(5.0);
+  EXPECT_EQ(rate.frames(), 0); // one frame is no rate yet
+  for (int n = 1; n <= 90; ++n)
+    rate.add(5.0 + n / 30.0); // three seconds at 30 fps
+  EXPECT_EQ(rate.frames(), 30);
+  EXPECT_NEAR(rate.seconds(), 1.0, 1e-9);
+  rate.add(12.0); // a stall of four seconds reads as one frame in four
+  EXPECT_EQ(rate.frames(), 1);
+  EXPECT_NEAR(rate.seconds(), 4.0, 1e-9);
+  for (int n = 1; n <= 2000; ++n)
+    rate.add(12.0 + n / 1000.0); // faster than the ring holds a second of
+  EXPECT_EQ(rate.frames(), RecentFrameRate::kCapacity - 1);
+  EXPECT_NEAR(rate.frames() / rate.seconds(), 1000.0, 1e-6);
+}
+
 TEST(ProgressLine, ATerminalLineIsRewrittenInPlaceAndEndedOnce) {
   const std::string text = written(true, 30.0, 5.0);
   EXPECT_GE(count(text, '\r'), 15u) << text; // four a second

@@ -66,6 +66,25 @@ TEST_F(ShowGL, LoadingBarGrowsByElevenths) {
   }
 }
 
+// A hook that says stop ends the loading at its frame: not presented, and
+// nothing more drawn or built.
+TEST_F(ShowGL, ALoadingHookThatSaysStopEndsTheLoadingAtItsFrame) {
+  TempDir dir;
+  writeLoadingPictures(dir);
+  setDataDirectory(dir.path());
+  for (int last : {0, 3}) {
+    Show show(glWindow());
+    std::vector<int> seen;
+    EXPECT_FALSE(show.load([&](int frame) {
+      seen.push_back(frame);
+      return frame < last;
+    }));
+    EXPECT_EQ(static_cast<int>(seen.size()), last + 1);
+    EXPECT_EQ(seen.back(), last);
+    EXPECT_EQ(show.scenes.corridor, nullptr);
+  }
+}
+
 TEST_F(ShowGL, FlashUpAddsTwoHundredthsAFrameWithoutClearing) {
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
