@@ -12,9 +12,12 @@
 #include <unistd.h>
 #include <utility>
 
+#include "app/directory_lock.h"
 #include "app/frame_writer.h"
 #include "app/main_loop.h"
+#include "app/progress_line.h"
 #include "app/show.h"
+#include "app/stop_signals.h"
 #include "audio/wav_file.h"
 #include "platform/pixel_readback.h"
 #include "gfx/png_writer.h"
@@ -65,62 +68,110 @@ bool captureFrameDrawn(const std::vector<size_t> &selected, float from, int fps,
          kOnlyWarmUpSeconds + 1e-6;
 }
 
-std::string captureProgressText(size_t done, size_t total, double wallSeconds) {
+std::string captureProgressText(size_t done, size_t total, double framesPerSecond) {
   const int width = 24;
   const int filled = total ? static_cast<int>(width * std::min(done, total) / total) : width;
   const std::string text = "capture [" + std::string(static_cast<size_t>(filled), '#') +
-                     std::string(static_cast<size_t>(width - filled), ' ') + "] ";
+                           std::string(static_cast<size_t>(width - filled), ' ') + "] ";
   char numbers[96];
-  if (done > 0 && wallSeconds > 1e-3) {
-    const double fps = static_cast<double>(done) / wallSeconds;
-    const long left = std::lround(static_cast<double>(total > done ? total - done : 0) / fps);
-    std::snprintf(numbers, sizeof numbers, "%zu/%zu frames  %.1f fps  %ld:%02ld left", done, total, fps, left / 60,
-                  left % 60);
+  if (framesPerSecond > 0.0) {
+    const long left = std::lround(static_cast<double>(total > done ? total - done : 0) / framesPerSecond);
+    std::snprintf(numbers, sizeof numbers, "%zu/%zu frames  %.1f fps  %ld:%02ld left", done, total,
+                  framesPerSecond, left / 60, left % 60);
   } else {
     std::snprintf(numbers, sizeof numbers, "%zu/%zu frames", done, total);
   }
   return text + numbers;
 }
 
+std::string captureSteppingText(size_t done, size_t total, float showTime) {
+  char phase[48];
+  std::snprintf(phase, sizeof phase, "  stepping to %.1f s", static_cast<double>(showTime));
+  return captureProgressText(done, total, 0.0) + phase;
+}
+
 namespace {
 
-// The progress bar: rewritten in place every 10 frames on a terminal; in a
-// log, a line of its own every 10 seconds and at the end.
+// The progress bar: rewritten in place a few times a second on a terminal;
+// in a log, a line of its own every 10 seconds and at the end.
 class CaptureProgress {
 public:
   explicit CaptureProgress(size_t total) : total_(total), terminal_(isatty(fileno(stderr)) != 0) {}
+  // `done` of the frames written.
   void after(size_t done) {
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    const bool last = done >= total_;
-    if (terminal_ ? done % 10 != 0 && !last : seconds < nextLog_ && !last)
-      return;
-    nextLog_ = seconds + 10.0;
-    // Padded, so a shorter line hides the end of a longer one before it.
-    std::fprintf(stderr, terminal_ ? "\r%-79s" : "%s\n", captureProgressText(done, total_, seconds).c_str());
-    if (terminal_ && last)
+    const double seconds = elapsed();
+    count(seconds, done);
+    if (due(seconds, done >= total_))
+      print(captureProgressText(done, total_, rate()));
+  }
+  // --only between its listed frames: the simulation stepping on to `showTime`.
+  void stepping(size_t done, float showTime) {
+    const double seconds = elapsed();
+    count(seconds, done);
+    if (due(seconds, false))
+      print(captureSteppingText(done, total_, showTime));
+  }
+  // The last word: the bar as it ends, and a new line after it on a terminal.
+  void end(size_t done) {
+    print(captureProgressText(done, total_, rate()));
+    if (terminal_)
       std::fputc('\n', stderr);
     std::fflush(stderr);
   }
 
 private:
+  double elapsed() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  }
+  // The frames written since the last look, each at `seconds`.
+  void count(double seconds, size_t done) {
+    for (; counted_ < done; ++counted_)
+      rate_.add(seconds);
+  }
+  double rate() const { return rate_.seconds() > 0.0 ? static_cast<double>(rate_.frames()) / rate_.seconds() : 0.0; }
+  bool due(double seconds, bool last) {
+    if (last || seconds >= next_) {
+      next_ = seconds + (terminal_ ? 0.25 : 10.0);
+      return !last || terminal_; // a log gets its last line from end()
+    }
+    return false;
+  }
+  void print(const std::string &text) {
+    // Padded, so a shorter line hides the end of a longer one before it.
+    std::fprintf(stderr, terminal_ ? "\r%-79s" : "%s\n", text.c_str());
+    std::fflush(stderr);
+  }
+
   size_t total_;
   bool terminal_;
-  double nextLog_ = 10.0;
+  double next_ = 0.0;
+  size_t counted_ = 0;
+  RecentFrameRate rate_;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 // The capture's pictures on their way out: each frame's read-back is started
 // once it is drawn and finished while the next one draws, then the writer
-// thread encodes it.
+// thread encodes it. What it was given is kept in order, so that after a
+// failure or a stop the frames written (always the first ones given) are
+// known.
 class FrameOutput {
 public:
+  // A picture handed in: a loading frame, or frame n of the range at time t.
+  struct Picture {
+    bool loading;
+    size_t n;
+    float t;
+  };
+
   explicit FrameOutput(const GLWindow &window, FrameWriter::Job job = nullptr)
       : readback_(window.framebuffer(), window.width(), window.height()), width_(window.width()),
         height_(window.height()), writer_(std::move(job)) {}
 
-  void save(std::string path) {
+  void save(std::string path, Picture picture) {
     readback_.start();
     paths_.push_back(std::move(path));
+    given_.push_back(picture);
     if (readback_.pending() > 1)
       pass();
   }
@@ -132,6 +183,19 @@ public:
   }
   // Whether every picture so far was written (without waiting).
   bool ok() { return ok_ && writer_.ok(); }
+  // The pictures written so far, in the order given.
+  std::vector<Picture> written() {
+    const size_t count = std::min(writer_.written(), given_.size());
+    return std::vector<Picture>(given_.begin(), given_.begin() + static_cast<std::ptrdiff_t>(count));
+  }
+  // The range's frames written so far.
+  size_t framesWritten() {
+    const size_t count = std::min(writer_.written(), given_.size());
+    return static_cast<size_t>(std::count_if(given_.begin(), given_.begin() + static_cast<std::ptrdiff_t>(count),
+                                             [](const Picture &p) { return !p.loading; }));
+  }
+  // The first failure's line.
+  std::string error() { return ok_ ? writer_.error() : "cannot read the frame back from OpenGL"; }
 
 private:
   void pass() {
@@ -146,6 +210,7 @@ private:
   PixelReadback readback_;
   int width_, height_;
   std::deque<std::string> paths_;
+  std::vector<Picture> given_;
   FrameWriter writer_;
   bool ok_ = true;
 };
@@ -158,23 +223,40 @@ struct AudioRange {
 AudioRange audioRange(const DecodedAudio &audio, float from, float to) {
   const int rate = audio.sampleRate > 0 ? audio.sampleRate : 44100;
   const size_t first = static_cast<size_t>(std::llround(static_cast<double>(from) * rate));
-  const size_t end = static_cast<size_t>(std::llround(static_cast<double>(to) * rate));
+  const size_t end = static_cast<size_t>(std::llround(static_cast<double>(std::max(from, to)) * rate));
   AudioRange range;
   range.first = std::min(first, audio.frames());
   range.frames = std::min(end, audio.frames()) - range.first;
   return range;
 }
 
+// Room for one line of frames.txt ("n seconds", at most 6 + 1 + 10 + 1
+// characters for any range of the show at up to 1000 fps).
+constexpr size_t kListingLineRoom = 24;
+
+void stoppedLine(size_t n, float t) {
+  std::fprintf(stderr, "demo: stopped at frame %zu (%.3f s)\n", n, static_cast<double>(t));
+}
+
 } // namespace
 
 int runCapture(const Options &options) {
+  // From here on Ctrl-C, a kill or a closed terminal stops the capture
+  // between frames, with whole files left and the listing saying which.
+  const StopSignals signals;
   const bool video = options.capturingVideo();
   const std::string &target = options.captureDir;
+  std::unique_ptr<DirectoryLock> lock;
   if (!video) {
     std::error_code ec;
     std::filesystem::create_directories(target, ec);
     if (ec) {
       std::fprintf(stderr, "demo: cannot create %s: %s\n", target.c_str(), ec.message().c_str());
+      return 1;
+    }
+    lock = std::make_unique<DirectoryLock>(target);
+    if (!lock->held()) {
+      std::fprintf(stderr, "demo: %s\n", lock->error().c_str());
       return 1;
     }
   }
@@ -190,10 +272,11 @@ int runCapture(const Options &options) {
   music.open("data/01.ogg");
   const DecodedAudio &audio = music.audio();
 
-  // A video holds the show's frames only, from --from to the show's end at
-  // the latest, and the music of exactly that time; it is opened before the
-  // loading so that a file that cannot be written stops the run at once.
-  const float to = video ? std::min(options.to, kShowLength) : options.to;
+  // A video holds the show's frames only, and the music of exactly their
+  // time; it is opened before the loading so that a file that cannot be
+  // written stops the run at once. (The range ends with the show at the
+  // latest: the command line has clipped it.)
+  const float to = options.to;
   VideoFile videoFile;
   if (video) {
     VideoSettings settings;
@@ -210,42 +293,70 @@ int runCapture(const Options &options) {
   }
   FrameWriter::Job encode;
   if (video)
-    encode = [&videoFile](const std::string &, std::vector<uint8_t> &rgb, int width, int height) {
-      return videoFile.addFrame(rgb.data(), width, height);
+    encode = [&videoFile](const std::string &, std::vector<uint8_t> &rgb, int width, int height,
+                          std::string &error) {
+      if (videoFile.addFrame(rgb.data(), width, height))
+        return true;
+      error = videoFile.error();
+      return false;
     };
   FrameOutput output(window, encode);
-
-  bool ok = true;
-  Show show(window);
-  const bool withLoading = !video && options.from <= 0.f;
-  show.load([&](int frame) {
-    if (!withLoading)
-      return true;
-    char name[32];
-    std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
-    output.save(target + name);
-    return true;
-  });
-
-  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
-  show.startAt(options.from, spectrumAt);
 
   const size_t total = captureFrameCount(options.from, to, options.fps);
   const std::vector<size_t> selected = framesNearest(options.only, options.from, to, options.fps);
   auto wanted = [&](size_t n) {
     return options.only.empty() || std::binary_search(selected.begin(), selected.end(), n);
   };
-  // With --only nothing after the last listed frame is needed.
+  // With --only nothing after the last listed frame is needed, and the bar
+  // counts the listed frames.
   const size_t last = options.only.empty() || selected.empty() ? total : selected.back() + 1;
-  std::string listing;
-  size_t rendered = 0;
-  CaptureProgress progress(total);
-  for (size_t n = 0; n < last; ++n) {
+  const size_t barTotal = options.only.empty() ? total : selected.size();
+
+  // The listing and the music take their room on the disk before the first
+  // frame: a disk that fills up with frames can then still say which frames
+  // it holds, and hold their music. Both are cut to the frames written at
+  // the end.
+  ReservedFile listingFile, musicFile;
+  if (!video) {
+    std::string reason;
+    const AudioRange range = audioRange(audio, options.from, to);
+    if (!listingFile.reserve(target + "/frames.txt", std::vector<uint8_t>(barTotal * kListingLineRoom, ' '), &reason) ||
+        !musicFile.reserve(target + "/music.wav", encodeWav(audio, range.first, range.first + range.frames),
+                           &reason)) {
+      std::fprintf(stderr, "demo: cannot write into %s: %s\n", target.c_str(), reason.c_str());
+      return 1;
+    }
+  }
+
+  Show show(window);
+  const bool withLoading = !video && options.from <= 0.f;
+  const bool loaded = show.load([&](int frame) {
+    if (signals.caught())
+      return false;
+    if (withLoading) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/loading-%02d.png", frame);
+      output.save(target + name, {true, static_cast<size_t>(frame), 0.f});
+    }
+    return true;
+  });
+
+  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+  // The catch-up to --from (seconds of steps late in the show) looks for a
+  // signal between its steps too.
+  if (loaded && !signals.caught())
+    show.seek(options.from, spectrumAt, [&signals] { return signals.caught() == 0; });
+
+  CaptureProgress progress(barTotal);
+  size_t n = 0; // the next frame of the range
+  for (; loaded && n < last; ++n) {
+    if (signals.caught() || !output.ok())
+      break;
     const float t = captureFrameTime(options.from, options.fps, n);
     const bool drawn = captureFrameDrawn(selected, options.from, options.fps, n);
     if (drawn)
       window.update();
-    if (showOver(show.clock.time) || !output.ok())
+    if (showOver(show.clock.time))
       break;
     if (drawn)
       show.frame(t, spectrumAt);
@@ -254,40 +365,76 @@ int runCapture(const Options &options) {
     if (wanted(n)) {
       char name[32];
       std::snprintf(name, sizeof name, "/frame-%06zu.png", n);
-      output.save(target + name);
-      char line[64];
-      std::snprintf(line, sizeof line, "%zu %.6f\n", n, static_cast<double>(t));
-      listing += line;
+      output.save(target + name, {false, n, t});
     }
-    progress.after(++rendered);
+    if (drawn)
+      progress.after(output.framesWritten());
+    else
+      progress.stepping(output.framesWritten(), t);
   }
-  ok = output.finish() && ok;
-  if (rendered != total && ok)
-    progress.after(total); // --only stops after its last frame
-  else if (rendered != total)
-    std::fputc('\n', stderr);
+  const bool allWritten = output.finish();
+  const int stopSignal = signals.caught();
+  const std::vector<FrameOutput::Picture> written = output.written();
+  progress.end(output.framesWritten());
+  if (!allWritten)
+    std::fprintf(stderr, "demo: %s\n", output.error().c_str());
+
+  // Where the frames written end: after the last of them (the whole range
+  // when nothing went wrong).
+  float writtenTo = to;
+  if (!allWritten || stopSignal) {
+    writtenTo = options.from;
+    size_t next = 0;
+    for (const FrameOutput::Picture &picture : written)
+      if (!picture.loading) {
+        next = picture.n + 1;
+        writtenTo = captureFrameTime(options.from, options.fps, next);
+      }
+    if (stopSignal)
+      stoppedLine(next, captureFrameTime(options.from, options.fps, next));
+  }
 
   if (video) {
     window.close();
-    if (!ok || !videoFile.finish()) {
+    if (stopSignal) {
       videoFile.abandon();
-      std::fprintf(stderr, "demo: %s\n", videoFile.error().empty() ? ("cannot write " + target).c_str()
-                                                                    : videoFile.error().c_str());
+      return StopSignals::exitStatusFor(stopSignal);
+    }
+    if (!allWritten || !videoFile.finish()) {
+      videoFile.abandon();
+      if (allWritten)
+        std::fprintf(stderr, "demo: %s\n", videoFile.error().empty() ? ("cannot write " + target).c_str()
+                                                                      : videoFile.error().c_str());
       return 1;
     }
     return 0;
   }
 
-  ok = writeWholeFile(target + "/frames.txt", std::vector<uint8_t>(listing.begin(), listing.end())) && ok;
-  const AudioRange range = audioRange(audio, options.from, options.to);
-  ok = writeWholeFile(target + "/music.wav", encodeWav(audio, range.first, range.first + range.frames)) && ok;
+  // The listing and the music describe exactly the frames written.
+  std::string listing;
+  for (const FrameOutput::Picture &picture : written) {
+    if (picture.loading)
+      continue;
+    char line[64];
+    std::snprintf(line, sizeof line, "%zu %.6f\n", picture.n, static_cast<double>(picture.t));
+    listing += line;
+  }
+  bool ok = allWritten;
+  std::string reason;
+  if (!listingFile.commit(std::vector<uint8_t>(listing.begin(), listing.end()), &reason)) {
+    std::fprintf(stderr, "demo: %s/frames.txt: cannot write: %s\n", target.c_str(), reason.c_str());
+    ok = false;
+  }
+  const AudioRange range = audioRange(audio, options.from, writtenTo);
+  if (!musicFile.commit(encodeWav(audio, range.first, range.first + range.frames), &reason)) {
+    std::fprintf(stderr, "demo: %s/music.wav: cannot write: %s\n", target.c_str(), reason.c_str());
+    ok = false;
+  }
 
   window.close();
-  if (!ok) {
-    std::fprintf(stderr, "demo: some capture files could not be written into %s\n", target.c_str());
-    return 1;
-  }
-  return 0;
+  if (stopSignal)
+    return StopSignals::exitStatusFor(stopSignal);
+  return ok ? 0 : 1;
 }
 
 } // namespace demo

@@ -16,7 +16,17 @@
 // drawn frame hands to the next, such as leftover GL state, to settle), and
 // the run stops after the last. When the range starts at 0 the 95 loading
 // frames come first, as DIR/loading-NN.png. The music of the range goes to DIR/music.wav. A
-// progress bar with the frame rate and the time left runs on standard error. The same arguments give the same files.
+// progress bar with the frames written, the recent frame rate and the time left runs on standard error.
+// The same arguments give the same files.
+//
+// When something goes wrong it stops rather than going on: the first file
+// that cannot be written (each is written whole under a temporary name and
+// renamed) ends the capture with one line and the system's reason; SIGINT,
+// SIGTERM and SIGHUP end it between frames with "stopped at frame N (T s)"
+// and the exit status 128 + the signal. Either way frames.txt lists exactly
+// the frames written, all of them a run from the first, and music.wav covers
+// them; a video is removed. A directory holds one capture at a time
+// (DirectoryLock).
 #pragma once
 
 #include <cstddef>
@@ -43,9 +53,15 @@ constexpr float kOnlyWarmUpSeconds = 1.f;
 bool captureFrameDrawn(const std::vector<size_t> &selected, float from, int fps, size_t n);
 
 // The progress bar: "capture [####    ] 120/7950 frames  31.2 fps  4:13 left",
-// `done` of `total` frames drawn in `wallSeconds`; the time left is at the
-// rate so far (and not given before a frame has taken measurable time).
-std::string captureProgressText(size_t done, size_t total, double wallSeconds);
+// `done` of `total` frames written, at `framesPerSecond` over the last
+// second (RecentFrameRate: the parts of the show differ severalfold in how
+// fast they draw, and a rate since the start would say 40 fps in a part
+// that runs at 26). The rate and the time left are left out while it is 0,
+// not yet known.
+std::string captureProgressText(size_t done, size_t total, double framesPerSecond);
+// The bar while --only steps between its listed frames without drawing:
+// "capture [##      ] 2/5 frames  stepping to 131.4 s".
+std::string captureSteppingText(size_t done, size_t total, float showTime);
 
 // The whole capture run; returns the exit status.
 int runCapture(const Options &options);

@@ -8,8 +8,8 @@ namespace demo {
 
 namespace {
 
-bool writePng(const std::string &path, std::vector<uint8_t> &rgb, int width, int height) {
-  return writePngFile(path, rgb.data(), width, height, 3, 1, RowOrder::BottomFirst);
+bool writePng(const std::string &path, std::vector<uint8_t> &rgb, int width, int height, std::string &error) {
+  return writePngFile(path, rgb.data(), width, height, 3, 1, RowOrder::BottomFirst, &error);
 }
 
 } // namespace
@@ -43,9 +43,20 @@ bool FrameWriter::ok() {
   return ok_;
 }
 
+size_t FrameWriter::written() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return written_;
+}
+
+std::string FrameWriter::error() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_;
+}
+
 void FrameWriter::run() {
   for (;;) {
     Frame frame;
+    bool wanted = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
@@ -53,12 +64,22 @@ void FrameWriter::run() {
         return;
       frame = std::move(jobs_.front());
       jobs_.pop_front();
-      busy_ = true;
+      // After a failure the rest is dropped: what was written stays a run
+      // of frames from the first.
+      wanted = ok_;
+      busy_ = wanted;
     }
     changed_.notify_all();
-    const bool written = job_(frame.path, frame.pixels, frame.width, frame.height);
+    if (!wanted)
+      continue;
+    std::string error;
+    const bool written = job_(frame.path, frame.pixels, frame.width, frame.height, error);
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      if (written)
+        ++written_;
+      else if (ok_)
+        error_ = error.empty() ? frame.path + ": cannot write" : error;
       ok_ = ok_ && written;
       busy_ = false;
     }

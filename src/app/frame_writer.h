@@ -7,12 +7,17 @@
 // waits for the writer instead of piling frames up. A video capture gives it
 // its own job, the encoder's, in place of the PNG; frames reach it in order.
 //
+// The first frame that cannot be written stops the writing: the frames
+// queued after it are dropped, so what was written is always the frames
+// handed in up to that one (written() of them), and error() says why in one
+// line. A PNG is written whole or not at all (see writeWholeFile).
+//
 // Use:
 //   FrameWriter writer;
 //   writer.write(dir + "/frame-000001.png", std::move(pixels), 800, 600);
 //   bool ok = writer.finish();   // waits for the rest; false if any failed
-//   FrameWriter encoder([&](const std::string &, std::vector<uint8_t> &rgb, int w, int h) {
-//     return video.addFrame(rgb.data(), w, h); });
+//   FrameWriter encoder([&](const std::string &, std::vector<uint8_t> &rgb, int w, int h, std::string &error) {
+//     return video.addFrame(rgb.data(), w, h) || (error = video.error(), false); });
 #pragma once
 
 #include <condition_variable>
@@ -30,8 +35,9 @@ class FrameWriter {
 public:
   static constexpr size_t kQueued = 3;
   // What is done with one frame (RGB, bottom row first) on the thread;
-  // whether it worked.
-  using Job = std::function<bool(const std::string &path, std::vector<uint8_t> &rgb, int width, int height)>;
+  // whether it worked, and when not, one line saying why in `error`.
+  using Job = std::function<bool(const std::string &path, std::vector<uint8_t> &rgb, int width, int height,
+                                 std::string &error)>;
 
   // Without a job each frame is written as a PNG, top row first, at its path
   // (fast zlib level).
@@ -46,6 +52,11 @@ public:
   bool finish();
   // Whether every frame so far was written (without waiting).
   bool ok();
+  // How many frames were written, in the order they came: after a failure,
+  // those before the one that failed. Exact after finish().
+  size_t written();
+  // The first failure's line; empty while all went well.
+  std::string error();
 
 private:
   struct Frame {
@@ -62,6 +73,8 @@ private:
   bool busy_ = false;
   bool stopping_ = false;
   bool ok_ = true;
+  size_t written_ = 0;
+  std::string error_;
   std::thread thread_;
 };
 

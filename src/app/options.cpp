@@ -2,7 +2,16 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
+
+#include "app/main_loop.h"
 
 namespace demo {
 
@@ -14,15 +23,50 @@ bool parseVideoSize(const std::string &text, int &width, int &height) {
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
       return false;
     value = std::stoi(digits);
-    return value >= 16 && value <= 8192 && value % 2 == 0;
+    return value >= 16 && value % 2 == 0;
   };
   int w = 0, h = 0;
-  if (!number(text.substr(0, x), w) || !number(text.substr(x + 1), h))
+  if (!number(text.substr(0, x), w) || !number(text.substr(x + 1), h) || !videoSizeAllowed(w, h))
     return false;
   width = w;
   height = h;
   return true;
 }
+
+std::string captureNameProblem(const std::string &name) {
+  if (name.empty() || name.back() == '/' || isVideoPath(name))
+    return std::string();
+  std::error_code ec;
+  if (std::filesystem::is_directory(name, ec))
+    return std::string();
+  const std::filesystem::path path(name);
+  std::string last = path.filename().string();
+  std::transform(last.begin(), last.end(), last.begin(), [](unsigned char c) { return std::tolower(c); });
+  const std::string accepted = "capture into a directory (a name without an extension, or one that exists) for "
+                               "PNG pictures, or into FILE.mp4 or FILE.mkv for a video";
+  if (last == ".mp4" || last == ".mkv")
+    return "'" + name + "' has no name before its extension: " + accepted;
+  if (path.has_extension())
+    return "'" + name + "' is neither a directory nor a video the capture writes: " + accepted;
+  return std::string();
+}
+
+namespace {
+
+// Every number on the command line must be finite: NaN passes every range
+// check (it compares false both ways), and infinity means nothing as a time.
+// Runs before the range checks, so NaN and infinity get the same words.
+const CLI::Validator kFinite(
+    [](std::string &text) {
+      char *end = nullptr;
+      const double value = std::strtod(text.c_str(), &end);
+      if (end != text.c_str() && !std::isfinite(value))
+        return "'" + text + "' is not a finite number";
+      return std::string();
+    },
+    "", "finite");
+
+} // namespace
 
 bool parseOptions(int argc, const char *const *argv, Options &options, int &exitCode) {
   CLI::App app("demo - a real-time audiovisual show in OpenGL.\n"
@@ -39,6 +83,7 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
       ->type_name("DIR");
   app.add_option("--start", options.start, "Start the music and the clock at this time, the scenes caught up to it (for development)")
       ->type_name("SECONDS")
+      ->check(kFinite)
       ->check(CLI::Range(0.f, 265.f));
   app.add_option("--summary", options.summary,
                  "After the run, print frames per second per part of the show and write a contact sheet PNG here")
@@ -47,6 +92,7 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
                "While it plays, print the show time, the part and the frames per second on standard error");
   app.add_option("--display", options.display, "Open on screen N (0 the first; default: where new windows open)")
       ->type_name("N")
+      ->check(kFinite)
       ->check(CLI::NonNegativeNumber);
   auto *capture =
       app.add_option("--capture", options.captureDir,
@@ -54,19 +100,23 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
                      "FILE.mp4 or FILE.mkv (a video with the music: H.264 and AAC)")
           ->type_name("DIR|FILE");
   app.add_option("--fps", options.fps, "Capture: frames per second of show time (default 60)")
+      ->check(kFinite)
       ->check(CLI::Range(1, 1000))
       ->needs(capture);
   app.add_option("--from", options.from, "Capture: first show time (default 0)")
       ->type_name("SECONDS")
+      ->check(kFinite)
       ->check(CLI::Range(0.f, 265.f))
       ->needs(capture);
-  app.add_option("--to", options.to, "Capture: end of the range, not included (default 265)")
+  app.add_option("--to", options.to, "Capture: end of the range, not included (default 265; a later end is the show's)")
       ->type_name("SECONDS")
-      ->check(CLI::Range(0.f, 300.f))
+      ->check(kFinite)
+      ->check(CLI::NonNegativeNumber)
       ->needs(capture);
   auto *only = app.add_option("--only", options.only, "Capture: write only the frames nearest these times")
                    ->type_name("T1,T2,...")
                    ->delimiter(',')
+                   ->check(kFinite)
                    ->needs(capture);
   std::string size;
   auto *sizeOption =
@@ -76,15 +126,33 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
           ->type_name("WxH")
           ->needs(capture);
   auto *quality = app.add_option("--quality", options.quality,
-                                 "Video capture: constant quality, 0 (lossless) to 51 (worst); lower is better "
-                                 "and larger (default " + std::to_string(kDefaultVideoQuality) + ")")
+                                 "Video capture: constant quality, x264's CRF from 0 (finest) to 51 (coarsest); "
+                                 "lower is better and larger, 6 lower about doubles the size (default " +
+                                     std::to_string(kDefaultVideoQuality) + ")")
                       ->type_name("CRF")
+                      ->check(kFinite)
                       ->check(CLI::Range(0, 51))
                       ->needs(capture);
   try {
     app.parse(argc, argv);
+    if (options.capturing()) {
+      const std::string problem = captureNameProblem(options.captureDir);
+      if (!problem.empty())
+        throw CLI::ValidationError("--capture", problem);
+    }
+    // A range is clipped to the show, so that its frames, its music and the
+    // progress bar all cover the same time.
+    const bool clipped = options.capturing() && options.to > kShowLength;
+    if (clipped)
+      options.to = kShowLength;
     if (options.capturing() && !(options.from < options.to))
-      throw CLI::ValidationError("--from/--to", "the capture range is empty: --from must be below --to");
+      throw CLI::ValidationError("--from/--to", clipped ? "the capture range is past the show's end (" +
+                                                              std::to_string(static_cast<int>(kShowLength)) +
+                                                              " s): --from must be below it"
+                                                        : "the capture range is empty: --from must be below --to");
+    if (clipped)
+      std::fprintf(stderr, "demo: the capture range is clipped to the show: %g to %g s\n",
+                   static_cast<double>(options.from), static_cast<double>(options.to));
     if (options.capturingVideo() && only->count() > 0)
       throw CLI::ValidationError("--only", "a video holds every frame of its range; capture into a directory for "
                                            "single frames");
@@ -92,7 +160,9 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
       throw CLI::ValidationError("--size/--quality", "they are for a video capture (--capture FILE.mp4 or .mkv)");
     if (sizeOption->count() > 0 && !parseVideoSize(size, options.videoWidth, options.videoHeight))
       throw CLI::ValidationError("--size", "'" + size + "' is not a video size: give WIDTHxHEIGHT, even numbers "
-                                           "from 16 to 8192, such as 1920x1080");
+                                           "from 16 up, at most " + std::to_string(kMaxVideoSide) +
+                                           " on a side and " + std::to_string(kMaxVideoMacroblocks * 256) +
+                                           " pixels in all (H.264 level 5.2), such as 1920x1080 or 3840x2160");
   } catch (const CLI::ParseError &e) {
     // CLI11 numbers its errors from 100 up; every usage error ends with 2.
     exitCode = app.exit(e) == 0 ? 0 : 2;

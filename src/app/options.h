@@ -35,9 +35,16 @@ struct Options {
   bool capturingVideo() const { return capturing() && isVideoPath(captureDir); }
 };
 
-// Reads a video size "WIDTHxHEIGHT" (even numbers, 16 to 8192; yuv420p
-// halves both); false and the sizes untouched when it is not one.
+// Reads a video size "WIDTHxHEIGHT" (even numbers from 16, yuv420p halving
+// both, within videoSizeAllowed); false and the sizes untouched when it is
+// not one.
 bool parseVideoSize(const std::string &text, int &width, int &height);
+
+// Why --capture cannot write `name` (empty when it can): a name ending in
+// ".mp4" or ".mkv" is a video, a directory (an existing one, one ending in
+// "/", or a name without an extension) takes PNG pictures, and anything else
+// ("show.avi", ".mp4") is refused rather than guessed at.
+std::string captureNameProblem(const std::string &name);
 
 // Parses argv. Returns true when the show should run; otherwise exitCode says
 // how the program ends (0 after --help, 2 after a usage error) and the text

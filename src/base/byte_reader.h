@@ -113,7 +113,42 @@ private:
 
 // Reads a whole file into `out`. False when it cannot be opened or read.
 bool readWholeFile(const std::string &path, std::vector<uint8_t> &out);
-// Writes `bytes` to path. False on any failure.
-bool writeWholeFile(const std::string &path, const std::vector<uint8_t> &bytes);
+// Writes `bytes` to path, whole or not at all: the bytes go to a temporary
+// name beside it (unique to this process) that is renamed over `path` once
+// every byte is out, so a full disk, a crash or a second writer never leaves
+// a cut or mixed file under the name. A path that is not a plain file (a
+// device, a pipe) is written in place. False on any failure, with the
+// system's reason ("No space left on device") in `reason` when given, and
+// nothing left behind.
+bool writeWholeFile(const std::string &path, const std::vector<uint8_t> &bytes, std::string *reason = nullptr);
+
+// A name beside `path` for writing it under until it is complete, unique to
+// this process: "DIR/.NAME.PID.part".
+std::string temporaryNameFor(const std::string &path);
+
+// A file whose room on the disk is taken before its final bytes are known:
+// reserve() writes the most it can hold under a temporary name (see
+// writeWholeFile), commit() later writes the real bytes over the start of it
+// (at most as many), cuts it there and renames it to `path`. Overwriting
+// what is already on the disk needs no new room, so a disk that fills up in
+// between cannot stop the commit. Not committed, the temporary file is
+// removed.
+class ReservedFile {
+public:
+  ReservedFile() = default;
+  ~ReservedFile();
+  ReservedFile(const ReservedFile &) = delete;
+  ReservedFile &operator=(const ReservedFile &) = delete;
+
+  // False, with the system's reason, when the room cannot be had.
+  bool reserve(const std::string &path, const std::vector<uint8_t> &bytes, std::string *reason = nullptr);
+  // False, with the reason, when it fails or `bytes` is larger than reserved.
+  bool commit(const std::vector<uint8_t> &bytes, std::string *reason = nullptr);
+
+private:
+  std::string path_, temporary_;
+  size_t reserved_ = 0;
+  int fd_ = -1;
+};
 
 } // namespace demo

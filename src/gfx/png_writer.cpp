@@ -150,13 +150,17 @@ std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int
 }
 
 bool writePngFile(const std::string &path, const uint8_t *pixels, int width, int height, int channels,
-                  int compressionLevel, RowOrder order) {
+                  int compressionLevel, RowOrder order, std::string *error) {
   std::vector<uint8_t> bytes = encodePng(pixels, width, height, channels, compressionLevel, order);
-  if (bytes.empty() || !writeWholeFile(path, bytes)) {
-    std::fprintf(stderr, "%s: cannot write\n", path.c_str());
-    return false;
-  }
-  return true;
+  std::string reason = "not a picture that can be encoded";
+  if (!bytes.empty() && writeWholeFile(path, bytes, &reason))
+    return true;
+  const std::string line = path + ": cannot write: " + reason;
+  if (error)
+    *error = line;
+  else
+    std::fprintf(stderr, "%s\n", line.c_str());
+  return false;
 }
 
 void flipRows(std::vector<uint8_t> &pixels, int width, int height, int channels) {

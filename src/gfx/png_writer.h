@@ -23,9 +23,12 @@ enum class RowOrder { TopFirst, BottomFirst };
 std::vector<uint8_t> encodePng(const uint8_t *pixels, int width, int height, int channels, int compressionLevel,
                                RowOrder order = RowOrder::TopFirst);
 
-// encodePng to a file; false (and a line on stderr) when it cannot be written.
+// encodePng to a file, whole or not at all (see writeWholeFile). False when
+// it cannot be written: with `error` given, the line that says so
+// ("PATH: cannot write: No space left on device") goes there; without it, to
+// standard error.
 bool writePngFile(const std::string &path, const uint8_t *pixels, int width, int height, int channels,
-                  int compressionLevel, RowOrder order = RowOrder::TopFirst);
+                  int compressionLevel, RowOrder order = RowOrder::TopFirst, std::string *error = nullptr);
 
 // Turns a frame read back from OpenGL (bottom row first, RGB) into rows top
 // first, in place.

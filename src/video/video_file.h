@@ -28,10 +28,25 @@
 
 namespace demo {
 
-// x264's constant rate factor: 0 is lossless, 51 the worst, 23 its own
-// default. 18 is about where a 1920 x 1080 picture stops showing the encoder
-// (the show's fine lines and dark gradients are what band first).
+// The video's quality is x264's constant rate factor: 0 the finest, 51 the
+// coarsest, 23 x264's own default; each 6 steps about halves or doubles the
+// size. 18 is about where a 1920 x 1080 picture stops showing the encoder
+// (the show's fine lines and dark gradients are what band first). Every
+// quality is encoded as 4:2:0 in the High profile, which every player takes:
+// x264's CRF 0 would switch to its lossless mode and the High 4:4:4
+// Predictive profile that many players refuse, so 0 is encoded as CRF 1, the
+// finest step the High profile holds.
 constexpr int kDefaultVideoQuality = 18;
+
+// The largest picture a video holds: what H.264's level 5.2 allows, which
+// players and hardware decoders take (36,864 macroblocks of 16 x 16 pixels:
+// 4096 x 2304, 3840 x 2400, 2880 x 2160 ...), and no side above 4096.
+// Larger sizes need level 6, which few players decode, and the encoder's
+// memory grows with them (several gigabytes at 8192 x 8192).
+constexpr int kMaxVideoSide = 4096;
+constexpr int kMaxVideoMacroblocks = 36864;
+// Whether a width x height video is within those limits.
+bool videoSizeAllowed(int width, int height);
 
 struct VideoSettings {
   int width = 800, height = 600; // even numbers: odd ones are refused
@@ -92,7 +107,8 @@ struct VideoPlacement {
 };
 VideoPlacement placePicture(int srcWidth, int srcHeight, int videoWidth, int videoHeight);
 
-// Whether a path names a video file: a ".mp4" or ".mkv" extension, any case.
+// Whether a path names a video file: a ".mp4" or ".mkv" extension, any case,
+// after a name.
 bool isVideoPath(const std::string &path);
 
 } // namespace demo

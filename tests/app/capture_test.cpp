@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
+
+#include "support/test_files.h"
 
 namespace demo {
 namespace {
@@ -94,25 +98,91 @@ TEST(CaptureOptions, AVideoTakesASizeAndAQualityButNotSingleFrames) {
   EXPECT_NE(said.find("capture into a directory"), std::string::npos) << said;
 }
 
-TEST(CaptureOptions, VideoSizesAreEvenAndWithinBounds) {
+TEST(CaptureOptions, VideoSizesAreEvenAndWithinWhatH264Level52Holds) {
   int width = 1, height = 1;
-  EXPECT_TRUE(parseVideoSize("16X8192", width, height));
+  EXPECT_TRUE(parseVideoSize("16X4096", width, height));
   EXPECT_EQ(width, 16);
-  EXPECT_EQ(height, 8192);
-  for (const char *bad : {"", "x", "800x", "x600", "801x600", "800x601", "14x600", "8194x600", "800x600x2",
-                          "-800x600", "800 x 600", "99999999999x2", "800*600"}) {
+  EXPECT_EQ(height, 4096);
+  for (const char *fits : {"3840x2160", "4096x2304", "2880x2160", "3840x2400"})
+    EXPECT_TRUE(parseVideoSize(fits, width, height)) << fits;
+  for (const char *bad : {"", "x", "800x", "x600", "801x600", "800x601", "14x600", "4098x600", "800x600x2",
+                          "-800x600", "800 x 600", "99999999999x2", "800*600", "8192x8192", "4096x3072",
+                          "3840x2464"}) {
     EXPECT_FALSE(parseVideoSize(bad, width, height)) << bad;
   }
-  EXPECT_EQ(width, 16) << "a refused size leaves the old one";
+  EXPECT_EQ(width, 3840) << "a refused size leaves the old one";
+}
+
+// Parses `args` after "demo"; the exit code, and what was said in `said`.
+int parse(std::vector<const char *> args, Options &options, std::string *said = nullptr) {
+  args.insert(args.begin(), "demo");
+  int code = -1;
+  testing::internal::CaptureStderr();
+  const bool runs = parseOptions(static_cast<int>(args.size()), args.data(), options, code);
+  const std::string text = testing::internal::GetCapturedStderr();
+  if (said)
+    *said = text;
+  return runs ? -1 : code;
+}
+
+TEST(CaptureOptions, NotANumberAndInfinityAreRefusedByEveryNumberOption) {
+  for (const char *option : {"--start", "--from", "--to", "--only", "--fps", "--quality", "--display"}) {
+    for (const char *value : {"nan", "NaN", "inf", "-inf", "infinity", "1e999"}) {
+      SCOPED_TRACE(std::string(option) + " " + value);
+      Options options;
+      std::string said;
+      EXPECT_EQ(parse({"--capture", "/tmp/x.mp4", option, value}, options, &said), 2);
+      EXPECT_NE(said.find(option), std::string::npos) << said;
+    }
+  }
+  Options options;
+  std::string nan, inf;
+  parse({"--capture", "/tmp/x", "--only", "10,nan"}, options, &nan);
+  parse({"--capture", "/tmp/x", "--only", "10,inf"}, options, &inf);
+  EXPECT_EQ(nan.substr(0, nan.find("nan")), inf.substr(0, inf.find("inf"))) << "the same words for both";
+}
+
+TEST(CaptureOptions, ARangePastTheShowIsClippedToItAndEmptyAfterThatIsAUsageError) {
+  Options options;
+  std::string said;
+  EXPECT_EQ(parse({"--capture", "/tmp/x", "--from", "264.5", "--to", "300", "--fps", "10"}, options, &said), -1);
+  EXPECT_FLOAT_EQ(options.to, 265.f);
+  EXPECT_NE(said.find("clipped to the show: 264.5 to 265 s"), std::string::npos) << said;
+  EXPECT_EQ(captureFrameCount(options.from, options.to, options.fps), 5u);
+
+  Options whole;
+  EXPECT_EQ(parse({"--capture", "/tmp/x", "--to", "265"}, whole, &said), -1);
+  EXPECT_EQ(said, "") << "nothing to say when nothing was clipped";
+  for (const char *from : {"265", "264.99999"}) {
+    Options late;
+    EXPECT_EQ(parse({"--capture", "/tmp/x", "--from", from, "--to", "300"}, late, &said), 2) << from;
+  }
+}
+
+TEST(CaptureOptions, ANameIsAVideoADirectoryOrRefused) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir.file("frames.d"));
+  for (const std::string &accepted : {dir.file("frames.d"), dir.file("new.d/"), dir.file("frames"),
+                                     dir.file("show.MP4"), dir.file("show.mkv"), dir.file(".hidden")}) {
+    Options options;
+    EXPECT_EQ(parse({"--capture", accepted.c_str()}, options), -1) << accepted;
+  }
+  for (const std::string &refused : {dir.file("x.avi"), dir.file("x.mov"), dir.file(".mp4"), dir.file("show.mp4.png")}) {
+    Options options;
+    std::string said;
+    EXPECT_EQ(parse({"--capture", refused.c_str()}, options, &said), 2) << refused;
+    EXPECT_NE(said.find("FILE.mp4 or FILE.mkv"), std::string::npos) << said;
+  }
 }
 
 TEST(CaptureProgress, CountsFramesAndEstimatesWhatIsLeft) {
   EXPECT_EQ(captureProgressText(0, 100, 0.0), "capture [                        ] 0/100 frames");
-  // 25 frames in 5 s: 5 fps, 75 frames left take 15 s.
+  // 5 fps: 75 frames left take 15 s.
   EXPECT_EQ(captureProgressText(25, 100, 5.0), "capture [######                  ] 25/100 frames  5.0 fps  0:15 left");
-  EXPECT_EQ(captureProgressText(7950, 7950, 265.0),
+  EXPECT_EQ(captureProgressText(7950, 7950, 30.0),
             "capture [########################] 7950/7950 frames  30.0 fps  0:00 left");
-  EXPECT_NE(captureProgressText(10, 7950, 10.0).find("132:20 left"), std::string::npos);
+  EXPECT_NE(captureProgressText(10, 7950, 1.0).find("132:20 left"), std::string::npos);
+  EXPECT_EQ(captureSteppingText(2, 5, 131.42f), "capture [#########               ] 2/5 frames  stepping to 131.4 s");
 }
 
 } // namespace

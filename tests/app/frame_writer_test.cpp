@@ -39,5 +39,30 @@ TEST(FrameWriter, WritesWhatADirectWriteGivesAndReportsAFailure) {
   EXPECT_FALSE(failing.finish());
 }
 
+TEST(FrameWriter, TheFirstFailureStopsTheWritingWithItsReasonAndWhatWasWrittenIsARunFromTheFirst) {
+  test::TempDir dir;
+  int calls = 0;
+  FrameWriter writer([&](const std::string &path, std::vector<uint8_t> &, int, int, std::string &error) {
+    ++calls;
+    if (path == "3") {
+      error = "3: cannot write: No space left on device";
+      return false;
+    }
+    return true;
+  });
+  for (int i = 0; i < 7; ++i)
+    writer.write(std::to_string(i), std::vector<uint8_t>(12), 2, 2);
+  EXPECT_FALSE(writer.finish());
+  EXPECT_EQ(writer.written(), 3u);
+  EXPECT_EQ(calls, 4) << "nothing after the failure is written";
+  EXPECT_EQ(writer.error(), "3: cannot write: No space left on device");
+
+  FrameWriter pngs;
+  pngs.write(dir.file("no-such-dir/frame.png"), std::vector<uint8_t>(12), 2, 2);
+  pngs.finish();
+  EXPECT_EQ(pngs.error(), dir.file("no-such-dir/frame.png") + ": cannot write: No such file or directory");
+  EXPECT_EQ(pngs.written(), 0u);
+}
+
 } // namespace
 } // namespace demo
