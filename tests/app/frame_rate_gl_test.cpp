@@ -100,24 +100,38 @@ TEST_F(FrameRateGL, EveryPartCarriesTheSameStateAtThirtySixtyAndOneHundredFortyF
   }
 }
 
+// The decoded music's spectrum and a straight run to 100 s and then 150 s:
+// its states there and the random number that comes after them. The
+// process's random sequence then starts over for the run compared with it.
+struct StraightRun {
+  MusicStream music;
+  SpectrumSource spectrumAt;
+  std::vector<float> at100, at150;
+  int sequence = 0;
+
+  explicit StraightRun(GLWindow &window) {
+    music.init(nullptr, false);
+    EXPECT_TRUE(music.open("data/01.ogg"));
+    spectrumAt = [this](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
+    std::srand(1);
+    Show straight(window);
+    EXPECT_TRUE(straight.load());
+    straight.startAt(100.f, spectrumAt);
+    at100 = simulationState(straight);
+    straight.startAt(150.f, spectrumAt);
+    at150 = simulationState(straight);
+    sequence = std::rand();
+    std::srand(1);
+  }
+};
+
 // A jump lands on the state a straight run has at its target: back (the
 // scenes start over and catch up) and forward (they run on).
 TEST_F(FrameRateGL, AJumpBackOrForwardLandsOnTheStateOfAStraightRun) {
-  MusicStream music;
-  music.init(nullptr, false);
-  ASSERT_TRUE(music.open("data/01.ogg"));
-  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
-
-  std::srand(1);
-  Show straight(glWindow());
-  ASSERT_TRUE(straight.load());
-  straight.startAt(100.f, spectrumAt);
-  const std::vector<float> at100 = simulationState(straight);
-  straight.startAt(150.f, spectrumAt);
-  const std::vector<float> at150 = simulationState(straight);
-  const int sequence = std::rand();
-
-  std::srand(1);
+  const StraightRun straight(glWindow());
+  const SpectrumSource &spectrumAt = straight.spectrumAt;
+  const std::vector<float> &at100 = straight.at100, &at150 = straight.at150;
+  const int sequence = straight.sequence;
   Show jumping(glWindow());
   jumping.load();
   jumping.startAt(200.f, spectrumAt);
@@ -134,21 +148,10 @@ TEST_F(FrameRateGL, AJumpBackOrForwardLandsOnTheStateOfAStraightRun) {
 // state there; the next jump goes on from it when its target is ahead, and
 // starts over when it is behind. Either way it lands on the straight run.
 TEST_F(FrameRateGL, AStoppedCatchUpGoesOnFromWhereItStoodOrStartsOver) {
-  MusicStream music;
-  music.init(nullptr, false);
-  ASSERT_TRUE(music.open("data/01.ogg"));
-  const SpectrumSource spectrumAt = [&music](float seconds, float *spectrum) { music.spectrumAt(seconds, spectrum); };
-
-  std::srand(1);
-  Show straight(glWindow());
-  ASSERT_TRUE(straight.load());
-  straight.startAt(100.f, spectrumAt);
-  const std::vector<float> at100 = simulationState(straight);
-  straight.startAt(150.f, spectrumAt);
-  const std::vector<float> at150 = simulationState(straight);
-  const int sequence = std::rand();
-
-  std::srand(1);
+  const StraightRun straight(glWindow());
+  const SpectrumSource &spectrumAt = straight.spectrumAt;
+  const std::vector<float> &at100 = straight.at100, &at150 = straight.at150;
+  const int sequence = straight.sequence;
   Show jumping(glWindow());
   ASSERT_TRUE(jumping.load());
   jumping.startAt(120.f, spectrumAt);
