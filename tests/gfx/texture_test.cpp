@@ -525,26 +525,6 @@ TEST(DecodePngDamage, BrokenRowIsTheFirstRowLeftOut) {
                           "can be drawn, it is left black");
 }
 
-// Scrambled data that stops the decoder keeps the rows above the stop (here
-// the scrambled byte is a row's filter byte, so the stop is exact).
-TEST(DecodePngDamage, ScrambledDataKeepsTheRowsAboveWhereTheDecoderStops) {
-  TempDir dir;
-  const std::vector<uint8_t> source = noise(32 * 64 * 3);
-  std::vector<uint8_t> bytes = handMadePng(32, 64, 3, source, std::vector<uint8_t>(64, 0), 1);
-  // Noise is stored, not compressed: after the signature, the header, the
-  // chunk's length and type, the zlib header (2) and the block header (5),
-  // the rows lie one after the other, each a filter byte and 96 pixel bytes.
-  const size_t row15 = 8 + 25 + 8 + 2 + 5 + 15 * 97;
-  ASSERT_EQ(bytes[row15], 0);
-  ASSERT_TRUE(std::equal(source.begin() + 15 * 96, source.begin() + 16 * 96, bytes.begin() + long(row15) + 1));
-  bytes[row15] = 0xA7; // the chunk's checksum is wrong now too
-  writeFile(dir.file("scrambled.png"), bytes);
-  const PngImage image = decodePng(dir.file("scrambled.png").c_str());
-  expectRowsThenZero(image, source, 15);
-  EXPECT_EQ(image.damage.rfind("the picture is damaged from row 16 of 64 (its image data is broken there)", 0), 0u)
-      << image.damage;
-}
-
 // A scrambled chunk that inflates without fault to its end is caught by its
 // checksum alone: nothing decoded from it is drawn.
 TEST(DecodePngDamage, ChunkWithAWrongChecksumIsNotDrawnFrom) {
