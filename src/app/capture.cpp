@@ -172,6 +172,7 @@ public:
     readback_.start();
     paths_.push_back(std::move(path));
     given_.push_back(picture);
+    loadingGiven_ += picture.loading;
     if (readback_.pending() > 1)
       pass();
   }
@@ -188,11 +189,10 @@ public:
     const size_t count = std::min(writer_.written(), given_.size());
     return std::vector<Picture>(given_.begin(), given_.begin() + static_cast<std::ptrdiff_t>(count));
   }
-  // The range's frames written so far.
+  // The range's frames written so far (the loading frames all come first).
   size_t framesWritten() {
     const size_t count = std::min(writer_.written(), given_.size());
-    return static_cast<size_t>(std::count_if(given_.begin(), given_.begin() + static_cast<std::ptrdiff_t>(count),
-                                             [](const Picture &p) { return !p.loading; }));
+    return count > loadingGiven_ ? count - loadingGiven_ : 0;
   }
   // The first failure's line.
   std::string error() { return ok_ ? writer_.error() : "cannot read the frame back from OpenGL"; }
@@ -211,6 +211,7 @@ private:
   int width_, height_;
   std::deque<std::string> paths_;
   std::vector<Picture> given_;
+  size_t loadingGiven_ = 0;
   FrameWriter writer_;
   bool ok_ = true;
 };
@@ -374,15 +375,20 @@ int runCapture(const Options &options) {
   }
   const bool allWritten = output.finish();
   const int stopSignal = signals.caught();
+  // A quit message in the loading (none is sent to a hidden window, but an
+  // ended loading must not pass for a whole capture).
+  const bool cutShort = !loaded && !stopSignal;
   const std::vector<FrameOutput::Picture> written = output.written();
   progress.end(output.framesWritten());
   if (!allWritten)
     std::fprintf(stderr, "demo: %s\n", output.error().c_str());
+  else if (cutShort)
+    std::fprintf(stderr, "demo: the loading was ended by a quit message; nothing of the range was captured\n");
 
   // Where the frames written end: after the last of them (the whole range
   // when nothing went wrong).
   float writtenTo = to;
-  if (!allWritten || stopSignal) {
+  if (!allWritten || stopSignal || cutShort) {
     writtenTo = options.from;
     size_t next = 0;
     for (const FrameOutput::Picture &picture : written)
@@ -400,9 +406,9 @@ int runCapture(const Options &options) {
       videoFile.abandon();
       return StopSignals::exitStatusFor(stopSignal);
     }
-    if (!allWritten || !videoFile.finish()) {
+    if (!allWritten || cutShort || !videoFile.finish()) {
       videoFile.abandon();
-      if (allWritten)
+      if (allWritten && !cutShort)
         std::fprintf(stderr, "demo: %s\n", videoFile.error().empty() ? ("cannot write " + target).c_str()
                                                                       : videoFile.error().c_str());
       return 1;
@@ -419,7 +425,7 @@ int runCapture(const Options &options) {
     std::snprintf(line, sizeof line, "%zu %.6f\n", picture.n, static_cast<double>(picture.t));
     listing += line;
   }
-  bool ok = allWritten;
+  bool ok = allWritten && !cutShort;
   std::string reason;
   if (!listingFile.commit(std::vector<uint8_t>(listing.begin(), listing.end()), &reason)) {
     std::fprintf(stderr, "demo: %s/frames.txt: cannot write: %s\n", target.c_str(), reason.c_str());
