@@ -160,9 +160,7 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
       throw CLI::ValidationError("--size/--quality", "they are for a video capture (--capture FILE.mp4 or .mkv)");
     if (sizeOption->count() > 0 && !parseVideoSize(size, options.videoWidth, options.videoHeight))
       throw CLI::ValidationError("--size", "'" + size + "' is not a video size: give WIDTHxHEIGHT, even numbers "
-                                           "from 16 up, at most " + std::to_string(kMaxVideoSide) +
-                                           " on a side and " + std::to_string(kMaxVideoMacroblocks * 256) +
-                                           " pixels in all (H.264 level 5.2), such as 1920x1080 or 3840x2160");
+                                           "from 16 up, " + videoSizeLimits() + ", such as 1920x1080 or 3840x2160");
   } catch (const CLI::ParseError &e) {
     // CLI11 numbers its errors from 100 up; every usage error ends with 2.
     exitCode = app.exit(e) == 0 ? 0 : 2;

@@ -144,9 +144,8 @@ bool VideoFile::open(const std::string &path, const VideoSettings &settings, con
   if (settings.fps <= 0)
     return fail("a video needs a frame rate above 0, not " + std::to_string(settings.fps));
   if (!videoSizeAllowed(settings.width, settings.height))
-    return fail("a video is at most " + std::to_string(kMaxVideoSide) + " pixels on a side and " +
-                std::to_string(kMaxVideoMacroblocks * 256) + " pixels in all (H.264 level 5.2), not " +
-                std::to_string(settings.width) + " x " + std::to_string(settings.height));
+    return fail("a video is " + videoSizeLimits() + ", not " + std::to_string(settings.width) + " x " +
+                std::to_string(settings.height));
   if (settings.quality < 0 || settings.quality > 51)
     return fail("the video quality is x264's CRF, 0 to 51, not " + std::to_string(settings.quality));
   if (audioFrames > 0 && (!audio || sampleRate <= 0 || (channels != 1 && channels != 2)))
@@ -475,6 +474,11 @@ bool videoSizeAllowed(int width, int height) {
     return false;
   const int64_t macroblocks = int64_t{(width + 15) / 16} * ((height + 15) / 16);
   return macroblocks <= kMaxVideoMacroblocks;
+}
+
+std::string videoSizeLimits() {
+  return "at most " + std::to_string(kMaxVideoSide) + " pixels on a side and " +
+         std::to_string(kMaxVideoMacroblocks * 256) + " pixels in all (H.264 level 5.2)";
 }
 
 bool isVideoPath(const std::string &path) {

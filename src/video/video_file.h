@@ -47,6 +47,9 @@ constexpr int kMaxVideoSide = 4096;
 constexpr int kMaxVideoMacroblocks = 36864;
 // Whether a width x height video is within those limits.
 bool videoSizeAllowed(int width, int height);
+// Those limits in words: "at most 4096 pixels on a side and 9437184 pixels
+// in all (H.264 level 5.2)".
+std::string videoSizeLimits();
 
 struct VideoSettings {
   int width = 800, height = 600; // even numbers: odd ones are refused
