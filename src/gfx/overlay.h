@@ -7,9 +7,10 @@
 //   bar.drawSprite(143, 100, 514 * done, 45, done, 1, 0, 0);
 //   glDisable(GL_TEXTURE_2D); glColor4f(1, 1, 1, fade); drawFullScreenQuad();
 //
-// Screen pixels are those of the 800 x 600 screen, origin at the bottom-left
-// corner, y up. The pixel-to-clip factors below are fixed: they do not follow
-// the real window or the viewport.
+// Screen pixels are those of the 800 x 600 base picture, origin at the
+// bottom-left corner, y up. The pixel-to-clip factors below are fixed: they
+// do not follow the real window, the viewport or the render scale, so an
+// overlay covers the same part of the picture at any scale.
 //
 // The texture overlays (Texture::drawAt, Texture::drawSprite, declared in
 // texture.h and implemented in overlay.cpp) leave:
@@ -25,11 +26,13 @@
 // current colour (the texture is modulated by it), or read the frame buffer.
 #pragma once
 
+#include "base/frame_size.h"
+
 namespace demo {
 
 // Clip-space units per screen pixel, across and up.
-constexpr float kPixelToClipX = 0.00125f * 2.f;
-constexpr float kPixelToClipY = (1.f / 600.f) * 2.f;
+constexpr float kPixelToClipX = (1.f / static_cast<float>(kBaseFrameWidth)) * 2.f;
+constexpr float kPixelToClipY = (1.f / static_cast<float>(kBaseFrameHeight)) * 2.f;
 
 // Pushes the projection and the model-view matrix and loads identity into
 // both, so 2D passes draw in clip space. Leaves GL_MODELVIEW current.

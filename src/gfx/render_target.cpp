@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +15,32 @@
 
 namespace demo {
 
-RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage storage)
-    : width(targetWidth), height(targetHeight), screenWidth(800), screenHeight(600) {
-  texWidth = nextPowerOfTwo(width);
-  texHeight = nextPowerOfTwo(height);
+namespace {
+
+size_t gAllocatedBytes = 0; // RenderTarget::allocatedBytes()
+
+// A texture side for an area side: the next power of two for anything up to
+// the base picture's side, the side plus 1 to 16 unused texels beyond it.
+int textureSide(int side, int baseSide) {
+  if (side <= baseSide)
+    return nextPowerOfTwo(side);
+  return (side + 16) / 16 * 16;
+}
+
+} // namespace
+
+size_t RenderTarget::allocatedBytes() { return gAllocatedBytes; }
+
+RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage storage, const FrameSize &frame)
+    : width(targetWidth), height(targetHeight), screenWidth(frame.width), screenHeight(frame.height) {
+  texWidth = textureSide(width, kBaseFrameWidth);
+  texHeight = textureSide(height, kBaseFrameHeight);
+  // A copy of a frame above scale 1 is shrunk through the levels down to
+  // the one that matches the base picture (log2 s, rounded up).
+  if (width > kBaseFrameWidth || height > kBaseFrameHeight) {
+    shrinkLevel = static_cast<float>(std::log2(frame.scale()));
+    mipLevels = shrinkLevel > 0.f ? static_cast<int>(std::ceil(shrinkLevel)) : 0;
+  }
 
   // Zeros until the first copy: black, with alpha 0 where alpha is stored.
   std::vector<uint8_t> zeros(static_cast<size_t>(texWidth) * static_cast<size_t>(texHeight) * 4, 0);
@@ -29,6 +52,11 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage stor
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  if (mipLevels > 0)
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, mipLevels);
+  for (int level = 0; level <= mipLevels; ++level)
+    gAllocatedBytes += static_cast<size_t>(std::max(texWidth >> level, 1)) *
+                       static_cast<size_t>(std::max(texHeight >> level, 1)) * 4;
 
   uMax = static_cast<float>(width) / static_cast<float>(texWidth);
   vMax = static_cast<float>(height) / static_cast<float>(texHeight);
@@ -40,7 +68,34 @@ void RenderTarget::copyFromScreen() {
   const ScopedPass profiled("copy");
   glBindTexture(GL_TEXTURE_2D, glName);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+  mipmapStale_ = true;
   glViewport(0, 0, screenWidth, screenHeight);
+}
+
+void RenderTarget::drawShrunkQuad(float x0, float y0, float x1, float y1) {
+  // The levels below the copy, made once per copy, and read at the base
+  // picture's level: the lod clamp holds every fragment there (between two
+  // levels, linearly, where the scale is not a power of two).
+  if (mipmapStale_) {
+    glGenerateMipmap(GL_TEXTURE_2D);
+    mipmapStale_ = false;
+  }
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, shrinkLevel);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, shrinkLevel);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.f, 0.f);
+  glVertex2f(x0, y0);
+  glTexCoord2f(uMax, 0.f);
+  glVertex2f(x1, y0);
+  glTexCoord2f(uMax, vMax);
+  glVertex2f(x1, y1);
+  glTexCoord2f(0.f, vMax);
+  glVertex2f(x0, y1);
+  glEnd();
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, -1000.f);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, 1000.f);
 }
 
 void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
@@ -59,6 +114,15 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   const float y0 = 2.f * y / sh - 1.f;
   const float x1 = x0 + 2.f * dw / sw + 2.f;
   const float y1 = y0 + 2.f * dh / sh + 2.f;
+  if (mipLevels > 0) {
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] < width && viewport[3] < height) {
+      drawShrunkQuad(x0, y0, x1, y1);
+      endTexturedPass();
+      return;
+    }
+  }
   // Texture row 0 is the frame's bottom row, so the copy shows upright.
   glBegin(GL_QUADS);
   glTexCoord2f(0.f, 0.f);

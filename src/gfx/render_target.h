@@ -11,8 +11,22 @@
 //   glow.drawAdditive(1, 0.8f, 0.6f, 1);
 // GlowPass (glow.h) is this chain with a scene's own settings.
 //
-// The texture is the next power of two up from the area (at least 2); uMax and
-// vMax are the texture coordinates of the area's top-right corner. Texture row
+// The texture is the next power of two up from the area (at least 2), as it
+// always was for the 800 x 600 frame; uMax and vMax are the texture
+// coordinates of the area's top-right corner. An area larger than the base
+// picture's in either direction, which only a frame above scale 1 has (a copy
+// of that frame or of its band), is given a texture of its own size plus an
+// unused margin of 1 to 16 texels instead: a 2880 x 2160 copy takes
+// 2896 x 2176 texels, not 4096 x 4096, and stretched draws still fade into
+// an unused area as they do at scale 1.
+//
+// Such a large target is drawn into a smaller viewport (shrunk into a glow
+// target) through a mipmap of the copy, read at the level of the base
+// picture (log2 of the frame's scale, between two levels where that is not
+// whole): the small target then gets what it gets from an 800 x 600 copy,
+// instead of every sixth texel of a picture six times its size. The levels
+// are made on the first such draw after a copy. At scale 1 nothing of this
+// happens. Texture row
 // 0 is the frame's bottom row, so copies draw upright. Copies of the frame read
 // alpha 1 (the frame buffer has no alpha), which the blur and the additive
 // draws rely on: the texture environment is GL_MODULATE, so every draw is
@@ -36,9 +50,13 @@
 // context current. Frame-buffer pixels are only ever read by copyFromScreen.
 //
 // What it does not do: free its texture (targets live as long as the show),
-// check that the area fits the 800 x 600 frame (it must; a larger area copies
+// check that the area fits the frame (it must; a larger area copies
 // undefined pixels), or read anything back to main memory.
 #pragma once
+
+#include <cstddef>
+
+#include "base/frame_size.h"
 
 namespace demo {
 
@@ -51,19 +69,24 @@ enum class TargetStorage {
 class RenderTarget {
 public:
   // Creates the texture, filled with black (alpha 0 with Rgba storage),
-  // GL_LINEAR filters, GL_REPEAT wrap. Leaves the new texture bound on the
-  // active unit.
-  RenderTarget(int width, int height, TargetStorage storage = TargetStorage::Rgb);
+  // GL_LINEAR filters, GL_REPEAT wrap, for a width x height area of the
+  // `frame` the show draws into. Leaves the new texture bound on the active
+  // unit.
+  RenderTarget(int width, int height, TargetStorage storage = TargetStorage::Rgb,
+               const FrameSize &frame = FrameSize());
 
   // glViewport(0, 0, width, height).
   void setViewport();
   // Copies the frame's lower-left width x height pixels into the texture, then
-  // glViewport(0, 0, screenWidth, screenHeight). Leaves the texture bound.
+  // glViewport(0, 0, screenWidth, screenHeight) (the whole frame). Leaves
+  // the texture bound.
   void copyFromScreen();
   // The captured area as a quad with its lower-left corner at pixel (x, y) and
   // the size of the full screen plus (dw, dh) pixels; (0, 0, 0, 0) covers the
-  // viewport. Current colour and blend state apply. Leaves: GL_TEXTURE_2D off,
-  // the texture bound, GL_DEPTH_TEST on, matrices as they were, GL_MODELVIEW.
+  // viewport. Current colour and blend state apply. A large target (above)
+  // drawn into a smaller viewport is read through its mipmap. Leaves:
+  // GL_TEXTURE_2D off, the texture bound (its filters as they were),
+  // GL_DEPTH_TEST on, matrices as they were, GL_MODELVIEW.
   void drawQuad(float x, float y, float dw, float dh);
   // drawQuad(0, 0, 0, 0): the image over the whole current viewport.
   void draw();
@@ -81,7 +104,7 @@ public:
   void drawAdditiveWhite();
   // Draws this image stretched into the other's lower-left area (its viewport,
   // blending off) and copies that into the other target: how a screen copy is
-  // shrunk into a glow buffer. Leaves blending off, viewport 800 x 600, the
+  // shrunk into a glow buffer. Leaves blending off, viewport the frame, the
   // other's texture bound, and the shrunk image in the frame's corner.
   void copyTo(RenderTarget &other);
   // One direction (dirX, dirY) of the blur, `passes` times: each pass puts
@@ -93,7 +116,7 @@ public:
   // counts as 1. Leaves: blending off (function GL_SRC_ALPHA, GL_ONE),
   // GL_TEXTURE_2D off, the texture bound, colour white, matrices as they
   // were, GL_MODELVIEW, GL_DEPTH_TEST on; when a pass ran, also clear colour
-  // (0, 0, 0, 1), viewport 800 x 600 and the last pass's sum in the corner.
+  // (0, 0, 0, 1), viewport the frame and the last pass's sum in the corner.
   void blurPass(int passes, int radius, float spread, float intensity, float dirX, float dirY);
   // blurPass horizontally (1, 0), then vertically (0, 1).
   void blur(int passes, int radius, float spread, float intensity);
@@ -117,8 +140,20 @@ public:
   int texHeight = 0;
   float uMax = 0.f;    // width / texWidth
   float vMax = 0.f;    // height / texHeight
-  int screenWidth = 800;  // viewport restored after a copy
-  int screenHeight = 600;
+  int screenWidth = kBaseFrameWidth; // the frame: the viewport restored after a copy
+  int screenHeight = kBaseFrameHeight;
+  // Mipmap levels above 0 a shrinking draw reads (0: none, the base frame).
+  int mipLevels = 0;
+  float shrinkLevel = 0.f; // the level read: log2 of the frame's scale
+
+  // The bytes of texture memory every target so far has allocated (levels
+  // included, 4 bytes a texel: drivers keep RGB8 as RGBX), for memory
+  // reports. Targets are never freed, so this is also what they hold.
+  static size_t allocatedBytes();
+
+private:
+  void drawShrunkQuad(float x0, float y0, float x1, float y1);
+  bool mipmapStale_ = true;
 };
 
 // For its lifetime, drawing and clears reach only the frame's lower-left

@@ -67,7 +67,7 @@ public:
   void unbindUnit(int unit);
 
   // Screen overlays (overlay.cpp). Positions and sizes in pixels of the
-  // 800 x 600 screen, origin bottom-left.
+  // 800 x 600 base picture, origin bottom-left (overlay.h).
   void drawAt(float x, float y, float scale);
   void drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart, float vStart);
 

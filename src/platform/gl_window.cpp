@@ -3,6 +3,8 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -156,6 +158,84 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
 }
 
 GLWindow::~GLWindow() { close(); }
+
+bool GLWindow::setFrameSize(const FrameSize &frame) {
+  if (!open_)
+    return false;
+  // The frame buffer, the copies of it (textures) and the viewport must all
+  // hold it.
+  GLint renderbuffer = 0, texture = 0, viewport[2] = {0, 0};
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+  const int limit = std::min({renderbuffer, texture, viewport[0], viewport[1]});
+  // A copy's texture is up to 16 texels larger than the frame.
+  if (frame.width <= 0 || frame.height <= 0 || frame.width + 16 > limit || frame.height + 16 > limit) {
+    std::fprintf(stderr, "demo: a %d x %d picture is more than this OpenGL driver holds (%d on a side); "
+                         "it stays %d x %d\n",
+                 frame.width, frame.height, limit - 16, width_, height_);
+    std::fflush(stderr);
+    return false;
+  }
+  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, frame.width, frame.height);
+  glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, frame.width, frame.height);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  if (glGetError() != GL_NO_ERROR || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    // Out of memory: back to the size it had.
+    std::fprintf(stderr, "demo: no room for a %d x %d picture; it stays %d x %d\n", frame.width, frame.height,
+                 width_, height_);
+    std::fflush(stderr);
+    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width_, height_);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    return false;
+  }
+  width_ = frame.width;
+  height_ = frame.height;
+  glViewport(0, 0, width_, height_);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  return true;
+}
+
+std::string GLWindow::renderer() const {
+  const GLubyte *name = open_ ? glGetString(GL_RENDERER) : nullptr;
+  return name ? reinterpret_cast<const char *>(name) : "";
+}
+
+FrameSize GLWindow::nativeFrame() const {
+  if (!window_)
+    return FrameSize();
+  SDL_DisplayMode mode{};
+  int w = 0, h = 0;
+  if (SDL_GetDesktopDisplayMode(std::max(SDL_GetWindowDisplayIndex(window_), 0), &mode) == 0) {
+    w = mode.w;
+    h = mode.h;
+  }
+  // Full screen on a high-density screen, the drawable has more pixels than
+  // the mode says.
+  int drawW = 0, drawH = 0;
+  SDL_GL_GetDrawableSize(window_, &drawW, &drawH);
+  if (drawW > w && drawH > h) {
+    w = drawW;
+    h = drawH;
+  }
+  return FrameSize::largestInside(w, h);
+}
+
+bool isSoftwareRenderer(const std::string &renderer) {
+  std::string lower;
+  for (char c : renderer)
+    lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char *name : {"llvmpipe", "softpipe", "swrast"})
+    if (lower.find(name) != std::string::npos)
+      return true;
+  return false;
+}
 
 void GLWindow::close() {
   if (context_) {
@@ -317,7 +397,7 @@ std::unique_ptr<GLWindow> openHeadlessWindow() {
   options.hidden = true;
   options.vsync = false;
   options.audio = false;
-  return std::make_unique<GLWindow>(800, 600, 32, false, "Demo", options);
+  return std::make_unique<GLWindow>(kBaseFrameWidth, kBaseFrameHeight, 32, false, "Demo", options);
 }
 
 } // namespace demo

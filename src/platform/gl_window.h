@@ -1,10 +1,11 @@
 // gl_window.h - the one window, its OpenGL context and the show's frame buffer.
 //
 // GLWindow opens an SDL2 window with an OpenGL compatibility context and
-// creates the 800 x 600 offscreen frame buffer that the whole show draws into:
-// colour RGB8 with no alpha (copies of the frame read alpha 1), depth 24 and
-// stencil 8. update() presents that picture, scaled into the real window with
-// its aspect kept and black bars around it, so the show always sees exactly
+// creates the offscreen frame buffer that the whole show draws into (800 x
+// 600, or the size setFrameSize gives it at a render scale): colour RGB8
+// with no alpha (copies of the frame read alpha 1), depth 24 and stencil 8.
+// update() presents that picture, scaled into the real window with its
+// aspect kept and black bars around it, so the show always sees exactly
 // width x height pixels whatever the screen is.
 //
 // Use:
@@ -43,9 +44,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/music_stream.h"
+#include "base/frame_size.h"
 
 struct SDL_Window;
 
@@ -102,6 +105,17 @@ public:
   unsigned framebuffer() const { return fbo_; }
   int width() const { return width_; }
   int height() const { return height_; }
+  FrameSize frame() const { return {width_, height_}; }
+  // Gives the frame buffer a new size (cleared, viewport the whole of it),
+  // before anything that copies it is made. A size beyond what the driver
+  // holds is refused with one line on stderr, keeping the old one (false).
+  bool setFrameSize(const FrameSize &frame);
+  // GL_RENDERER, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
+  std::string renderer() const;
+  // The largest 4:3 picture that fits the screen the window is on (its
+  // drawable size when that is larger, on a high-density screen); the base
+  // size where there is no screen or it is smaller.
+  FrameSize nativeFrame() const;
   // Reads the whole frame buffer as RGB rows, bottom row first.
   void readPixels(std::vector<uint8_t> &rgb) const;
   // The SDL video driver in use ("x11", "wayland", "offscreen", ...).
@@ -130,6 +144,10 @@ private:
   std::vector<ShowKey> keys_;
   MusicStream music_;
 };
+
+// Whether GL_RENDERER names a renderer that draws on the CPU (Mesa's
+// llvmpipe, softpipe or swrast), where every extra pixel costs frame time.
+bool isSoftwareRenderer(const std::string &renderer);
 
 // The 800 x 600 "Demo" window for drawing without a screen: hidden, no vsync,
 // no audio device. Where no display is named (neither SDL_VIDEODRIVER,

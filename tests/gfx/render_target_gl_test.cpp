@@ -374,6 +374,51 @@ TEST_F(RenderTargetTest, CopyToShrinksIntoTheSmallTarget) {
   EXPECT_TRUE(near(pixel(700, 300), 0, 0, 255));
 }
 
+// A frame at scale 2 (each pixel of a noise picture drawn as 2 x 2) copied
+// and shrunk into a glow target gives what the 800 x 600 picture gives: the
+// shrink reads the copy's mipmap at the base picture's level. A plain
+// linear read would take every sixth texel and alias.
+TEST_F(RenderTargetTest, AFrameAtScaleTwoShrinksIntoAGlowTargetAsItsBasePictureDoes) {
+  const std::vector<uint8_t> base = noise(800, 600);
+  drawIntoFrame(base, 800, 600);
+  RenderTarget &baseCopy = copyOfFrame(800, 600);
+  RenderTarget &baseGlow = target(256, 256);
+  baseCopy.copyTo(baseGlow);
+  const std::vector<uint8_t> fromBase = readFrame();
+
+  std::vector<uint8_t> doubled(static_cast<size_t>(1600) * 1200 * 3);
+  for (int y = 0; y < 1200; ++y)
+    for (int x = 0; x < 1600; ++x)
+      for (int c = 0; c < 3; ++c)
+        doubled[(static_cast<size_t>(y) * 1600 + x) * 3 + c] = base[(static_cast<size_t>(y / 2) * 800 + x / 2) * 3 + c];
+  const FrameSize scaled = FrameSize::atScale(2.0);
+  ASSERT_TRUE(glWindow().setFrameSize(scaled));
+  struct BackToBase {
+    ~BackToBase() { glWindow().setFrameSize(FrameSize()); }
+  } backToBase;
+  drawIntoFrame(doubled, 1600, 1200);
+  targets_.push_back(std::make_unique<RenderTarget>(1600, 1200, TargetStorage::Rgb, scaled));
+  RenderTarget &copy = *targets_.back();
+  targets_.push_back(std::make_unique<RenderTarget>(256, 256, TargetStorage::Rgb, scaled));
+  RenderTarget &glow = *targets_.back();
+  // The copy's texture is its area and a margin, not 2048 x 2048; the glow
+  // target is as at scale 1.
+  EXPECT_EQ(copy.texWidth, 1616);
+  EXPECT_EQ(copy.texHeight, 1216);
+  EXPECT_EQ(glow.texWidth, 256);
+  copy.copyFromScreen();
+  copy.copyTo(glow);
+  EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 1600, 1200}));
+  const std::vector<uint8_t> fromScaled = readFrame();
+
+  int wrong = 0;
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256 * 3; ++x)
+      wrong += std::abs(fromScaled[static_cast<size_t>(y) * 1600 * 3 + x] -
+                        fromBase[static_cast<size_t>(y) * 800 * 3 + x]) > 1;
+  EXPECT_EQ(wrong, 0);
+}
+
 // ------------------------------------------------------------------ blur
 
 TEST_F(RenderTargetTest, BlurOfRadiusZeroAndIntensityOneIsTheIdentity) {
