@@ -265,6 +265,10 @@ int runCapture(const Options &options) {
   if (!headless->isOpen())
     return 1;
   GLWindow &window = *headless;
+  // The picture's size: --scale, or the video's own picture (--size).
+  const FrameSize pictureSize = frameSizeFor(options, FrameSize(), false);
+  if (!pictureSize.isBase() && !window.setFrameSize(pictureSize))
+    return 1;
 
   // The music is decoded, not played: the spectrum of each frame comes from
   // the samples at that frame's time.

@@ -36,16 +36,22 @@ void RunReport::afterFrame(float t, float dt, GLWindow &window) {
       window.readPixels(frame_);
       flipRows(frame_, window.width(), window.height(), 3);
       part.thumb.assign(static_cast<size_t>(kThumbWidth) * kThumbHeight * 3, 0);
-      const int sx = window.width() / kThumbWidth, sy = window.height() / kThumbHeight;
+      // Each thumbnail pixel is the mean of its share of the frame, whatever
+      // the frame's size (4 x 4 pixels at 800 x 600).
+      const int w = window.width(), h = window.height();
       for (int y = 0; y < kThumbHeight; ++y)
-        for (int x = 0; x < kThumbWidth; ++x)
+        for (int x = 0; x < kThumbWidth; ++x) {
+          const int x0 = x * w / kThumbWidth, x1 = (x + 1) * w / kThumbWidth;
+          const int y0 = y * h / kThumbHeight, y1 = (y + 1) * h / kThumbHeight;
           for (int c = 0; c < 3; ++c) {
             int sum = 0;
-            for (int yy = 0; yy < sy; ++yy)
-              for (int xx = 0; xx < sx; ++xx)
-                sum += frame_[(static_cast<size_t>(y * sy + yy) * window.width() + x * sx + xx) * 3 + c];
-            part.thumb[(static_cast<size_t>(y) * kThumbWidth + x) * 3 + c] = static_cast<uint8_t>(sum / (sx * sy));
+            for (int yy = y0; yy < y1; ++yy)
+              for (int xx = x0; xx < x1; ++xx)
+                sum += frame_[(static_cast<size_t>(yy) * w + xx) * 3 + c];
+            part.thumb[(static_cast<size_t>(y) * kThumbWidth + x) * 3 + c] =
+                static_cast<uint8_t>(sum / ((x1 - x0) * (y1 - y0)));
           }
+        }
       part.grabbed = true;
       part.grabTime = t;
     }

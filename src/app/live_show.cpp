@@ -116,7 +116,7 @@ bool LiveShow::runFrame() {
 
   rate_.add(wallClock_.now());
   if (timeLine_)
-    drawTextLine(timeLineText(), 10.f, 10.f, 2.f);
+    drawTextLine(window_.frame(), timeLineText(), 10.f, 10.f, 2.f);
   return true;
 }
 

@@ -52,31 +52,31 @@ namespace {
 // What each stage constructs after its frames (stages eight and nine build
 // nothing). The timeline also gets the two things it reaches into: the
 // final boxes scene's cut index and the event scene's whole title.
-void constructAfterStage(int stage, CgContext *cg, ShowScenes &scenes) {
+void constructAfterStage(int stage, CgContext *cg, const SceneFrame &frame, ShowScenes &scenes) {
   switch (stage) {
   case 0:
-    scenes.corridor = std::make_unique<CorridorScene>(cg);
+    scenes.corridor = std::make_unique<CorridorScene>(cg, frame);
     break;
   case 1: {
-    auto event = std::make_unique<EventScene>(cg);
+    auto event = std::make_unique<EventScene>(cg, frame);
     scenes.titleOverlay = &event->titleOverlays[10];
     scenes.event = std::move(event);
     break;
   }
   case 2:
-    scenes.water = std::make_unique<WaterScene>(cg);
+    scenes.water = std::make_unique<WaterScene>(cg, frame);
     break;
   case 3:
-    scenes.letters = std::make_unique<LetterScene>(cg);
+    scenes.letters = std::make_unique<LetterScene>(cg, frame);
     break;
   case 4:
-    scenes.logo = std::make_unique<LogoScene>(cg);
+    scenes.logo = std::make_unique<LogoScene>(cg, frame);
     break;
   case 5:
-    scenes.closing = std::make_unique<ClosingScene>(cg);
+    scenes.closing = std::make_unique<ClosingScene>(cg, frame);
     break;
   case 6: {
-    auto finalBoxes = std::make_unique<FinalBoxesScene>(cg);
+    auto finalBoxes = std::make_unique<FinalBoxesScene>(cg, frame);
     scenes.finalCutIndex = &finalBoxes->shot.cutIndex;
     scenes.finalBoxes = std::move(finalBoxes);
     break;
@@ -87,8 +87,8 @@ void constructAfterStage(int stage, CgContext *cg, ShowScenes &scenes) {
 }
 } // namespace
 
-bool runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, LoadingPictures &pictures,
-                        const LoadingFrameHook &hook) {
+bool runLoadingSequence(GLWindow &window, CgContext *cg, const SceneFrame &sceneFrame, ShowScenes &scenes,
+                        LoadingPictures &pictures, const LoadingFrameHook &hook) {
   pictures.bar = std::make_unique<Texture>("data/loadingbar.png", 0);
   pictures.screen = std::make_unique<Texture>("data/loadingscreen.jpg", 0);
   int frame = 0;
@@ -100,7 +100,7 @@ bool runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, Loa
       if (!present())
         return false;
     }
-    constructAfterStage(stage, cg, scenes);
+    constructAfterStage(stage, cg, sceneFrame, scenes);
   }
   for (int k = 0; k < kFlashUpFrames; ++k) {
     drawFlashUpFrame();

@@ -56,13 +56,14 @@ void drawLoadingFrame(LoadingPictures &pictures, const LoadingStage &stage);
 void drawFlashUpFrame();
 
 // The whole sequence: loads the pictures, runs the stages and builds the
-// scenes into `scenes`, then the flash-up. `hook` (may be empty) sees every
+// scenes into `scenes` for a frame of `frame` (its size and the screen copy
+// they share), then the flash-up. `hook` (may be empty) sees every
 // frame before it is presented. Returns true when the sequence completed,
 // false when it was stopped: by the hook, or by a quit message (Escape, the
 // window closed, SIGINT or SIGTERM, which SDL turns into one) that a frame's
 // update() took. The viewer's other keys pressed while loading are dropped
 // at the end: they are not the show's.
-bool runLoadingSequence(GLWindow &window, CgContext *cg, ShowScenes &scenes, LoadingPictures &pictures,
-                        const LoadingFrameHook &hook);
+bool runLoadingSequence(GLWindow &window, CgContext *cg, const SceneFrame &frame, ShowScenes &scenes,
+                        LoadingPictures &pictures, const LoadingFrameHook &hook);
 
 } // namespace demo

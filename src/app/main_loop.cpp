@@ -10,6 +10,7 @@
 #include "app/capture.h"
 #include "app/contact_sheet.h"
 #include "app/live_show.h"
+#include "app/options.h"
 #include "app/progress_line.h"
 #include "app/show.h"
 #include "app/timeline.h"
@@ -69,9 +70,14 @@ int runShow(const Options &options) {
   WindowOptions windowOptions;
   windowOptions.vsync = options.vsync;
   windowOptions.display = options.display;
-  GLWindow window(800, 600, 32, !options.window, "Demo", windowOptions);
+  GLWindow window(kBaseFrameWidth, kBaseFrameHeight, 32, !options.window, "Demo", windowOptions);
   if (!window.isOpen())
     return 1;
+  // The picture's size, once the screen and the renderer are known (a size
+  // the driver cannot hold stays 800 x 600, said in a line).
+  const FrameSize frame = frameSizeFor(options, window.nativeFrame(), isSoftwareRenderer(window.renderer()));
+  if (!frame.isBase())
+    window.setFrameSize(frame);
 
   Show show(window);
   window.openMusicInBackground("data/01.ogg");

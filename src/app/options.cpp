@@ -68,6 +68,20 @@ const CLI::Validator kFinite(
 
 } // namespace
 
+FrameSize frameSizeFor(const Options &options, const FrameSize &native, bool softwareRenderer) {
+  if (options.scale >= 1.0)
+    return FrameSize::atScale(options.scale);
+  if (options.capturingVideo()) {
+    const VideoPlacement at = placePicture(kBaseFrameWidth, kBaseFrameHeight, options.videoWidth, options.videoHeight);
+    if (at.width >= kBaseFrameWidth && at.height >= kBaseFrameHeight)
+      return FrameSize{at.width, at.height};
+    return FrameSize();
+  }
+  if (options.capturing() || (softwareRenderer && !options.nativeScale))
+    return FrameSize();
+  return native;
+}
+
 bool parseOptions(int argc, const char *const *argv, Options &options, int &exitCode) {
   CLI::App app("demo - a real-time audiovisual show in OpenGL.\n"
                "Without options it plays full screen from the loading screen to the end; "
@@ -90,6 +104,14 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
       ->type_name("FILE");
   app.add_flag("--progress", options.progress,
                "While it plays, print the show time, the part and the frames per second on standard error");
+  std::string scale;
+  auto *scaleOption =
+      app.add_option("--scale", scale,
+                     "Draw the picture at (800 S) x (600 S) pixels, S from 1 to " +
+                         std::to_string(static_cast<int>(kMaxRenderScale)) +
+                         "; 'native': the largest 4:3 picture the screen holds (the default on a graphics "
+                         "card; on a software renderer the default is 1)")
+          ->type_name("S|native");
   app.add_option("--display", options.display, "Open on screen N (0 the first; default: where new windows open)")
       ->type_name("N")
       ->check(kFinite)
@@ -121,8 +143,9 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
   std::string size;
   auto *sizeOption =
       app.add_option("--size", size,
-                     "Video capture: the picture's size (default 800x600); the show is scaled into it with its "
-                     "shape kept, black bars where the shapes differ")
+                     "Video capture: the picture's size (default 800x600); the show is drawn at the largest "
+                     "4:3 picture inside it (unscaled, unless --scale says otherwise) with black bars where the "
+                     "shapes differ; a size below 800x600 gets the 800 x 600 picture scaled down")
           ->type_name("WxH")
           ->needs(capture);
   auto *quality = app.add_option("--quality", options.quality,
@@ -158,6 +181,21 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
                                            "single frames");
     if (!options.capturingVideo() && (sizeOption->count() > 0 || quality->count() > 0))
       throw CLI::ValidationError("--size/--quality", "they are for a video capture (--capture FILE.mp4 or .mkv)");
+    if (scaleOption->count() > 0) {
+      char *end = nullptr;
+      const double value = std::strtod(scale.c_str(), &end);
+      if (scale == "native")
+        options.nativeScale = true;
+      else if (end == scale.c_str() || *end != '\0' || !std::isfinite(value) || value < 1.0 ||
+               value > kMaxRenderScale)
+        throw CLI::ValidationError("--scale", "'" + scale + "' is not a render scale: give a number from 1 to " +
+                                                  std::to_string(static_cast<int>(kMaxRenderScale)) +
+                                                  " (such as 2 or 1.8) or 'native'");
+      else
+        options.scale = value;
+      if (options.nativeScale && options.capturing())
+        throw CLI::ValidationError("--scale", "a capture has no screen to fit: give a number, or --size for a video");
+    }
     if (sizeOption->count() > 0 && !parseVideoSize(size, options.videoWidth, options.videoHeight))
       throw CLI::ValidationError("--size", "'" + size + "' is not a video size: give WIDTHxHEIGHT, even numbers "
                                            "from 16 up, " + videoSizeLimits() + ", such as 1920x1080 or 3840x2160");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/frame_size.h"
 #include "video/video_file.h"
 
 namespace demo {
@@ -19,6 +20,8 @@ struct Options {
   std::string summary;  // --summary FILE.png: frames per second per part and a contact sheet
   bool progress = false; // --progress: show time, part and frames per second on stderr while it plays
   int display = -1;     // --display N: the screen to open on; -1 where the desktop puts new windows
+  double scale = 0.0;   // --scale S: the render scale (1 to 8); 0 when not given
+  bool nativeScale = false; // --scale native: the largest 4:3 picture the screen holds
 
   // Capture mode (--capture DIR or FILE.mp4/.mkv): frame-exact offline
   // rendering into PNGs or a video file.
@@ -45,6 +48,15 @@ bool parseVideoSize(const std::string &text, int &width, int &height);
 // "/", or a name without an extension) takes PNG pictures, and anything else
 // ("show.avi", ".mp4") is refused rather than guessed at.
 std::string captureNameProblem(const std::string &name);
+
+// The size of the frame the show draws into. --scale S gives (800 S) x
+// (600 S). Otherwise a video capture with --size draws the largest 4:3
+// picture inside the video (as the video places it: 1440 x 1080 in 1920 x
+// 1080), and the live show takes `native` (the screen's, --scale native)
+// unless it runs on a software renderer, where every pixel costs frame time
+// and the default stays 800 x 600. Everything else, and anything smaller,
+// draws 800 x 600.
+FrameSize frameSizeFor(const Options &options, const FrameSize &native, bool softwareRenderer);
 
 // Parses argv. Returns true when the show should run; otherwise exitCode says
 // how the program ends (0 after --help, 2 after a usage error) and the text

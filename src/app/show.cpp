@@ -15,9 +15,13 @@ namespace demo {
 
 // The screen target keeps alpha: the closing scene draws it as tumbling tiles
 // blended by the texel's alpha, whose outer edges fade into the texture's
-// transparent unused area.
+// transparent unused area. The scenes share one RGB copy of the frame.
 Show::Show(GLWindow &w)
-    : window(w), cg(), screenTarget(800, 600, TargetStorage::Rgba), timeline(scenes, screenTarget) {
+    : window(w), frameSize(w.frame()), cg(),
+      screenTarget(frameSize.width, frameSize.height, TargetStorage::Rgba, frameSize),
+      sceneFrame{frameSize, std::make_shared<RenderTarget>(frameSize.width, frameSize.height, TargetStorage::Rgb,
+                                                           frameSize)},
+      timeline(scenes, screenTarget, frameSize) {
   for (float &bin : spectrum)
     bin = 0.f;
   for (float &bin : stepSpectrum)
@@ -25,7 +29,7 @@ Show::Show(GLWindow &w)
 }
 
 bool Show::load(const LoadingFrameHook &hook) {
-  return runLoadingSequence(window, &cg, scenes, loadingPictures, hook);
+  return runLoadingSequence(window, &cg, sceneFrame, scenes, loadingPictures, hook);
 }
 
 void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {

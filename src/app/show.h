@@ -2,7 +2,8 @@
 // run and the capture.
 //
 // Show owns what the entry function keeps for the whole run: the shader
-// context, the ending's 800 x 600 screen target, the spectrum buffers, the
+// context, the ending's screen target and the copy of the frame the scenes
+// share (both the window's frame size), the spectrum buffers, the
 // loading pictures, the scenes and the timeline, the schedule of the
 // fixed-rate simulation and the clock values of the current frame. frame()
 // runs steps 4 to 9 of a frame: the simulation steps due by the frame's time
@@ -76,8 +77,10 @@ public:
   void stepTo(float now, const SpectrumSource &spectrumAt);
 
   GLWindow &window;
+  FrameSize frameSize; // the window's frame when the show was made
   CgContext cg;
   RenderTarget screenTarget;
+  SceneFrame sceneFrame; // what every scene is built with
   float spectrum[kSpectrumSize];     // the drawn frame's
   float stepSpectrum[kSpectrumSize]; // the current step's
   LoadingPictures loadingPictures;

@@ -108,10 +108,10 @@ ShowScenes::~ShowScenes() = default;
 
 namespace {
 
-// Viewport 800 x 600 and identity in the model-view, projection and texture
-// matrices, in that order (the mode is left at GL_TEXTURE).
-void resetViewAndMatrices() {
-  glViewport(0, 0, 800, 600);
+// Viewport the whole frame and identity in the model-view, projection and
+// texture matrices, in that order (the mode is left at GL_TEXTURE).
+void resetViewAndMatrices(const FrameSize &frame) {
+  glViewport(0, 0, frame.width, frame.height);
   for (GLenum mode : {GL_MODELVIEW, GL_PROJECTION, GL_TEXTURE}) {
     glMatrixMode(mode);
     glLoadIdentity();
@@ -129,7 +129,8 @@ void overlayQuad(float grey, float alpha, GLenum destination) {
 
 } // namespace
 
-Timeline::Timeline(ShowScenes &scenes, RenderTarget &screenTarget) : scenes_(scenes), screenTarget_(screenTarget) {}
+Timeline::Timeline(ShowScenes &scenes, RenderTarget &screenTarget, const FrameSize &frame)
+    : scenes_(scenes), screenTarget_(screenTarget), frame_(frame) {}
 
 static Effect *sceneFor(ShowScenes &scenes, Slot slot) {
   switch (slot) {
@@ -212,7 +213,7 @@ void Timeline::draw(float t, float dt, const float *spectrum) {
 }
 
 void Timeline::drawQuickCuts(const FrameInput &frame) {
-  resetViewAndMatrices();
+  resetViewAndMatrices(frame_);
   disableCgProfiles();
   disableSphereMap();
   const ScheduledCall cut = quickCutAt(frame.time);
@@ -225,7 +226,7 @@ void Timeline::drawQuickCuts(const FrameInput &frame) {
 void Timeline::drawEnding(const FrameInput &frame) {
   const float u = frame.time - partStart(kEndingPart);
   disableCgProfiles();
-  resetViewAndMatrices();
+  resetViewAndMatrices(frame_);
   disableArbProgramTargets();
   disableSphereMap();
   screenTarget_.setViewport();
@@ -240,7 +241,7 @@ void Timeline::drawEnding(const FrameInput &frame) {
   screenTarget_.copyFromScreen();
   disableSphereMap();
   if (scenes_.closing) {
-    scenes_.closing->screenTexture.glName = screenTarget_.glName;
+    scenes_.closing->useScreen(screenTarget_);
     scenes_.closing->draw(at(frame, u)); // blending still on, as the closing scene expects
   }
 }

@@ -30,6 +30,7 @@
 
 #include <memory>
 
+#include "base/frame_size.h"
 #include "scenes/effect.h"
 
 namespace demo {
@@ -94,7 +95,8 @@ struct ShowScenes {
 
 class Timeline {
 public:
-  Timeline(ShowScenes &scenes, RenderTarget &screenTarget);
+  // `frame`: the size of the frame it draws into.
+  Timeline(ShowScenes &scenes, RenderTarget &screenTarget, const FrameSize &frame = FrameSize());
   // One step of the simulation at show time t (dt: the step's length): the
   // scene or scenes of this time step with their local times (the quick cuts
   // first rewind the final boxes' cut list when due), then the beat pulses
@@ -119,6 +121,7 @@ private:
 
   ShowScenes &scenes_;
   RenderTarget &screenTarget_;
+  FrameSize frame_;
   float pulse_ = 0.f;
   float drawnPulse_ = 0.f;
 };

@@ -75,10 +75,10 @@ const unsigned char *glyphRows(char c) {
   }
 }
 
-void drawTextLine(const std::string &text, float x, float y, float scale) {
+void drawTextLine(const FrameSize &frame, const std::string &text, float x, float y, float scale) {
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_DEPTH_BUFFER_BIT |
                GL_TRANSFORM_BIT);
-  glViewport(0, 0, 800, 600);
+  glViewport(0, 0, frame.width, frame.height);
   pushIdentityMatrices();
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_DEPTH_TEST);

@@ -15,10 +15,6 @@ namespace demo {
 namespace {
 constexpr float kBreakStart = 5.2f;
 constexpr float kGlowStart = 4.7f;
-// The texture steps of one tile: 20 tiles cover the 800 x 600 corner of the
-// 1024 x 1024 screen texture exactly.
-constexpr float kTileS = 0.0390625f;   // 800 / 1024 / 20
-constexpr float kTileT = 0.029296875f; // 600 / 1024 / 20
 } // namespace
 
 float closingBreakTime(float time) { return time < kBreakStart ? 0.f : time - kBreakStart; }
@@ -27,10 +23,19 @@ float closingGlowGain(float time) {
   return time > kGlowStart ? 1.5f * static_cast<float>(envelope(kBreakStart, 0.13f, 5.53f, 2.f, time)) : 0.f;
 }
 
-ClosingScene::ClosingScene(CgContext *)
-    : endLogoTexture("data/endlogo.png", 0), screenTexture(), screenCopy(800, 600), glowTarget(64, 64) {}
+ClosingScene::ClosingScene(CgContext *, const SceneFrame &sceneFrame)
+    : endLogoTexture("data/endlogo.png", 0), screenTexture(), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+      glowTarget(64, 64, TargetStorage::Rgb, sceneFrame.size) {}
 
 void ClosingScene::restart() { tiles = {}; }
+
+void ClosingScene::useScreen(const RenderTarget &screen) {
+  screenTexture.glName = screen.glName;
+  // 20 tiles cover the used area exactly (at 800 x 600, 0.0390625 and
+  // 0.029296875 of the 1024 x 1024 texture: 800 / 1024 / 20, 600 / 1024 / 20).
+  tileS = screen.uMax / static_cast<float>(kTileRows);
+  tileT = screen.vMax / static_cast<float>(kTileRows);
+}
 
 void ClosingScene::step(const FrameInput &) {
   // The same random values for every tile in every step, in exactly this
@@ -88,7 +93,7 @@ void ClosingScene::draw(const FrameInput &frame) {
       const float y = 0.1f * j - ((0.15f * tile.fall + 0.4f) * b * b + 1.f);
       const float x = 0.1f * i - 1.f + 0.2f * wobble;
       glTranslatef(x, y, z);
-      const float s0 = kTileS * i, s1 = kTileS * (i + 1), t0 = kTileT * j, t1 = kTileT * (j + 1);
+      const float s0 = tileS * i, s1 = tileS * (i + 1), t0 = tileT * j, t1 = tileT * (j + 1);
       glBegin(GL_QUADS);
       glTexCoord2f(s0, t0);
       glVertex3f(0.f, 0.f, 0.f);

@@ -3,8 +3,7 @@
 // grows, the screen fades to black, and a glow swells as the picture breaks.
 //
 // The timeline draws it at t - 252.4 after it has copied the frame
-// into its screen target and stored that target's texture name in
-// screenTexture.glName; blending is on (source alpha, one minus source alpha)
+// into its screen target and handed that target over (useScreen); blending is on (source alpha, one minus source alpha)
 // when draw starts. Until 5.2 s the tiles stand in place and show the
 // picture whole; then each spins about its own random axis, falls and drifts
 // towards the viewer. Each step draws the tiles' random values after
@@ -12,7 +11,7 @@
 // the scene keeps no other state.
 //
 // Leaves face culling off, depth test on, GL_TEXTURE_2D off and the viewport
-// at 800 x 600. Blending stays as the timeline set it until the end logo
+// the whole frame. Blending stays as the timeline set it until the end logo
 // appears at 5.2 s; from then on it is left off with the colour white.
 #pragma once
 
@@ -31,10 +30,13 @@ public:
   static constexpr int kTileRows = 20;
   static constexpr int kTileCount = kTileRows * kTileRows;
 
-  explicit ClosingScene(CgContext *cg);
+  explicit ClosingScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
+  // The picture to break: the target's texture, its used area cut into
+  // 20 x 20 tiles.
+  void useScreen(const RenderTarget &screen);
 
   // A tile's random values, in the order they are drawn (ten a tile; two of
   // the sequence are drawn only to advance it).
@@ -48,7 +50,11 @@ public:
 
   Texture endLogoTexture;
   Texture screenTexture; // empty: borrows the timeline's screen target
-  RenderTarget screenCopy;
+  float tileS = 0.f;     // one tile's steps in the texture: a 20th of the used area
+  float tileT = 0.f;
+  FrameSize frameSize; // the frame it draws into
+  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
+  RenderTarget &screenCopy;
   RenderTarget glowTarget;
 };
 

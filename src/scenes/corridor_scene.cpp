@@ -115,11 +115,11 @@ namespace {
 const char *kMetaballProgramFile = "data/metaballsfp.txt";
 }
 
-CorridorScene::CorridorScene(CgContext *)
+CorridorScene::CorridorScene(CgContext *, const SceneFrame &sceneFrame)
     : markerTexture("data/marker.jpg", 0), greetingsTexture("data/greetings.png", 0), metaballs(kGridSize),
       envTexture("data/envmap_metaballs.jpg", 0), detailTexture("data/ooo.jpg", 0), cgContext(),
-      metaballProgram(kMetaballProgramFile, &cgContext, "main", kCgProfileArbfp1), screenCopy(800, 600),
-      glowTarget(256, 256), corridor("data/gang.gsp"), corridorNode(findMesh(corridor, "Box59")),
+      metaballProgram(kMetaballProgramFile, &cgContext, "main", kCgProfileArbfp1), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+      glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), corridor("data/gang.gsp"), corridorNode(findMesh(corridor, "Box59")),
       corridorIndices(indicesOf(corridor, corridorNode)), corridorVertices(positionsOf(corridor, corridorNode)),
       corridorNormals(normalsOf(corridor, corridorNode)), corridorIndexCount(indexCountOf(corridor, corridorNode)),
       corridorTexCoords(texCoordsOf(corridor, corridorNode)), wallTexture("data/vegg.png", 0),
@@ -248,12 +248,13 @@ void CorridorScene::draw(const FrameInput &frame) {
   glRotatef(30.f * T, 0.f, 1.f, std::sin(T));
   glRotatef(rollAngle, 1.f, 0.f, 0.f);
 
-  // 7. The step's 1000 points; point size stays 8.
+  // 7. The step's 1000 points; point size stays 8 pixels of the base
+  // picture (8 s at scale s).
   if (T < kCorridorSwitch) {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_FOG);
     glColor4f(1.f, 1.f, 1.f, 1.f);
-    glPointSize(8.f);
+    glPointSize(frameSize.size(8.f));
     glBegin(GL_POINTS);
     for (const std::array<float, 3> &point : points)
       glVertex3f(point[0], point[1], point[2]);
@@ -320,10 +321,13 @@ void CorridorScene::draw(const FrameInput &frame) {
     for (int i = 0; i < kBandPairs; ++i) {
       const DarkBand band = darkBand(i, T, bass.barPhase);
       glColor4f(0.f, 0.f, 0.f, band.alpha);
-      const float span = 800.f / band.thickness;
-      borderTexture.drawSprite(0.f, 600.f - band.distance, 800.f, -band.thickness, span, 1.f,
+      // Overlay units: the bands span the picture's width at any scale.
+      const float width = static_cast<float>(kBaseFrameWidth);
+      const float span = width / band.thickness;
+      borderTexture.drawSprite(0.f, static_cast<float>(kBaseFrameHeight) - band.distance, width, -band.thickness,
+                               span, 1.f,
                                band.scroll + 0.1f * bandJitter[i][0], 0.f);
-      borderTexture.drawSprite(0.f, band.distance, 800.f, band.thickness, span, 1.f,
+      borderTexture.drawSprite(0.f, band.distance, width, band.thickness, span, 1.f,
                                band.scroll + 0.1f * bandJitter[i][1], 0.f);
     }
   }

@@ -121,7 +121,7 @@ public:
   static constexpr int kPointCount = 1000;
   static constexpr int kBandPairs = 8;
 
-  explicit CorridorScene(CgContext *cg);
+  explicit CorridorScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
@@ -146,7 +146,9 @@ public:
   Texture detailTexture; // unit 1 of the balls, at the surface's x and y
   CgContext cgContext;
   CgProgram metaballProgram;
-  RenderTarget screenCopy;
+  FrameSize frameSize; // the frame it draws into
+  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
+  RenderTarget &screenCopy;
   RenderTarget glowTarget;
   Scene corridor;
   MeshNode *corridorNode; // null when the file lacks it

@@ -20,7 +20,29 @@
 // of. Plain code, no GL.
 #pragma once
 
+#include <memory>
+
+#include "base/frame_size.h"
+#include "gfx/render_target.h"
+
 namespace demo {
+
+// The frame a scene draws into, given at construction: its size, and the
+// copy of the whole frame the scenes may share. The show gives every scene
+// the same copy: each scene fills it before it reads it within one frame,
+// and no two scenes use it in the same stretch of a frame (in the ending
+// the event scene is done with it before the closing scene copies the
+// frame again), so one copy serves all. Without one (null) a scene makes its
+// own.
+struct SceneFrame {
+  FrameSize size;
+  std::shared_ptr<RenderTarget> screenCopy;
+
+  // screenCopy, or a new copy of a frame of this size (RGB).
+  std::shared_ptr<RenderTarget> screenCopyOrNew() const {
+    return screenCopy ? screenCopy : std::make_shared<RenderTarget>(size.width, size.height, TargetStorage::Rgb, size);
+  }
+};
 
 class Scene;
 class MeshNode;

@@ -76,10 +76,10 @@ EventLetterbox eventLetterbox(float showClock) {
   box.barHeight = 0.09375f * box.slide;
   if (box.barHeight > kMaxBar)
     box.barHeight = kMaxBar;
-  const float h = 600.f - 2.f * box.barHeight;
+  const float h = static_cast<float>(kBaseFrameHeight) - 2.f * box.barHeight;
   box.viewportY = static_cast<int>(box.barHeight);
   box.viewportHeight = static_cast<int>(h);
-  box.aspect = 800.f / h;
+  box.aspect = static_cast<float>(kBaseFrameWidth) / h;
   return box;
 }
 
@@ -158,7 +158,7 @@ EventTitlePosition eventTitlePosition(float s0, float slide, float randomY, floa
   return EventTitlePosition{20.f * s0 * randomX + slide, 20.f * s0 * randomY + 235.f};
 }
 
-EventScene::EventScene(CgContext *)
+EventScene::EventScene(CgContext *, const SceneFrame &sceneFrame)
     // 1-2. The event overlay, then the spike and its rest shape.
     : eventOverlay("data/overlays/scene-event.png", 0), spike("data/yollspike.ebr"),
       spikeVertexCount(spike.partCount > 0 ? spike.parts[0]->vertexCount : 0),
@@ -172,7 +172,7 @@ EventScene::EventScene(CgContext *)
       colourMap("data/ultramap.jpg", 0), grid(scaledMesh("data/grid.ebr", 3.f)),
       cube(scaledMesh("data/kubedritt.ebr", 2.f)),
       // 11. The frame copy and the bloom buffer.
-      screenCopy(800, 600), glowTarget(256, 256) {
+      frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage), glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size) {
   // 5, 7. The spike's first part draws straight from the animated positions:
   // they are that part's own array, which still holds the loaded shape, while
   // restPositions keeps a copy that never changes.
@@ -242,9 +242,12 @@ void EventScene::draw(const FrameInput &frame) {
   glDisable(GL_VERTEX_PROGRAM_ARB);
   disableSphereMap();
 
-  // 4. The letterbox: the picture between two black bars.
+  // 4. The letterbox: the picture between two black bars (the bars scaled
+  // with the frame; at 800 x 600 the viewport is box.viewportY and
+  // box.viewportHeight).
   const EventLetterbox box = eventLetterbox(showClock);
-  glViewport(0, box.viewportY, 800, box.viewportHeight);
+  const PixelBox band = frameSize.band(box.barHeight);
+  glViewport(band.x, band.y, band.width, band.height);
 
   // 5. The camera swings on S and looks at a point wandering on w; the jump
   // also tilts the up vector.
@@ -333,7 +336,7 @@ void EventScene::draw(const FrameInput &frame) {
   }
 
   // 18.
-  glViewport(0, 0, 800, 600);
+  glViewport(0, 0, frameSize.width, frameSize.height);
 }
 
 } // namespace demo

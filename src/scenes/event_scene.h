@@ -47,7 +47,7 @@ class EventScene : public Effect {
 public:
   static constexpr int kTitleCount = 11;
 
-  explicit EventScene(CgContext *cg);
+  explicit EventScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
@@ -67,7 +67,9 @@ public:
   Texture colourMap;  // never bound; its decoded bytes colour the cubes
   EbrMesh grid;       // never drawn; its first part's points carry the cubes
   EbrMesh cube;
-  RenderTarget screenCopy;
+  FrameSize frameSize; // the frame it draws into
+  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
+  RenderTarget &screenCopy;
   RenderTarget glowTarget;
 
   // State carried from frame to frame and from one visit to the next.

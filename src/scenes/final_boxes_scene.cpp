@@ -25,10 +25,9 @@ const std::array<const char *, 4> kBoxNames = {"Box1", "Box2", "Box4", "Box5"};
 const std::array<const char *, 4> kBoxMaps = {"data/Box1CompleteMap.jpg", "data/Box2CompleteMap.jpg",
                                               "data/Box4CompleteMap.jpg", "data/Box5CompleteMap.jpg"};
 constexpr float kMinimumFastSpeed = 1.5f;
-// The picture is 800 x 450 (16:9) in a band from row 75 of the 800 x 600 frame.
-constexpr int kPictureWidth = 800;
-constexpr int kPictureHeight = 450;
-constexpr int kLetterboxBar = 75;
+// The picture is 16:9 in a band between two bars 75 rows of the base picture
+// high: 800 x 450 from row 75 of the 800 x 600 frame.
+constexpr float kLetterboxBar = 75.f;
 constexpr float kWideAspect = 1.7777778f;
 } // namespace
 
@@ -61,8 +60,11 @@ float finalGlowColour(float flash) { return 1.f - 0.1f * flash; }
 
 float finalGlowGain(float band1) { return 1.05f + 0.5f * band1; }
 
-FinalBoxesScene::FinalBoxesScene(CgContext *)
-    : scene("data/final.gsp"), pictureTarget(kPictureWidth, kPictureHeight), glowTarget(128, 128) {
+FinalBoxesScene::FinalBoxesScene(CgContext *, const SceneFrame &sceneFrame)
+    : scene("data/final.gsp"), frameSize(sceneFrame.size),
+      pictureTarget(frameSize.band(kLetterboxBar).width, frameSize.band(kLetterboxBar).height, TargetStorage::Rgb,
+                    frameSize),
+      glowTarget(128, 128, TargetStorage::Rgb, frameSize) {
   // The crates carry their own maps: the materials' textures are not loaded.
   scene.prepare(false);
   for (size_t i = 0; i < boxes.size(); ++i)
@@ -104,11 +106,12 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   const float f = finalCutFlash(a);
 
   // 4. A black frame.
-  glViewport(0, 0, 800, 600);
+  glViewport(0, 0, frameSize.width, frameSize.height);
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
 
-  // 5. A nearly black blue background in the picture's 800 x 450 corner.
+  // 5. A nearly black blue background in the picture's corner (800 x 450 of
+  // the base picture).
   glColor4f(0.f, 0.f, 0.01f, 1.f);
   pictureTarget.setViewport();
   drawFullScreenQuad();
@@ -145,12 +148,13 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   // 11. The letterbox: the glClear ignores the viewport and blackens the bars,
   // then the picture fills the band between them with its glow added, less
   // red and green round a cut.
-  glViewport(0, kLetterboxBar, kPictureWidth, kPictureHeight);
+  const PixelBox band = frameSize.band(kLetterboxBar);
+  glViewport(band.x, band.y, band.width, band.height);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glow.compose();
 
   // 12. Full frame again for whatever draws next.
-  glViewport(0, 0, 800, 600);
+  glViewport(0, 0, frameSize.width, frameSize.height);
   disableSphereMap();
 }
 

@@ -20,7 +20,7 @@
 // C++ (no GL): which camera, how far into its path, the cut flash and the
 // glow. FinalBoxesScene carries them out with OpenGL.
 //
-// GL state left by draw: viewport 800 x 600, sphere-map generation off,
+// GL state left by draw: viewport the whole frame, sphere-map generation off,
 // blending off (function GL_SRC_ALPHA, GL_ONE), GL_TEXTURE_2D off, colour
 // white, GL_DEPTH_TEST on, GL_FOG and GL_LIGHTING off, clear colour black,
 // the scene's up vector that of the last step and its aspect back at 4/3.
@@ -87,7 +87,7 @@ float finalGlowGain(float band1);
 
 class FinalBoxesScene : public Effect {
 public:
-  explicit FinalBoxesScene(CgContext *cg);
+  explicit FinalBoxesScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
@@ -101,6 +101,7 @@ public:
   CameraNode *currentCamera = nullptr; // null only when no camera was ever found
 
   Scene scene;
+  FrameSize frameSize; // the frame it draws into
   RenderTarget pictureTarget;
   RenderTarget glowTarget;
   std::array<MeshNode *, 4> boxes{};

@@ -69,8 +69,8 @@ void LetterMotion::moveSprite(float dt, const float *s, float w, float h) {
   spritePos.z += (spriteTarget.z - spritePos.z) * 5.f * dt;
   if (s[0] > kRetargetLevel) {
     // x is drawn before y.
-    const float x = random01() * (800.f - w);
-    const float y = random01() * (600.f - h);
+    const float x = random01() * (static_cast<float>(kBaseFrameWidth) - w);
+    const float y = random01() * (static_cast<float>(kBaseFrameHeight) - h);
     spriteTarget = Vec3{x, y, 0.f};
   }
   spritePos.x += random01() * s[1] * 5.f;
@@ -90,7 +90,7 @@ void kickJelly(JellyMesh &jelly, int kicks) {
   }
 }
 
-LetterScene::LetterScene(CgContext *)
+LetterScene::LetterScene(CgContext *, const SceneFrame &sceneFrame)
     : motion(), squirrelTexture("data/ekorn.jpg", 0), scene("data/bokstavscene.gsp"),
       letterNodes{findMesh(scene, "Mesh29"), findMesh(scene, "Mesh39"), findMesh(scene, "Mesh52"),
                   findMesh(scene, "Text02")},
@@ -105,7 +105,8 @@ LetterScene::LetterScene(CgContext *)
                           {"data/credits/gfx2.png", 0},
                           {"data/credits/music.png", 0}},
       jellyEnvTexture("data/envmap_gummi.jpg", 0), jellyMesh("data/gummi.ebr"), jelly(jellyMesh),
-      screenCopy(800, 600), glowTarget(128, 128), jellyTarget(128, 128) {}
+      frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage), glowTarget(128, 128, TargetStorage::Rgb, sceneFrame.size),
+      jellyTarget(128, 128, TargetStorage::Rgb, sceneFrame.size) {}
 
 // From behind and to the side, aimed at a point that wanders with the time
 // and jumps with every strong beat, the world turned by the time and spin.

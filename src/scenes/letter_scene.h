@@ -25,7 +25,7 @@
 //
 // GL state left: GL_TEXTURE_2D off (the last glow target bound), sphere-map
 // generation off, blending off, depth test and depth writes on, colour
-// white, the viewport 800 x 600, the clear colour black. For a < 20 the
+// white, the viewport the whole frame, the clear colour black. For a < 20 the
 // projection and model-view matrices are left at identity with GL_PROJECTION
 // current; otherwise the scene's view stays loaded with GL_MODELVIEW current.
 // Face culling is left off whenever the overlay was drawn (a != 20).
@@ -105,7 +105,7 @@ void kickJelly(JellyMesh &jelly, int kicks);
 
 class LetterScene : public Effect {
 public:
-  explicit LetterScene(CgContext *cg);
+  explicit LetterScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
@@ -128,7 +128,9 @@ public:
   Texture jellyEnvTexture;
   EbrMesh jellyMesh;
   JellyMesh jelly;
-  RenderTarget screenCopy;
+  FrameSize frameSize; // the frame it draws into
+  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
+  RenderTarget &screenCopy;
   RenderTarget glowTarget;
   RenderTarget jellyTarget;
 

@@ -30,13 +30,13 @@ float logoNextBassLevel(float bassLevel, float bass) { return (bassLevel + bass)
 
 float logoLift(float bassLevel) { return kLiftPerBass * bassLevel; }
 
-LogoScene::LogoScene(CgContext *)
+LogoScene::LogoScene(CgContext *, const SceneFrame &sceneFrame)
     : scene("data/logoscene.gsp"), camera(findCamera(prepared(scene), "Camera01")),
       backdropNode(findMesh(scene, "Box03")), backdropTexture("data/bgcomplete.jpg", 0),
       logoNode(findMesh(scene, "Text08")), redTextNode(findMesh(scene, "Text09")),
       logoTextTexture("data/logotextcomplete.jpg", 0), flareTexture("data/flare.jpg", 0),
-      tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), screenCopy(800, 600),
-      glowTarget(256, 256), tunnelTarget(256, 256), bassLevel(0.f) {}
+      tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+      glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), tunnelTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), bassLevel(0.f) {}
 
 void LogoScene::restart() { bassLevel = 0.f; }
 

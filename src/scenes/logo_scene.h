@@ -25,7 +25,7 @@
 // card and its texts are not drawn at all (the tunnel and glow still are).
 //
 // GL state left: fog, face culling, blending and GL_TEXTURE_2D off, colour
-// white, clear colour (0, 0, 0, 1), depth test on, viewport 800 x 600,
+// white, clear colour (0, 0, 0, 1), depth test on, viewport the whole frame,
 // matrix mode GL_MODELVIEW with the camera's projection and view (plus the
 // bass lift) loaded, the texture matrix as it was found.
 //
@@ -48,7 +48,7 @@ public:
   // camera and the card, the card's picture, the two text nodes, the
   // lettering picture and the flare, the tunnel mesh and its picture, then
   // the render targets. The Cg context is not used.
-  explicit LogoScene(CgContext *cg);
+  explicit LogoScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
@@ -64,7 +64,9 @@ public:
   Texture flareTexture; // loaded, not drawn
   EbrMesh tunnelMesh;
   Texture tunnelTexture;
-  RenderTarget screenCopy;   // 800 x 600
+  FrameSize frameSize; // the frame it draws into
+  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
+  RenderTarget &screenCopy;
   RenderTarget glowTarget;   // 256 x 256
   RenderTarget tunnelTarget; // 256 x 256
   float bassLevel = 0.f;     // leaky sum of spectrum[0], factor 0.8

@@ -105,7 +105,7 @@ WaterDrops nextWaterDrops(float bassLevel, float u, const float *spectrum) {
   return drops;
 }
 
-WaterScene::WaterScene(CgContext *)
+WaterScene::WaterScene(CgContext *, const SceneFrame &sceneFrame)
     : scene("data/vannscene.gsp"), camera01(findCamera(prepared(scene), "Camera01")),
       camera02(findCamera(scene, "Camera02")), camera03(findCamera(scene, "Camera03")),
       camera05(findCamera(scene, "Camera05")), meshes(findMeshes(scene)),
@@ -120,7 +120,8 @@ WaterScene::WaterScene(CgContext *)
           {"data/vannscene/ytterstenger_og_skjermer.jpg", 0},
       }},
       envTexture("data/envmap_old.jpg", 0), bumpTexture("data/vannbump.jpg", 1),
-      logoTexture("data/kestranelogo3d.jpg", 0), water(), screenCopy(800, 600), glowTarget(256, 256),
+      logoTexture("data/kestranelogo3d.jpg", 0), water(), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+      glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size),
       squareTexture("data/sq.jpg", 0) {
   // The water surface's constructor sizes its arrays and resets it to height 0.
 }

@@ -25,7 +25,7 @@
 // segment the room and the pool are not drawn (the water still advances).
 //
 // GL state left: fog, blending, lighting, face culling and GL_TEXTURE_2D off,
-// colour white, viewport 800 x 600, depth test on. Matrix mode GL_MODELVIEW
+// colour white, viewport the whole frame, depth test on. Matrix mode GL_MODELVIEW
 // (identity projection and model-view with Camera03), or GL_PROJECTION after
 // the full-screen quads of Camera05. Sphere-map generation off.
 //
@@ -51,7 +51,7 @@ class WaterScene : public Effect {
 public:
   static constexpr int kMeshCount = 8;
 
-  explicit WaterScene(CgContext *cg);
+  explicit WaterScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
   void step(const FrameInput &frame) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
@@ -70,7 +70,9 @@ public:
   Texture bumpTexture;   // loaded as a normal map; not drawn
   Texture logoTexture;   // not drawn
   WaterSurface water;
-  RenderTarget screenCopy;
+  FrameSize frameSize; // the frame it draws into
+  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
+  RenderTarget &screenCopy;
   RenderTarget glowTarget;
   Texture squareTexture; // not drawn
   float bassLevel = 0.f; // leaky sum of spectrum[0], factor 0.8

@@ -1,5 +1,6 @@
 #include "app/main_loop.h"
 #include "app/options.h"
+#include "platform/gl_window.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,50 @@ TEST(Options, UnknownOptionOrMissingValueIsAUsageError) {
   EXPECT_NE(parse({"demo", "--data"}, options, run), 0);
   EXPECT_FALSE(run);
   testing::internal::GetCapturedStderr();
+}
+
+// The picture's size: --scale wins; a sized video draws its own picture;
+// the live show takes the screen's on a graphics card and 800 x 600 on a
+// software renderer unless native is asked for; nothing goes below 800 x 600.
+TEST(Options, ScaleDecidesThePictureSizeAndEachRunHasItsDefault) {
+  const FrameSize screen{1440, 1080};
+  auto sizeFor = [&](std::vector<const char *> argv, bool software) {
+    Options options;
+    bool run = false;
+    EXPECT_EQ(parse(std::move(argv), options, run), 0);
+    const FrameSize f = frameSizeFor(options, screen, software);
+    return std::vector<int>{f.width, f.height};
+  };
+  EXPECT_EQ(sizeFor({"demo"}, false), (std::vector<int>{1440, 1080}));
+  EXPECT_EQ(sizeFor({"demo"}, true), (std::vector<int>{800, 600}));
+  EXPECT_EQ(sizeFor({"demo", "--scale", "native"}, true), (std::vector<int>{1440, 1080}));
+  EXPECT_EQ(sizeFor({"demo", "--scale", "1"}, false), (std::vector<int>{800, 600}));
+  EXPECT_EQ(sizeFor({"demo", "--scale", "2.5"}, true), (std::vector<int>{2000, 1500}));
+  EXPECT_EQ(sizeFor({"demo", "--capture", "out"}, false), (std::vector<int>{800, 600}));
+  EXPECT_EQ(sizeFor({"demo", "--capture", "out", "--scale", "1.8"}, false), (std::vector<int>{1440, 1080}));
+  EXPECT_EQ(sizeFor({"demo", "--capture", "a.mp4"}, false), (std::vector<int>{800, 600}));
+  EXPECT_EQ(sizeFor({"demo", "--capture", "a.mp4", "--size", "1920x1080"}, false), (std::vector<int>{1440, 1080}));
+  EXPECT_EQ(sizeFor({"demo", "--capture", "a.mp4", "--size", "3840x2160"}, false), (std::vector<int>{2880, 2160}));
+  EXPECT_EQ(sizeFor({"demo", "--capture", "a.mp4", "--size", "640x480"}, false), (std::vector<int>{800, 600}));
+  EXPECT_EQ(sizeFor({"demo", "--capture", "a.mp4", "--size", "1920x1080", "--scale", "1"}, false),
+            (std::vector<int>{800, 600}));
+
+  Options options;
+  bool run = true;
+  testing::internal::CaptureStderr();
+  for (const char *bad : {"0.5", "9", "2x", "nan", ""})
+    EXPECT_EQ(parse({"demo", "--scale", bad}, options, run), 2) << bad;
+  EXPECT_EQ(parse({"demo", "--capture", "out", "--scale", "native"}, options, run), 2);
+  testing::internal::GetCapturedStderr();
+}
+
+TEST(Options, OnlyMesasCpuRenderersCountAsSoftware) {
+  EXPECT_TRUE(isSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+  EXPECT_TRUE(isSoftwareRenderer("Gallium 0.4 on softpipe"));
+  EXPECT_TRUE(isSoftwareRenderer("Mesa X11 SWRAST"));
+  EXPECT_FALSE(isSoftwareRenderer("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
+  EXPECT_FALSE(isSoftwareRenderer("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6, DRM 3.49)"));
+  EXPECT_FALSE(isSoftwareRenderer(""));
 }
 
 } // namespace

@@ -150,7 +150,7 @@ protected:
     }
     glDisable(GL_SCISSOR_TEST);
     screen->copyFromScreen();
-    closing->screenTexture.glName = screen->glName;
+    closing->useScreen(*screen);
   }
   void renderAt(float a) {
     // As the ending leaves it: blending on, source alpha over, and the clear

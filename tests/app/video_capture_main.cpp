@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -113,6 +114,56 @@ TEST_F(VideoCapture, SizeGivesAWiderVideoWithBlackBarsBesideThePicture) {
   EXPECT_GE(test::psnr(test::toRgb(AV_PIX_FMT_RGB24, planes, strides, 1440, 1080, 800, 600, SWS_AREA),
                        pictureAt101_.data),
             30.0);
+}
+
+// How many rows a rising edge takes from 10 % to 90 % of its step, at the
+// first row of column `x` (from the top) brighter than `threshold`: the
+// bar above it is the low level, the brightest of the 4 rows from there
+// the high one. Negative where the step is under 30 levels.
+double riseAt(const std::vector<uint8_t> &rgb, int width, int x, int threshold) {
+  auto luma = [&](int row) {
+    const uint8_t *p = &rgb[(static_cast<size_t>(row) * width + x) * 3];
+    return 0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2];
+  };
+  int edge = 4;
+  while (edge < 400 && luma(edge) <= threshold)
+    ++edge;
+  const double low = luma(edge - 4);
+  double high = 0.0;
+  for (int r = edge; r < edge + 4; ++r)
+    high = std::max(high, luma(r));
+  if (high - low < 30.0)
+    return -1.0;
+  // Where the profile first crosses a level, between rows.
+  auto crossing = [&](double level) {
+    for (int r = edge - 4; r < edge + 4; ++r)
+      if (luma(r + 1) >= level)
+        return r + (level - luma(r)) / std::max(luma(r + 1) - luma(r), 1e-9);
+    return static_cast<double>(edge + 4);
+  };
+  return crossing(low + 0.9 * (high - low)) - crossing(low + 0.1 * (high - low));
+}
+
+TEST_F(VideoCapture, ASizedVideoDrawsItsPictureAtThatSizeSoEdgesStaySharp) {
+  // The water room's letterbox: the top bar's lower edge, 113.4 rows of the
+  // 1080 down, over the room's panels.
+  const std::string path = dir_->file("sharp.mp4");
+  ASSERT_EQ(runDemo("--capture '" + path + "' --fps 30 --from 21.05 --to 21.07 --size 1920x1080", *dir_), 0);
+  const test::Pictures pictures = test::playPictures(path, 0);
+  ASSERT_EQ(pictures.rgb.size(), 1920u * 1080 * 3);
+  std::vector<double> rises;
+  for (int x = 260; x < 1660; x += 7) {
+    const double rise = riseAt(pictures.rgb, 1920, x, 10);
+    if (rise >= 0.0)
+      rises.push_back(rise);
+  }
+  ASSERT_GE(rises.size(), 40u) << "the bar's edge is not where it should be";
+  std::sort(rises.begin(), rises.end());
+  const double median = rises[rises.size() / 2];
+  std::printf("10-90 %% rise of the bar's edge: median %.2f rows over %zu columns\n", median, rises.size());
+  // Drawn at 1440 x 1080 the edge falls between two rows (0.85 here); the
+  // 800 x 600 picture stretched 1.8 times with Lanczos spreads it over 1.65.
+  EXPECT_LE(median, 1.25);
 }
 
 TEST_F(VideoCapture, TheFinestQualityIsStillHighProfile420ThatEveryPlayerTakes) {

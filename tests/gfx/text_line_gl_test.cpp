@@ -17,7 +17,7 @@ TEST_F(TextLineGL, GlyphsLandOnTheirPixelsOverADarkStripAndTheStateIsKept) {
   glMatrixMode(GL_PROJECTION);
   glEnable(GL_DEPTH_TEST);
   // "-": only the middle row (row 3 of 7) is lit; scale 4 from (100, 100).
-  drawTextLine("a-", 100.f, 100.f, 4.f);
+  drawTextLine(FrameSize(), "a-", 100.f, 100.f, 4.f);
   const int left = 100 + 6 * 4; // the second glyph
   EXPECT_EQ(pixel(left + 10, 100 + 3 * 4 + 2).r, 255) << "the dash";
   EXPECT_LT(pixel(left + 10, 100 + 5 * 4 + 2).r, 110) << "the strip above the dash";

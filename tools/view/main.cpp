@@ -158,10 +158,12 @@ int main(int argc, char **argv) {
       return 1;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    float scale = std::min(800.f / picture.width, 600.f / picture.height);
+    // Overlay units: the base picture's 800 x 600.
+    const float w = static_cast<float>(kBaseFrameWidth), h = static_cast<float>(kBaseFrameHeight);
+    float scale = std::min(w / picture.width, h / picture.height);
     scale = std::min(scale, 1.f);
     // drawAt scales about the screen centre: place the picture centred.
-    picture.drawAt(400.f - picture.width * 0.5f, 300.f - picture.height * 0.5f, scale);
+    picture.drawAt(0.5f * w - picture.width * 0.5f, 0.5f * h - picture.height * 0.5f, scale);
   }
   glFinish();
   if (!savePng(out, window)) {
