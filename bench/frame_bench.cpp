@@ -18,8 +18,13 @@
 // --taps draws every blur tap by tap (one blended quad a tap), as the show
 // did before its one-quad blur program.
 //
-//   frame_bench [--seconds S] [--data DIR] [--profile] [--taps]
+// --scale S draws the picture at (800 S) x (600 S). The last lines give the
+// memory: the process's peak resident size and the texture memory the
+// render targets and the frame buffer allocated.
+//
+//   frame_bench [--seconds S] [--data DIR] [--profile] [--taps] [--scale S]
 #include <GL/glew.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -56,6 +61,7 @@ int main(int argc, char **argv) {
   std::string dataDir;
   bool profile = false;
   bool taps = false;
+  double scale = 1.0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--profile") == 0)
       profile = true;
@@ -65,6 +71,8 @@ int main(int argc, char **argv) {
       seconds = static_cast<float>(std::atof(argv[++i]));
     else if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc)
       dataDir = argv[++i];
+    else if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc)
+      scale = std::atof(argv[++i]);
   }
   PassProfile::enable(profile);
   setDataDirectory(dataDir.empty() ? defaultDataDirectory() : dataDir);
@@ -72,6 +80,9 @@ int main(int argc, char **argv) {
   if (!headless->isOpen())
     return 1;
   GLWindow &window = *headless;
+  const FrameSize frameSize = FrameSize::atScale(scale);
+  if (!frameSize.isBase() && !window.setFrameSize(frameSize))
+    return 1;
   RenderTarget::useBlurProgram(!taps);
   Show show(window);
   show.load();
@@ -80,8 +91,8 @@ int main(int argc, char **argv) {
   music.open("data/01.ogg");
   const SpectrumSource spectrumAt = [&music](float at, float *spectrum) { music.spectrumAt(at, spectrum); };
 
-  std::printf("%s on %s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
-              reinterpret_cast<const char *>(glGetString(GL_VERSION)));
+  std::printf("%s on %s, %d x %d\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
+              reinterpret_cast<const char *>(glGetString(GL_VERSION)), window.width(), window.height());
   std::printf("%-11s %12s %10s %10s %9s\n", "part", "window", "median ms", "p95 ms", "cpu share");
   double estimate = 0.0;
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, double>>>> passes;
@@ -128,6 +139,14 @@ int main(int argc, char **argv) {
   }
   std::printf("whole show at 60 fps: about %.0f s to draw 265 s (%.1f frames per second)\n", estimate,
               265.0 * 60.0 / std::max(estimate, 1e-9));
+  // The frame buffer: RGB8 (kept as 4 bytes a pixel) and depth 24 + stencil 8.
+  const double frameBufferBytes = 8.0 * window.width() * window.height();
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("memory: peak resident %.0f MB; render targets %.1f MB + frame buffer %.1f MB of textures\n",
+              static_cast<double>(usage.ru_maxrss) / 1024.0,
+              static_cast<double>(RenderTarget::allocatedBytes()) / (1024.0 * 1024.0),
+              frameBufferBytes / (1024.0 * 1024.0));
   if (profile) {
     // Milliseconds a frame per pass; the frame times above include the
     // glFinish brackets the profile adds.
