@@ -15,6 +15,9 @@
 // draw get their moment as one FrameInput: the local time, the time since the
 // previous step (or drawn frame), the spectrum of that moment and the
 // timeline's beat level.
+// A scene is built for one frame (SceneFrame): it draws into a frame of
+// that size, whatever the render scale, and takes its copy of the frame from
+// there.
 //
 // envelope() is the rise-and-fall curve every flash, fade and pulse is made
 // of. Plain code, no GL.

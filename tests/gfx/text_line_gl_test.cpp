@@ -35,5 +35,21 @@ TEST_F(TextLineGL, GlyphsLandOnTheirPixelsOverADarkStripAndTheStateIsKept) {
   EXPECT_EQ(glyphRows('%'), nullptr);
 }
 
+// At a render scale the line covers the same part of the picture: every
+// position and font pixel doubles at scale 2.
+TEST_F(TextLineGL, AtScaleTwoTheLineGrowsWithThePicture) {
+  const FrameSize scaled = FrameSize::atScale(2.0);
+  ASSERT_TRUE(glWindow().setFrameSize(scaled));
+  glClearColor(1.f, 1.f, 1.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  drawTextLine(scaled, "a-", 100.f, 100.f, 4.f);
+  const int left = 100 + 6 * 4;
+  const int dash = pixel(2 * (left + 10), 2 * (100 + 3 * 4 + 2)).r;
+  const int strip = pixel(2 * (left + 10), 2 * (100 + 5 * 4 + 2)).r;
+  glWindow().setFrameSize(FrameSize());
+  EXPECT_EQ(dash, 255);
+  EXPECT_LT(strip, 110) << "the strip above the dash, at twice its place";
+}
+
 } // namespace
 } // namespace demo::test
