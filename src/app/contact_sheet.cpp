@@ -24,6 +24,8 @@ const std::vector<ReportWindow> &reportWindows() {
 RunReport::RunReport() : parts_(reportWindows().size()) {}
 
 void RunReport::afterFrame(float t, float dt, GLWindow &window) {
+  pictureWidth_ = window.width();
+  pictureHeight_ = window.height();
   const auto &windows = reportWindows();
   for (size_t i = 0; i < windows.size(); ++i) {
     if (!(windows[i].start < t && t < windows[i].end))
@@ -71,6 +73,8 @@ void RunReport::print(std::FILE *out) const {
     std::fprintf(out, "%-11s %10s %8d %8.1f\n", windows[i].name, span, part.frames,
                  part.seconds > 0.0 ? part.frames / part.seconds : 0.0);
   }
+  if (pictureWidth_ > 0)
+    std::fprintf(out, "picture %d x %d\n", pictureWidth_, pictureHeight_);
 }
 
 bool RunReport::writeSheet(const std::string &path) const {

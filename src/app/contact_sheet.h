@@ -32,7 +32,8 @@ public:
   // After a frame at show time t (with frame time dt) has been drawn: counts
   // it, and grabs the frame if it is the first at or past a window's middle.
   void afterFrame(float t, float dt, GLWindow &window);
-  // Frames per second of every part that was reached.
+  // Frames per second of every part that was reached, then the picture's
+  // size ("picture 1440 x 1080").
   void print(std::FILE *out) const;
   // The contact sheet; false when it cannot be written.
   bool writeSheet(const std::string &path) const;
@@ -50,6 +51,7 @@ private:
   };
   std::vector<Part> parts_;
   std::vector<uint8_t> frame_;
+  int pictureWidth_ = 0, pictureHeight_ = 0; // the last frame's
 };
 
 // Draws `text` (lower-case letters, digits, '.', ':' and spaces) in a 5 x 7

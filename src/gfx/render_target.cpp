@@ -109,7 +109,8 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
     endTexturedPass();
     return;
   }
-  const float sw = static_cast<float>(screenWidth), sh = static_cast<float>(screenHeight);
+  // Offsets in base pixels, whatever the frame's size.
+  const float sw = static_cast<float>(kBaseFrameWidth), sh = static_cast<float>(kBaseFrameHeight);
   const float x0 = 2.f * x / sw - 1.f;
   const float y0 = 2.f * y / sh - 1.f;
   const float x1 = x0 + 2.f * dw / sw + 2.f;

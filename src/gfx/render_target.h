@@ -82,8 +82,9 @@ public:
   // the texture bound.
   void copyFromScreen();
   // The captured area as a quad with its lower-left corner at pixel (x, y) and
-  // the size of the full screen plus (dw, dh) pixels; (0, 0, 0, 0) covers the
-  // viewport. Current colour and blend state apply. A large target (above)
+  // the size of the full screen plus (dw, dh) pixels, in pixels of the 800 x
+  // 600 base picture (so they follow the render scale); (0, 0, 0, 0) covers
+  // the viewport. Current colour and blend state apply. A large target (above)
   // drawn into a smaller viewport is read through its mipmap. Leaves:
   // GL_TEXTURE_2D off, the texture bound (its filters as they were),
   // GL_DEPTH_TEST on, matrices as they were, GL_MODELVIEW.

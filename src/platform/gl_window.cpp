@@ -62,6 +62,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
 
   const int display = chooseDisplay(options.display);
   bool wantFullscreen = fullscreen && !options.hidden;
+  fullscreen_ = wantFullscreen;
   if (wantFullscreen) {
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &mode) != 0) {
@@ -210,19 +211,16 @@ std::string GLWindow::renderer() const {
 FrameSize GLWindow::nativeFrame() const {
   if (!window_)
     return FrameSize();
-  SDL_DisplayMode mode{};
+  // A window shows the picture in its own pixels (more than its size on a
+  // high-density screen); full screen, the screen's mode is what it covers
+  // (the drawable may not have caught up with the switch yet).
   int w = 0, h = 0;
-  if (SDL_GetDesktopDisplayMode(std::max(SDL_GetWindowDisplayIndex(window_), 0), &mode) == 0) {
+  SDL_GL_GetDrawableSize(window_, &w, &h);
+  SDL_DisplayMode mode{};
+  if (fullscreen_ && SDL_GetDesktopDisplayMode(std::max(SDL_GetWindowDisplayIndex(window_), 0), &mode) == 0 &&
+      mode.w > w && mode.h > h) {
     w = mode.w;
     h = mode.h;
-  }
-  // Full screen on a high-density screen, the drawable has more pixels than
-  // the mode says.
-  int drawW = 0, drawH = 0;
-  SDL_GL_GetDrawableSize(window_, &drawW, &drawH);
-  if (drawW > w && drawH > h) {
-    w = drawW;
-    h = drawH;
   }
   return FrameSize::largestInside(w, h);
 }

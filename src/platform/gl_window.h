@@ -112,9 +112,9 @@ public:
   bool setFrameSize(const FrameSize &frame);
   // GL_RENDERER, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
   std::string renderer() const;
-  // The largest 4:3 picture that fits the screen the window is on (its
-  // drawable size when that is larger, on a high-density screen); the base
-  // size where there is no screen or it is smaller.
+  // The largest 4:3 picture the window shows pixel for pixel: full screen,
+  // the screen it is on; in a window, the window's drawable (800 x 600, or
+  // more on a high-density screen). The base size where that is smaller.
   FrameSize nativeFrame() const;
   // Reads the whole frame buffer as RGB rows, bottom row first.
   void readPixels(std::vector<uint8_t> &rgb) const;
@@ -139,6 +139,7 @@ private:
   unsigned colourBuffer_ = 0;
   unsigned depthStencilBuffer_ = 0;
   bool open_ = false;
+  bool fullscreen_ = false;
   bool closeRequested_ = false;
   bool escapePressed_ = false; // until the next update() says so
   std::vector<ShowKey> keys_;
