@@ -17,7 +17,9 @@ namespace demo {
 
 namespace {
 
-size_t gAllocatedBytes = 0; // RenderTarget::allocatedBytes()
+// RenderTarget::allocatedBytes(): a tally for memory reports, process-wide
+// because textures are; nothing that draws reads it.
+size_t gAllocatedBytes = 0;
 
 // A texture side for an area side: the next power of two for anything up to
 // the base picture's side, the side plus 1 to 16 unused texels beyond it.
@@ -72,7 +74,13 @@ void RenderTarget::copyFromScreen() {
   glViewport(0, 0, screenWidth, screenHeight);
 }
 
-void RenderTarget::drawShrunkQuad(float x0, float y0, float x1, float y1) {
+bool RenderTarget::readAtBaseLevel() {
+  if (mipLevels == 0)
+    return false;
+  GLint viewport[4] = {};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  if (!(viewport[2] < width && viewport[3] < height))
+    return false;
   // The levels below the copy, made once per copy, and read at the base
   // picture's level: the lod clamp holds every fragment there (between two
   // levels, linearly, where the scale is not a power of two).
@@ -83,16 +91,10 @@ void RenderTarget::drawShrunkQuad(float x0, float y0, float x1, float y1) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, shrinkLevel);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, shrinkLevel);
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.f, 0.f);
-  glVertex2f(x0, y0);
-  glTexCoord2f(uMax, 0.f);
-  glVertex2f(x1, y0);
-  glTexCoord2f(uMax, vMax);
-  glVertex2f(x1, y1);
-  glTexCoord2f(0.f, vMax);
-  glVertex2f(x0, y1);
-  glEnd();
+  return true;
+}
+
+void RenderTarget::readWholeLevels() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, -1000.f);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, 1000.f);
@@ -115,15 +117,7 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   const float y0 = 2.f * y / sh - 1.f;
   const float x1 = x0 + 2.f * dw / sw + 2.f;
   const float y1 = y0 + 2.f * dh / sh + 2.f;
-  if (mipLevels > 0) {
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    if (viewport[2] < width && viewport[3] < height) {
-      drawShrunkQuad(x0, y0, x1, y1);
-      endTexturedPass();
-      return;
-    }
-  }
+  const bool shrinking = readAtBaseLevel();
   // Texture row 0 is the frame's bottom row, so the copy shows upright.
   glBegin(GL_QUADS);
   glTexCoord2f(0.f, 0.f);
@@ -135,6 +129,8 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   glTexCoord2f(0.f, vMax);
   glVertex2f(x0, y1);
   glEnd();
+  if (shrinking)
+    readWholeLevels();
 
   endTexturedPass();
 }

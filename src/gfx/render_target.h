@@ -153,7 +153,11 @@ public:
   static size_t allocatedBytes();
 
 private:
-  void drawShrunkQuad(float x0, float y0, float x1, float y1);
+  // Drawn into a smaller viewport, a large target reads its mipmap at the
+  // base picture's level (made first if the copy is newer): true when it
+  // does, and readWholeLevels() then puts the plain linear read back.
+  bool readAtBaseLevel();
+  void readWholeLevels();
   bool mipmapStale_ = true;
 };
 
