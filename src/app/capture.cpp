@@ -131,7 +131,7 @@ private:
   double rate() const { return rate_.seconds() > 0.0 ? static_cast<double>(rate_.frames()) / rate_.seconds() : 0.0; }
   bool due(double seconds, bool last) {
     if (last || seconds >= next_) {
-      next_ = seconds + (terminal_ ? 0.25 : 10.0);
+      next_ = seconds + (terminal_ ? ProgressLine::kTerminalPeriod : ProgressLine::kLogPeriod);
       return !last || terminal_; // a log gets its last line from end()
     }
     return false;
@@ -322,12 +322,15 @@ int runCapture(const Options &options) {
   // it holds, and hold their music. Both are cut to the frames written at
   // the end.
   ReservedFile listingFile, musicFile;
+  // The whole range's music: what music.wav holds unless the capture ends
+  // early (encoded once, not again at the end).
+  std::vector<uint8_t> wholeMusic;
   if (!video) {
     std::string reason;
     const AudioRange range = audioRange(audio, options.from, to);
+    wholeMusic = encodeWav(audio, range.first, range.first + range.frames);
     if (!listingFile.reserve(target + "/frames.txt", std::vector<uint8_t>(barTotal * kListingLineRoom, ' '), &reason) ||
-        !musicFile.reserve(target + "/music.wav", encodeWav(audio, range.first, range.first + range.frames),
-                           &reason)) {
+        !musicFile.reserve(target + "/music.wav", wholeMusic, &reason)) {
       std::fprintf(stderr, "demo: cannot write into %s: %s\n", target.c_str(), reason.c_str());
       return 1;
     }
@@ -435,8 +438,11 @@ int runCapture(const Options &options) {
     std::fprintf(stderr, "demo: %s/frames.txt: cannot write: %s\n", target.c_str(), reason.c_str());
     ok = false;
   }
-  const AudioRange range = audioRange(audio, options.from, writtenTo);
-  if (!musicFile.commit(encodeWav(audio, range.first, range.first + range.frames), &reason)) {
+  if (writtenTo != to) {
+    const AudioRange range = audioRange(audio, options.from, writtenTo);
+    wholeMusic = encodeWav(audio, range.first, range.first + range.frames);
+  }
+  if (!musicFile.commit(wholeMusic, &reason)) {
     std::fprintf(stderr, "demo: %s/music.wav: cannot write: %s\n", target.c_str(), reason.c_str());
     ok = false;
   }

@@ -44,6 +44,12 @@ struct FrameClock {
     previousTime = now;
     time = now;
   }
+  // Stands still at `t`: no time since the last frame.
+  void standAt(float t) {
+    time = t;
+    previousTime = t;
+    dt = 0.f;
+  }
 };
 
 // Step 3 of a frame: the show is over once the last frame's time reached 265.

@@ -19,8 +19,7 @@ namespace demo {
 Show::Show(GLWindow &w)
     : window(w), frameSize(w.frame()), cg(),
       screenTarget(frameSize.width, frameSize.height, TargetStorage::Rgba, frameSize),
-      sceneFrame{frameSize, std::make_shared<RenderTarget>(frameSize.width, frameSize.height, TargetStorage::Rgb,
-                                                           frameSize)},
+      sceneFrame{frameSize, SceneFrame{frameSize, nullptr}.screenCopyOrNew()},
       timeline(scenes, screenTarget, frameSize) {
   for (float &bin : spectrum)
     bin = 0.f;
@@ -51,9 +50,7 @@ void Show::startAt(float seconds, const SpectrumSource &spectrumAt) {
     frame(before, spectrumAt);
     return;
   }
-  clock.time = seconds;
-  clock.previousTime = seconds;
-  clock.dt = 0.f;
+  clock.standAt(seconds);
 }
 
 bool Show::seek(float seconds, const SpectrumSource &spectrumAt, const CatchUpCheck &check) {
@@ -68,10 +65,7 @@ bool Show::seek(float seconds, const SpectrumSource &spectrumAt, const CatchUpCh
   while (check && steps.next() <= last) {
     runSteps(steps.through(std::min(last, steps.next() + kStepsBetweenChecks - 1)), spectrumAt);
     if (steps.next() <= last && !check()) {
-      const float standing = stepTime(steps.next() - 1);
-      clock.time = standing;
-      clock.previousTime = standing;
-      clock.dt = 0.f;
+      clock.standAt(stepTime(steps.next() - 1));
       return false;
     }
   }

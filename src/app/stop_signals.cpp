@@ -4,7 +4,7 @@ namespace demo {
 
 namespace {
 
-constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile std::sig_atomic_t gCaught = 0;
 
 extern "C" void noteSignal(int signal) {
@@ -22,12 +22,13 @@ StopSignals::StopSignals() {
   // Interrupted reads and writes start again; the run looks at the flag
   // between frames.
   action.sa_flags = SA_RESTART;
-  for (int i = 0; i < 3; ++i)
+  static_assert(sizeof kSignals / sizeof kSignals[0] == kCount, "one saved handler a signal");
+  for (int i = 0; i < kCount; ++i)
     sigaction(kSignals[i], &action, &previous_[i]);
 }
 
 StopSignals::~StopSignals() {
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < kCount; ++i)
     sigaction(kSignals[i], &previous_[i], nullptr);
 }
 

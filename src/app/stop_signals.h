@@ -29,7 +29,8 @@ public:
   static int exitStatusFor(int signal) { return 128 + signal; }
 
 private:
-  struct sigaction previous_[3];
+  static constexpr int kCount = 3; // SIGINT, SIGTERM, SIGHUP
+  struct sigaction previous_[kCount];
 };
 
 } // namespace demo

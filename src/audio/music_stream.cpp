@@ -471,7 +471,6 @@ bool MusicStream::play(double startSeconds) {
   // written without its lock.
   framesPlayed_.store(startFrame_, std::memory_order_relaxed);
   anchorFrames_ = static_cast<double>(startFrame_);
-  anchorTime_ = steadySeconds();
   clockFloor_ = anchorFrames_;
   blockFrames_ = 0;
   paused_ = false;

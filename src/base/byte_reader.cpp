@@ -11,11 +11,14 @@
 
 namespace demo {
 
-bool readWholeFile(const std::string &path, std::vector<uint8_t> &out) {
+bool readWholeFile(const std::string &path, std::vector<uint8_t> &out, std::string *reason) {
   out.clear();
   std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file)
+  if (!file) {
+    if (reason)
+      *reason = std::string("cannot open: ") + std::strerror(errno);
     return false;
+  }
   uint8_t buffer[65536];
   for (;;) {
     size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
@@ -23,7 +26,11 @@ bool readWholeFile(const std::string &path, std::vector<uint8_t> &out) {
     if (n < sizeof buffer)
       break;
   }
-  return std::ferror(file.get()) == 0;
+  if (std::ferror(file.get()) == 0)
+    return true;
+  if (reason)
+    *reason = std::string("cannot read: ") + std::strerror(errno);
+  return false;
 }
 
 std::string temporaryNameFor(const std::string &path) {

@@ -111,8 +111,10 @@ private:
   std::vector<uint8_t> bytes_;
 };
 
-// Reads a whole file into `out`. False when it cannot be opened or read.
-bool readWholeFile(const std::string &path, std::vector<uint8_t> &out);
+// Reads a whole file into `out`. False when it cannot be opened or read, and
+// then `reason` (when given) says which and why: "cannot open: <system's
+// reason>" or "cannot read: <system's reason>".
+bool readWholeFile(const std::string &path, std::vector<uint8_t> &out, std::string *reason = nullptr);
 // Writes `bytes` to path, whole or not at all: the bytes go to a temporary
 // name beside it (unique to this process) that is renamed over `path` once
 // every byte is out, so a full disk, a crash or a second writer never leaves

@@ -34,6 +34,9 @@ constexpr int kBaseFrameWidth = 800;
 constexpr int kBaseFrameHeight = 600;
 // The largest render scale the command line takes: 6400 x 4800.
 constexpr double kMaxRenderScale = 8.0;
+// A copy of a frame above the base size has a texture up to this many
+// texels larger than the frame on each side (render_target.h).
+constexpr int kCopyMargin = 16;
 
 struct PixelBox {
   int x, y, width, height;
@@ -60,8 +63,6 @@ struct FrameSize {
   float y(float v) const;
   // A size tied to no axis (a point size, a blur offset): v scale().
   float size(float v) const;
-  // The whole picture as a viewport.
-  PixelBox whole() const { return {0, 0, width, height}; }
   // The full-width band between a bar `bar` base rows high at the bottom and
   // one as high at the top: b = y(bar), from row (int) b, (int)(h - 2 b)
   // rows high, as the base picture always truncated them.

@@ -26,7 +26,7 @@ size_t gAllocatedBytes = 0;
 int textureSide(int side, int baseSide) {
   if (side <= baseSide)
     return nextPowerOfTwo(side);
-  return (side + 16) / 16 * 16;
+  return (side + kCopyMargin) / kCopyMargin * kCopyMargin;
 }
 
 } // namespace

@@ -137,7 +137,7 @@ public:
   unsigned glName = 0;
   int width = 0;       // area copied from the frame; the viewport inside the target
   int height = 0;
-  int texWidth = 0;    // nextPowerOfTwo(width), at least 2
+  int texWidth = 0;    // the texture: nextPowerOfTwo(width), at least 2, or width + margin (above)
   int texHeight = 0;
   float uMax = 0.f;    // width / texWidth
   float vMax = 0.f;    // height / texHeight

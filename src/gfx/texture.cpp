@@ -15,6 +15,7 @@
 #include <libdeflate.h>
 #include <png.h>
 
+#include "base/byte_reader.h"
 #include "base/data_path.h"
 #include "base/message.h"
 
@@ -442,18 +443,10 @@ PngImage decodePng(const char *path, std::string *error) {
     return PngImage();
   };
   const std::string file = resolveDataPath(path);
-  std::FILE *f = std::fopen(file.c_str(), "rb");
-  if (!f)
-    return fail(std::string("cannot open: ") + std::strerror(errno));
   std::vector<uint8_t> bytes;
-  uint8_t buffer[1 << 16];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  const int readError = std::ferror(f) ? errno : 0;
-  std::fclose(f);
-  if (readError)
-    return fail(std::string("cannot read: ") + std::strerror(readError));
+  std::string unread;
+  if (!readWholeFile(file, bytes, &unread))
+    return fail(unread);
   if (pictureKind(bytes.data(), bytes.size()) != PictureKind::Png)
     return fail("not a PNG file");
   const std::string tooLarge = headerSizeProblem(bytes);

@@ -129,11 +129,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   glGenFramebuffers(1, &fbo_);
   glGenRenderbuffers(1, &colourBuffer_);
   glGenRenderbuffers(1, &depthStencilBuffer_);
-  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  allocateBuffers(width, height);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthStencilBuffer_);
@@ -160,6 +156,14 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
 
 GLWindow::~GLWindow() { close(); }
 
+void GLWindow::allocateBuffers(int width, int height) {
+  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
+  glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+}
+
 bool GLWindow::setFrameSize(const FrameSize &frame) {
   if (!open_)
     return false;
@@ -170,30 +174,23 @@ bool GLWindow::setFrameSize(const FrameSize &frame) {
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
   glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
   const int limit = std::min({renderbuffer, texture, viewport[0], viewport[1]});
-  // A copy's texture is up to 16 texels larger than the frame.
-  if (frame.width <= 0 || frame.height <= 0 || frame.width + 16 > limit || frame.height + 16 > limit) {
+  // A copy's texture is up to kCopyMargin texels larger than the frame.
+  if (frame.width <= 0 || frame.height <= 0 || frame.width + kCopyMargin > limit ||
+      frame.height + kCopyMargin > limit) {
     std::fprintf(stderr, "demo: a %d x %d picture is more than this OpenGL driver holds (%d on a side); "
                          "it stays %d x %d\n",
-                 frame.width, frame.height, limit - 16, width_, height_);
+                 frame.width, frame.height, limit - kCopyMargin, width_, height_);
     std::fflush(stderr);
     return false;
   }
-  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, frame.width, frame.height);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, frame.width, frame.height);
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  allocateBuffers(frame.width, frame.height);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   if (glGetError() != GL_NO_ERROR || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     // Out of memory: back to the size it had.
     std::fprintf(stderr, "demo: no room for a %d x %d picture; it stays %d x %d\n", frame.width, frame.height,
                  width_, height_);
     std::fflush(stderr);
-    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width_, height_);
-    glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
-    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    allocateBuffers(width_, height_);
     return false;
   }
   width_ = frame.width;

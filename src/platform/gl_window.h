@@ -126,6 +126,9 @@ public:
 
 private:
   void present();
+  // Colour RGB8 and depth 24 + stencil 8 storage of width x height for the
+  // frame buffer's two render buffers.
+  void allocateBuffers(int width, int height);
   // Takes every pending event: keys into keys_, quit messages into the flags.
   void takeEvents();
 

@@ -24,7 +24,7 @@ float closingGlowGain(float time) {
 }
 
 ClosingScene::ClosingScene(CgContext *, const SceneFrame &sceneFrame)
-    : endLogoTexture("data/endlogo.png", 0), screenTexture(), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+    : endLogoTexture("data/endlogo.png", 0), screenTexture(), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
       glowTarget(64, 64, TargetStorage::Rgb, sceneFrame.size) {}
 
 void ClosingScene::restart() { tiles = {}; }

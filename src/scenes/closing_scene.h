@@ -52,7 +52,6 @@ public:
   Texture screenTexture; // empty: borrows the timeline's screen target
   float tileS = 0.f;     // one tile's steps in the texture: a 20th of the used area
   float tileT = 0.f;
-  FrameSize frameSize; // the frame it draws into
   std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
   RenderTarget &screenCopy;
   RenderTarget glowTarget;

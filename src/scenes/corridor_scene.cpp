@@ -318,11 +318,11 @@ void CorridorScene::draw(const FrameInput &frame) {
 
   // 17. Dark bands along both edges, in the blend state of step 15.
   if (inCorridor) {
+    // Overlay units: the bands span the picture's width at any scale.
+    const float width = static_cast<float>(kBaseFrameWidth);
     for (int i = 0; i < kBandPairs; ++i) {
       const DarkBand band = darkBand(i, T, bass.barPhase);
       glColor4f(0.f, 0.f, 0.f, band.alpha);
-      // Overlay units: the bands span the picture's width at any scale.
-      const float width = static_cast<float>(kBaseFrameWidth);
       const float span = width / band.thickness;
       borderTexture.drawSprite(0.f, static_cast<float>(kBaseFrameHeight) - band.distance, width, -band.thickness,
                                span, 1.f,

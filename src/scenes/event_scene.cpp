@@ -76,10 +76,10 @@ EventLetterbox eventLetterbox(float showClock) {
   box.barHeight = 0.09375f * box.slide;
   if (box.barHeight > kMaxBar)
     box.barHeight = kMaxBar;
-  const float h = static_cast<float>(kBaseFrameHeight) - 2.f * box.barHeight;
-  box.viewportY = static_cast<int>(box.barHeight);
-  box.viewportHeight = static_cast<int>(h);
-  box.aspect = static_cast<float>(kBaseFrameWidth) / h;
+  const PixelBox band = FrameSize().band(box.barHeight);
+  box.viewportY = band.y;
+  box.viewportHeight = band.height;
+  box.aspect = static_cast<float>(kBaseFrameWidth) / (static_cast<float>(kBaseFrameHeight) - 2.f * box.barHeight);
   return box;
 }
 

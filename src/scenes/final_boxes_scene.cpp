@@ -61,9 +61,8 @@ float finalGlowColour(float flash) { return 1.f - 0.1f * flash; }
 float finalGlowGain(float band1) { return 1.05f + 0.5f * band1; }
 
 FinalBoxesScene::FinalBoxesScene(CgContext *, const SceneFrame &sceneFrame)
-    : scene("data/final.gsp"), frameSize(sceneFrame.size),
-      pictureTarget(frameSize.band(kLetterboxBar).width, frameSize.band(kLetterboxBar).height, TargetStorage::Rgb,
-                    frameSize),
+    : scene("data/final.gsp"), frameSize(sceneFrame.size), pictureBand(frameSize.band(kLetterboxBar)),
+      pictureTarget(pictureBand.width, pictureBand.height, TargetStorage::Rgb, frameSize),
       glowTarget(128, 128, TargetStorage::Rgb, frameSize) {
   // The crates carry their own maps: the materials' textures are not loaded.
   scene.prepare(false);
@@ -148,8 +147,7 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   // 11. The letterbox: the glClear ignores the viewport and blackens the bars,
   // then the picture fills the band between them with its glow added, less
   // red and green round a cut.
-  const PixelBox band = frameSize.band(kLetterboxBar);
-  glViewport(band.x, band.y, band.width, band.height);
+  glViewport(pictureBand.x, pictureBand.y, pictureBand.width, pictureBand.height);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glow.compose();
 

@@ -102,6 +102,7 @@ public:
 
   Scene scene;
   FrameSize frameSize; // the frame it draws into
+  PixelBox pictureBand; // the 16:9 band between the bars, in the frame's pixels
   RenderTarget pictureTarget;
   RenderTarget glowTarget;
   std::array<MeshNode *, 4> boxes{};

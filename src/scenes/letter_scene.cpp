@@ -105,7 +105,7 @@ LetterScene::LetterScene(CgContext *, const SceneFrame &sceneFrame)
                           {"data/credits/gfx2.png", 0},
                           {"data/credits/music.png", 0}},
       jellyEnvTexture("data/envmap_gummi.jpg", 0), jellyMesh("data/gummi.ebr"), jelly(jellyMesh),
-      frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage), glowTarget(128, 128, TargetStorage::Rgb, sceneFrame.size),
+      screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage), glowTarget(128, 128, TargetStorage::Rgb, sceneFrame.size),
       jellyTarget(128, 128, TargetStorage::Rgb, sceneFrame.size) {}
 
 // From behind and to the side, aimed at a point that wanders with the time

@@ -128,7 +128,6 @@ public:
   Texture jellyEnvTexture;
   EbrMesh jellyMesh;
   JellyMesh jelly;
-  FrameSize frameSize; // the frame it draws into
   std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
   RenderTarget &screenCopy;
   RenderTarget glowTarget;

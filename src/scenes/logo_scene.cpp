@@ -35,7 +35,7 @@ LogoScene::LogoScene(CgContext *, const SceneFrame &sceneFrame)
       backdropNode(findMesh(scene, "Box03")), backdropTexture("data/bgcomplete.jpg", 0),
       logoNode(findMesh(scene, "Text08")), redTextNode(findMesh(scene, "Text09")),
       logoTextTexture("data/logotextcomplete.jpg", 0), flareTexture("data/flare.jpg", 0),
-      tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+      tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
       glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), tunnelTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), bassLevel(0.f) {}
 
 void LogoScene::restart() { bassLevel = 0.f; }

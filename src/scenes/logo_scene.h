@@ -64,7 +64,6 @@ public:
   Texture flareTexture; // loaded, not drawn
   EbrMesh tunnelMesh;
   Texture tunnelTexture;
-  FrameSize frameSize; // the frame it draws into
   std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
   RenderTarget &screenCopy;
   RenderTarget glowTarget;   // 256 x 256

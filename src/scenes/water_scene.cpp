@@ -120,7 +120,7 @@ WaterScene::WaterScene(CgContext *, const SceneFrame &sceneFrame)
           {"data/vannscene/ytterstenger_og_skjermer.jpg", 0},
       }},
       envTexture("data/envmap_old.jpg", 0), bumpTexture("data/vannbump.jpg", 1),
-      logoTexture("data/kestranelogo3d.jpg", 0), water(), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+      logoTexture("data/kestranelogo3d.jpg", 0), water(), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
       glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size),
       squareTexture("data/sq.jpg", 0) {
   // The water surface's constructor sizes its arrays and resets it to height 0.

@@ -70,7 +70,6 @@ public:
   Texture bumpTexture;   // loaded as a normal map; not drawn
   Texture logoTexture;   // not drawn
   WaterSurface water;
-  FrameSize frameSize; // the frame it draws into
   std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
   RenderTarget &screenCopy;
   RenderTarget glowTarget;
