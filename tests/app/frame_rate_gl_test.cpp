@@ -150,8 +150,6 @@ TEST_F(FrameRateGL, AJumpBackOrForwardLandsOnTheStateOfAStraightRun) {
 TEST_F(FrameRateGL, AStoppedCatchUpGoesOnFromWhereItStoodOrStartsOver) {
   const StraightRun straight(glWindow());
   const SpectrumSource &spectrumAt = straight.spectrumAt;
-  const std::vector<float> &at100 = straight.at100, &at150 = straight.at150;
-  const int sequence = straight.sequence;
   Show jumping(glWindow());
   ASSERT_TRUE(jumping.load());
   jumping.startAt(120.f, spectrumAt);
@@ -172,17 +170,17 @@ TEST_F(FrameRateGL, AStoppedCatchUpGoesOnFromWhereItStoodOrStartsOver) {
   EXPECT_TRUE(jumping.seek(150.f, spectrumAt, counting));
   const int64_t rest = lastStepDueBy(150.f - 1.f / 60.f) - (from + 2 * kStepsBetweenChecks) + 1;
   EXPECT_EQ(checks, (rest - 1) / kStepsBetweenChecks);
-  EXPECT_EQ(simulationState(jumping), at150);
+  EXPECT_EQ(simulationState(jumping), straight.at150);
 
   // Behind: from the start again, stopped early, then to its end.
   checks = 0;
   EXPECT_FALSE(jumping.seek(100.f, spectrumAt, stopAtTheSecond));
   EXPECT_EQ(jumping.steps.next(), 2 * kStepsBetweenChecks);
   EXPECT_TRUE(jumping.seek(100.f, spectrumAt));
-  EXPECT_EQ(simulationState(jumping), at100);
+  EXPECT_EQ(simulationState(jumping), straight.at100);
   jumping.seek(150.f, spectrumAt);
-  EXPECT_EQ(simulationState(jumping), at150);
-  EXPECT_EQ(std::rand(), sequence);
+  EXPECT_EQ(simulationState(jumping), straight.at150);
+  EXPECT_EQ(std::rand(), straight.sequence);
 }
 
 } // namespace

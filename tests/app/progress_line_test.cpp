@@ -16,17 +16,22 @@ TEST(ProgressText, NamesTheTimeThePartAndTheRate) {
 
 // What a ProgressLine wrote, frame by frame at `fps` frames a second of real
 // time for `seconds`, with show time = real time.
+// What was written to `file`, which is then closed.
+std::string readBack(std::FILE *file) {
+  std::string text(static_cast<size_t>(std::ftell(file)), '\0');
+  std::rewind(file);
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  std::fclose(file);
+  return text;
+}
+
 std::string written(bool inPlace, double fps, double seconds) {
   std::FILE *file = std::tmpfile();
   ProgressLine line(file, inPlace);
   for (long n = 0; n <= static_cast<long>(seconds * fps); ++n)
     line.afterFrame(static_cast<float>(n / fps), n / fps);
   line.finish();
-  std::string text(static_cast<size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  text.resize(std::fread(text.data(), 1, text.size(), file));
-  std::fclose(file);
-  return text;
+  return readBack(file);
 }
 
 size_t count(const std::string &text, char c) {
@@ -53,11 +58,7 @@ TEST(ProgressLine, TheRateIsTheLastSecondsNotTheAverageSinceTheStart) {
     line.afterFrame(static_cast<float>(wall), wall);
   for (int n = 1; n <= 10 * 26; ++n) // then 10 s at 26 fps
     line.afterFrame(static_cast<float>(20.0 + n / 26.0), 20.0 + n / 26.0);
-  std::string text(static_cast<size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  text.resize(std::fread(text.data(), 1, text.size(), file));
-  std::fclose(file);
-  EXPECT_EQ(text, "show  10.0 s of 265 s  water       60.0 fps\n"
+  EXPECT_EQ(readBack(file), "show  10.0 s of 265 s  water       60.0 fps\n"
                   "show  20.0 s of 265 s  water       60.0 fps\n"
                   "show  30.0 s of 265 s  water       26.0 fps\n");
 }

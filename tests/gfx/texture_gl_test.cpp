@@ -193,42 +193,6 @@ TEST_F(TextureGL, JpegCutOffInItsScanLoadsAtItsSize) {
   }
 }
 
-// A PNG cut off in its image data is drawn down to the cut, transparent below;
-// a JPEG whose damage left a broken marker after its last row is drawn as
-// recovered. One line each, naming the file.
-TEST_F(TextureGL, DamagedPicturesAreDrawnAsFarAsTheyDecode) {
-  std::vector<uint8_t> rgba;
-  for (int i = 0; i < 32 * 32 * 4; ++i)
-    rgba.push_back(uint8_t((i * 97) ^ (i >> 3) ^ (i * i >> 7)));
-  std::vector<uint8_t> bytes = readFile(png("whole.png", 32, 32, 4, rgba));
-  bytes.resize(bytes.size() / 2);
-  const std::string cut = dir.file("cut.png");
-  writeFile(cut, bytes);
-  testing::internal::CaptureStderr();
-  Texture p(cut.c_str(), 0);
-  std::string err = testing::internal::GetCapturedStderr();
-  ASSERT_NE(p.glName, 0u);
-  EXPECT_EQ(p.width, 32);
-  EXPECT_EQ(err.rfind(cut + ": the picture is damaged from row ", 0), 0u) << err;
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-  const auto texels = level0(p.glName);
-  EXPECT_TRUE(std::equal(rgba.begin(), rgba.begin() + 32 * 4, texels.begin())); // the top row
-  for (size_t i = texels.size() - 32 * 4; i < texels.size(); i += 4)
-    ASSERT_EQ(texels[i + 3], 0) << "bottom row, byte " << i;
-
-  bytes = readFile(jpeg("whole.jpg", 16, 16, solid(16, 16, {200, 100, 50})));
-  bytes.insert(bytes.end() - 2, {0xFF, 0x21}); // before the end-of-image marker
-  const std::string marker = dir.file("marker.jpg");
-  writeFile(marker, bytes);
-  testing::internal::CaptureStderr();
-  Texture j(marker.c_str(), 0);
-  err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(j.glName, 0u);
-  EXPECT_EQ(j.pixels, loadJpeg(dir.file("whole.jpg").c_str()).data);
-  EXPECT_EQ(err, marker + ": Unsupported marker type 0x21 (the picture is drawn as the decoder recovered it)\n");
-  EXPECT_EQ(takeGlError(), GLenum(GL_NO_ERROR));
-}
-
 // The picture's top row is row 0 of the texture data (t = 0) for both loaders.
 TEST_F(TextureGL, TopRowOfThePictureIsAtTZero) {
   std::vector<uint8_t> rgb;
