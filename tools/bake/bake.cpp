@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "base/byte_reader.h"
@@ -10,7 +11,15 @@
 
 namespace demo::bake {
 
-BakeContext::BakeContext(std::string outDir, bool listOnly) : outDir_(std::move(outDir)), listOnly_(listOnly) {}
+BakeContext::BakeContext(std::string outDir, bool listOnly, int detail)
+    : outDir_(std::move(outDir)), listOnly_(listOnly), detail_(detail) {}
+
+bool BakeContext::checkDetail(const std::string &name, const Image &image) {
+  if (image.detail == detail_)
+    return true;
+  return fail(name, "painted at detail " + std::to_string(image.detail) + " in a bake at detail " +
+                        std::to_string(detail_));
+}
 
 void BakeContext::group(const char *name) {
   if (!listOnly_)
@@ -46,12 +55,16 @@ bool BakeContext::writeText(const std::string &name, const std::string &text) {
 bool BakeContext::writeJpeg(const std::string &name, const Image &image, int quality) {
   if (listOnly_)
     return writeBytes(name, {});
+  if (!checkDetail(name, image))
+    return false;
   return writeBytes(name, encodeJpeg(image, quality));
 }
 
 bool BakeContext::writePng(const std::string &name, const Image &image) {
   if (listOnly_)
     return writeBytes(name, {});
+  if (!checkDetail(name, image))
+    return false;
   return writeBytes(name, encodePng(image));
 }
 

@@ -28,8 +28,9 @@ namespace demo::bake {
 
 class BakeContext {
 public:
-  // listOnly: record names but write nothing (for --list).
-  BakeContext(std::string outDir, bool listOnly);
+  // listOnly: record names but write nothing (for --list). detail: 1, 2 or
+  // 4, the detail every picture is painted at (image.h).
+  BakeContext(std::string outDir, bool listOnly, int detail = 1);
 
   // Starts a group of files: one progress line on stderr.
   void group(const char *name);
@@ -39,6 +40,8 @@ public:
   // failure is remembered and makes the whole bake fail.
   bool writeBytes(const std::string &name, const std::vector<uint8_t> &bytes);
   bool writeText(const std::string &name, const std::string &text);
+  // A picture not painted at the bake's detail is refused (a painter that
+  // missed it), and the bake fails.
   bool writeJpeg(const std::string &name, const Image &image, int quality = 92);
   bool writePng(const std::string &name, const Image &image);
   bool writeGsp(const std::string &name, const Scene &scene);
@@ -52,10 +55,14 @@ public:
   // True for --list: groups may skip expensive work and only name their files.
   bool listOnly() const { return listOnly_; }
   const std::string &outDir() const { return outDir_; }
+  int detail() const { return detail_; }
 
 private:
+  bool checkDetail(const std::string &name, const Image &image);
+
   std::string outDir_;
   bool listOnly_;
+  int detail_;
   bool failed_ = false;
   std::vector<std::string> written_;
 };

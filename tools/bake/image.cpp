@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 namespace demo::bake {
@@ -37,6 +38,12 @@ Image::Image(int w, int h, int ch, Colour fill) : width(w), height(h), channels(
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       set(x, y, fill);
+}
+
+Image Image::atDetail(int baseWidth, int baseHeight, int ch, int detail, Colour fill) {
+  Image image(baseWidth * detail, baseHeight * detail, ch, fill);
+  image.detail = detail;
+  return image;
 }
 
 Colour Image::get(int x, int y) const {
@@ -95,6 +102,11 @@ void Image::add(int x, int y, const Colour &c, float weight) {
 }
 
 void Image::fillRect(float x0, float y0, float x1, float y1, const Colour &c) {
+  const float d = static_cast<float>(detail);
+  x0 *= d;
+  y0 *= d;
+  x1 *= d;
+  y1 *= d;
   if (x1 < x0)
     std::swap(x0, x1);
   if (y1 < y0)
@@ -111,6 +123,10 @@ void Image::fillRect(float x0, float y0, float x1, float y1, const Colour &c) {
 }
 
 void Image::fillCircle(float cx, float cy, float radius, const Colour &c) {
+  const float k = static_cast<float>(detail);
+  cx *= k;
+  cy *= k;
+  radius *= k;
   int x0 = static_cast<int>(std::floor(cx - radius - 1)), x1 = static_cast<int>(std::ceil(cx + radius + 1));
   int y0 = static_cast<int>(std::floor(cy - radius - 1)), y1 = static_cast<int>(std::ceil(cy + radius + 1));
   for (int y = std::max(y0, 0); y < std::min(y1, height); ++y)
@@ -128,7 +144,12 @@ void Image::strokeRect(float x0, float y0, float x1, float y1, float w, const Co
 }
 
 void Image::line(float x0, float y0, float x1, float y1, float w, const Colour &c) {
-  float half = w * 0.5f;
+  const float dt = static_cast<float>(detail);
+  x0 *= dt;
+  y0 *= dt;
+  x1 *= dt;
+  y1 *= dt;
+  float half = w * dt * 0.5f;
   int bx0 = static_cast<int>(std::floor(std::min(x0, x1) - half - 1));
   int bx1 = static_cast<int>(std::ceil(std::max(x0, x1) + half + 1));
   int by0 = static_cast<int>(std::floor(std::min(y0, y1) - half - 1));
@@ -145,6 +166,10 @@ void Image::line(float x0, float y0, float x1, float y1, float w, const Colour &
 }
 
 void Image::glow(float cx, float cy, float radius, const Colour &c, float falloff) {
+  const float dt = static_cast<float>(detail);
+  cx *= dt;
+  cy *= dt;
+  radius *= dt;
   int x0 = static_cast<int>(std::floor(cx - radius)), x1 = static_cast<int>(std::ceil(cx + radius));
   int y0 = static_cast<int>(std::floor(cy - radius)), y1 = static_cast<int>(std::ceil(cy + radius));
   for (int y = std::max(y0, 0); y < std::min(y1, height); ++y)
@@ -156,6 +181,8 @@ void Image::glow(float cx, float cy, float radius, const Colour &c, float fallof
 }
 
 void Image::draw(const Image &src, int x, int y, float opacity) {
+  x *= detail;
+  y *= detail;
   for (int sy = 0; sy < src.height; ++sy)
     for (int sx = 0; sx < src.width; ++sx)
       blend(x + sx, y + sy, src.get(sx, sy), opacity);
@@ -163,6 +190,7 @@ void Image::draw(const Image &src, int x, int y, float opacity) {
 
 Image Image::rgb() const {
   Image out(width, height, 3);
+  out.detail = detail;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       Colour c = get(x, y);
@@ -174,6 +202,7 @@ Image Image::rgb() const {
 
 Image Image::rgba() const {
   Image out(width, height, 4);
+  out.detail = detail;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
       out.set(x, y, get(x, y));
@@ -182,6 +211,7 @@ Image Image::rgba() const {
 
 Image Image::resized(int newWidth, int newHeight) const {
   Image out(newWidth, newHeight, channels);
+  out.detail = detail;
   float sx = static_cast<float>(width) / newWidth, sy = static_cast<float>(height) / newHeight;
   for (int y = 0; y < newHeight; ++y)
     for (int x = 0; x < newWidth; ++x) {
@@ -206,6 +236,7 @@ Image Image::resized(int newWidth, int newHeight) const {
 void Image::blur(int radius) {
   if (radius <= 0 || empty())
     return;
+  radius *= detail;
   std::vector<float> a(data.begin(), data.end()), b(a.size());
   const int ch = channels;
   for (int pass = 0; pass < 3; ++pass) {
@@ -332,6 +363,19 @@ std::vector<uint8_t> encodeJpeg(const Image &image, int quality) {
   jpeg_destroy_compress(&cinfo);
   std::free(buffer);
   return out;
+}
+
+double psnr(const Image &a, const Image &b) {
+  if (a.width != b.width || a.height != b.height || a.channels != b.channels || a.data.empty())
+    return 0.0;
+  double sum = 0.0;
+  for (size_t i = 0; i < a.data.size(); ++i) {
+    const double e = static_cast<double>(a.data[i]) - static_cast<double>(b.data[i]);
+    sum += e * e;
+  }
+  if (sum == 0.0)
+    return std::numeric_limits<double>::infinity();
+  return 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(a.data.size()) / sum);
 }
 
 std::vector<uint8_t> encodePng(const Image &image) {

@@ -5,6 +5,15 @@
 // the way the show's decoders hand pictures to OpenGL. Colours in the helpers
 // are floats 0..1 (Colour); they are rounded and clamped when stored.
 //
+// Detail: every picture is designed at one size, its base size (a 256 x 256
+// wall, the 800 x 600 loading screen), and can be painted at 1, 2 or 4 times
+// that detail. A picture at detail d holds d x d pixels for each base pixel.
+// Its shapes (fillRect, fillCircle, line, glow, draw, blur, text) take
+// coordinates and lengths in base pixels and are drawn with the finer
+// pixels, so one painter makes the same picture at every detail; get, set,
+// blend and add address the pixels themselves. At detail 1 every length is
+// multiplied by 1, so a picture is what it has always been, byte for byte.
+//
 // Rng is the only source of randomness in the baker (a fixed-seed
 // xorshift-multiply generator): the same seed gives the same numbers on
 // every machine. The noise functions are pure functions of their arguments.
@@ -29,12 +38,21 @@ float smoothstep(float edge0, float edge1, float x);
 class Image {
 public:
   Image() = default;
+  // A picture of width x height pixels, at detail 1.
   Image(int width, int height, int channels, Colour fill = Colour{0.f, 0.f, 0.f, 1.f});
+  // A picture of baseWidth x baseHeight base pixels painted at `detail`: it
+  // holds (baseWidth * detail) x (baseHeight * detail) pixels.
+  static Image atDetail(int baseWidth, int baseHeight, int channels, int detail,
+                        Colour fill = Colour{0.f, 0.f, 0.f, 1.f});
 
-  int width = 0;
+  int width = 0;  // pixels held
   int height = 0;
   int channels = 0;
+  int detail = 1; // pixels per base pixel, on each axis
   std::vector<uint8_t> data; // width * height * channels, rows top first
+
+  int baseWidth() const { return width / detail; }
+  int baseHeight() const { return height / detail; }
 
   bool empty() const { return data.empty(); }
   bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
@@ -45,7 +63,8 @@ public:
   // Adds c * weight to the pixel's rgb (clamped).
   void add(int x, int y, const Colour &c, float weight = 1.f);
 
-  // Shapes, antialiased at their edges; coordinates in pixels, y down.
+  // Shapes, antialiased at their edges; coordinates and widths in base
+  // pixels, y down.
   void fillRect(float x0, float y0, float x1, float y1, const Colour &c);
   void fillCircle(float cx, float cy, float radius, const Colour &c);
   void strokeRect(float x0, float y0, float x1, float y1, float width, const Colour &c);
@@ -53,14 +72,17 @@ public:
   // A soft round glow: weight (1 - d / radius)^falloff, added.
   void glow(float cx, float cy, float radius, const Colour &c, float falloff = 2.f);
 
-  // Draws `src` with its top-left corner at (x, y), blending by its alpha.
+  // Draws `src` with its top-left corner at base pixel (x, y), blending by its
+  // alpha; `src` is at the same detail (its pixels land on this one's).
   void draw(const Image &src, int x, int y, float opacity = 1.f);
-  // An RGB copy (alpha dropped) or an RGBA copy (alpha 1 where there was none).
+  // An RGB copy (alpha dropped) or an RGBA copy (alpha 1 where there was none),
+  // at the same detail.
   Image rgb() const;
   Image rgba() const;
-  // Box-filtered resample to a new size.
+  // Box-filtered resample to a new size in pixels (the detail is kept: give
+  // base sizes times `detail`).
   Image resized(int newWidth, int newHeight) const;
-  // Gaussian-ish blur (three box passes) of the given radius in pixels.
+  // Gaussian-ish blur (three box passes) of the given radius in base pixels.
   void blur(int radius);
 };
 
@@ -86,17 +108,33 @@ float fbm(float x, float y, uint32_t seed, int octaves, float gain = 0.5f, int p
 // 3D value noise in [0, 1] (for environment maps, which have no seam to hide).
 float valueNoise3(float x, float y, float z, uint32_t seed);
 
-// Every pixel of the region x0 <= x < x1, y0 <= y < y1 set to f(x, y), a
-// Colour, row by row from the top.
+// Where pixel i (0-based) of a picture at `detail` lies, in base pixels: the
+// base coordinate of its centre, less half a base pixel. At detail 1 that is
+// i itself; at detail 2 pixels 0 and 1 are -0.25 and 0.25, so a painter that
+// takes the centre as (x + 0.5) sees 0.25 and 0.75 of base pixel 0.
+inline float basePosition(int i, int detail) {
+  return detail == 1 ? static_cast<float>(i) : (static_cast<float>(i) + 0.5f) / static_cast<float>(detail) - 0.5f;
+}
+// The base pixel a basePosition lies in (for patterns that are whole base
+// pixels: dashes, per-pixel grain, pixel-art).
+inline int baseCell(float x) { return static_cast<int>(std::floor(x + 0.5f)); }
+
+// Every pixel of the region x0 <= x < x1, y0 <= y < y1 (base pixels) set to
+// f(x, y), a Colour, row by row from the top; x and y are the pixel's
+// basePosition (whole numbers at detail 1, finer steps above).
 template <class F> void paintRegion(Image &image, int x0, int y0, int x1, int y1, F f) {
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x)
-      image.set(x, y, f(x, y));
+  const int d = image.detail;
+  for (int y = y0 * d; y < y1 * d; ++y) {
+    const float by = basePosition(y, d);
+    for (int x = x0 * d; x < x1 * d; ++x)
+      image.set(x, y, f(basePosition(x, d), by));
+  }
 }
 
-// A new RGB picture with every pixel from f(x, y).
-template <class F> Image paintImage(int width, int height, F f) {
-  Image image(width, height, 3);
+// A new RGB picture of width x height base pixels at `detail`, every pixel
+// from f(x, y) as in paintRegion.
+template <class F> Image paintImage(int width, int height, F f, int detail = 1) {
+  Image image = Image::atDetail(width, height, 3, detail);
   paintRegion(image, 0, 0, width, height, f);
   return image;
 }
@@ -106,13 +144,16 @@ template <class F> Image paintImage(int width, int height, F f) {
 // the colour seen in that direction (eye space: x right, y up, z towards the
 // viewer). The show's loaders put a picture's top row at t = 0 and GL's t
 // grows with the reflection's y, so "up" lands in the lower half of the
-// stored picture. Pixels outside the disc repeat the rim colour.
-template <class Sky> Image sphereMap(int size, Sky sky) {
-  Image image(size, size, 3);
-  for (int py = 0; py < size; ++py) {
-    for (int px = 0; px < size; ++px) {
-      float s = (px + 0.5f) / size * 2.f - 1.f;
-      float t = (py + 0.5f) / size * 2.f - 1.f;
+// stored picture. Pixels outside the disc repeat the rim colour. At `detail`
+// the picture has size * detail pixels a side, sampling the same directions
+// more finely.
+template <class Sky> Image sphereMap(int size, Sky sky, int detail = 1) {
+  Image image = Image::atDetail(size, size, 3, detail);
+  const int pixels = size * detail;
+  for (int py = 0; py < pixels; ++py) {
+    for (int px = 0; px < pixels; ++px) {
+      float s = (px + 0.5f) / pixels * 2.f - 1.f;
+      float t = (py + 0.5f) / pixels * 2.f - 1.f;
       float r2 = s * s + t * t;
       if (r2 > 1.f) {
         float k = 1.f / std::sqrt(r2);
@@ -134,5 +175,10 @@ template <class Sky> Image sphereMap(int size, Sky sky) {
 // with three components; PNG with the image's own channel count.
 std::vector<uint8_t> encodeJpeg(const Image &image, int quality);
 std::vector<uint8_t> encodePng(const Image &image);
+
+// How close two pictures of the same size and channels are: the peak
+// signal-to-noise ratio in dB over every channel (alpha included), infinity
+// for identical pictures, 0 when the sizes differ.
+double psnr(const Image &a, const Image &b);
 
 } // namespace demo::bake

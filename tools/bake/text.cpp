@@ -67,7 +67,13 @@ template <class F> void layout(FontFace &font, const std::string &text, float tr
 
 } // namespace
 
-Image renderText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking) {
+Image renderText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking,
+                 int detail) {
+  if (detail != 1) {
+    Image fine = renderText(text, pixelSize * detail, fontPath, padding * detail, tracking * static_cast<float>(detail));
+    fine.detail = detail;
+    return fine;
+  }
   FontFace font(fontPath, pixelSize);
   if (!font.face)
     return Image();
@@ -105,18 +111,19 @@ Image renderText(const std::string &text, int pixelSize, const char *fontPath, i
 
 float drawTextCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
                       const Colour &colour, float tracking) {
-  Image glyphs = renderText(text, pixelSize, font, 0, tracking);
+  Image glyphs = renderText(text, pixelSize, font, 0, tracking, target.detail);
   if (glyphs.empty())
     return 0.f;
-  int x0 = static_cast<int>(std::lround(cx - glyphs.width * 0.5f));
-  int y0 = static_cast<int>(std::lround(cy - glyphs.height * 0.5f));
+  const float d = static_cast<float>(target.detail);
+  int x0 = static_cast<int>(std::lround(cx * d - glyphs.width * 0.5f));
+  int y0 = static_cast<int>(std::lround(cy * d - glyphs.height * 0.5f));
   for (int y = 0; y < glyphs.height; ++y)
     for (int x = 0; x < glyphs.width; ++x) {
       float a = glyphs.get(x, y).a;
       if (a > 0.f)
         target.blend(x0 + x, y0 + y, colour, a);
     }
-  return static_cast<float>(glyphs.width);
+  return static_cast<float>(glyphs.width) / d;
 }
 
 // --- Solid text ---------------------------------------------------------------

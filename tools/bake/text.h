@@ -21,11 +21,16 @@ extern const char *const kFontMonoBold;
 // The text rendered white on transparent (RGBA, alpha = coverage), `pixelSize`
 // pixels per em, tight round the ink plus `padding` pixels on every side.
 // `tracking` adds that many pixels between letters. Empty image when the font
-// cannot be loaded (a line on stderr).
-Image renderText(const std::string &text, int pixelSize, const char *font, int padding = 0, float tracking = 0.f);
+// cannot be loaded (a line on stderr). At `detail` the sizes are base pixels:
+// the glyphs are rendered at pixelSize * detail pixels per em (hinted for that
+// size, so a line's width is close to, not exactly, detail times its width
+// at detail 1) and the picture says its detail.
+Image renderText(const std::string &text, int pixelSize, const char *font, int padding = 0, float tracking = 0.f,
+                 int detail = 1);
 
 // Draws text into `target` centred on (cx, baseline-centred cy), tinted
-// `colour` (alpha scales the coverage). Returns the drawn width in pixels.
+// `colour` (alpha scales the coverage), at the target's detail; positions,
+// sizes and the returned drawn width are in base pixels.
 float drawTextCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
                       const Colour &colour, float tracking = 0.f);
 
