@@ -269,6 +269,7 @@ int runCapture(const Options &options) {
   const FrameSize pictureSize = frameSizeFor(options, FrameSize(), false);
   if (!pictureSize.isBase() && !window.setFrameSize(pictureSize))
     return 1;
+  useDataSetFor(options, pictureSize);
 
   // The music is decoded, not played: the spectrum of each frame comes from
   // the samples at that frame's time.

@@ -4,6 +4,7 @@
 
 #include "app/step_schedule.h"
 #include "audio/music_stream.h"
+#include "base/data_path.h"
 #include "gfx/text_line.h"
 
 namespace demo {
@@ -93,6 +94,7 @@ void LiveShow::press(ShowKey key) {
 
 std::string LiveShow::timeLineText() const {
   std::string text = progressText(show_.clock.time, rate_.frames(), rate_.seconds());
+  text += "  detail " + std::to_string(dataDetail());
   if (playback_.paused())
     text += "  paused";
   return text;

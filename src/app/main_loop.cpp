@@ -31,6 +31,16 @@ unsigned reportGlError(std::FILE *out) {
   return error;
 }
 
+void useDataSetFor(const Options &options, const FrameSize &frame) {
+  if (options.dataDir.empty()) {
+    const std::string chosen = chooseDataDirectory(dataDirectory(), static_cast<float>(frame.scale()));
+    if (chosen != dataDirectory())
+      setDataDirectory(chosen);
+  }
+  if (options.progress)
+    std::fprintf(stderr, "demo: pictures of detail %d, from %s\n", dataDetail(), dataDirectory().c_str());
+}
+
 namespace {
 
 bool displayAvailable() {
@@ -78,6 +88,7 @@ int runShow(const Options &options) {
   const FrameSize frame = frameSizeFor(options, window.nativeFrame(), isSoftwareRenderer(window.renderer()));
   if (!frame.isBase())
     window.setFrameSize(frame);
+  useDataSetFor(options, window.frame());
 
   Show show(window);
   window.openMusicInBackground("data/01.ogg");

@@ -26,6 +26,7 @@
 #include <cstdio>
 
 #include "app/options.h"
+#include "base/frame_size.h"
 #include "base/show_parts.h"
 
 namespace demo {
@@ -54,6 +55,11 @@ struct FrameClock {
 
 // Step 3 of a frame: the show is over once the last frame's time reached 265.
 inline bool showOver(float time) { return !(time < kShowLength); }
+
+// Without --data, switches to the most detailed set beside the default one
+// that a picture of `frame` needs (chooseDataDirectory). With --progress it
+// says which set the pictures come from.
+void useDataSetFor(const Options &options, const FrameSize &frame);
 
 // Step 8 of a frame: reads one OpenGL error and, if there was one, prints
 // "ERROR! <code>  \n" to `out`. Returns the code read (0 for none).

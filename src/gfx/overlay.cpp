@@ -30,8 +30,8 @@ void Texture::drawAt(float x, float y, float scale) {
 
   const float x0 = x * kPixelToClipX - 1.f;
   const float y0 = y * kPixelToClipY - 1.f;
-  const float x1 = x0 + static_cast<float>(width) * kPixelToClipX;
-  const float y1 = y0 + static_cast<float>(height) * (1.f / 300.f);
+  const float x1 = x0 + baseWidth() * kPixelToClipX;
+  const float y1 = y0 + baseHeight() * (1.f / 300.f);
   // The picture's top row is at t = 0. The coordinates stop a hair inside the
   // edges so that a repeating texture does not pick up the opposite border.
   glBegin(GL_QUADS);

@@ -469,8 +469,8 @@ PngImage decodePng(const char *path, std::string *error) {
   return image;
 }
 
-std::vector<uint8_t> heightToNormalMap(const std::vector<uint8_t> &rgb, int width, int height) {
-  if (width <= 0 || height <= 0 || rgb.size() != size_t(width) * size_t(height) * 3)
+std::vector<uint8_t> heightToNormalMap(const std::vector<uint8_t> &rgb, int width, int height, int detail) {
+  if (width <= 0 || height <= 0 || detail <= 0 || rgb.size() != size_t(width) * size_t(height) * 3)
     return {};
   std::vector<uint8_t> normals(rgb.size());
   auto heightAt = [&](int x, int y) { return int(rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]); };
@@ -479,8 +479,10 @@ std::vector<uint8_t> heightToNormalMap(const std::vector<uint8_t> &rgb, int widt
       const int h = heightAt(x, y);
       // The slope towards the right and the lower neighbour, moved from
       // -255..255 into 0..255 (the sum is never negative, so / 2 floors).
-      const int right = heightAt((x + 1) % width, y);
-      const int below = heightAt(x, (y + 1) % height);
+      // The neighbours are one base pixel away, `detail` pixels of a finer
+      // map, so its bumps are as steep as the base map's.
+      const int right = heightAt((x + detail) % width, y);
+      const int below = heightAt(x, (y + detail) % height);
       uint8_t *out = &normals[(size_t(y) * size_t(width) + size_t(x)) * 3];
       out[0] = uint8_t((h - right + 255) / 2);
       out[1] = uint8_t((h - below + 255) / 2);
@@ -571,14 +573,34 @@ bool namedPng(const char *path) {
 
 } // namespace
 
+namespace {
+
+// A picture of the data set whose size is not its base size times the set's
+// detail is reported like any other wrong file (and drawn as it is).
+void checkDetailSize(const char *path, int width, int height, int detail) {
+  if (std::strncmp(path, "data/", 5) != 0 || width <= 0)
+    return;
+  const PictureSize base = dataSetPictureSize(path + 5);
+  if (base.width == 0 || (width == base.width * detail && height == base.height * detail))
+    return;
+  report(path, "the picture is " + std::to_string(width) + " x " + std::to_string(height) + "; in a detail-" +
+                   std::to_string(detail) + " data set it is " + std::to_string(base.width * detail) + " x " +
+                   std::to_string(base.height * detail));
+}
+
+} // namespace
+
 void Texture::load(const char *path, int normalMap) {
   loaded = true;
   glName = 0;
   width = 0;
   height = 0;
+  detail = 1;
   pixels.clear();
   if (!path)
     return;
+  if (std::strncmp(path, "data/", 5) == 0)
+    detail = dataDetail();
 
   const std::string file = resolveDataPath(path);
   std::FILE *f = std::fopen(file.c_str(), "rb");
@@ -598,6 +620,7 @@ void Texture::load(const char *path, int normalMap) {
   switch (pictureKind(signature, got)) {
   case PictureKind::Png:
     glName = pngBind(path, GL_REPEAT, GL_LINEAR, GL_LINEAR, &width, &height);
+    checkDetailSize(path, width, height, detail);
     return;
   case PictureKind::Unknown:
     report(path, "unknown picture format");
@@ -609,8 +632,9 @@ void Texture::load(const char *path, int normalMap) {
   JpegImage image = loadJpeg(path);
   if (image.empty())
     return;
+  checkDetailSize(path, image.width, image.height, detail);
   if (normalMap == 1)
-    image.data = heightToNormalMap(image.data, image.width, image.height);
+    image.data = heightToNormalMap(image.data, image.width, image.height, detail);
 
   GLuint name = 0;
   glGenTextures(1, &name);

@@ -34,7 +34,12 @@
 // name may be stored in glName and it then binds like any other.
 //
 // Paths go through resolveDataPath ("data/..." means the data directory), and
-// messages name the path that was opened, once per file.
+// messages name the path that was opened, once per file. A picture of the
+// data set is painted at the set's detail (dataDetail): drawAt and the
+// callers that size things from a picture use baseWidth()/baseHeight(), so a
+// detail-2 picture lands where its detail-1 picture does; one whose size is
+// not its base size (dataSetPictureSize) times the detail is reported, and
+// drawn as it is.
 // GL state: a successful load (and pngBind) leaves the new texture bound to
 // GL_TEXTURE_2D on the active unit; the pixel pack/unpack alignment is put
 // back as it was; GL_TEXTURE_2D enables are not touched. A file that cannot
@@ -71,10 +76,18 @@ public:
   void drawAt(float x, float y, float scale);
   void drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart, float vStart);
 
+  // The size the picture is drawn at by drawAt, in base pixels: its own size
+  // over its detail.
+  float baseWidth() const { return static_cast<float>(width) / static_cast<float>(detail); }
+  float baseHeight() const { return static_cast<float>(height) / static_cast<float>(detail); }
+
   bool loaded = false;
   unsigned glName = 0;
-  int width = 0;
+  int width = 0;  // the file's own size, in pixels
   int height = 0;
+  // Pixels per base pixel on each axis: the data set's detail for a picture
+  // of the set ("data/..."), else 1.
+  int detail = 1;
   std::vector<uint8_t> pixels; // JPEG only: RGB rows, top first
 };
 
@@ -96,9 +109,10 @@ struct JpegImage {
 JpegImage loadJpeg(const char *path);
 
 // The normal map of a height image (red byte of each RGB pixel), same size:
-// R = (H(x,y) - H(x+1,y) + 255) / 2, G = (H(x,y) - H(x,y+1) + 255) / 2,
-// B = 255, neighbours wrapping at the right and bottom edges.
-std::vector<uint8_t> heightToNormalMap(const std::vector<uint8_t> &rgb, int width, int height);
+// R = (H(x,y) - H(x+d,y) + 255) / 2, G = (H(x,y) - H(x,y+d) + 255) / 2,
+// B = 255, neighbours wrapping at the right and bottom edges; d is the
+// picture's detail (the neighbour one base pixel away).
+std::vector<uint8_t> heightToNormalMap(const std::vector<uint8_t> &rgb, int width, int height, int detail = 1);
 
 // A decoded PNG, 8 bits a channel, 3 (RGB) or 4 (RGBA) channels, top row first.
 struct PngImage {

@@ -138,16 +138,27 @@ int eventCubeColumn(int j, float w) {
   return ((j % kFieldColumns) + static_cast<int>(shift)) % kMapWrap;
 }
 
-EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int j, float w) {
+EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int j, float w, int detail) {
   const int row = j / kFieldColumns;
   const int column = eventCubeColumn(j, w);
   bool bright = false;
-  // Rows of kMapRowPixels, the width the map is made for; a map of another
-  // width is still read that way, and a pixel past its bytes counts as dark.
-  if (row >= 0) {
-    const size_t offset = 3 * (static_cast<size_t>(row) * kMapRowPixels + static_cast<size_t>(column));
-    if (offset + 2 < pixels.size())
-      bright = pixels[offset] + pixels[offset + 1] + pixels[offset + 2] > 500;
+  // Rows of kMapRowPixels cells, the width the map is made for; a map of
+  // another width is still read that way, and a cell past its bytes counts
+  // as dark. At detail d a cell is d x d pixels and its colour is their mean.
+  if (row >= 0 && detail > 0) {
+    const size_t d = static_cast<size_t>(detail), rowPixels = kMapRowPixels * d;
+    long sum = 0;
+    bool inside = true;
+    for (size_t y = static_cast<size_t>(row) * d; y < (static_cast<size_t>(row) + 1) * d && inside; ++y)
+      for (size_t x = static_cast<size_t>(column) * d; x < (static_cast<size_t>(column) + 1) * d; ++x) {
+        const size_t offset = 3 * (y * rowPixels + x);
+        if (offset + 2 >= pixels.size()) {
+          inside = false;
+          break;
+        }
+        sum += pixels[offset] + pixels[offset + 1] + pixels[offset + 2];
+      }
+    bright = inside && sum > 500L * static_cast<long>(d * d);
   }
   if (bright)
     return EventRgb{120, 120, static_cast<uint8_t>(140 + static_cast<int>(9.f * std::sin(w)))};
@@ -283,7 +294,7 @@ void EventScene::draw(const FrameInput &frame) {
     for (size_t j = 0; j < points.size(); ++j) {
       if (j < static_cast<size_t>(kColouredCubes)) {
         const EventRgb c =
-            eventCubeColour(colourMap.pixels, static_cast<int>(j), w);
+            eventCubeColour(colourMap.pixels, static_cast<int>(j), w, colourMap.detail);
         glColor3ub(c.r, c.g, c.b);
       }
       const Vec3 &p = points[j];

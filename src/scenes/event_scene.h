@@ -140,8 +140,10 @@ struct EventRgb {
 // ((j mod 32) + floor(10 w)) mod 224, at byte 3 (256 row + column). A bright
 // pixel (R + G + B > 500) gives (120, 120, 140 + trunc(9 sin w)), anything else
 // (200, 200, 200). A pixel past the end of the bytes counts as not bright;
-// nothing outside them is read.
-EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int j, float w);
+// nothing outside them is read. A map at `detail` d has d x d pixels for each
+// of those (rows of 256 d pixels), and the mean of a cell's pixels is its
+// colour.
+EventRgb eventCubeColour(const std::vector<uint8_t> &pixels, int j, float w, int detail = 1);
 
 // The column of the colour picture that cube j shows at view time w, always
 // in [0, 224).

@@ -138,10 +138,10 @@ void LetterScene::step(const FrameInput &frame) {
   kickJelly(jelly, motion.beat(a, s[0]));
 
   // The credit picture moves whenever the overlay is drawn (not at 20 s
-  // exactly). Every credit picture is placed by the size of the first.
+  // exactly). Every credit picture is placed by the size of the first, in
+  // base pixels (whatever the data set's detail).
   if (letterOverlayPlace(a) != LetterOverlayPlace::None)
-    motion.moveSprite(frame.dt, s, static_cast<float>(creditTextures[0].width),
-                      static_cast<float>(creditTextures[0].height));
+    motion.moveSprite(frame.dt, s, creditTextures[0].baseWidth(), creditTextures[0].baseHeight());
 }
 
 void LetterScene::draw(const FrameInput &frame) {

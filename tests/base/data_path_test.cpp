@@ -70,5 +70,59 @@ TEST_F(DataPath, MoreThanHalfOfTheFilesIsADataSet) {
   }
 }
 
+TEST_F(DataPath, ADetailFileSaysTheSetsDetailAndAnythingElseIsDetailOne) {
+  TempDir dir;
+  std::string problem;
+  EXPECT_EQ(readDataDetail(dir.path(), &problem), 1); // no file
+  EXPECT_EQ(problem, "");
+  for (const char *text : {"2\n", "4", "1\r\n"}) {
+    test::writeFile(dir.file(kDataDetailFile), std::string(text));
+    EXPECT_EQ(readDataDetail(dir.path(), &problem), text[0] - '0') << text;
+    EXPECT_EQ(problem, "") << text;
+  }
+  for (const char *text : {"3\n", "", "22", "-2", "two", "4 4"}) {
+    test::writeFile(dir.file(kDataDetailFile), std::string(text));
+    problem.clear();
+    EXPECT_EQ(readDataDetail(dir.path(), &problem), 1) << text;
+    EXPECT_NE(problem, "") << text;
+  }
+  // setDataDirectory takes the set's detail with it, and the default back.
+  test::writeFile(dir.file(kDataDetailFile), std::string("4\n"));
+  setDataDirectory(dir.path());
+  EXPECT_EQ(dataDetail(), 4);
+  setDataDirectory("");
+  EXPECT_EQ(dataDetail(), 1);
+}
+
+// Beside data/: data-detail2 and data-detail4. A scale picks the most
+// detailed one it needs that is there and is what its name says.
+TEST_F(DataPath, TheScaleChoosesTheMostDetailedSetThereIsThatItNeeds) {
+  TempDir root;
+  const std::string base = root.file("data");
+  std::filesystem::create_directory(base);
+  EXPECT_EQ(detailForScale(1.f), 1);
+  EXPECT_EQ(detailForScale(1.49f), 1);
+  EXPECT_EQ(detailForScale(1.5f), 2);
+  EXPECT_EQ(detailForScale(2.99f), 2);
+  EXPECT_EQ(detailForScale(3.f), 4);
+  EXPECT_EQ(chooseDataDirectory(base, 4.f), base); // none there
+  for (int detail : {2, 4}) {
+    const std::string dir = detailedDataDirectory(base, detail);
+    EXPECT_EQ(dir, base + "-detail" + std::to_string(detail));
+    std::filesystem::create_directory(dir);
+    for (const std::string &name : dataSetFiles()) {
+      std::filesystem::create_directories(std::filesystem::path(dir + "/" + name).parent_path());
+      test::writeFile(dir + "/" + name, std::string("x"));
+    }
+    test::writeFile(dir + "/" + kDataDetailFile, std::to_string(detail));
+  }
+  EXPECT_EQ(chooseDataDirectory(base, 1.f), base);
+  EXPECT_EQ(chooseDataDirectory(base, 2.f), detailedDataDirectory(base, 2));
+  EXPECT_EQ(chooseDataDirectory(base, 3.6f), detailedDataDirectory(base, 4));
+  // A detail-4 folder whose file says otherwise is passed over.
+  test::writeFile(detailedDataDirectory(base, 4) + "/" + kDataDetailFile, std::string("2"));
+  EXPECT_EQ(chooseDataDirectory(base, 3.6f), detailedDataDirectory(base, 2));
+}
+
 } // namespace
 } // namespace demo

@@ -196,6 +196,32 @@ TEST(EventCubeColour, BrightMeansMoreThan500AndGivesABluishGrey) {
   EXPECT_TRUE(sameColour(map.colour(0, 4.f), EventRgb{120, 120, 134}));
 }
 
+// At detail 2 a cell is 2 x 2 pixels of a 512-pixel row and their mean is
+// its colour: a cell half ink is not bright, one with a dark corner may be,
+// and the cell after it is read from the right rows.
+TEST(EventCubeColour, AtDetailTwoACellIsTheMeanOfItsFourPixels) {
+  Picture map(512, 64);
+  auto fillCell = [&](int row, int column, uint8_t level) {
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 2; ++x)
+        map.set(2 * row + y, 2 * column + x, level, level, level);
+  };
+  fillCell(0, 0, 255);
+  map.set(1, 1, 0, 0, 0); // mean 3 x 765 / 4 = 573.75
+  map.set(0, 2, 255, 255, 255);
+  map.set(0, 3, 255, 255, 255); // cell 1: top half ink, mean 382.5
+  fillCell(1, 0, 255);          // cube 32: row 1
+  const EventRgb bright{120, 120, 140};
+  EXPECT_TRUE(sameColour(eventCubeColour(map.pixels, 0, 0.f, 2), bright));
+  EXPECT_TRUE(sameColour(eventCubeColour(map.pixels, 1, 0.f, 2), kLight));
+  EXPECT_TRUE(sameColour(eventCubeColour(map.pixels, 32, 0.f, 2), bright));
+  // Read as detail 1, the same bytes are a different map.
+  EXPECT_TRUE(sameColour(eventCubeColour(map.pixels, 1, 0.f, 1), bright));
+  // A cell reaching past the bytes is dark.
+  std::vector<uint8_t> cut(map.pixels.begin(), map.pixels.begin() + 3 * 512 + 3);
+  EXPECT_TRUE(sameColour(eventCubeColour(cut, 0, 0.f, 2), kLight));
+}
+
 TEST(EventCubeColour, TheWindowScrollsTenColumnsPerUnitAndWrapsAt224) {
   EXPECT_EQ(eventCubeColumn(0, 0.f), 0);
   EXPECT_EQ(eventCubeColumn(31, 0.f), 31);

@@ -82,13 +82,14 @@ TEST_P(BakeDetail, EachPictureIsNTimesTheSizeAndLooksTheSameBoxedDown) {
   }
   EXPECT_GT(pictures, 0);
   for (const std::string &name : baseContext.written()) {
-    if (readPicture(base.file(name)).empty())
+    if (readPicture(base.file(name)).empty()) {
       EXPECT_EQ(test::readFile(base.file(name)), test::readFile(fine.file(name))) << name << " differs by detail";
+    }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Groups, BakeDetail, testing::ValuesIn(kGroups),
-                         [](const testing::TestParamInfo<GroupCase> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<GroupCase> &group) { return std::string(group.param.name); });
 
 } // namespace
 } // namespace demo::bake
