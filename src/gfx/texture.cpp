@@ -47,6 +47,25 @@ int powerOfTwoAtLeast(int n) {
   return p;
 }
 
+// Texture::allocatedBytes(): a tally for memory reports, process-wide because
+// textures are; nothing that draws reads it.
+size_t gPictureBytes = 0;
+
+// Adds the texture bound now, every mipmap level, at 4 bytes a texel (what
+// drivers keep an RGB8 texel in).
+void tallyBoundTexture() {
+  GLint w = 0, h = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+  while (w > 0 && h > 0) {
+    gPictureBytes += size_t(w) * size_t(h) * 4;
+    if (w == 1 && h == 1)
+      break;
+    w = std::max(1, w / 2);
+    h = std::max(1, h / 2);
+  }
+}
+
 // A problem with a picture file, said once per file under the path that was
 // opened ("data/..." resolved to the data directory in use).
 void report(const char *path, const std::string &what) { reportFileProblem(resolveDataPath(path), what); }
@@ -548,12 +567,15 @@ unsigned pngBind(const char *path, int wrap, int minFilter, int magFilter, int *
     glDeleteTextures(1, &name);
     return 0;
   }
+  tallyBoundTexture();
   if (width)
     *width = image.width;
   if (height)
     *height = image.height;
   return name;
 }
+
+size_t Texture::allocatedBytes() { return gPictureBytes; }
 
 // ---- Texture ----------------------------------------------------------------
 
@@ -654,6 +676,7 @@ void Texture::load(const char *path, int normalMap) {
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  tallyBoundTexture();
   glName = name;
   width = image.width;
   height = image.height;

@@ -47,6 +47,7 @@
 // What it does not do: free its GL texture (textures live as long as the show).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -75,6 +76,10 @@ public:
   // 800 x 600 base picture, origin bottom-left (overlay.h).
   void drawAt(float x, float y, float scale);
   void drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart, float vStart);
+
+  // The texture memory every picture loaded so far took, mipmaps included
+  // (for memory reports; textures are never freed).
+  static size_t allocatedBytes();
 
   // The size the picture is drawn at by drawAt, in base pixels: its own size
   // over its detail.
