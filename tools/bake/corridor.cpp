@@ -252,15 +252,15 @@ void bakeCorridor(BakeContext &context) {
   corridor.addMaterial(std::move(material));
   corridor.addChild(toMeshNode(buildCorridor(), "Box59", 0));
   context.writeGsp("gang.gsp", corridor);
-  context.writePng("vegg.png", paintCorridorAtlas());
+  context.writePng("vegg.png", paintCorridorAtlas(context.detail()));
 
-  context.writeJpeg("envmap_metaballs.jpg", paintMetaballEnvironment());
-  context.writeJpeg("ooo.jpg", paintRingPattern());
+  context.writeJpeg("envmap_metaballs.jpg", paintMetaballEnvironment(context.detail()));
+  context.writeJpeg("ooo.jpg", paintRingPattern(context.detail()));
   context.writeText("metaballsfp.txt", metaballProgramSource());
 
-  context.writeJpeg("marker.jpg", paintMarker());
-  context.writePng("greetings.png", paintGreetings());
-  context.writePng("overlays/o_kestrane.png", paintGroupLogo());
+  context.writeJpeg("marker.jpg", paintMarker(context.detail()));
+  context.writePng("greetings.png", paintGreetings(context.detail()));
+  context.writePng("overlays/o_kestrane.png", paintGroupLogo(context.detail()));
   // The dark bands' texture, overlays/o_border.png, comes with the letter
   // scene's files, which load it first.
 }
