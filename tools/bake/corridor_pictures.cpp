@@ -1,9 +1,5 @@
 #include "bake/corridor_pictures.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -75,131 +71,6 @@ Colour bolt(const Colour &c, float dx, float dy, float radius) {
     return scaled(c, 0.55f + 0.45f * (r - radius));
   float lit = (-dx - dy) / (radius * 1.4142f); // -1 .. 1
   return scaled(c, 1.05f + 0.45f * lit);
-}
-
-// A font file opened at a size (pixels per em).
-class FontFile {
-public:
-  FontFile(const char *path, int pixelSize) {
-    if (FT_Init_FreeType(&library_) != 0) {
-      library_ = nullptr;
-      return;
-    }
-    if (FT_New_Face(library_, path, 0, &face_) != 0) {
-      std::fprintf(stderr, "bake: %s: cannot load the font (is fonts-dejavu-core installed?)\n", path);
-      face_ = nullptr;
-      return;
-    }
-    FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(pixelSize));
-  }
-  ~FontFile() {
-    if (face_)
-      FT_Done_Face(face_);
-    if (library_)
-      FT_Done_FreeType(library_);
-  }
-  FontFile(const FontFile &) = delete;
-  FontFile &operator=(const FontFile &) = delete;
-  FT_Face face() const { return face_; }
-
-private:
-  FT_Library library_ = nullptr;
-  FT_Face face_ = nullptr;
-};
-
-// A line of lettering, white on transparent (alpha = coverage), in the frame
-// of its detail-1 picture (renderText's, tight round the ink) with detail x
-// detail pixels for each of that picture's; at detail 1 it is that picture.
-//
-// The font is hinted for each size on its own: rendered at twice the size a
-// line is not twice as wide and its strokes are not twice as thick
-// (renderText), and white lettering on a dark rim shows every such shift.
-// Here the line is laid out at pixelSize as at detail 1 (pens, ink box) and
-// each letter's outline, hinted at pixelSize, is scaled by the detail about
-// its pen and rasterised at the finer pixels, so it stays inside the
-// detail-1 letter's pixels.
-Image lettering(const std::string &text, int pixelSize, const char *fontPath, float tracking, int detail) {
-  if (detail == 1)
-    return renderText(text, pixelSize, fontPath, 0, tracking);
-  FontFile font(fontPath, pixelSize);
-  if (!font.face())
-    return Image();
-  FT_Face face = font.face();
-  // The detail-1 layout: each inked letter's glyph and pen, and the ink box.
-  struct Letter {
-    FT_UInt glyph;
-    float pen;
-  };
-  std::vector<Letter> letters;
-  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  float pen = 0.f;
-  FT_UInt previous = 0;
-  for (unsigned char ch : text) {
-    FT_UInt index = FT_Get_Char_Index(face, ch);
-    if (previous && index && FT_HAS_KERNING(face)) {
-      FT_Vector kern;
-      FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kern);
-      pen += static_cast<float>(kern.x) / 64.f;
-    }
-    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0)
-      continue;
-    const FT_GlyphSlot g = face->glyph;
-    if (g->bitmap.width != 0) {
-      float x0 = std::floor(pen) + g->bitmap_left, y0 = static_cast<float>(-g->bitmap_top);
-      minX = std::min(minX, x0);
-      maxX = std::max(maxX, x0 + g->bitmap.width);
-      minY = std::min(minY, y0);
-      maxY = std::max(maxY, y0 + g->bitmap.rows);
-      letters.push_back(Letter{index, std::floor(pen)});
-    }
-    pen += static_cast<float>(g->advance.x) / 64.f + tracking;
-    previous = index;
-  }
-  if (minX > maxX)
-    return Image::atDetail(1, 1, 4, detail, Colour{1, 1, 1, 0});
-  Image out = Image::atDetail(static_cast<int>(maxX - minX), static_cast<int>(maxY - minY), 4, detail,
-                              Colour{1, 1, 1, 0});
-  // The hinted outlines scaled up on those pens.
-  const FT_Matrix scale{detail * 0x10000L, 0, 0, detail * 0x10000L};
-  for (const Letter &letter : letters) {
-    if (FT_Load_Glyph(face, letter.glyph, FT_LOAD_DEFAULT) != 0 || face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
-      continue;
-    const FT_GlyphSlot g = face->glyph;
-    FT_Outline_Transform(&g->outline, &scale);
-    if (FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL) != 0)
-      continue;
-    const int ox = static_cast<int>(letter.pen - minX) * detail + g->bitmap_left;
-    const int oy = static_cast<int>(-minY) * detail - g->bitmap_top;
-    for (unsigned r = 0; r < g->bitmap.rows; ++r)
-      for (unsigned c = 0; c < g->bitmap.width; ++c) {
-        float a = g->bitmap.buffer[r * static_cast<unsigned>(g->bitmap.pitch) + c] / 255.f;
-        if (a <= 0.f)
-          continue;
-        int x = ox + static_cast<int>(c), y = oy + static_cast<int>(r);
-        Colour d = out.get(x, y);
-        out.set(x, y, Colour{1, 1, 1, std::max(d.a, a)});
-      }
-  }
-  return out;
-}
-
-// Draws lettering into `target` (at its detail) centred on (cx, cy), base
-// pixels, tinted `colour` (alpha scales the coverage), as drawTextCentred.
-void drawLetteringCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
-                          const Colour &colour, float tracking = 0.f) {
-  Image glyphs = lettering(text, pixelSize, font, tracking, target.detail);
-  if (glyphs.empty())
-    return;
-  // Its corner on the base pixel it takes at detail 1.
-  const int d = target.detail;
-  int x0 = static_cast<int>(std::lround(cx - glyphs.baseWidth() * 0.5f)) * d;
-  int y0 = static_cast<int>(std::lround(cy - glyphs.baseHeight() * 0.5f)) * d;
-  for (int y = 0; y < glyphs.height; ++y)
-    for (int x = 0; x < glyphs.width; ++x) {
-      float a = glyphs.get(x, y).a;
-      if (a > 0.f)
-        target.blend(x0 + x, y0 + y, colour, a);
-    }
 }
 
 // Copies the alpha of `text` (at the target's detail) into `target` as paint
@@ -384,9 +255,9 @@ void paintWallColumn(Image &atlas) {
       break;
     }
     case 1: { // a stencilled section number
-      Image label = lettering("C-07", 40, kFontMonoBold, 2.f, detail);
+      Image label = renderText("C-07", 40, kFontMonoBold, 0, 2.f, detail);
       paintTurnedText(atlas, label, static_cast<int>(cx), static_cast<int>(cy), Colour{0.9f, 0.84f, 0.58f, 0.9f});
-      Image small = lettering("DECK 4", 16, kFontSansBold, 2.f, detail);
+      Image small = renderText("DECK 4", 16, kFontSansBold, 0, 2.f, detail);
       paintTurnedText(atlas, small, static_cast<int>(cx - 34), static_cast<int>(cy), Colour{0.9f, 0.84f, 0.58f, 0.75f});
       break;
     }
@@ -421,7 +292,7 @@ void paintWallColumn(Image &atlas) {
                   if (inside > 4.f)
                     atlas.blend(px, py, rgb(0.95f, 0.74f, 0.1f), ramp(inside - 4.f, detail));
                 });
-      Image mark = lettering("!", 44, kFontSansBold, 0.f, detail);
+      Image mark = renderText("!", 44, kFontSansBold, 0, 0.f, detail);
       paintTurnedText(atlas, mark, static_cast<int>(cx - 6), static_cast<int>(cy), rgb(0.06f, 0.06f, 0.06f));
       break;
     }
@@ -702,10 +573,10 @@ Image paintMarker(int detail) {
   for (int g = kHeight % 100; g <= kHeight; g += 100)
     image.fillRect(0, g - 0.6f, kWidth, g + 0.6f, Colour{0.85f, 0.95f, 1.f, 0.3f});
   for (int i = 1; i < 8; ++i)
-    drawLetteringCentred(image, std::to_string(40 + i * 5) + "E", i * 100.f, 14.f, 13, kFontMonoBold,
+    drawTextCentred(image, std::to_string(40 + i * 5) + "E", i * 100.f, 14.f, 13, kFontMonoBold,
                     Colour{0.9f, 0.97f, 1.f, 0.8f});
   for (int i = 1; i < 7; ++i)
-    drawLetteringCentred(image, std::to_string(70 - i * 5) + "N", 22.f, kHeight % 100 + i * 100.f - 12.f, 13,
+    drawTextCentred(image, std::to_string(70 - i * 5) + "N", 22.f, kHeight % 100 + i * 100.f - 12.f, 13,
                     kFontMonoBold, Colour{0.9f, 0.97f, 1.f, 0.8f});
 
   // The route to the pin: a dashed line with a dark casing.
@@ -791,8 +662,8 @@ Image paintMarker(int detail) {
               image.blend(px, py, rgb(1.f, 0.86f, 0.3f), coverage(std::fabs(d + 1.5f) - 1.f, detail));
             });
   image.line(headX + radius + 4.f, headY, boxX, boxY + 40.f, 2.5f, rgb(1.f, 0.86f, 0.3f));
-  drawLetteringCentred(image, "QUINTERVALE", boxX + kBoxWidth * 0.5f, boxY + 28.f, 27, kFontSansBold, rgb(1.f, 1.f, 1.f), 1.f);
-  drawLetteringCentred(image, "61.204 N   17.318 E", boxX + kBoxWidth * 0.5f, boxY + 58.f, 15, kFontMonoBold,
+  drawTextCentred(image, "QUINTERVALE", boxX + kBoxWidth * 0.5f, boxY + 28.f, 27, kFontSansBold, rgb(1.f, 1.f, 1.f), 1.f);
+  drawTextCentred(image, "61.204 N   17.318 E", boxX + kBoxWidth * 0.5f, boxY + 58.f, 15, kFontMonoBold,
                   rgb(1.f, 0.86f, 0.3f));
 
   // A compass rose in the lower right.
@@ -808,8 +679,8 @@ Image paintMarker(int detail) {
                   (dy < 0.f && std::fabs(dx) < std::fabs(dy)) ? rgb(0.95f, 0.3f, 0.22f) : rgb(0.92f, 0.94f, 0.96f);
               image.blend(px, py, scaled(point, dx < 0.f ? 1.f : 0.75f), coverage(star / 4.f, detail));
             });
-  drawLetteringCentred(image, "N", roseX, roseY - 72.f, 20, kFontSansBold, rgb(0.95f, 0.97f, 1.f));
-  drawLetteringCentred(image, "SECTOR MAP 7", 110.f, 46.f, 18, kFontSansBold, Colour{1.f, 1.f, 1.f, 0.85f}, 2.f);
+  drawTextCentred(image, "N", roseX, roseY - 72.f, 20, kFontSansBold, rgb(0.95f, 0.97f, 1.f));
+  drawTextCentred(image, "SECTOR MAP 7", 110.f, 46.f, 18, kFontSansBold, Colour{1.f, 1.f, 1.f, 0.85f}, 2.f);
 
   // Vignette.
   forPixels(image, 0, 0, kWidth, kHeight, [&](int px, int py, float x, float y) {
@@ -847,7 +718,7 @@ Image paintGreetings(int detail) {
       {"- quintervale -", 400.f, 540.f, 22},
   }};
   for (const Line &line : lines) {
-    Image text = lettering(line.text, line.size, kFontSansBold, 1.f, detail);
+    Image text = renderText(line.text, line.size, kFontSansBold, 0, 1.f, detail);
     Image rim = haloOf(text, 3, 2, 6);
     // Centred on (x, y), on the base pixel it takes at detail 1.
     int x0 = static_cast<int>(std::lround(line.x - text.baseWidth() * 0.5f)) * detail;
@@ -869,7 +740,7 @@ Image paintGreetings(int detail) {
 Image paintGroupLogo(int detail) {
   constexpr int kWidth = 840, kHeight = 160;
   Image image = Image::atDetail(kWidth, kHeight, 4, detail, Colour{0.f, 0.f, 0.f, 0.f});
-  Image word = lettering("kestrane", 80, kFontSansBold, 5.f, detail);
+  Image word = renderText("kestrane", 80, kFontSansBold, 0, 5.f, detail);
   // Its corner in pixels of the picture, and its place and width in base
   // pixels.
   const int x0 = (kWidth - word.baseWidth()) / 2 * detail, y0 = (96 - word.baseHeight() / 2) * detail;
@@ -897,7 +768,7 @@ Image paintGroupLogo(int detail) {
                               : mix(rgb(0.35f, 0.72f, 1.f), rgb(0.6f, 0.9f, 1.f), (t - 0.52f) / 0.48f);
       image.blend(x0 + x, y0 + y, fill, a);
     }
-  drawLetteringCentred(image, "QUINTERVALE", kWidth * 0.5f, 146.f, 14, kFontSansBold, Colour{0.7f, 0.92f, 1.f, 0.95f},
+  drawTextCentred(image, "QUINTERVALE", kWidth * 0.5f, 146.f, 14, kFontSansBold, Colour{0.7f, 0.92f, 1.f, 0.95f},
                   10.f);
   fillTransparent(image);
   return image;

@@ -67,13 +67,11 @@ template <class F> void layout(FontFace &font, const std::string &text, float tr
 
 } // namespace
 
-Image renderText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking,
-                 int detail) {
-  if (detail != 1) {
-    Image fine = renderText(text, pixelSize * detail, fontPath, padding * detail, tracking * static_cast<float>(detail));
-    fine.detail = detail;
-    return fine;
-  }
+namespace {
+
+// A line at detail 1: the glyphs hinted at pixelSize, each rendered where
+// its pen lands, tight round the ink plus `padding`.
+Image renderBaseText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking) {
   FontFace font(fontPath, pixelSize);
   if (!font.face)
     return Image();
@@ -109,21 +107,88 @@ Image renderText(const std::string &text, int pixelSize, const char *fontPath, i
   return image;
 }
 
+// The same line at `detail`, in the frame of its detail-1 picture with
+// detail x detail pixels for each of that picture's. The font is hinted for
+// each size on its own: rendered at twice the size a line is not twice as
+// wide and its strokes are not twice as thick, and light lettering on a dark
+// ground shows every such shift. So the line is laid out at pixelSize as at
+// detail 1 (pens, ink box), and each letter's outline, hinted at pixelSize,
+// is scaled by the detail about its pen and rasterised on the finer pixels:
+// it stays inside the detail-1 letter's pixels, with finer edges.
+Image renderFinerText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking,
+                      int detail) {
+  FontFace font(fontPath, pixelSize);
+  if (!font.face)
+    return Image();
+  struct Letter {
+    FT_UInt glyph;
+    float pen;
+  };
+  std::vector<Letter> letters;
+  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+  layout(font, text, tracking, FT_LOAD_RENDER, [&](FT_GlyphSlot g, float pen) {
+    if (g->bitmap.width == 0)
+      return;
+    float x0 = std::floor(pen) + g->bitmap_left, y0 = static_cast<float>(-g->bitmap_top);
+    minX = std::min(minX, x0);
+    maxX = std::max(maxX, x0 + g->bitmap.width);
+    minY = std::min(minY, y0);
+    maxY = std::max(maxY, y0 + g->bitmap.rows);
+    letters.push_back(Letter{g->glyph_index, std::floor(pen)});
+  });
+  if (minX > maxX)
+    return Image::atDetail(1 + 2 * padding, 1 + 2 * padding, 4, detail, Colour{1, 1, 1, 0});
+  Image image = Image::atDetail(static_cast<int>(maxX - minX) + 2 * padding,
+                                static_cast<int>(maxY - minY) + 2 * padding, 4, detail, Colour{1, 1, 1, 0});
+  const FT_Matrix scale{detail * 0x10000L, 0, 0, detail * 0x10000L};
+  for (const Letter &letter : letters) {
+    if (FT_Load_Glyph(font.face, letter.glyph, FT_LOAD_DEFAULT) != 0 ||
+        font.face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
+      continue;
+    const FT_GlyphSlot g = font.face->glyph;
+    FT_Outline_Transform(&g->outline, &scale);
+    if (FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL) != 0)
+      continue;
+    const int ox = (static_cast<int>(letter.pen - minX) + padding) * detail + g->bitmap_left;
+    const int oy = (static_cast<int>(-minY) + padding) * detail - g->bitmap_top;
+    for (unsigned r = 0; r < g->bitmap.rows; ++r)
+      for (unsigned c = 0; c < g->bitmap.width; ++c) {
+        float a = g->bitmap.buffer[r * static_cast<unsigned>(g->bitmap.pitch) + c] / 255.f;
+        if (a <= 0.f)
+          continue;
+        int x = ox + static_cast<int>(c), y = oy + static_cast<int>(r);
+        Colour d = image.get(x, y);
+        image.set(x, y, Colour{1, 1, 1, std::max(d.a, a)});
+      }
+  }
+  return image;
+}
+
+} // namespace
+
+Image renderText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking,
+                 int detail) {
+  if (detail == 1)
+    return renderBaseText(text, pixelSize, fontPath, padding, tracking);
+  return renderFinerText(text, pixelSize, fontPath, padding, tracking, detail);
+}
+
 float drawTextCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
                       const Colour &colour, float tracking) {
   Image glyphs = renderText(text, pixelSize, font, 0, tracking, target.detail);
   if (glyphs.empty())
     return 0.f;
-  const float d = static_cast<float>(target.detail);
-  int x0 = static_cast<int>(std::lround(cx * d - glyphs.width * 0.5f));
-  int y0 = static_cast<int>(std::lround(cy * d - glyphs.height * 0.5f));
+  // The corner on the base pixel it takes at detail 1.
+  const int d = target.detail;
+  int x0 = static_cast<int>(std::lround(cx - glyphs.baseWidth() * 0.5f)) * d;
+  int y0 = static_cast<int>(std::lround(cy - glyphs.baseHeight() * 0.5f)) * d;
   for (int y = 0; y < glyphs.height; ++y)
     for (int x = 0; x < glyphs.width; ++x) {
       float a = glyphs.get(x, y).a;
       if (a > 0.f)
         target.blend(x0 + x, y0 + y, colour, a);
     }
-  return static_cast<float>(glyphs.width) / d;
+  return static_cast<float>(glyphs.baseWidth());
 }
 
 // --- Solid text ---------------------------------------------------------------

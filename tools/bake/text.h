@@ -21,10 +21,10 @@ extern const char *const kFontMonoBold;
 // The text rendered white on transparent (RGBA, alpha = coverage), `pixelSize`
 // pixels per em, tight round the ink plus `padding` pixels on every side.
 // `tracking` adds that many pixels between letters. Empty image when the font
-// cannot be loaded (a line on stderr). At `detail` the sizes are base pixels:
-// the glyphs are rendered at pixelSize * detail pixels per em (hinted for that
-// size, so a line's width is close to, not exactly, detail times its width
-// at detail 1) and the picture says its detail.
+// cannot be loaded (a line on stderr). At `detail` the sizes are base pixels
+// and the picture is exactly the detail-1 picture's size times the detail:
+// the line is laid out and hinted as at detail 1, and each letter's outline
+// is scaled up and rasterised on the finer pixels.
 Image renderText(const std::string &text, int pixelSize, const char *font, int padding = 0, float tracking = 0.f,
                  int detail = 1);
 
