@@ -11,18 +11,19 @@ namespace demo::bake {
 
 void bakeWater(BakeContext &context) {
   context.group("water");
+  const int detail = context.detail();
   std::unique_ptr<Scene> scene = buildWaterScene();
   context.writeGsp("vannscene.gsp", *scene);
 
-  Image (*const painters[8])() = {paintOutermostBars, paintSecondBars, paintBoxCables,   paintLowerBars,
-                                  paintShell,         paintTank,       paintThickCables, paintScreensAndBars};
+  Image (*const painters[8])(int) = {paintOutermostBars, paintSecondBars, paintBoxCables,   paintLowerBars,
+                                     paintShell,         paintTank,       paintThickCables, paintScreensAndBars};
   for (int i = 0; i < 8; ++i)
-    context.writeJpeg(kWaterMeshes[i].texture, painters[i](), 90);
+    context.writeJpeg(kWaterMeshes[i].texture, painters[i](detail), 90);
 
-  context.writeJpeg("envmap_old.jpg", paintWaterEnvironment(), 92);
-  context.writeJpeg("vannbump.jpg", paintWaterBump(), 95);
-  context.writeJpeg("kestranelogo3d.jpg", paintLogo3d(), 92);
-  context.writeJpeg("sq.jpg", paintSquare(), 95);
+  context.writeJpeg("envmap_old.jpg", paintWaterEnvironment(detail), 92);
+  context.writeJpeg("vannbump.jpg", paintWaterBump(detail), 95);
+  context.writeJpeg("kestranelogo3d.jpg", paintLogo3d(detail), 92);
+  context.writeJpeg("sq.jpg", paintSquare(detail), 95);
 }
 
 } // namespace demo::bake

@@ -21,10 +21,11 @@ Colour add(const Colour &a, const Colour &b, float k = 1.f) {
 }
 float fract(float x) { return x - std::floor(x); }
 
-// A size x size RGB tile from f(u, v) -> Colour, u and v at pixel centres
-// in 0..1.
-template <class F> Image paintTile(int size, F f) {
-  return paintImage(size, size, [&](int x, int y) { return f((x + 0.5f) / size, (y + 0.5f) / size); });
+// A size x size RGB tile (base pixels) at `detail` from f(u, v) -> Colour,
+// u and v at pixel centres in 0..1.
+template <class F> Image paintTile(int size, int detail, F f) {
+  return paintImage(
+      size, size, [&](float x, float y) { return f((x + 0.5f) / size, (y + 0.5f) / size); }, detail);
 }
 
 // Every pixel of an atlas cell from f(u, v), u and v at pixel centres in
@@ -32,7 +33,7 @@ template <class F> Image paintTile(int size, F f) {
 template <class F> void paintCell(Image &image, const AtlasCell &cell, F f) {
   const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
   paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1,
-              [&](int px, int py) { return f((px - cell.x0 + 0.5f) / w, (py - cell.y0 + 0.5f) / h); });
+              [&](float px, float py) { return f((px - cell.x0 + 0.5f) / w, (py - cell.y0 + 0.5f) / h); });
 }
 
 // Tileable fbm over the unit square with `cells` lattice cells across.
@@ -67,17 +68,28 @@ void rivet(Image &image, float cx, float cy, float radius, const Colour &head, f
 }
 
 // Rust running down from a point: a thin streak that fades as it goes.
+// Positions and sizes in base pixels. The width wavers once a base pixel
+// down (one random number each); the finer rows of a step each follow the
+// wobble and the fade at their own height.
 void rustStreak(Image &image, float x, float y, float lengthPx, float widthPx, float strength, Rng &rng) {
+  const int d = image.detail;
+  const float fd = static_cast<float>(d);
   for (int i = 0; i < static_cast<int>(lengthPx); ++i) {
-    const float t = i / lengthPx;
-    const float w = widthPx * (1.f - 0.6f * t) * (0.7f + 0.6f * rng.uniform());
-    const float a = strength * (1.f - t) * (1.f - t);
-    const float wobble = std::sin(i * 0.21f + x) * 0.6f;
-    for (int dx = static_cast<int>(-w); dx <= static_cast<int>(w); ++dx) {
-      const float edge = 1.f - std::fabs(static_cast<float>(dx)) / (w + 0.5f);
-      const int px = (static_cast<int>(x + wobble) + dx + image.width) % image.width;
-      const int py = (static_cast<int>(y) + i) % image.height;
-      image.blend(px, py, rgba(0.30f, 0.12f, 0.04f, a * edge));
+    const float jitter = 0.7f + 0.6f * rng.uniform();
+    for (int s = 0; s < d; ++s) {
+      const float along = static_cast<float>(i) + basePosition(s, d);
+      const float t = along / lengthPx;
+      const float w = widthPx * (1.f - 0.6f * t) * jitter;
+      const float a = strength * (1.f - t) * (1.f - t);
+      const float wobble = std::sin(along * 0.21f + x) * 0.6f;
+      // Pixel k of the row lies k / detail base pixels off the streak's middle.
+      const int centre = static_cast<int>((x + wobble) * fd);
+      const int py = (static_cast<int>(y * fd) + i * d + s) % image.height;
+      for (int k = static_cast<int>(-w * fd); k <= static_cast<int>(w * fd); ++k) {
+        const float edge = 1.f - std::fabs(static_cast<float>(k) / fd) / (w + 0.5f);
+        const int px = (centre + k + image.width) % image.width;
+        image.blend(px, py, rgba(0.30f, 0.12f, 0.04f, a * edge));
+      }
     }
   }
 }
@@ -86,7 +98,7 @@ void rustStreak(Image &image, float x, float y, float lengthPx, float widthPx, f
 // and widths drawn from the given ranges.
 void rustStreaks(Image &image, uint64_t seed, int count, float minLength, float maxLength, float minWidth,
                  float maxWidth, float strength) {
-  const int size = image.width;
+  const int size = image.baseWidth();
   Rng rng(seed);
   for (int k = 0; k < count; ++k)
     rustStreak(image, rng.range(0.f, size), rng.range(0.f, size), rng.range(minLength, maxLength),
@@ -100,22 +112,53 @@ void framedRect(Image &image, float x0, float y0, float x1, float y1, const Colo
   image.strokeRect(x0, y0, x1, y1, width, border);
 }
 
+// `base`, the lettering renderText gives for these arguments at detail 1,
+// rendered at `detail` and laid out like it: the finer glyphs' hinted
+// advances add up to a little more or less than detail times the base ones,
+// so the tracking is evened out until the line is as long as the base line,
+// and each letter lands where it does there.
+Image finerText(const Image &base, const std::string &text, int pixelSize, const char *font, int padding,
+                float tracking, int detail) {
+  if (detail == 1 || base.empty())
+    return base;
+  Image fine = renderText(text, pixelSize, font, padding, tracking, detail);
+  if (fine.empty() || text.size() < 2)
+    return fine;
+  const float gaps = static_cast<float>(text.size() - 1);
+  const float evened =
+      tracking + static_cast<float>(base.width * detail - fine.width) / (gaps * static_cast<float>(detail));
+  return renderText(text, pixelSize, font, padding, evened, detail);
+}
+
+// The first pixel, at `detail`, of a run of `fine` pixels centred where a
+// run of `base` base pixels starting at base pixel `at` has its centre (so
+// finer lettering sits where the base lettering does, whatever the rounding
+// of its size).
+int centredAt(int at, int base, int fine, int detail) {
+  return static_cast<int>(std::lround((at + base * 0.5f) * static_cast<float>(detail) - fine * 0.5f));
+}
+
 // Text stencilled onto a surface: the font's coverage, worn by noise. With
 // `downwards` the text is turned a quarter clockwise, reading down the
-// picture (along a cable whose length runs down v).
+// picture (along a cable whose length runs down v). Centre and sizes in base
+// pixels; the letters are rendered at the picture's detail.
 void stencil(Image &image, const std::string &text, float cx, float cy, int pixelSize, const char *font,
              const Colour &colour, uint32_t seed, float wear = 0.35f, bool downwards = false) {
-  Image glyphs = renderText(text, pixelSize, font, 2, pixelSize * 0.06f);
+  const int d = image.detail;
+  const Image base = renderText(text, pixelSize, font, 2, pixelSize * 0.06f);
+  const Image glyphs = finerText(base, text, pixelSize, font, 2, pixelSize * 0.06f, d);
   if (glyphs.empty())
     return;
+  const int bw = downwards ? base.height : base.width, bh = downwards ? base.width : base.height;
   const int w = downwards ? glyphs.height : glyphs.width, h = downwards ? glyphs.width : glyphs.height;
-  const int ox = static_cast<int>(cx - w * 0.5f), oy = static_cast<int>(cy - h * 0.5f);
+  const int ox = centredAt(static_cast<int>(cx - bw * 0.5f), bw, w, d);
+  const int oy = centredAt(static_cast<int>(cy - bh * 0.5f), bh, h, d);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const float coverage = downwards ? glyphs.get(y, glyphs.height - 1 - x).a : glyphs.get(x, y).a;
       if (coverage <= 0.f)
         continue;
-      const float n = fbm((ox + x) * 0.08f, (oy + y) * 0.08f, seed, 3);
+      const float n = fbm(basePosition(ox + x, d) * 0.08f, basePosition(oy + y, d) * 0.08f, seed, 3);
       const float keep = smoothstep(wear - 0.1f, wear + 0.1f, n);
       image.blend(ox + x, oy + y, colour, coverage * keep);
     }
@@ -152,9 +195,9 @@ Colour rustColour(float u, float v, uint32_t seed) {
 
 // --- The bars --------------------------------------------------------------
 
-Image paintOutermostBars() {
+Image paintOutermostBars(int detail) {
   const int size = 512;
-  Image image = paintTile(size, [&](float u, float v) {
+  Image image = paintTile(size, detail, [&](float u, float v) {
     float edge;
     const float shade = faceShade(u, edge);
     const float n = tiled(u, v, 8, 11, 5);
@@ -184,9 +227,9 @@ Image paintOutermostBars() {
   return image;
 }
 
-Image paintSecondBars() {
+Image paintSecondBars(int detail) {
   const int size = 512;
-  Image image = paintTile(size, [&](float u, float v) {
+  Image image = paintTile(size, detail, [&](float u, float v) {
     float edge;
     const float shade = faceShade(u, edge);
     const float n = tiled(u, v, 8, 21, 5);
@@ -211,9 +254,9 @@ Image paintSecondBars() {
   return image;
 }
 
-Image paintLowerBars() {
+Image paintLowerBars(int detail) {
   const int size = 256;
-  Image image = paintTile(size, [&](float u, float v) {
+  Image image = paintTile(size, detail, [&](float u, float v) {
     const float shade = roundShade(u, 0.5f);
     const float n = tiled(u, v, 8, 31, 5);
     Colour paint = mix(rgb(0.36f, 0.27f, 0.03f), rgb(0.46f, 0.36f, 0.06f), n);
@@ -235,9 +278,9 @@ Image paintLowerBars() {
 
 // --- Cables ----------------------------------------------------------------
 
-Image paintBoxCables() {
+Image paintBoxCables(int detail) {
   const int size = 512;
-  Image image = paintTile(size, [&](float u, float v) {
+  Image image = paintTile(size, detail, [&](float u, float v) {
     const float shade = roundShade(u, 0.45f);
     Colour sheath = mix(rgb(0.08f, 0.1f, 0.14f), rgb(0.12f, 0.14f, 0.18f), tiled(u, v, 8, 41, 4));
     // An orange tracer along the lit side, and shallow ribs round the sheath.
@@ -255,16 +298,17 @@ Image paintBoxCables() {
             43 + k, 0.25f, true);
   for (int k = 0; k < 2; ++k) {
     const float y = 16.f + k * 256.f;
-    paintRegion(image, 0, static_cast<int>(y), size, static_cast<int>(y) + 14,
-                [&](int x, int) { return scaled(rgb(0.5f, 0.5f, 0.48f), roundShade((x + 0.5f) / size, 0.6f) * 0.9f); });
+    paintRegion(image, 0, static_cast<int>(y), size, static_cast<int>(y) + 14, [&](float x, float) {
+      return scaled(rgb(0.5f, 0.5f, 0.48f), roundShade((x + 0.5f) / size, 0.6f) * 0.9f);
+    });
     image.fillRect(100.f, y - 5.f, 130.f, y + 19.f, rgb(0.4f, 0.4f, 0.38f)); // the tie's lock
   }
   return image;
 }
 
-Image paintThickCables() {
+Image paintThickCables(int detail) {
   const int size = 256;
-  Image image = paintTile(size, [&](float u, float v) {
+  Image image = paintTile(size, detail, [&](float u, float v) {
     const float shade = roundShade(u, 1.1f);
     Colour rubber = mix(rgb(0.035f, 0.035f, 0.04f), rgb(0.07f, 0.07f, 0.075f), tiled(u, v, 8, 51, 5));
     // Fine striations along the length from the extruder.
@@ -331,7 +375,7 @@ void paintWallBay(Image &image, const AtlasCell &cell) {
   // Two pipes across the bay with round shading and a flange.
   for (int k = 0; k < 2; ++k) {
     const float y0 = cell.y0 + h * 0.345f + k * 34.f, y1 = y0 + 24.f;
-    paintRegion(image, cell.x0, static_cast<int>(y0), cell.x1, static_cast<int>(y1), [&](int px, int py) {
+    paintRegion(image, cell.x0, static_cast<int>(y0), cell.x1, static_cast<int>(y1), [&](float px, float py) {
       const float a = (py - y0) / (y1 - y0);
       const float s = 0.4f + 0.6f * std::sin(a * kPi) * (1.f - 0.5f * a);
       const float n = tiled((px - cell.x0 + 0.5f) / w, a, 8, 68 + k, 3);
@@ -463,8 +507,8 @@ void paintHousing(Image &image, const AtlasCell &cell) {
 
 } // namespace
 
-Image paintShell() {
-  Image image(kShellPictureSize, kShellPictureSize, 3);
+Image paintShell(int detail) {
+  Image image = Image::atDetail(kShellPictureSize, kShellPictureSize, 3, detail);
   paintWallBay(image, kShellWallCell);
   paintCeilingBay(image, kShellCeilingCell);
   paintFloorSlab(image, kShellFloorCell);
@@ -474,11 +518,14 @@ Image paintShell() {
 
 // --- The tank --------------------------------------------------------------
 
-Image paintTank() {
+Image paintTank(int detail) {
   const int size = 512;
-  // Plates of 256 x 128 pixels, each row shifted by half a plate.
-  Image image = paintImage(size, size, [&](int x, int y) {
-    const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+  // Plates of 256 x 128 pixels, each row shifted by half a plate; plates and
+  // seams are whole base pixels.
+  Image image = Image::atDetail(size, size, 3, detail);
+  paintRegion(image, 0, 0, size, size, [&](float px, float py) {
+    const float u = (px + 0.5f) / size, v = (py + 0.5f) / size;
+    const int x = baseCell(px), y = baseCell(py);
     const int row = y / 128;
     const int plate = ((x + (row % 2) * 128) / 256) % 2 + 2 * row;
     const float tint = 0.88f + 0.24f * valueNoise(static_cast<float>(plate), 0.5f, 101);
@@ -523,18 +570,21 @@ Image paintTank() {
 
 namespace {
 
-// Shared finish of every screen: scanlines, a vignette and a thin bezel shadow.
+// Shared finish of every screen: scanlines (a base pixel each), a vignette
+// and a thin bezel shadow.
 void screenFinish(Image &image, const AtlasCell &cell) {
   const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
-  for (int y = cell.y0; y < cell.y1; ++y)
-    for (int x = cell.x0; x < cell.x1; ++x) {
+  const int d = image.detail;
+  for (int py = cell.y0 * d; py < cell.y1 * d; ++py)
+    for (int px = cell.x0 * d; px < cell.x1 * d; ++px) {
+      const float x = basePosition(px, d), y = basePosition(py, d);
       const float u = (x - cell.x0 + 0.5f) / w * 2.f - 1.f, v = (y - cell.y0 + 0.5f) / h * 2.f - 1.f;
-      float k = (y % 2 == 0) ? 1.f : 0.72f;
+      float k = (baseCell(y) % 2 == 0) ? 1.f : 0.72f;
       k *= 1.f - 0.35f * (u * u * u * u + v * v * v * v);
       const float edge = std::min({x - cell.x0, cell.x1 - 1 - x, y - cell.y0, cell.y1 - 1 - y}) / 6.f;
       k *= std::min(1.f, 0.3f + edge);
-      Colour c = image.get(x, y);
-      image.set(x, y, scaled(c, k));
+      Colour c = image.get(px, py);
+      image.set(px, py, scaled(c, k));
     }
 }
 
@@ -546,11 +596,15 @@ void paintScope(Image &image, const AtlasCell &cell) {
     image.line(cell.x0 + k * w / 8.f, cell.y0, cell.x0 + k * w / 8.f, cell.y1, 1.f, rgba(0.1f, 0.4f, 0.2f, 0.5f));
   for (int k = 1; k < 6; ++k)
     image.line(cell.x0, cell.y0 + k * h / 6.f, cell.x1, cell.y0 + k * h / 6.f, 1.f, rgba(0.1f, 0.4f, 0.2f, 0.5f));
-  Image trace(w, h, 3);
+  // The traces are drawn a pixel step at a time, so finer pictures follow
+  // their wiggles more closely.
+  const int d = image.detail;
+  const int steps = w * d;
+  Image trace = Image::atDetail(w, h, 3, d);
   for (int pass = 0; pass < 2; ++pass) {
     float px = 0.f, py = 0.f;
-    for (int i = 0; i <= w; ++i) {
-      const float t = static_cast<float>(i) / w;
+    for (int i = 0; i <= steps; ++i) {
+      const float t = static_cast<float>(i) / steps;
       const float yv = pass == 0 ? 0.35f * std::sin(t * kTwoPi * 3.f) * std::exp(-t * 1.2f) + 0.08f * std::sin(t * 80.f)
                                  : 0.18f * std::sin(t * kTwoPi * 7.f + 1.f) + 0.1f * std::sin(t * kTwoPi * 2.f);
       const float x = t * w, y = h * (pass == 0 ? 0.42f : 0.75f) - yv * h * 0.5f;
@@ -562,10 +616,10 @@ void paintScope(Image &image, const AtlasCell &cell) {
   }
   Image halo = trace;
   halo.blur(5);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      image.add(cell.x0 + x, cell.y0 + y, halo.get(x, y), 1.4f);
-      image.add(cell.x0 + x, cell.y0 + y, trace.get(x, y), 1.f);
+  for (int y = 0; y < h * d; ++y)
+    for (int x = 0; x < w * d; ++x) {
+      image.add(cell.x0 * d + x, cell.y0 * d + y, halo.get(x, y), 1.4f);
+      image.add(cell.x0 * d + x, cell.y0 * d + y, trace.get(x, y), 1.f);
     }
   stencil(image, "CH1 2V/DIV", cell.x0 + 50.f, cell.y0 + 14.f, 11, kFontMonoBold, rgb(0.4f, 0.9f, 0.5f), 111, 0.f);
   screenFinish(image, cell);
@@ -594,17 +648,21 @@ void paintBars(Image &image, const AtlasCell &cell) {
 
 // A cyan status console.
 void paintConsole(Image &image, const AtlasCell &cell) {
+  const int d = image.detail;
   image.fillRect(cell.x0, cell.y0, cell.x1, cell.y1, rgb(0.01f, 0.04f, 0.07f));
   const char *lines[] = {"KESTRANE WTR CTRL", "PUMP 01    RUN",   "PUMP 02    RUN", "PUMP 03    --",
                          "LEVEL    -2.75 M",  "TEMP      11.4 C", "FLOW      0.82", "> STATUS NOMINAL"};
   for (int k = 0; k < 8; ++k) {
-    Image text = renderText(lines[k], 12, kFontMonoBold, 1);
+    const Image base = renderText(lines[k], 12, kFontMonoBold, 1);
+    const Image text = finerText(base, lines[k], 12, kFontMonoBold, 1, 0.f, d);
+    const int ox = centredAt(cell.x0 + 12, base.width, text.width, d);
+    const int oy = centredAt(cell.y0 + 10 + k * 21, base.height, text.height, d);
     const Colour colour = k == 0 ? rgb(0.6f, 1.f, 1.f) : (k == 3 ? rgb(1.f, 0.4f, 0.3f) : rgb(0.3f, 0.85f, 1.f));
     for (int y = 0; y < text.height; ++y)
       for (int x = 0; x < text.width; ++x) {
         const float a = text.get(x, y).a;
         if (a > 0.f)
-          image.add(cell.x0 + 12 + x, cell.y0 + 10 + k * 21 + y, colour, a);
+          image.add(ox + x, oy + y, colour, a);
       }
   }
   image.fillRect(cell.x0 + 118.f, cell.y0 + 160.f, cell.x0 + 126.f, cell.y0 + 174.f, rgb(0.4f, 0.95f, 1.f));
@@ -615,7 +673,7 @@ void paintConsole(Image &image, const AtlasCell &cell) {
 void paintSweep(Image &image, const AtlasCell &cell) {
   const int w = cell.x1 - cell.x0, h = cell.y1 - cell.y0;
   const float cx = w * 0.5f, cy = h * 0.54f, r = h * 0.42f;
-  paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1, [&](int px, int py) {
+  paintRegion(image, cell.x0, cell.y0, cell.x1, cell.y1, [&](float px, float py) {
     const float x = px - cell.x0 + 0.5f - cx, y = py - cell.y0 + 0.5f - cy;
     const float d = std::hypot(x, y) / r;
     Colour c = rgb(0.01f, 0.04f, 0.05f);
@@ -641,9 +699,9 @@ void paintSweep(Image &image, const AtlasCell &cell) {
 
 } // namespace
 
-Image paintScreensAndBars() {
+Image paintScreensAndBars(int detail) {
   const int size = kScreenPictureSize;
-  Image image(size, size, 3);
+  Image image = Image::atDetail(size, size, 3, detail);
   paintScope(image, kScreenCells[0]);
   paintBars(image, kScreenCells[1]);
   paintConsole(image, kScreenCells[2]);
@@ -651,7 +709,7 @@ Image paintScreensAndBars() {
   // The bar band: length runs across (u), the way round down the band (v).
   const AtlasCell &band = kScreenBarBand;
   const int bh = band.y1 - band.y0;
-  paintRegion(image, band.x0, band.y0, band.x1, band.y1, [&](int x, int y) {
+  paintRegion(image, band.x0, band.y0, band.x1, band.y1, [&](float x, float y) {
     const float u = (x + 0.5f) / size, a = (y - band.y0 + 0.5f) / bh;
     float edge;
     const float shade = faceShade(a, edge);
@@ -668,12 +726,12 @@ Image paintScreensAndBars() {
 
 // --- The pool's reflection and the unseen pictures -------------------------
 
-Image paintWaterEnvironment() {
+Image paintWaterEnvironment(int detail) {
   // Directions are in eye space: x right, y up, z towards the viewer. The
   // water mostly reflects what lies ahead and above, so the far foggy hall
   // fills the rim of the map and the lamps and the hung box its upper half;
   // the centre (looking straight back up) is the dark ceiling.
-  return sphereMap(512, [](float dx, float dy, float dz) {
+  const auto sky = [](float dx, float dy, float dz) {
     Colour c = mix(rgb(0.05f, 0.075f, 0.085f), rgb(0.11f, 0.15f, 0.16f), smoothstep(-0.9f, 0.2f, dy));
     // Teal light thrown up from the tank walls low round the horizon.
     c = add(c, rgb(0.03f, 0.08f, 0.075f), std::exp(-(dy + 0.15f) * (dy + 0.15f) * 12.f));
@@ -704,10 +762,11 @@ Image paintWaterEnvironment() {
     // Grime on everything reflected.
     const float n = valueNoise3(dx * 4.f, dy * 4.f, dz * 4.f, 121);
     return scaled(c, 0.85f + 0.3f * n);
-  });
+  };
+  return sphereMap(512, sky, detail);
 }
 
-Image paintWaterBump() {
+Image paintWaterBump(int detail) {
   // Rings spreading from a few drops, wrapped so the picture tiles, over a
   // fine chop.
   Rng rng(131);
@@ -718,7 +777,7 @@ Image paintWaterBump() {
   for (int k = 0; k < 7; ++k)
     drops.push_back(Drop{rng.range(0.f, 1.f), rng.range(0.f, 1.f), rng.range(0.025f, 0.05f), rng.range(0.f, kTwoPi),
                          rng.range(0.2f, 0.4f)});
-  return paintTile(256, [&](float u, float v) {
+  return paintTile(256, detail, [&](float u, float v) {
     float hgt = 0.5f + 0.25f * (tiled(u, v, 8, 132, 4) - 0.5f);
     for (const Drop &d : drops) {
       float dx = std::fabs(u - d.x), dy = std::fabs(v - d.y);
@@ -733,22 +792,32 @@ Image paintWaterBump() {
   });
 }
 
-Image paintLogo3d() {
+Image paintLogo3d(int detail) {
   const int width = 512, height = 256;
-  // A deep blue backdrop with a faint grid.
-  Image image = paintImage(width, height, [&](int x, int y) {
+  const int d = detail;
+  // A deep blue backdrop with a faint grid, its lines a base pixel wide.
+  Image image = Image::atDetail(width, height, 3, d);
+  paintRegion(image, 0, 0, width, height, [&](float x, float y) {
     const float u = (x + 0.5f) / width, v = (y + 0.5f) / height;
     Colour c = mix(rgb(0.02f, 0.03f, 0.07f), rgb(0.07f, 0.1f, 0.18f), 1.f - std::fabs(v - 0.5f) * 2.f);
-    if (x % 32 == 0 || y % 32 == 0)
+    if (baseCell(x) % 32 == 0 || baseCell(y) % 32 == 0)
       c = add(c, rgb(0.03f, 0.05f, 0.09f));
     return scaled(c, 0.85f + 0.3f * fbm(u * 6.f, v * 3.f, 141, 3));
   });
   // The largest size whose lettering fits the picture with a margin.
-  Image text = renderText("kestrane", 100, kFontSansBold, 24, 4.f);
+  const std::string word = "kestrane";
+  const float tracking = 4.f;
+  int pixelSize = 100;
+  Image text = renderText(word, pixelSize, kFontSansBold, 24, tracking);
   if (text.empty())
     return image;
-  if (text.width > width - 24)
-    text = renderText("kestrane", 100 * (width - 24) / text.width, kFontSansBold, 24, 4.f);
+  if (text.width > width - 24) {
+    pixelSize = 100 * (width - 24) / text.width;
+    text = renderText(word, pixelSize, kFontSansBold, 24, tracking);
+  }
+  // Finer letters are sized and placed like those at base detail.
+  const int baseWidth = text.width, baseHeight = text.height;
+  text = finerText(text, word, pixelSize, kFontSansBold, 24, tracking, d);
   // Height: the letter mask blurred, so the faces bevel towards the edges.
   Image height8 = text.rgb();
   for (int y = 0; y < text.height; ++y)
@@ -758,25 +827,28 @@ Image paintLogo3d() {
     }
   Image soft = height8;
   soft.blur(4);
-  const int ox = (width - text.width) / 2, oy = (height - text.height) / 2;
+  const int ox = centredAt((width - baseWidth) / 2, baseWidth, text.width, d);
+  const int oy = centredAt((height - baseHeight) / 2, baseHeight, text.height, d);
   // A drop shadow first.
   Image shadow = height8;
   shadow.blur(7);
   for (int y = 0; y < text.height; ++y)
     for (int x = 0; x < text.width; ++x)
-      image.blend(ox + x + 8, oy + y + 10, rgba(0.f, 0.f, 0.f, 0.8f), shadow.get(x, y).r);
+      image.blend(ox + x + 8 * d, oy + y + 10 * d, rgba(0.f, 0.f, 0.f, 0.8f), shadow.get(x, y).r);
   for (int y = 0; y < text.height; ++y)
     for (int x = 0; x < text.width; ++x) {
       const float a = text.get(x, y).a;
       if (a <= 0.f)
         continue;
-      const float hx = soft.get(x + 1, y).r - soft.get(x - 1, y).r;
-      const float hy = soft.get(x, y + 1).r - soft.get(x, y - 1).r;
+      // The slope across a base pixel on either side (finer neighbours would
+      // only add the 8-bit steps of the blurred height).
+      const float hx = soft.get(x + d, y).r - soft.get(x - d, y).r;
+      const float hy = soft.get(x, y + d).r - soft.get(x, y - d).r;
       Vec3 n{-hx * 3.f, hy * 3.f, 1.f};
       normalize(n);
       // Chrome: the letters mirror a bright sky over a dark horizon and warm
       // ground; the bevels tilt the mirror, and a key light glints on them.
-      const float h = static_cast<float>(y) / text.height - 0.5f - 0.35f * n.y;
+      const float h = basePosition(y, d) / (text.height / static_cast<float>(d)) - 0.5f - 0.35f * n.y;
       Colour c;
       if (h < 0.f)
         c = mix(rgb(0.55f, 0.7f, 0.95f), rgb(0.95f, 0.97f, 1.f), smoothstep(0.f, -0.35f, h));
@@ -789,8 +861,8 @@ Image paintLogo3d() {
   return image;
 }
 
-Image paintSquare() {
-  return paintTile(128, [](float s, float t) {
+Image paintSquare(int detail) {
+  return paintTile(128, detail, [](float s, float t) {
     const float u = s * 2.f - 1.f, v = t * 2.f - 1.f;
     const float d = std::max(std::fabs(u), std::fabs(v)); // 0 centre, 1 edge
     float k = 0.f;
