@@ -112,32 +112,6 @@ void framedRect(Image &image, float x0, float y0, float x1, float y1, const Colo
   image.strokeRect(x0, y0, x1, y1, width, border);
 }
 
-// `base`, the lettering renderText gives for these arguments at detail 1,
-// rendered at `detail` and laid out like it: the finer glyphs' hinted
-// advances add up to a little more or less than detail times the base ones,
-// so the tracking is evened out until the line is as long as the base line,
-// and each letter lands where it does there.
-Image finerText(const Image &base, const std::string &text, int pixelSize, const char *font, int padding,
-                float tracking, int detail) {
-  if (detail == 1 || base.empty())
-    return base;
-  Image fine = renderText(text, pixelSize, font, padding, tracking, detail);
-  if (fine.empty() || text.size() < 2)
-    return fine;
-  const float gaps = static_cast<float>(text.size() - 1);
-  const float evened =
-      tracking + static_cast<float>(base.width * detail - fine.width) / (gaps * static_cast<float>(detail));
-  return renderText(text, pixelSize, font, padding, evened, detail);
-}
-
-// The first pixel, at `detail`, of a run of `fine` pixels centred where a
-// run of `base` base pixels starting at base pixel `at` has its centre (so
-// finer lettering sits where the base lettering does, whatever the rounding
-// of its size).
-int centredAt(int at, int base, int fine, int detail) {
-  return static_cast<int>(std::lround((at + base * 0.5f) * static_cast<float>(detail) - fine * 0.5f));
-}
-
 // Text stencilled onto a surface: the font's coverage, worn by noise. With
 // `downwards` the text is turned a quarter clockwise, reading down the
 // picture (along a cable whose length runs down v). Centre and sizes in base
@@ -145,14 +119,13 @@ int centredAt(int at, int base, int fine, int detail) {
 void stencil(Image &image, const std::string &text, float cx, float cy, int pixelSize, const char *font,
              const Colour &colour, uint32_t seed, float wear = 0.35f, bool downwards = false) {
   const int d = image.detail;
-  const Image base = renderText(text, pixelSize, font, 2, pixelSize * 0.06f);
-  const Image glyphs = finerText(base, text, pixelSize, font, 2, pixelSize * 0.06f, d);
+  const Image glyphs = renderText(text, pixelSize, font, 2, pixelSize * 0.06f, d);
   if (glyphs.empty())
     return;
-  const int bw = downwards ? base.height : base.width, bh = downwards ? base.width : base.height;
+  const int bw = downwards ? glyphs.baseHeight() : glyphs.baseWidth();
+  const int bh = downwards ? glyphs.baseWidth() : glyphs.baseHeight();
   const int w = downwards ? glyphs.height : glyphs.width, h = downwards ? glyphs.width : glyphs.height;
-  const int ox = centredAt(static_cast<int>(cx - bw * 0.5f), bw, w, d);
-  const int oy = centredAt(static_cast<int>(cy - bh * 0.5f), bh, h, d);
+  const int ox = static_cast<int>(cx - bw * 0.5f) * d, oy = static_cast<int>(cy - bh * 0.5f) * d;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const float coverage = downwards ? glyphs.get(y, glyphs.height - 1 - x).a : glyphs.get(x, y).a;
@@ -653,10 +626,8 @@ void paintConsole(Image &image, const AtlasCell &cell) {
   const char *lines[] = {"KESTRANE WTR CTRL", "PUMP 01    RUN",   "PUMP 02    RUN", "PUMP 03    --",
                          "LEVEL    -2.75 M",  "TEMP      11.4 C", "FLOW      0.82", "> STATUS NOMINAL"};
   for (int k = 0; k < 8; ++k) {
-    const Image base = renderText(lines[k], 12, kFontMonoBold, 1);
-    const Image text = finerText(base, lines[k], 12, kFontMonoBold, 1, 0.f, d);
-    const int ox = centredAt(cell.x0 + 12, base.width, text.width, d);
-    const int oy = centredAt(cell.y0 + 10 + k * 21, base.height, text.height, d);
+    const Image text = renderText(lines[k], 12, kFontMonoBold, 1, 0.f, d);
+    const int ox = (cell.x0 + 12) * d, oy = (cell.y0 + 10 + k * 21) * d;
     const Colour colour = k == 0 ? rgb(0.6f, 1.f, 1.f) : (k == 3 ? rgb(1.f, 0.4f, 0.3f) : rgb(0.3f, 0.85f, 1.f));
     for (int y = 0; y < text.height; ++y)
       for (int x = 0; x < text.width; ++x) {
@@ -817,7 +788,7 @@ Image paintLogo3d(int detail) {
   }
   // Finer letters are sized and placed like those at base detail.
   const int baseWidth = text.width, baseHeight = text.height;
-  text = finerText(text, word, pixelSize, kFontSansBold, 24, tracking, d);
+  text = renderText(word, pixelSize, kFontSansBold, 24, tracking, d);
   // Height: the letter mask blurred, so the faces bevel towards the edges.
   Image height8 = text.rgb();
   for (int y = 0; y < text.height; ++y)
@@ -827,8 +798,7 @@ Image paintLogo3d(int detail) {
     }
   Image soft = height8;
   soft.blur(4);
-  const int ox = centredAt((width - baseWidth) / 2, baseWidth, text.width, d);
-  const int oy = centredAt((height - baseHeight) / 2, baseHeight, text.height, d);
+  const int ox = (width - baseWidth) / 2 * d, oy = (height - baseHeight) / 2 * d;
   // A drop shadow first.
   Image shadow = height8;
   shadow.blur(7);
