@@ -266,7 +266,7 @@ void bakeFinal(BakeContext &context) {
   context.writeGsp("final.gsp", scene);
 
   for (const CrateSpec &crate : crates())
-    context.writeJpeg(crate.texture, paintBoxMap(crate.design), 90);
+    context.writeJpeg(crate.texture, paintBoxMap(crate.design, context.detail()), 90);
 }
 
 } // namespace demo::bake

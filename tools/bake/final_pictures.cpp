@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "bake/text.h"
 
@@ -37,35 +38,32 @@ float faceLight(BoxCell cell) {
   }
 }
 
-// One face being painted: a picture at `density` pixels per scene unit, in
-// face units (x right, y down from the top-left corner). Markings go on
-// `paint` (worn away in places when composed), lights on `light` (not worn).
+// One face being painted: a picture at `density` base pixels per scene unit,
+// painted at `detail`, in face units (x right, y down from the top-left
+// corner). Markings go on `paint` (worn away in places when composed), lights
+// on `light` (not worn).
 struct Face {
-  Face(float widthUnits, float heightUnits, float pixelsPerUnit)
-      : w(widthUnits), h(heightUnits), density(pixelsPerUnit),
-        base(std::max(8, static_cast<int>(std::lround(w * density))),
-             std::max(8, static_cast<int>(std::lround(h * density))), 3),
-        paint(base.width, base.height, 4, Colour{0, 0, 0, 0}), light(base.width, base.height, 4, Colour{0, 0, 0, 0}) {}
+  Face(float widthUnits, float heightUnits, float pixelsPerUnit, int detail)
+      : w(widthUnits), h(heightUnits), density(pixelsPerUnit), k(static_cast<float>(detail)),
+        base(Image::atDetail(std::max(8, static_cast<int>(std::lround(w * density))),
+                             std::max(8, static_cast<int>(std::lround(h * density))), 3, detail)),
+        paint(Image::atDetail(base.baseWidth(), base.baseHeight(), 4, detail, Colour{0, 0, 0, 0})),
+        light(Image::atDetail(base.baseWidth(), base.baseHeight(), 4, detail, Colour{0, 0, 0, 0})) {}
 
+  // Face units to base pixels, and to the pixels held.
   float px(float units) const { return units * density; }
+  float fine(float units) const { return px(units) * k; }
   void rect(Image &layer, float x0, float y0, float x1, float y1, const Colour &c) {
     layer.fillRect(px(x0), px(y0), px(x1), px(y1), c);
   }
   // Lettering centred on (cx, cy), `height` units per em.
   void text(Image &layer, const std::string &s, float cx, float cy, float height, const char *font, const Colour &c,
             float tracking = 0.f) {
-    Image glyphs = renderText(s, std::max(6, static_cast<int>(std::lround(px(height)))), font, 0, px(tracking));
-    int x0 = static_cast<int>(std::lround(px(cx) - glyphs.width * 0.5f));
-    int y0 = static_cast<int>(std::lround(px(cy) - glyphs.height * 0.5f));
-    for (int y = 0; y < glyphs.height; ++y)
-      for (int x = 0; x < glyphs.width; ++x) {
-        float a = glyphs.get(x, y).a;
-        if (a > 0.f)
-          layer.blend(x0 + x, y0 + y, c, a);
-      }
+    drawTextCentred(layer, s, px(cx), px(cy), std::max(6, static_cast<int>(std::lround(px(height)))), font, c,
+                    px(tracking));
   }
   void triangle(Image &layer, float ax, float ay, float bx, float by, float cx, float cy, const Colour &c) {
-    ax = px(ax), ay = px(ay), bx = px(bx), by = px(by), cx = px(cx), cy = px(cy);
+    ax = fine(ax), ay = fine(ay), bx = fine(bx), by = fine(by), cx = fine(cx), cy = fine(cy);
     auto edge = [](float x0, float y0, float x1, float y1, float x, float y) {
       float ex = x1 - x0, ey = y1 - y0;
       return ((x - x0) * ey - (y - y0) * ex) / std::hypot(ex, ey);
@@ -82,7 +80,7 @@ struct Face {
       }
   }
   void ring(Image &layer, float cx, float cy, float radius, float width, const Colour &c) {
-    float r = px(radius), half = px(width) * 0.5f, x0 = px(cx), y0 = px(cy);
+    float r = fine(radius), half = fine(width) * 0.5f, x0 = fine(cx), y0 = fine(cy);
     for (int y = static_cast<int>(y0 - r - half - 2); y <= static_cast<int>(y0 + r + half + 2); ++y)
       for (int x = static_cast<int>(x0 - r - half - 2); x <= static_cast<int>(x0 + r + half + 2); ++x) {
         float d = std::hypot(x + 0.5f - x0, y + 0.5f - y0);
@@ -97,6 +95,7 @@ struct Face {
   }
 
   float w, h, density;
+  float k; // pixels held per base pixel
   Image base, paint, light;
 };
 
@@ -118,9 +117,10 @@ void barcode(Face &f, float cx, float cy, float width, float height, const std::
 
 void hazardBand(Face &f, float x0, float y0, float x1, float y1, const Colour &dark) {
   const float stripe = (y1 - y0) * 1.2f;
-  for (int y = static_cast<int>(f.px(y0)); y < static_cast<int>(f.px(y1)); ++y)
-    for (int x = static_cast<int>(f.px(x0)); x < static_cast<int>(f.px(x1)); ++x) {
-      float t = (x + y) / f.px(stripe);
+  const int d = f.paint.detail;
+  for (int y = static_cast<int>(f.fine(y0)); y < static_cast<int>(f.fine(y1)); ++y)
+    for (int x = static_cast<int>(f.fine(x0)); x < static_cast<int>(f.fine(x1)); ++x) {
+      float t = (basePosition(x, d) + basePosition(y, d)) / f.px(stripe);
       bool yellow = (static_cast<int>(std::floor(t)) & 1) == 0;
       f.paint.blend(x, y, yellow ? rgb(0.93f, 0.74f, 0.1f) : dark);
     }
@@ -311,8 +311,8 @@ void markPowerCell(Face &f, BoxCell cell, const BoxDesign &d, float m) {
   f.text(f.paint, "HANDLE WITH CARE", f.w * 0.5f, m + 1.2f, 0.95f, kFontSansBold, scaled(d.marking, 0.75f));
 }
 
-Image paintFace(const BoxDesign &d, BoxCell cell, float width, float height, float density) {
-  Face f(width, height, density);
+Image paintFace(const BoxDesign &d, BoxCell cell, float width, float height, float density, int detail) {
+  Face f(width, height, density, detail);
   const bool side = cell == kCellPosX || cell == kCellNegX || cell == kCellPosZ || cell == kCellNegZ;
   const float margin = std::min(width, height) * 0.09f;
   const uint32_t seed = d.seed * 17u + static_cast<uint32_t>(cell);
@@ -320,7 +320,7 @@ Image paintFace(const BoxDesign &d, BoxCell cell, float width, float height, flo
   // Paint: the colour with mottling, a raised inner panel, grime low down.
   for (int y = 0; y < img.height; ++y)
     for (int x = 0; x < img.width; ++x) {
-      float ux = x / density, uy = y / density;
+      float ux = basePosition(x, detail) / density, uy = basePosition(y, detail) / density;
       float n = fbm(ux / 6.f, uy / 6.f, seed, 4, 0.55f);
       Colour c = scaled(d.paint, 0.84f + 0.3f * n);
       bool inPanel = ux > margin && ux < width - margin && uy > margin && uy < height - margin;
@@ -363,11 +363,11 @@ Image paintFace(const BoxDesign &d, BoxCell cell, float width, float height, flo
   const bool lit = std::any_of(f.light.data.begin(), f.light.data.end(), [](uint8_t v) { return v != 0; });
   if (lit)
     glow.blur(static_cast<int>(std::max(2.f, density * 0.8f)));
-  Image out(img.width, img.height, 3);
+  Image out = Image::atDetail(img.baseWidth(), img.baseHeight(), 3, detail);
   const float strength = faceLight(cell);
   for (int y = 0; y < img.height; ++y)
     for (int x = 0; x < img.width; ++x) {
-      float ux = x / density, uy = y / density;
+      float ux = basePosition(x, detail) / density, uy = basePosition(y, detail) / density;
       Colour c = f.base.get(x, y);
       Colour p = f.paint.get(x, y);
       float wear = smoothstep(0.3f, 0.42f, fbm(ux / 1.5f, uy / 1.5f, seed + 7u, 3, 0.5f));
@@ -388,22 +388,96 @@ Image paintFace(const BoxDesign &d, BoxCell cell, float width, float height, flo
   return out;
 }
 
-// Trim metal: brushed along u, bolts along the middle, in one strength of light.
-Image paintTrim(const BoxDesign &d, BoxCell cell, int size) {
-  Image out(size, size, 3);
+// Trim metal: brushed along u, bolts along the middle, in one strength of
+// light; `size` base pixels a side.
+Image paintTrim(const BoxDesign &d, BoxCell cell, int size, int detail) {
+  Image out = Image::atDetail(size, size, 3, detail);
   const float strength = faceLight(cell);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
+  for (int py = 0; py < out.height; ++py)
+    for (int px = 0; px < out.width; ++px) {
+      const float x = basePosition(px, detail), y = basePosition(py, detail);
       float n = fbm(x / 40.f, y / 40.f, d.seed + 40u, 4, 0.5f);
       float brush = valueNoise(x / 30.f, y / 1.2f, d.seed + 41u);
       Colour c = scaled(rgb(0.34f, 0.35f, 0.37f), (0.8f + 0.3f * n + 0.12f * brush) * strength);
-      float by = std::fmod(static_cast<float>(x), 56.f) - 28.f, bx = y - size * 0.5f;
+      float by = std::fmod(x, 56.f) - 28.f, bx = y - size * 0.5f;
       float r = std::hypot(by, bx);
       if (r < 7.f)
         c = scaled(c, 1.1f + 0.4f * (-by - bx) / 10.f);
       else if (r < 9.f)
         c = scaled(c, 0.55f);
-      out.set(x, y, c);
+      out.set(px, py, c);
+    }
+  return out;
+}
+
+// The weights of a resample along one axis, from `from` base pixels to `to`
+// at `detail` (above 1): for each pixel of the result, the source pixels it
+// averages and how much of each, by area. At detail 1 the cells come from
+// Image::resized, whose windows start and end on whole source pixels; that
+// sets the picture on average half a source pixel up and to the left (half
+// a result pixel where it enlarges). The finer pictures are shifted as much,
+// so that they lie where the picture at detail 1 lies.
+struct Tap {
+  int source;
+  float weight;
+};
+std::vector<std::vector<Tap>> resampleTaps(int from, int to, int detail) {
+  const float scale = static_cast<float>(from) / static_cast<float>(to);
+  const float k = static_cast<float>(detail);
+  const float shift = -0.5f * std::min(scale, 1.f); // base source pixels
+  const float last = static_cast<float>(from * detail);
+  std::vector<std::vector<Tap>> taps(static_cast<size_t>(to * detail));
+  for (int j = 0; j < to * detail; ++j) {
+    float a = static_cast<float>(j) * scale + shift * k, b = a + scale;
+    if (b - a < 1.f) { // enlarging: at least one source pixel's width
+      const float mid = (a + b) * 0.5f;
+      a = mid - 0.5f;
+      b = mid + 0.5f;
+    }
+    a = std::clamp(a, 0.f, last - 1.f);
+    b = std::clamp(b, a + 1.f, last);
+    float total = 0.f;
+    for (int i = static_cast<int>(std::floor(a)); i < static_cast<int>(std::ceil(b)); ++i) {
+      const float wgt = std::min(b, i + 1.f) - std::max(a, static_cast<float>(i));
+      if (wgt > 0.f) {
+        taps[static_cast<size_t>(j)].push_back(Tap{i, wgt});
+        total += wgt;
+      }
+    }
+    for (Tap &t : taps[static_cast<size_t>(j)])
+      t.weight /= total;
+  }
+  return taps;
+}
+
+// `src` resampled to a cell of w x h base pixels at the picture's detail (at
+// detail 1, by Image::resized).
+Image fitCell(const Image &src, int w, int h) {
+  const int d = src.detail;
+  if (d == 1)
+    return src.resized(w, h);
+  const auto across = resampleTaps(src.baseWidth(), w, d), down = resampleTaps(src.baseHeight(), h, d);
+  const int ch = src.channels;
+  // Across first, into floats, then down.
+  std::vector<float> rows(static_cast<size_t>(w * d) * src.height * ch);
+  for (int y = 0; y < src.height; ++y)
+    for (int x = 0; x < w * d; ++x)
+      for (const Tap &t : across[static_cast<size_t>(x)]) {
+        const uint8_t *p = &src.data[(static_cast<size_t>(y) * src.width + t.source) * ch];
+        float *q = &rows[(static_cast<size_t>(y) * w * d + x) * ch];
+        for (int c = 0; c < ch; ++c)
+          q[c] += p[c] * t.weight;
+      }
+  Image out = Image::atDetail(w, h, ch, d);
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) {
+      float sum[4] = {0.f, 0.f, 0.f, 0.f};
+      for (const Tap &t : down[static_cast<size_t>(y)])
+        for (int c = 0; c < ch; ++c)
+          sum[c] += rows[(static_cast<size_t>(t.source) * out.width + x) * ch + c] * t.weight;
+      uint8_t *p = &out.data[(static_cast<size_t>(y) * out.width + x) * ch];
+      for (int c = 0; c < ch; ++c)
+        p[c] = static_cast<uint8_t>(std::clamp(std::lround(sum[c]), 0L, 255L));
     }
   return out;
 }
@@ -417,8 +491,8 @@ CellRect boxCell(BoxCell cell) {
                   (cellEdge(row + 1) - 2.f) / size};
 }
 
-Image paintBoxMap(const BoxDesign &design) {
-  Image map(kBoxMapSize, kBoxMapSize, 3);
+Image paintBoxMap(const BoxDesign &design, int detail) {
+  Image map = Image::atDetail(kBoxMapSize, kBoxMapSize, 3, detail);
   const Vec3 &s = design.size;
   // About 400 pixels along the box's longest side (a cell is 341).
   const float density = 400.f / std::max({s.x, s.y, s.z});
@@ -431,13 +505,13 @@ Image paintBoxMap(const BoxDesign &design) {
     Image picture;
     if (cell < 6) {
       const auto &size = faceSizes[static_cast<size_t>(cell)];
-      picture = paintFace(design, static_cast<BoxCell>(cell), size[0], size[1], density).resized(w, h);
+      picture = fitCell(paintFace(design, static_cast<BoxCell>(cell), size[0], size[1], density, detail), w, h);
     } else {
-      picture = paintTrim(design, static_cast<BoxCell>(cell), std::max(w, h)).resized(w, h);
+      picture = fitCell(paintTrim(design, static_cast<BoxCell>(cell), std::max(w, h), detail), w, h);
     }
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x)
-        map.set(x0 + x, y0 + y, picture.get(x, y));
+    for (int y = 0; y < picture.height; ++y)
+      for (int x = 0; x < picture.width; ++x)
+        map.set(x0 * detail + x, y0 * detail + y, picture.get(x, y));
   }
   return map;
 }

@@ -44,7 +44,9 @@ struct CellRect {
 };
 CellRect boxCell(BoxCell cell);
 
-// The whole picture for one box (RGB).
-Image paintBoxMap(const BoxDesign &design);
+// The whole picture for one box (RGB), kBoxMapSize base pixels a side
+// painted at `detail` (image.h); the cells' rectangles are the same at every
+// detail.
+Image paintBoxMap(const BoxDesign &design, int detail = 1);
 
 } // namespace demo::bake

@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <tuple>
+#include <type_traits>
 #include <utility>
+#include <vector>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include "bake/bake_math.h"
 #include "bake/text.h"
@@ -35,6 +42,8 @@ Quat turn(const Vec3 &axis, float angle) {
 float radians(float degrees) { return degrees * kPi / 180.f; }
 
 // Coverage of a pixel whose centre lies `d` pixels outside a shape's edge.
+// The painters measure d in base pixels and pass d times the detail, so that
+// an edge is one pixel soft at every detail.
 float cover(float d) { return clamp01(0.5f - d); }
 
 // Signed distance (approximate, in pixels) from p to an ellipse centred on c
@@ -55,8 +64,9 @@ float roundedRect(float px, float py, float x0, float y0, float x1, float y1, fl
   return outside + std::min(std::max(qx, qy), 0.f) - r;
 }
 
-// Blends a coverage mask (the alpha of `mask`) into `target` at (x, y), each
-// pixel tinted by colour(maskX, maskY).
+// Blends a coverage mask (the alpha of `mask`) into `target` at pixel (x, y)
+// (pixels held, not base pixels: both are at the same detail), each pixel
+// tinted by colour(maskX, maskY).
 void drawMask(Image &target, const Image &mask, int x, int y, const std::function<Colour(int, int)> &colour,
               float opacity = 1.f) {
   for (int my = 0; my < mask.height; ++my)
@@ -67,14 +77,141 @@ void drawMask(Image &target, const Image &mask, int x, int y, const std::functio
     }
 }
 
-// The same mask blurred, for soft shadows and glows.
+// The same mask blurred, for soft shadows and glows: `padding` pixels held
+// round it, blurred by `radius` base pixels, at the mask's detail.
 Image blurredMask(const Image &mask, int padding, int radius) {
   Image out(mask.width + 2 * padding, mask.height + 2 * padding, 4, Colour{1, 1, 1, 0});
+  out.detail = mask.detail;
   for (int y = 0; y < mask.height; ++y)
     for (int x = 0; x < mask.width; ++x)
       out.set(x + padding, y + padding, Colour{1, 1, 1, mask.get(x, y).a});
   out.blur(radius);
   return out;
+}
+
+// The credits' lettering: `text` laid out and hinted as renderText does at
+// `pixelSize` (white, alpha = coverage, tight round the ink), at `detail`:
+// the same hinted glyph outlines filled on the finer pixels, each glyph at
+// `detail` times its place at detail 1, so the picture is exactly `detail`
+// times the size at detail 1 and boxes down to it. (renderText at a detail
+// hints for the larger size, which moves stems and letters by up to a base
+// pixel: too far for lettering that is the whole of a picture.)
+Image baseLettering(const std::string &text, int pixelSize, const char *fontPath, float tracking, int detail) {
+  if (detail == 1)
+    return renderText(text, pixelSize, fontPath, 0, tracking);
+  struct Font {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    ~Font() {
+      if (face)
+        FT_Done_Face(face);
+      if (library)
+        FT_Done_FreeType(library);
+    }
+  } font;
+  if (FT_Init_FreeType(&font.library) != 0) {
+    font.library = nullptr;
+    return Image();
+  }
+  if (FT_New_Face(font.library, fontPath, 0, &font.face) != 0) {
+    std::fprintf(stderr, "bake: %s: cannot load the font (is fonts-dejavu-core installed?)\n", fontPath);
+    font.face = nullptr;
+    return Image();
+  }
+  FT_Set_Pixel_Sizes(font.face, 0, static_cast<FT_UInt>(pixelSize));
+  // The layout of renderText: the pen in base pixels, each glyph's bitmap at
+  // the pen's whole pixel; the ink's bounds from the glyphs rendered at the
+  // base size, the outlines (hinted alike) kept with their pen positions.
+  struct Placed {
+    std::vector<FT_Vector> points;
+    std::vector<std::remove_pointer_t<decltype(FT_Outline::tags)>> tags;
+    std::vector<std::remove_pointer_t<decltype(FT_Outline::contours)>> contours;
+    int flags;
+    float penX;
+  };
+  std::vector<Placed> glyphs;
+  float pen = 0.f, minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+  FT_UInt previous = 0;
+  for (unsigned char ch : text) {
+    const FT_UInt index = FT_Get_Char_Index(font.face, ch);
+    if (previous && index && FT_HAS_KERNING(font.face)) {
+      FT_Vector kern;
+      FT_Get_Kerning(font.face, previous, index, FT_KERNING_DEFAULT, &kern);
+      pen += static_cast<float>(kern.x) / 64.f;
+    }
+    if (FT_Load_Glyph(font.face, index, FT_LOAD_RENDER) != 0)
+      continue;
+    const FT_GlyphSlot g = font.face->glyph;
+    const float advance = static_cast<float>(g->advance.x) / 64.f;
+    if (g->bitmap.width != 0) {
+      const float x0 = std::floor(pen) + g->bitmap_left, y0 = static_cast<float>(-g->bitmap_top);
+      minX = std::min(minX, x0);
+      maxX = std::max(maxX, x0 + g->bitmap.width);
+      minY = std::min(minY, y0);
+      maxY = std::max(maxY, y0 + g->bitmap.rows);
+      if (FT_Load_Glyph(font.face, index, FT_LOAD_NO_BITMAP) == 0 && g->format == FT_GLYPH_FORMAT_OUTLINE) {
+        const FT_Outline &o = g->outline;
+        Placed placed;
+        placed.points.assign(o.points, o.points + o.n_points);
+        placed.tags.assign(o.tags, o.tags + o.n_points);
+        placed.contours.assign(o.contours, o.contours + o.n_contours);
+        placed.flags = o.flags;
+        placed.penX = std::floor(pen);
+        glyphs.push_back(std::move(placed));
+      }
+    }
+    pen += advance + tracking;
+    previous = index;
+  }
+  if (minX > maxX)
+    return Image::atDetail(1, 1, 4, detail, Colour{1, 1, 1, 0});
+  Image image = Image::atDetail(static_cast<int>(maxX - minX), static_cast<int>(maxY - minY), 4, detail,
+                                Colour{1, 1, 1, 0});
+  for (Placed &glyph : glyphs) {
+    // The outline in fine pixels (26.6), moved so that its bounding box's
+    // corner is at the origin of its own bitmap.
+    for (FT_Vector &p : glyph.points) {
+      p.x *= detail;
+      p.y *= detail;
+    }
+    FT_Outline outline{};
+    outline.n_points = static_cast<decltype(outline.n_points)>(glyph.points.size());
+    outline.n_contours = static_cast<decltype(outline.n_contours)>(glyph.contours.size());
+    outline.flags = glyph.flags;
+    outline.points = glyph.points.data();
+    outline.tags = glyph.tags.data();
+    outline.contours = glyph.contours.data();
+    FT_BBox box;
+    FT_Outline_Get_CBox(&outline, &box);
+    const long left = box.xMin >> 6, bottom = box.yMin >> 6, right = (box.xMax + 63) >> 6, top = (box.yMax + 63) >> 6;
+    const int bw = static_cast<int>(right - left), bh = static_cast<int>(top - bottom);
+    if (bw <= 0 || bh <= 0)
+      continue;
+    FT_Outline_Translate(&outline, -left * 64, -bottom * 64);
+    std::vector<unsigned char> coverage(static_cast<size_t>(bw) * static_cast<size_t>(bh), 0);
+    FT_Bitmap bitmap{};
+    bitmap.rows = static_cast<unsigned>(bh);
+    bitmap.width = static_cast<unsigned>(bw);
+    bitmap.pitch = bw;
+    bitmap.buffer = coverage.data();
+    bitmap.num_grays = 256;
+    bitmap.pixel_mode = FT_PIXEL_MODE_GRAY;
+    if (FT_Outline_Get_Bitmap(font.library, &outline, &bitmap) != 0)
+      continue;
+    // Outline point (x, y) (y up) lies at picture pixel (pen - minX + x,
+    // -minY - y) at detail 1.
+    const int ox = static_cast<int>(glyph.penX - minX) * detail + static_cast<int>(left);
+    const int oy = static_cast<int>(-minY) * detail - static_cast<int>(top);
+    for (int r = 0; r < bh; ++r)
+      for (int c = 0; c < bw; ++c) {
+        const float a = coverage[static_cast<size_t>(r) * static_cast<size_t>(bw) + static_cast<size_t>(c)] / 255.f;
+        if (a <= 0.f)
+          continue;
+        const Colour d = image.get(ox + c, oy + r);
+        image.set(ox + c, oy + r, Colour{1, 1, 1, std::max(d.a, a)});
+      }
+  }
+  return image;
 }
 
 // A solid letter mesh `height` units per em, its front facing +z, centred.
@@ -251,7 +388,7 @@ EbrMesh buildJellyBlob() {
 
 // --- Sphere maps ----------------------------------------------------------------
 
-Image paintPhongMap() {
+Image paintPhongMap(int detail) {
   // Directions: x right, y up, z towards the viewer. The surface normal that
   // reflects the view into r is halfway between r and the view direction.
   const Vec3 key = unit(Vec3{-0.45f, 0.6f, 0.66f});
@@ -266,10 +403,10 @@ Image paintPhongMap() {
     float k = 0.04f + 0.42f * diffuse + grain;
     return Colour{clamp01(k + specular + 0.12f * sheen), clamp01(k + specular + 0.16f * sheen),
                   clamp01(k * 1.06f + specular + 0.24f * sheen), 1.f};
-  });
+  }, detail);
 }
 
-Image paintGummiMap() {
+Image paintGummiMap(int detail) {
   // A studio seen in glossy orange candy: deep red below, warm orange above,
   // two soft boxes and a bright back light that rims the blob.
   auto softBox = [](float az, float el, float az0, float el0, float halfAz, float halfEl) {
@@ -290,97 +427,114 @@ Image paintGummiMap() {
     Colour c = mix(body, Colour{1.f, 0.82f, 0.55f, 1.f}, 0.55f * back);
     c = mix(c, Colour{1.f, 0.97f, 0.9f, 1.f}, clamp01(light));
     return c;
-  });
+  }, detail);
 }
 
 // --- Pictures ---------------------------------------------------------------------
 
-Image paintCredit(const std::string &role, const Colour &accent) {
+Image paintCredit(const std::string &role, const Colour &accent, int detail) {
   const int w = kCreditWidth, h = kCreditHeight;
-  Image image(w, h, 4, Colour{0.f, 0.f, 0.f, 0.f});
+  const float k = static_cast<float>(detail);
+  Image image = Image::atDetail(w, h, 4, detail, Colour{0.f, 0.f, 0.f, 0.f});
   // The panel: dark glass with a faint vertical sheen, edged in the accent.
   const float x0 = 6.f, y0 = 10.f, x1 = w - 6.f, y1 = h - 10.f, r = 10.f;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
+  for (int py = 0; py < image.height; ++py)
+    for (int px = 0; px < image.width; ++px) {
+      const float x = basePosition(px, detail), y = basePosition(py, detail);
       float d = roundedRect(x + 0.5f, y + 0.5f, x0, y0, x1, y1, r);
-      float inside = cover(d);
+      float inside = cover(d * k);
       if (inside <= 0.f && d > 3.f)
         continue;
-      float shade = 0.5f + 0.5f * (1.f - static_cast<float>(y) / h);
+      float shade = 0.5f + 0.5f * (1.f - y / h);
       Colour glass{0.02f + 0.05f * shade, 0.03f + 0.06f * shade, 0.07f + 0.1f * shade, 0.6f * inside};
-      image.blend(x, y, glass);
-      float edge = cover(std::abs(d + 1.f) - 0.75f);
-      image.blend(x, y, Colour{accent.r, accent.g, accent.b, 0.85f}, edge);
+      image.blend(px, py, glass);
+      float edge = cover((std::abs(d + 1.f) - 0.75f) * k);
+      image.blend(px, py, Colour{accent.r, accent.g, accent.b, 0.85f}, edge);
+      // The clear pixels round the edge carry the accent's colour (at no
+      // opacity), as the rim's pixels do at detail 1, so that filtering the
+      // picture does not darken its edge.
+      if (detail != 1 && image.get(px, py).a <= 0.f) {
+        const float dc = roundedRect(baseCell(x) + 0.5f, baseCell(y) + 0.5f, x0, y0, x1, y1, r);
+        if (cover(std::abs(dc + 1.f) - 0.75f) > 0.f)
+          image.set(px, py, Colour{accent.r, accent.g, accent.b, 0.f});
+      }
     }
   // The group's name, small and spaced, with a rule under it.
-  Image group = renderText("kestrane", 15, kFontSans, 0, 3.f);
-  int gx = 22, gy = 22;
-  drawMask(image, group, gx, gy, [&](int, int) { return Colour{accent.r, accent.g, accent.b, 1.f}; });
-  image.fillRect(static_cast<float>(gx), static_cast<float>(gy + group.height + 5), static_cast<float>(w - 22),
-                 static_cast<float>(gy + group.height + 6), Colour{accent.r, accent.g, accent.b, 0.55f});
+  const Image group = baseLettering("kestrane", 15, kFontSans, 3.f, detail);
+  const int gx = 22, gy = 22, nameHeight = group.baseHeight();
+  drawMask(image, group, gx * detail, gy * detail,
+           [&](int, int) { return Colour{accent.r, accent.g, accent.b, 1.f}; });
+  image.fillRect(static_cast<float>(gx), static_cast<float>(gy + nameHeight + 5), static_cast<float>(w - 22),
+                 static_cast<float>(gy + nameHeight + 6), Colour{accent.r, accent.g, accent.b, 0.55f});
   // The role: large, white fading into the accent, over a soft shadow. The
   // size shrinks until the word fits the panel.
   int size = 50;
-  Image word = renderText(role, size, kFontSansBold);
-  while (word.width > w - 48 && size > 16) {
+  Image word = baseLettering(role, size, kFontSansBold, 0.f, detail);
+  while (word.baseWidth() > w - 48 && size > 16) {
     size -= 2;
-    word = renderText(role, size, kFontSansBold);
+    word = baseLettering(role, size, kFontSansBold, 0.f, detail);
   }
-  int wx = (w - word.width) / 2, wy = 50 + (h - 62 - word.height) / 2;
-  Image shadow = blurredMask(word, 6, 3);
-  drawMask(image, shadow, wx - 6 + 2, wy - 6 + 3, [](int, int) { return Colour{0.f, 0.f, 0.f, 1.f}; }, 0.8f);
-  drawMask(image, word, wx, wy, [&](int, int my) {
+  const int wx = (w - word.baseWidth()) / 2, wy = 50 + (h - 62 - word.baseHeight()) / 2;
+  Image shadow = blurredMask(word, 6 * detail, 3);
+  drawMask(image, shadow, (wx - 6 + 2) * detail, (wy - 6 + 3) * detail,
+           [](int, int) { return Colour{0.f, 0.f, 0.f, 1.f}; }, 0.8f);
+  drawMask(image, word, wx * detail, wy * detail, [&](int, int my) {
     float t = static_cast<float>(my) / std::max(1, word.height - 1);
     return mix(Colour{1.f, 1.f, 1.f, 1.f}, mix(accent, Colour{1.f, 1.f, 1.f, 1.f}, 0.35f), smoothstep(0.35f, 1.f, t));
   });
   return image;
 }
 
-Image paintBorder() {
+Image paintBorder(int detail) {
   const int size = 128;
-  Image image(size, size, 4, Colour{0.f, 0.f, 0.f, 0.f});
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
+  const float k = static_cast<float>(detail);
+  Image image = Image::atDetail(size, size, 4, detail, Colour{0.f, 0.f, 0.f, 0.f});
+  for (int py = 0; py < image.height; ++py)
+    for (int px = 0; px < image.width; ++px) {
+      const float x = basePosition(px, detail), y = basePosition(py, detail);
       float u = (x + 0.5f) / size, v = (y + 0.5f) / size; // v = 1 at the screen edge
       // The band's inner edge wanders once per tile, with fine tileable grain.
       float edge = 0.42f + 0.06f * std::sin(2.f * kPi * u) + 0.08f * (fbm(u * 8.f, v * 2.f, 51u, 3, 0.5f, 8) - 0.5f);
       float a = smoothstep(edge - 0.1f, edge + 0.22f, v);
       // A row of slots near the outer edge, four to a tile.
       float slot = roundedRect(std::fmod(x + 0.5f, 32.f), y + 0.5f, 9.f, 96.f, 23.f, 110.f, 3.f);
-      a *= 1.f - 0.55f * cover(slot);
+      a *= 1.f - 0.55f * cover(slot * k);
       float shade = 0.04f + 0.05f * fbm(u * 16.f, v * 16.f, 52u, 2, 0.5f, 16);
-      image.set(x, y, Colour{shade, shade, shade * 1.2f, a});
+      image.set(px, py, Colour{shade, shade, shade * 1.2f, a});
     }
   return image;
 }
 
-Image paintSquirrel() {
+Image paintSquirrel(int detail) {
   const int size = 256;
-  Image image(size, size, 3);
+  const float k = static_cast<float>(detail);
+  Image image = Image::atDetail(size, size, 3, detail);
   // The wood: blue-green shade above, moss below, a sunny glow top right and
   // soft leaf blotches.
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
+  for (int iy = 0; iy < image.height; ++iy)
+    for (int ix = 0; ix < image.width; ++ix) {
+      const float x = basePosition(ix, detail), y = basePosition(iy, detail);
       float fx = x / 256.f, fy = y / 256.f;
       Colour c = mix(Colour{0.16f, 0.3f, 0.28f, 1.f}, Colour{0.2f, 0.28f, 0.1f, 1.f}, fy);
       float leaves = fbm(fx * 7.f, fy * 7.f, 61u, 4);
       c = mix(c, Colour{0.32f, 0.5f, 0.2f, 1.f}, smoothstep(0.5f, 0.75f, leaves) * 0.7f);
       float sun = std::max(0.f, 1.f - std::hypot(fx - 0.85f, fy - 0.1f) / 0.7f);
       c = mix(c, Colour{1.f, 0.93f, 0.65f, 1.f}, sun * sun * 0.75f);
-      image.set(x, y, c);
+      image.set(ix, iy, c);
     }
   // The branch it sits on.
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
+  for (int iy = 0; iy < image.height; ++iy)
+    for (int ix = 0; ix < image.width; ++ix) {
+      const float x = basePosition(ix, detail), y = basePosition(iy, detail);
       float centre = 212.f + 0.06f * (x - 128.f) + 3.f * std::sin(x * 0.05f);
       float d = std::abs(y + 0.5f - centre) - (11.f - 0.02f * x);
-      float a = cover(d);
+      float a = cover(d * k);
       if (a <= 0.f)
         continue;
       float bark = fbm(x * 0.08f, y * 0.4f, 62u, 3);
       float light = clamp01(0.5f - (y - centre) / 22.f);
       Colour c = mix(Colour{0.16f, 0.1f, 0.06f, 1.f}, Colour{0.42f, 0.3f, 0.18f, 1.f}, 0.4f * bark + 0.6f * light);
-      image.blend(x, y, c, a);
+      image.blend(ix, iy, c, a);
     }
   // The squirrel, facing left: shapes as signed distances in pixels.
   auto tail = [](float px, float py) {
@@ -405,24 +559,24 @@ Image paintSquirrel() {
     d = std::min(d, ellipse(px, py, 96.f, 148.f, 7.f, 15.f, radians(-35.f))); // fore leg
     return d;
   };
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
-      float px = x + 0.5f, py = y + 0.5f;
+  for (int iy = 0; iy < image.height; ++iy)
+    for (int ix = 0; ix < image.width; ++ix) {
+      float px = basePosition(ix, detail) + 0.5f, py = basePosition(iy, detail) + 0.5f;
       float fur = fbm(px * 0.15f, py * 0.15f, 63u, 3);
       // The light comes from the top right.
       float lit = clamp01(0.55f + (px - 120.f) / 300.f - (py - 120.f) / 300.f);
       float dt = tail(px, py) + 3.f * (fur - 0.5f);
-      if (float a = cover(dt); a > 0.f) {
+      if (float a = cover(dt * k); a > 0.f) {
         Colour c = mix(Colour{0.4f, 0.16f, 0.05f, 1.f}, Colour{0.9f, 0.5f, 0.2f, 1.f}, 0.5f * lit + 0.5f * fur);
         float edge = clamp01(1.f + dt / 6.f); // the fluffy rim catches the sun
-        image.blend(x, y, mix(c, Colour{1.f, 0.8f, 0.5f, 1.f}, 0.5f * edge), a);
+        image.blend(ix, iy, mix(c, Colour{1.f, 0.8f, 0.5f, 1.f}, 0.5f * edge), a);
       }
       float db = body(px, py);
-      if (float a = cover(db); a > 0.f) {
+      if (float a = cover(db * k); a > 0.f) {
         Colour c = mix(Colour{0.45f, 0.18f, 0.06f, 1.f}, Colour{0.95f, 0.52f, 0.2f, 1.f}, 0.6f * lit + 0.4f * fur);
-        float belly = cover(ellipse(px, py, 112.f, 165.f, 15.f, 28.f, radians(-12.f)) + 4.f * (fur - 0.5f));
+        float belly = cover((ellipse(px, py, 112.f, 165.f, 15.f, 28.f, radians(-12.f)) + 4.f * (fur - 0.5f)) * k);
         c = mix(c, Colour{0.98f, 0.88f, 0.7f, 1.f}, 0.85f * belly);
-        image.blend(x, y, c, a);
+        image.blend(ix, iy, c, a);
       }
     }
   // The nut in its paws, and the face.

@@ -66,23 +66,26 @@ MeshData makeGeodesicSphere(int frequency);
 // and pushed in and out by smooth noise. One part named "gummi".
 EbrMesh buildJellyBlob();
 
+// The pictures' sizes below are base sizes: each is painted at `detail`
+// (image.h).
+
 // Sphere maps (256 x 256, RGB): the letters' white highlight on dark grey
 // (the scene tints them), and the jelly's glossy candy-orange studio.
-Image paintPhongMap();
-Image paintGummiMap();
+Image paintPhongMap(int detail = 1);
+Image paintGummiMap(int detail = 1);
 
 // One credit picture (kCreditWidth x kCreditHeight, RGBA): `role` large over
 // the group's name on a translucent panel edged in `accent`.
 constexpr int kCreditWidth = 256;
 constexpr int kCreditHeight = 128;
-Image paintCredit(const std::string &role, const Colour &accent);
+Image paintCredit(const std::string &role, const Colour &accent, int detail = 1);
 
 // The dark band the corridor scene slides along the screen edges: 128 x 128
 // RGBA, tiling left to right, opaque at the bottom row (the screen edge) and
 // fading to clear at the top (towards the middle of the screen).
-Image paintBorder();
+Image paintBorder(int detail = 1);
 
 // A squirrel on a branch in a sunlit wood (256 x 256, RGB).
-Image paintSquirrel();
+Image paintSquirrel(int detail = 1);
 
 } // namespace demo::bake
