@@ -7,13 +7,8 @@
 #include <functional>
 #include <map>
 #include <tuple>
-#include <type_traits>
 #include <utility>
 #include <vector>
-
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
 
 #include "bake/bake_math.h"
 #include "bake/text.h"
@@ -87,131 +82,6 @@ Image blurredMask(const Image &mask, int padding, int radius) {
       out.set(x + padding, y + padding, Colour{1, 1, 1, mask.get(x, y).a});
   out.blur(radius);
   return out;
-}
-
-// The credits' lettering: `text` laid out and hinted as renderText does at
-// `pixelSize` (white, alpha = coverage, tight round the ink), at `detail`:
-// the same hinted glyph outlines filled on the finer pixels, each glyph at
-// `detail` times its place at detail 1, so the picture is exactly `detail`
-// times the size at detail 1 and boxes down to it. (renderText at a detail
-// hints for the larger size, which moves stems and letters by up to a base
-// pixel: too far for lettering that is the whole of a picture.)
-Image baseLettering(const std::string &text, int pixelSize, const char *fontPath, float tracking, int detail) {
-  if (detail == 1)
-    return renderText(text, pixelSize, fontPath, 0, tracking);
-  struct Font {
-    FT_Library library = nullptr;
-    FT_Face face = nullptr;
-    ~Font() {
-      if (face)
-        FT_Done_Face(face);
-      if (library)
-        FT_Done_FreeType(library);
-    }
-  } font;
-  if (FT_Init_FreeType(&font.library) != 0) {
-    font.library = nullptr;
-    return Image();
-  }
-  if (FT_New_Face(font.library, fontPath, 0, &font.face) != 0) {
-    std::fprintf(stderr, "bake: %s: cannot load the font (is fonts-dejavu-core installed?)\n", fontPath);
-    font.face = nullptr;
-    return Image();
-  }
-  FT_Set_Pixel_Sizes(font.face, 0, static_cast<FT_UInt>(pixelSize));
-  // The layout of renderText: the pen in base pixels, each glyph's bitmap at
-  // the pen's whole pixel; the ink's bounds from the glyphs rendered at the
-  // base size, the outlines (hinted alike) kept with their pen positions.
-  struct Placed {
-    std::vector<FT_Vector> points;
-    std::vector<std::remove_pointer_t<decltype(FT_Outline::tags)>> tags;
-    std::vector<std::remove_pointer_t<decltype(FT_Outline::contours)>> contours;
-    int flags;
-    float penX;
-  };
-  std::vector<Placed> glyphs;
-  float pen = 0.f, minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  FT_UInt previous = 0;
-  for (unsigned char ch : text) {
-    const FT_UInt index = FT_Get_Char_Index(font.face, ch);
-    if (previous && index && FT_HAS_KERNING(font.face)) {
-      FT_Vector kern;
-      FT_Get_Kerning(font.face, previous, index, FT_KERNING_DEFAULT, &kern);
-      pen += static_cast<float>(kern.x) / 64.f;
-    }
-    if (FT_Load_Glyph(font.face, index, FT_LOAD_RENDER) != 0)
-      continue;
-    const FT_GlyphSlot g = font.face->glyph;
-    const float advance = static_cast<float>(g->advance.x) / 64.f;
-    if (g->bitmap.width != 0) {
-      const float x0 = std::floor(pen) + g->bitmap_left, y0 = static_cast<float>(-g->bitmap_top);
-      minX = std::min(minX, x0);
-      maxX = std::max(maxX, x0 + g->bitmap.width);
-      minY = std::min(minY, y0);
-      maxY = std::max(maxY, y0 + g->bitmap.rows);
-      if (FT_Load_Glyph(font.face, index, FT_LOAD_NO_BITMAP) == 0 && g->format == FT_GLYPH_FORMAT_OUTLINE) {
-        const FT_Outline &o = g->outline;
-        Placed placed;
-        placed.points.assign(o.points, o.points + o.n_points);
-        placed.tags.assign(o.tags, o.tags + o.n_points);
-        placed.contours.assign(o.contours, o.contours + o.n_contours);
-        placed.flags = o.flags;
-        placed.penX = std::floor(pen);
-        glyphs.push_back(std::move(placed));
-      }
-    }
-    pen += advance + tracking;
-    previous = index;
-  }
-  if (minX > maxX)
-    return Image::atDetail(1, 1, 4, detail, Colour{1, 1, 1, 0});
-  Image image = Image::atDetail(static_cast<int>(maxX - minX), static_cast<int>(maxY - minY), 4, detail,
-                                Colour{1, 1, 1, 0});
-  for (Placed &glyph : glyphs) {
-    // The outline in fine pixels (26.6), moved so that its bounding box's
-    // corner is at the origin of its own bitmap.
-    for (FT_Vector &p : glyph.points) {
-      p.x *= detail;
-      p.y *= detail;
-    }
-    FT_Outline outline{};
-    outline.n_points = static_cast<decltype(outline.n_points)>(glyph.points.size());
-    outline.n_contours = static_cast<decltype(outline.n_contours)>(glyph.contours.size());
-    outline.flags = glyph.flags;
-    outline.points = glyph.points.data();
-    outline.tags = glyph.tags.data();
-    outline.contours = glyph.contours.data();
-    FT_BBox box;
-    FT_Outline_Get_CBox(&outline, &box);
-    const long left = box.xMin >> 6, bottom = box.yMin >> 6, right = (box.xMax + 63) >> 6, top = (box.yMax + 63) >> 6;
-    const int bw = static_cast<int>(right - left), bh = static_cast<int>(top - bottom);
-    if (bw <= 0 || bh <= 0)
-      continue;
-    FT_Outline_Translate(&outline, -left * 64, -bottom * 64);
-    std::vector<unsigned char> coverage(static_cast<size_t>(bw) * static_cast<size_t>(bh), 0);
-    FT_Bitmap bitmap{};
-    bitmap.rows = static_cast<unsigned>(bh);
-    bitmap.width = static_cast<unsigned>(bw);
-    bitmap.pitch = bw;
-    bitmap.buffer = coverage.data();
-    bitmap.num_grays = 256;
-    bitmap.pixel_mode = FT_PIXEL_MODE_GRAY;
-    if (FT_Outline_Get_Bitmap(font.library, &outline, &bitmap) != 0)
-      continue;
-    // Outline point (x, y) (y up) lies at picture pixel (pen - minX + x,
-    // -minY - y) at detail 1.
-    const int ox = static_cast<int>(glyph.penX - minX) * detail + static_cast<int>(left);
-    const int oy = static_cast<int>(-minY) * detail - static_cast<int>(top);
-    for (int r = 0; r < bh; ++r)
-      for (int c = 0; c < bw; ++c) {
-        const float a = coverage[static_cast<size_t>(r) * static_cast<size_t>(bw) + static_cast<size_t>(c)] / 255.f;
-        if (a <= 0.f)
-          continue;
-        const Colour d = image.get(ox + c, oy + r);
-        image.set(ox + c, oy + r, Colour{1, 1, 1, std::max(d.a, a)});
-      }
-  }
-  return image;
 }
 
 // A solid letter mesh `height` units per em, its front facing +z, centred.
@@ -460,7 +330,7 @@ Image paintCredit(const std::string &role, const Colour &accent, int detail) {
       }
     }
   // The group's name, small and spaced, with a rule under it.
-  const Image group = baseLettering("kestrane", 15, kFontSans, 3.f, detail);
+  const Image group = renderText("kestrane", 15, kFontSans, 0, 3.f, detail);
   const int gx = 22, gy = 22, nameHeight = group.baseHeight();
   drawMask(image, group, gx * detail, gy * detail,
            [&](int, int) { return Colour{accent.r, accent.g, accent.b, 1.f}; });
@@ -469,10 +339,10 @@ Image paintCredit(const std::string &role, const Colour &accent, int detail) {
   // The role: large, white fading into the accent, over a soft shadow. The
   // size shrinks until the word fits the panel.
   int size = 50;
-  Image word = baseLettering(role, size, kFontSansBold, 0.f, detail);
+  Image word = renderText(role, size, kFontSansBold, 0, 0.f, detail);
   while (word.baseWidth() > w - 48 && size > 16) {
     size -= 2;
-    word = baseLettering(role, size, kFontSansBold, 0.f, detail);
+    word = renderText(role, size, kFontSansBold, 0, 0.f, detail);
   }
   const int wx = (w - word.baseWidth()) / 2, wy = 50 + (h - 62 - word.baseHeight()) / 2;
   Image shadow = blurredMask(word, 6 * detail, 3);
