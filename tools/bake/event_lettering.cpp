@@ -267,16 +267,38 @@ Image styleLetters(const Image &coverage, const LetterStyle &style) {
   return out;
 }
 
+namespace {
+
+// Where a picture `size` pixels long centred on `centre` (base pixels)
+// starts: a picture of whole base pixels on the base pixel it starts on at
+// detail 1, any other on the nearest pixel.
+int centredStart(float centre, int size, int detail) {
+  if (size % detail == 0)
+    return static_cast<int>(std::lround(centre - static_cast<float>(size / detail) * 0.5f)) * detail;
+  return static_cast<int>(std::lround(centre * static_cast<float>(detail) - static_cast<float>(size) * 0.5f));
+}
+
+} // namespace
+
 void drawCentred(Image &target, const Image &picture, float cx, float cy) {
-  // A picture of whole base pixels lands on the base pixel it lands on at
-  // detail 1; any other on the nearest pixel.
-  const int d = target.detail;
-  auto corner = [&](float centre, int size) {
-    if (size % d == 0)
-      return static_cast<int>(std::lround(centre - static_cast<float>(size / d) * 0.5f)) * d;
-    return static_cast<int>(std::lround(centre * static_cast<float>(d) - static_cast<float>(size) * 0.5f));
-  };
-  drawAtPixel(target, picture, corner(cx, picture.width), corner(cy, picture.height));
+  drawAtPixel(target, picture, centredStart(cx, picture.width, target.detail),
+              centredStart(cy, picture.height, target.detail));
+}
+
+float drawWordCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
+                      const Colour &colour, float tracking) {
+  const WordLayout word(text, pixelSize, font, tracking, target.detail);
+  if (word.empty())
+    return 0.f;
+  const Image glyphs = word.render(word.letters());
+  const int x0 = centredStart(cx, glyphs.width, target.detail), y0 = centredStart(cy, glyphs.height, target.detail);
+  for (int y = 0; y < glyphs.height; ++y)
+    for (int x = 0; x < glyphs.width; ++x) {
+      float a = glyphs.get(x, y).a;
+      if (a > 0.f)
+        target.blend(x0 + x, y0 + y, colour, a);
+    }
+  return static_cast<float>(glyphs.width) / static_cast<float>(target.detail);
 }
 
 void drawAtPixel(Image &target, const Image &picture, int x, int y) {

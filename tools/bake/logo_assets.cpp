@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bake/bake_math.h"
+#include "bake/event_lettering.h"
 #include "bake/mesh_builder.h"
 #include "bake/text.h"
 #include "scene/scene.h"
@@ -211,9 +212,9 @@ Image paintBackdrop(int detail) {
     rivet(6.f, y);
     rivet(w - 6.f, y);
   }
-  // Small print in the corners.
-  drawTextCentred(image, "KST-05 / QV", 84.f, h - 34.f, 11, kFontMonoBold, Colour{0.55f, 0.8f, 1.f, 0.55f});
-  drawTextCentred(image, "kestrane", w - 76.f, h - 34.f, 12, kFontSans, Colour{0.55f, 0.8f, 1.f, 0.55f}, 2.f);
+  // Small print in the corners, laid out for the base size.
+  drawWordCentred(image, "KST-05 / QV", 84.f, h - 34.f, 11, kFontMonoBold, Colour{0.55f, 0.8f, 1.f, 0.55f});
+  drawWordCentred(image, "kestrane", w - 76.f, h - 34.f, 12, kFontSans, Colour{0.55f, 0.8f, 1.f, 0.55f}, 2.f);
   return image;
 }
 
