@@ -12,11 +12,12 @@
 //   Image title = styleLetters(first3, kTitleStyle);
 //
 // At a detail above 1 the word is laid out for a picture of that detail:
-// sizes, tracking and padding are given in base pixels, the glyphs are
-// rendered at pixelSize * detail pixels per em (hinted for that size, so the
-// ink box is close to, not exactly, detail times its size at detail 1), and
-// the pictures say their detail. The style's widths and radii are base
-// pixels too.
+// sizes, tracking and padding are given in base pixels, and the layout is
+// the base size's. Each glyph's outline, hinted for the base size, is scaled
+// by the detail and rendered with the finer pixels, so the letters keep the
+// shapes and places they have at detail 1 (the ink box is exactly detail
+// times its size there) and only their edges are finer; the pictures say
+// their detail. The style's widths and radii are base pixels too.
 //
 // styleLetters colours a white coverage mask (alpha = ink): a vertical
 // gradient fill with a slight bevel, a thin dark outline and a soft halo,
