@@ -115,6 +115,8 @@ Image WordLayout::render(size_t count, int padding) const {
         if (a == 0)
           continue;
         int x = glyph.left + c + padding, y = glyph.top + r + padding;
+        if (!image.inside(x, y))
+          continue; // (a finer glyph's ink stays inside its base pixels)
         // Neighbouring glyphs may touch: keep the stronger coverage.
         uint8_t &alpha = image.data[(static_cast<size_t>(y) * image.width + x) * 4 + 3];
         alpha = std::max(alpha, a);
