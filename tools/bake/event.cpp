@@ -141,7 +141,7 @@ float dot3(float ax, float ay, float az, float bx, float by, float bz) { return 
 // The spike's chrome reflects a dark laboratory hall: a hot sunset band on
 // the horizon, rows of strip lights under a blue-black ceiling, a tiled
 // floor with glowing seams, and one hard key light.
-Image makeLabReflection() {
+Image makeLabReflection(int detail) {
   return sphereMap(256, [](float dx, float dy, float dz) {
     float grain = 0.88f + 0.24f * valueNoise3(dx * 5.f, dy * 5.f, dz * 5.f, 311u);
     Colour c;
@@ -171,13 +171,13 @@ Image makeLabReflection() {
     float spot = std::pow(std::max(0.f, key), 90.f);
     c = mix(c, Colour{1.f, 0.95f, 0.85f, 1.f}, clamp01(spot * 1.5f));
     return c;
-  });
+  }, detail);
 }
 
 // The cubes' brushed grey: a soft studio, bright from above, darker below,
 // with one large softbox so every face catches a different grey. The scene
 // tints it (200, 200, 200) or (120, 120, 140 +- 9).
-Image makeStudioReflection() {
+Image makeStudioReflection(int detail) {
   Image map = sphereMap(256, [](float dx, float dy, float dz) {
     float g = 0.16f + 0.26f * smoothstep(-0.7f, 0.8f, dy);
     g *= 0.9f + 0.2f * valueNoise3(dx * 4.f, dy * 4.f, dz * 4.f, 523u);
@@ -186,11 +186,12 @@ Image makeStudioReflection() {
     float horizon = 1.f - smoothstep(0.f, 0.08f, std::fabs(dy + 0.05f));
     float v = g + 0.5f * softbox + 0.3f * rim + 0.06f * horizon;
     return Colour{v * 0.97f, v * 0.98f, v, 1.f};
-  });
+  }, detail);
   // Fine horizontal brushing.
   for (int y = 0; y < map.height; ++y)
     for (int x = 0; x < map.width; ++x) {
-      float streak = 0.96f + 0.08f * valueNoise(static_cast<float>(x) * 0.05f, static_cast<float>(y) * 1.7f, 91u);
+      float streak =
+          0.96f + 0.08f * valueNoise(basePosition(x, detail) * 0.05f, basePosition(y, detail) * 1.7f, 91u);
       map.set(x, y, scaled(map.get(x, y), streak));
     }
   return map;
@@ -206,9 +207,15 @@ constexpr int kMapPeriod = 224; // the scene wraps its columns here
 // framed by dashed lines, bright on deep ultramarine. The scene only asks
 // whether R + G + B > 500, so every pixel is kept clearly on one side
 // (ink about 690, ground below 260); columns 224..255 repeat 0..31.
-Image makeUltramap() {
-  Image map(kMapWidth, kMapRows, 3);
-  // Which pixels are ink.
+//
+// At a detail above 1 the scene reads the mean colour of each detail x
+// detail cell, so ink is decided per cell, on the base grid, and every pixel
+// of a cell is on its side; the ink's gradient and the ground's noise are
+// painted with the finer pixels. (Finer letter edges would pull the edge
+// cells' means far off their colours at detail 1, and the map itself is
+// never shown.)
+Image makeUltramap(int detail) {
+  // Which cells are ink.
   std::vector<bool> ink(static_cast<size_t>(kMapPeriod) * kMapRows, false);
   auto setInk = [&](int x, int y) {
     if (x >= 0 && x < kMapPeriod && y >= 0 && y < kMapRows)
@@ -233,16 +240,19 @@ Image makeUltramap() {
       setInk(x, kMapRows - 1);
     }
 
-  for (int y = 0; y < kMapRows; ++y)
-    for (int x = 0; x < kMapWidth; ++x) {
-      const int column = x % kMapPeriod;
-      const float t = static_cast<float>(y) / (kMapRows - 1);
+  const int d = detail;
+  Image map = Image::atDetail(kMapWidth, kMapRows, 3, d);
+  for (int y = 0; y < map.height; ++y)
+    for (int x = 0; x < map.width; ++x) {
+      const int column = x % (kMapPeriod * d);
+      const float by = basePosition(y, d);
+      const float t = by / (kMapRows - 1);
       Colour c;
-      if (ink[static_cast<size_t>(y) * kMapPeriod + column]) {
+      if (ink[static_cast<size_t>(y / d) * kMapPeriod + column / d]) {
         c = mix(Colour{0.78f, 0.95f, 1.f, 1.f}, Colour{1.f, 0.93f, 0.78f, 1.f}, t);
       } else {
         // Noise that repeats every 224 columns (7 cells of 32 pixels).
-        float n = fbm(static_cast<float>(column) / 32.f, static_cast<float>(y) / 32.f, 404u, 3, 0.5f, 7);
+        float n = fbm(basePosition(column, d) / 32.f, by / 32.f, 404u, 3, 0.5f, 7);
         c = scaled(mix(Colour{0.04f, 0.1f, 0.48f, 1.f}, Colour{0.12f, 0.05f, 0.4f, 1.f}, t), 0.75f + 0.5f * n);
       }
       map.set(x, y, c);
@@ -260,29 +270,34 @@ constexpr int kLetterPadding = 14;
 // The event overlay, drawn at (368, 0) from A = 148.44 on, when the letterbox
 // bars are closed: the big line sits in the bottom bar (its lowest 75 rows),
 // the small one just above it, right-aligned.
-Image makeEventOverlay() {
+Image makeEventOverlay(int detail) {
   constexpr int kWidth = 432, kHeight = 128, kRightMargin = 24;
-  Image overlay(kWidth, kHeight, 4, Colour{1.f, 1.f, 1.f, 0.f});
+  const int d = detail;
+  Image overlay = Image::atDetail(kWidth, kHeight, 4, d, Colour{1.f, 1.f, 1.f, 0.f});
 
-  WordLayout big("PARTY VERSION", 40, kFontSansBold, 2.f);
+  // The lines' ink boxes end kRightMargin base pixels from the right; their
+  // pictures are placed in pixels, as their sizes are not whole base pixels.
+  WordLayout big("PARTY VERSION", 40, kFontSansBold, 2.f, d);
   LetterStyle bigStyle = kTitleStyle;
   bigStyle.glowRadius = 8;
   Image bigText = styleLetters(big.render(big.letters(), 10), bigStyle);
-  const int bigLeft = kWidth - kRightMargin - big.width() - 10;
-  const int bigTop = 104 - big.baseline() - 10; // baseline on row 104
-  overlay.draw(bigText, bigLeft, bigTop);
+  const int bigLeft = (kWidth - kRightMargin) * d - big.width() - 10 * d;
+  const int bigTop = 104 * d - big.baseline() - 10 * d; // baseline on row 104
+  drawAtPixel(overlay, bigText, bigLeft, bigTop);
 
-  WordLayout small("a kestrane release", 20, kFontSans, 1.f);
+  WordLayout small("a kestrane release", 20, kFontSans, 1.f, d);
   LetterStyle smallStyle{Colour{0.7f, 0.85f, 1.f, 1.f}, Colour{0.55f, 0.7f, 1.f, 1.f},
                          Colour{0.f, 0.02f, 0.1f, 0.8f}, 1.5f, Colour{0.2f, 0.4f, 1.f, 0.45f}, 5};
   Image smallText = styleLetters(small.render(small.letters(), 6), smallStyle);
-  overlay.draw(smallText, kWidth - kRightMargin - small.width() - 6, 44 - small.baseline() - 6);
+  drawAtPixel(overlay, smallText, (kWidth - kRightMargin) * d - small.width() - 6 * d,
+              44 * d - small.baseline() - 6 * d);
 
-  // A warm accent line between the two, fading out to the left.
-  for (int x = 0; x < kWidth - kRightMargin; ++x) {
-    float fade = smoothstep(40.f, 260.f, static_cast<float>(x));
-    for (int y = 51; y <= 52; ++y)
-      overlay.blend(x, y, Colour{1.f, 0.55f, 0.2f, 1.f}, fade * (y == 51 ? 1.f : 0.5f));
+  // A warm accent line between the two, rows 51 and 52, fading out to the
+  // left.
+  for (int x = 0; x < (kWidth - kRightMargin) * d; ++x) {
+    float fade = smoothstep(40.f, 260.f, basePosition(x, d));
+    for (int y = 51 * d; y < 53 * d; ++y)
+      overlay.blend(x, y, Colour{1.f, 0.55f, 0.2f, 1.f}, fade * (y < 52 * d ? 1.f : 0.5f));
   }
   return overlay;
 }
@@ -302,13 +317,14 @@ void bakeEvent(BakeContext &context) {
   addToEbr(cube, makeBevelledCube(), "kubedritt");
   context.writeEbr("kubedritt.ebr", cube);
 
-  context.writeJpeg("poopscience.jpg", makeLabReflection());
-  context.writeJpeg("grey.jpg", makeStudioReflection());
+  const int detail = context.detail();
+  context.writeJpeg("poopscience.jpg", makeLabReflection(detail));
+  context.writeJpeg("grey.jpg", makeStudioReflection(detail));
 
   // Everything from here on is lettering. Without the fonts (the loader has
   // said why on stderr) nothing sensible can be drawn: the files are
   // reported as not written, which fails the bake.
-  WordLayout title(kTitleWord, kTitlePixels, kFontSansBold, 3.f);
+  WordLayout title(kTitleWord, kTitlePixels, kFontSansBold, 3.f, detail);
   const std::string word = kTitleWord;
   if (title.empty()) {
     context.writeBytes("ultramap.jpg", {});
@@ -318,18 +334,18 @@ void bakeEvent(BakeContext &context) {
     return;
   }
 
-  context.writeJpeg("ultramap.jpg", makeUltramap(), 95);
+  context.writeJpeg("ultramap.jpg", makeUltramap(detail), 95);
 
   // The title, one more letter per picture, each letter where it stands in
   // the whole word (the word centred on the 800 x 128 picture).
   for (size_t letters = 1; letters <= word.size(); ++letters) {
-    Image overlay(kOverlayWidth, kOverlayHeight, 4, Colour{1.f, 1.f, 1.f, 0.f});
+    Image overlay = Image::atDetail(kOverlayWidth, kOverlayHeight, 4, detail, Colour{1.f, 1.f, 1.f, 0.f});
     drawCentred(overlay, styleLetters(title.render(letters, kLetterPadding), kTitleStyle), kOverlayWidth * 0.5f,
                 kOverlayHeight * 0.5f);
     context.writePng("overlays/logo_" + word.substr(0, letters) + ".png", overlay);
   }
 
-  context.writePng("overlays/scene-event.png", makeEventOverlay());
+  context.writePng("overlays/scene-event.png", makeEventOverlay(detail));
 }
 
 } // namespace demo::bake

@@ -2,10 +2,12 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace demo::bake {
 
@@ -18,7 +20,8 @@ const LetterStyle kTitleStyle = {
     10,
 };
 
-WordLayout::WordLayout(const std::string &text, int pixelSize, const char *font, float tracking) {
+WordLayout::WordLayout(const std::string &text, int pixelSize, const char *font, float tracking, int detail)
+    : detail_(detail) {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   if (FT_Init_FreeType(&library) != 0)
@@ -31,7 +34,10 @@ WordLayout::WordLayout(const std::string &text, int pixelSize, const char *font,
   FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
 
   // Glyph bitmaps with their positions relative to the pen's start on the
-  // baseline (y down), then shifted into the ink box.
+  // baseline (y down), then shifted into the ink box. The layout is that of
+  // the base size; at a higher detail each glyph's outline, hinted for the
+  // base size, is scaled up and rendered with the finer pixels, so the
+  // letters keep their shapes and places and only their edges are finer.
   float pen = 0.f;
   FT_UInt previous = 0;
   int minX = 1 << 30, minY = 1 << 30, maxX = -(1 << 30), maxY = -(1 << 30);
@@ -49,18 +55,32 @@ WordLayout::WordLayout(const std::string &text, int pixelSize, const char *font,
       glyph.top = -slot->bitmap_top;
       glyph.width = static_cast<int>(slot->bitmap.width);
       glyph.rows = static_cast<int>(slot->bitmap.rows);
-      glyph.coverage.resize(static_cast<size_t>(glyph.width) * glyph.rows);
-      for (int r = 0; r < glyph.rows; ++r)
-        for (int c = 0; c < glyph.width; ++c)
-          glyph.coverage[static_cast<size_t>(r) * glyph.width + c] =
-              slot->bitmap.buffer[r * slot->bitmap.pitch + c];
       if (glyph.width > 0 && glyph.rows > 0) {
         minX = std::min(minX, glyph.left);
         maxX = std::max(maxX, glyph.left + glyph.width);
         minY = std::min(minY, glyph.top);
         maxY = std::max(maxY, glyph.top + glyph.rows);
       }
-      pen += static_cast<float>(slot->advance.x) / 64.f + tracking;
+      const float advance = static_cast<float>(slot->advance.x) / 64.f;
+      if (detail > 1) {
+        glyph.width = glyph.rows = 0; // no ink unless the finer glyph renders
+        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) == 0 && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+          FT_Matrix scale{static_cast<FT_Fixed>(detail) << 16, 0, 0, static_cast<FT_Fixed>(detail) << 16};
+          FT_Outline_Transform(&slot->outline, &scale);
+          if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0) {
+            glyph.left = static_cast<int>(std::floor(pen)) * detail + slot->bitmap_left;
+            glyph.top = -slot->bitmap_top;
+            glyph.width = static_cast<int>(slot->bitmap.width);
+            glyph.rows = static_cast<int>(slot->bitmap.rows);
+          }
+        }
+      }
+      glyph.coverage.resize(static_cast<size_t>(glyph.width) * glyph.rows);
+      for (int r = 0; r < glyph.rows; ++r)
+        for (int c = 0; c < glyph.width; ++c)
+          glyph.coverage[static_cast<size_t>(r) * glyph.width + c] =
+              slot->bitmap.buffer[r * slot->bitmap.pitch + c];
+      pen += advance + tracking;
       previous = index;
     }
     glyphs_.push_back(std::move(glyph));
@@ -72,17 +92,21 @@ WordLayout::WordLayout(const std::string &text, int pixelSize, const char *font,
     glyphs_.clear();
     return;
   }
+  // The base ink box, in pixels of the detail: the finer glyphs lie inside
+  // it, as their outlines lie inside the base pixels they cover.
   for (Glyph &glyph : glyphs_) {
-    glyph.left -= minX;
-    glyph.top -= minY;
+    glyph.left -= minX * detail;
+    glyph.top -= minY * detail;
   }
-  width_ = maxX - minX;
-  height_ = maxY - minY;
-  baseline_ = -minY;
+  width_ = (maxX - minX) * detail;
+  height_ = (maxY - minY) * detail;
+  baseline_ = -minY * detail;
 }
 
 Image WordLayout::render(size_t count, int padding) const {
+  padding *= detail_;
   Image image(width_ + 2 * padding, height_ + 2 * padding, 4, Colour{1.f, 1.f, 1.f, 0.f});
+  image.detail = detail_;
   for (size_t i = 0; i < std::min(count, glyphs_.size()); ++i) {
     const Glyph &glyph = glyphs_[i];
     for (int r = 0; r < glyph.rows; ++r)
@@ -91,6 +115,8 @@ Image WordLayout::render(size_t count, int padding) const {
         if (a == 0)
           continue;
         int x = glyph.left + c + padding, y = glyph.top + r + padding;
+        if (!image.inside(x, y))
+          continue; // (a finer glyph's ink stays inside its base pixels)
         // Neighbouring glyphs may touch: keep the stronger coverage.
         uint8_t &alpha = image.data[(static_cast<size_t>(y) * image.width + x) * 4 + 3];
         alpha = std::max(alpha, a);
@@ -99,39 +125,140 @@ Image WordLayout::render(size_t count, int padding) const {
   return image;
 }
 
+namespace {
+
+// The alpha of `picture` blurred as Image::blur blurs (three box passes of
+// the given radius in base pixels, each across and then down), rounded to
+// bytes. At a detail above 1 each box spans the same base pixels, 2 radius + 1
+// of them: an even number of pixels, so the first pass reaches one pixel
+// further left (up), the second one further right (down), and the third,
+// centred, one pixel narrower.
+std::vector<uint8_t> blurredAlpha(const Image &picture, int radius) {
+  const int w = picture.width, h = picture.height, d = picture.detail;
+  std::vector<float> a(static_cast<size_t>(w) * h), b(a.size());
+  for (size_t i = 0; i < a.size(); ++i)
+    a[i] = static_cast<float>(picture.data[i * picture.channels + picture.channels - 1]);
+  int reach[3][2];
+  for (auto &pass : reach) {
+    pass[0] = -radius;
+    pass[1] = radius;
+  }
+  if (d > 1) {
+    const int half = (2 * radius + 1) * d / 2;
+    reach[0][0] = -half;
+    reach[0][1] = half - 1;
+    reach[1][0] = -half + 1;
+    reach[1][1] = half;
+    reach[2][0] = -half + 1;
+    reach[2][1] = half - 1;
+  }
+  for (int pass = 0; pass < 3; ++pass) {
+    const int lo = reach[pass][0], hi = reach[pass][1];
+    for (int dir = 0; dir < 2; ++dir) {
+      const int n = dir == 0 ? w : h, lines = dir == 0 ? h : w;
+      for (int l = 0; l < lines; ++l) {
+        auto at = [&](int i) -> size_t {
+          i = std::clamp(i, 0, n - 1);
+          int x = dir == 0 ? i : l, y = dir == 0 ? l : i;
+          return static_cast<size_t>(y) * w + x;
+        };
+        float sum = 0.f;
+        for (int i = lo; i <= hi; ++i)
+          sum += a[at(i)];
+        for (int i = 0; i < n; ++i) {
+          b[at(i)] = sum / (hi - lo + 1);
+          sum += a[at(i + hi + 1)] - a[at(i + lo)];
+        }
+      }
+      std::swap(a, b);
+    }
+  }
+  std::vector<uint8_t> out(a.size());
+  for (size_t i = 0; i < a.size(); ++i)
+    out[i] = static_cast<uint8_t>(std::clamp(std::lround(a[i]), 0L, 255L));
+  return out;
+}
+
+} // namespace
+
 Image styleLetters(const Image &coverage, const LetterStyle &style) {
-  const int w = coverage.width, h = coverage.height;
-  auto ink = [&](int x, int y) { return coverage.inside(x, y) ? coverage.get(x, y).a : 0.f; };
+  const int w = coverage.width, h = coverage.height, detail = coverage.detail;
+  auto ink = [&](int x, int y) {
+    return coverage.inside(x, y) ? static_cast<float>(coverage.data[(static_cast<size_t>(y) * w + x) * 4 + 3]) / 255.f
+                                 : 0.f;
+  };
 
   // The halo: the ink blurred; the blur spreads alpha only.
-  Image halo = coverage;
-  halo.blur(std::max(1, style.glowRadius / 2));
+  const std::vector<uint8_t> halo = blurredAlpha(coverage, std::max(1, style.glowRadius / 2));
 
   Image out(w, h, 4, Colour{style.glow.r, style.glow.g, style.glow.b, 0.f});
-  const int reach = static_cast<int>(std::ceil(style.edgeWidth)) + 1;
+  out.detail = detail;
+  // The rim's disc: every offset within reach with its weight, the centre
+  // first (ink there of full strength settles the rim at once). Its outer
+  // edge fades over one base pixel, as at detail 1, out to edgeWidth base
+  // pixels from the ink's edge.
+  const float fineDetail = static_cast<float>(detail);
+  const float edgeWidth = style.edgeWidth * fineDetail;
+  const int reach = static_cast<int>(std::ceil(edgeWidth)) + 1;
+  struct Tap {
+    int dx, dy;
+    float weight;
+  };
+  std::vector<Tap> disc;
+  for (int dy = -reach; dy <= reach; ++dy)
+    for (int dx = -reach; dx <= reach; ++dx) {
+      float d = std::sqrt(static_cast<float>(dx * dx + dy * dy));
+      float weight = clamp01((edgeWidth + 0.5f - d) / fineDetail);
+      if (weight > 0.f)
+        disc.push_back(Tap{dx, dy, weight});
+    }
+  std::stable_sort(disc.begin(), disc.end(), [](const Tap &p, const Tap &q) { return p.weight > q.weight; });
+  // Where there is any ink at all: a summed-area table of inked pixels, so
+  // that the far surroundings skip the disc.
+  std::vector<int> inked(static_cast<size_t>(w + 1) * (h + 1), 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      inked[static_cast<size_t>(y + 1) * (w + 1) + x + 1] = inked[static_cast<size_t>(y) * (w + 1) + x + 1] +
+                                                             inked[static_cast<size_t>(y + 1) * (w + 1) + x] -
+                                                             inked[static_cast<size_t>(y) * (w + 1) + x] +
+                                                             (ink(x, y) > 0.f ? 1 : 0);
+  auto anyInk = [&](int x0, int y0, int x1, int y1) { // inclusive, clamped to the picture
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, w - 1);
+    y1 = std::min(y1, h - 1);
+    if (x0 > x1 || y0 > y1)
+      return false;
+    return inked[static_cast<size_t>(y1 + 1) * (w + 1) + x1 + 1] - inked[static_cast<size_t>(y0) * (w + 1) + x1 + 1] -
+               inked[static_cast<size_t>(y1 + 1) * (w + 1) + x0] + inked[static_cast<size_t>(y0) * (w + 1) + x0] >
+           0;
+  };
+  // The fill's gradient runs from the top row's centre to the bottom row's,
+  // in base pixels.
+  const float rows = static_cast<float>(h) / static_cast<float>(detail) - 1.f;
   for (int y = 0; y < h; ++y) {
-    const float t = h > 1 ? static_cast<float>(y) / static_cast<float>(h - 1) : 0.f;
+    const float t = h > 1 ? clamp01(basePosition(y, detail) / rows) : 0.f;
     const Colour fillRow = mix(style.top, style.bottom, t);
     for (int x = 0; x < w; ++x) {
       // 1. Halo.
-      float glowAlpha = style.glow.a * std::min(1.f, 1.6f * halo.get(x, y).a);
+      float glowAlpha =
+          style.glow.a * std::min(1.f, 1.6f * (static_cast<float>(halo[static_cast<size_t>(y) * w + x]) / 255.f));
       out.set(x, y, Colour{style.glow.r, style.glow.g, style.glow.b, glowAlpha});
       // 2. Rim: the ink dilated by edgeWidth (antialiased disc).
       float rim = 0.f;
-      for (int dy = -reach; dy <= reach; ++dy)
-        for (int dx = -reach; dx <= reach; ++dx) {
-          float a = ink(x + dx, y + dy);
-          if (a <= rim)
-            continue;
-          float d = std::sqrt(static_cast<float>(dx * dx + dy * dy));
-          rim = std::max(rim, a * clamp01(style.edgeWidth + 0.5f - d));
+      if (anyInk(x - reach, y - reach, x + reach, y + reach))
+        for (const Tap &tap : disc) {
+          if (tap.weight <= rim)
+            break; // no ink can raise it any more
+          rim = std::max(rim, ink(x + tap.dx, y + tap.dy) * tap.weight);
         }
       if (rim > 0.f)
         out.blend(x, y, style.edge, rim);
-      // 3. Fill, lit from the top left: a soft bevel from the ink's slope.
+      // 3. Fill, lit from the top left: a soft bevel from the ink's slope
+      // across two base pixels.
       float a = ink(x, y);
       if (a > 0.f) {
-        float slope = ink(x - 1, y - 1) - ink(x + 1, y + 1);
+        float slope = ink(x - detail, y - detail) - ink(x + detail, y + detail);
         Colour fill = scaled(fillRow, 1.f - 0.3f * std::max(0.f, slope));
         fill = mix(fill, Colour{1.f, 1.f, 1.f, 1.f}, 0.5f * std::max(0.f, -slope));
         fill.a = 1.f;
@@ -142,10 +269,44 @@ Image styleLetters(const Image &coverage, const LetterStyle &style) {
   return out;
 }
 
+namespace {
+
+// Where a picture `size` pixels long centred on `centre` (base pixels)
+// starts: a picture of whole base pixels on the base pixel it starts on at
+// detail 1, any other on the nearest pixel.
+int centredStart(float centre, int size, int detail) {
+  if (size % detail == 0)
+    return static_cast<int>(std::lround(centre - static_cast<float>(size / detail) * 0.5f)) * detail;
+  return static_cast<int>(std::lround(centre * static_cast<float>(detail) - static_cast<float>(size) * 0.5f));
+}
+
+} // namespace
+
 void drawCentred(Image &target, const Image &picture, float cx, float cy) {
-  int x0 = static_cast<int>(std::lround(cx - picture.width * 0.5f));
-  int y0 = static_cast<int>(std::lround(cy - picture.height * 0.5f));
-  target.draw(picture, x0, y0);
+  drawAtPixel(target, picture, centredStart(cx, picture.width, target.detail),
+              centredStart(cy, picture.height, target.detail));
+}
+
+float drawWordCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
+                      const Colour &colour, float tracking) {
+  const WordLayout word(text, pixelSize, font, tracking, target.detail);
+  if (word.empty())
+    return 0.f;
+  const Image glyphs = word.render(word.letters());
+  const int x0 = centredStart(cx, glyphs.width, target.detail), y0 = centredStart(cy, glyphs.height, target.detail);
+  for (int y = 0; y < glyphs.height; ++y)
+    for (int x = 0; x < glyphs.width; ++x) {
+      float a = glyphs.get(x, y).a;
+      if (a > 0.f)
+        target.blend(x0 + x, y0 + y, colour, a);
+    }
+  return static_cast<float>(glyphs.width) / static_cast<float>(target.detail);
+}
+
+void drawAtPixel(Image &target, const Image &picture, int x, int y) {
+  for (int sy = 0; sy < picture.height; ++sy)
+    for (int sx = 0; sx < picture.width; ++sx)
+      target.blend(x + sx, y + sy, picture.get(sx, sy));
 }
 
 } // namespace demo::bake

@@ -11,6 +11,14 @@
 //   Image first3 = word.render(3, 12);   // "qui" in the whole word's box
 //   Image title = styleLetters(first3, kTitleStyle);
 //
+// At a detail above 1 the word is laid out for a picture of that detail:
+// sizes, tracking and padding are given in base pixels, and the layout is
+// the base size's. Each glyph's outline, hinted for the base size, is scaled
+// by the detail and rendered with the finer pixels, so the letters keep the
+// shapes and places they have at detail 1 (the ink box is exactly detail
+// times its size there) and only their edges are finer; the pictures say
+// their detail. The style's widths and radii are base pixels too.
+//
 // styleLetters colours a white coverage mask (alpha = ink): a vertical
 // gradient fill with a slight bevel, a thin dark outline and a soft halo,
 // all in the picture's alpha so it sits on any background.
@@ -29,10 +37,11 @@ namespace demo::bake {
 class WordLayout {
 public:
   // Empty (width() 0, with a line on stderr) when the font cannot be loaded.
-  WordLayout(const std::string &text, int pixelSize, const char *font, float tracking = 0.f);
+  WordLayout(const std::string &text, int pixelSize, const char *font, float tracking = 0.f, int detail = 1);
 
   bool empty() const { return width_ == 0; }
-  // The whole word's ink box in pixels.
+  int detail() const { return detail_; }
+  // The whole word's ink box in pixels of its detail.
   int width() const { return width_; }
   int height() const { return height_; }
   // Row of the baseline, counted from the top of the ink box.
@@ -40,8 +49,9 @@ public:
   size_t letters() const { return glyphs_.size(); }
 
   // The first `count` characters (all of them when count exceeds the word)
-  // as white RGBA with alpha = coverage, in a picture the size of the whole
-  // word's ink box plus `padding` pixels on every side.
+  // as white RGBA with alpha = coverage, in a picture at the layout's detail
+  // the size of the whole word's ink box plus `padding` base pixels on every
+  // side.
   Image render(size_t count, int padding = 0) const;
 
 private:
@@ -52,26 +62,41 @@ private:
   };
   std::vector<Glyph> glyphs_; // one per character, in order (blank ones too)
   int width_ = 0, height_ = 0, baseline_ = 0;
+  int detail_ = 1;
 };
 
 struct LetterStyle {
   Colour top;          // fill at the picture's top row
   Colour bottom;       // fill at its bottom row
   Colour edge;         // outline colour; alpha scales it
-  float edgeWidth;     // pixels
+  float edgeWidth;     // base pixels
   Colour glow;         // halo colour; alpha is its strength
-  int glowRadius;      // pixels
+  int glowRadius;      // base pixels
 };
 
 // The title's look: ice-white letters with a navy rim and a blue halo.
 extern const LetterStyle kTitleStyle;
 
 // The coverage mask (alpha of `coverage`) painted in `style`, RGBA of the same
-// size. Leave at least glowRadius pixels of padding round the ink.
+// size and detail. Leave at least glowRadius base pixels of padding round the
+// ink.
 Image styleLetters(const Image &coverage, const LetterStyle &style);
 
-// Paints a styled picture over `target` (RGB or RGBA) with its centre at
-// (cx, cy) in picture pixels.
+// Paints a styled picture over `target` (RGB or RGBA, at the picture's
+// detail) with its centre at (cx, cy) in base pixels of the target.
 void drawCentred(Image &target, const Image &picture, float cx, float cy);
+
+// Plain lettering: `text` tinted `colour` (alpha scales the coverage),
+// centred on (cx, cy) in base pixels of `target`, as drawTextCentred (text.h)
+// draws it at detail 1; at a higher detail laid out as a WordLayout, so the
+// letters keep their shapes and places. Returns the drawn width in base
+// pixels.
+float drawWordCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
+                      const Colour &colour, float tracking = 0.f);
+
+// Paints `picture` over `target` (at the same detail) with its top-left
+// corner on pixel (x, y) of the target: for pictures whose size is not a
+// whole number of base pixels, such as lettering.
+void drawAtPixel(Image &target, const Image &picture, int x, int y);
 
 } // namespace demo::bake

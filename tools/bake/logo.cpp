@@ -11,11 +11,12 @@ void bakeLogo(BakeContext &context) {
   context.writeGsp("logoscene.gsp", *buildLogoScene());
   // The scene file's materials name these two (kBackdropTexture and
   // kLogoTextTexture); the scene loads them again by the same names.
-  context.writeJpeg("bgcomplete.jpg", paintBackdrop());
-  context.writeJpeg("logotextcomplete.jpg", paintLogoLettering());
-  context.writeJpeg("flare.jpg", paintFlare());
+  const int detail = context.detail();
+  context.writeJpeg("bgcomplete.jpg", paintBackdrop(detail));
+  context.writeJpeg("logotextcomplete.jpg", paintLogoLettering(detail));
+  context.writeJpeg("flare.jpg", paintFlare(detail));
   context.writeEbr("tunnel.ebr", buildTunnelMesh());
-  context.writeJpeg("tunnel.jpg", paintTunnel());
+  context.writeJpeg("tunnel.jpg", paintTunnel(detail));
 }
 
 } // namespace demo::bake

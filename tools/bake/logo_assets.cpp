@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bake/bake_math.h"
+#include "bake/event_lettering.h"
 #include "bake/mesh_builder.h"
 #include "bake/text.h"
 #include "scene/scene.h"
@@ -158,18 +159,18 @@ EbrMesh buildTunnelMesh() {
 
 // --- Pictures -------------------------------------------------------------------
 
-Image paintBackdrop() {
+Image paintBackdrop(int detail) {
   const int w = 512, h = 256;
   // Brushed gunmetal, lit from behind the letters by a cool light.
-  Image image = paintImage(w, h, [&](int x, int y) {
-    float fx = static_cast<float>(x), fy = static_cast<float>(y);
+  Image image = paintImage(w, h, [&](float fx, float fy) {
     float brushed = valueNoise(fx * 0.012f, fy * 0.9f, 11u) * 0.6f + valueNoise(fx * 0.05f, fy * 0.3f, 12u) * 0.4f;
     float cloud = fbm(fx / 90.f, fy / 90.f, 13u, 4);
     Colour c = mix(Colour{0.05f, 0.06f, 0.08f, 1.f}, Colour{0.16f, 0.18f, 0.22f, 1.f}, 0.55f * brushed + 0.45f * cloud);
     float dx = (fx - 256.f) / 300.f, dy = (fy - 112.f) / 150.f;
     float light = std::max(0.f, 1.f - std::sqrt(dx * dx + dy * dy));
     c = mix(c, Colour{0.2f, 0.36f, 0.66f, 1.f}, light * light * 0.8f);
-    // A fine grid etched into the plate.
+    // A fine grid etched into the plate: a dark base pixel and a lit one.
+    const int x = baseCell(fx), y = baseCell(fy);
     bool grid = (x % 32 == 0) || (y % 32 == 0);
     if (grid)
       c = scaled(c, 0.8f);
@@ -179,7 +180,7 @@ Image paintBackdrop() {
     float ex = std::min(fx, w - 1.f - fx) / 60.f, ey = std::min(fy, h - 1.f - fy) / 40.f;
     c = scaled(c, 0.55f + 0.45f * smoothstep(0.f, 1.f, std::min(ex, ey)));
     return c;
-  });
+  }, detail);
   // The bevelled frame: lit along the top and left, shaded bottom and right.
   const float frame = 12.f;
   image.fillRect(0.f, 0.f, static_cast<float>(w), frame, Colour{0.42f, 0.45f, 0.52f, 0.7f});
@@ -211,17 +212,17 @@ Image paintBackdrop() {
     rivet(6.f, y);
     rivet(w - 6.f, y);
   }
-  // Small print in the corners.
-  drawTextCentred(image, "KST-05 / QV", 84.f, h - 34.f, 11, kFontMonoBold, Colour{0.55f, 0.8f, 1.f, 0.55f});
-  drawTextCentred(image, "kestrane", w - 76.f, h - 34.f, 12, kFontSans, Colour{0.55f, 0.8f, 1.f, 0.55f}, 2.f);
+  // Small print in the corners, laid out for the base size.
+  drawWordCentred(image, "KST-05 / QV", 84.f, h - 34.f, 11, kFontMonoBold, Colour{0.55f, 0.8f, 1.f, 0.55f});
+  drawWordCentred(image, "kestrane", w - 76.f, h - 34.f, 12, kFontSans, Colour{0.55f, 0.8f, 1.f, 0.55f}, 2.f);
   return image;
 }
 
-Image paintLogoLettering() {
+Image paintLogoLettering(int detail) {
   const int w = 512, h = 128;
   // Chrome: a pale sky in the upper half, a sharp dark horizon, and warm
   // ground reflected in the lower half; brushed along the letters.
-  Image image = paintImage(w, h, [&](int x, int y) {
+  Image image = paintImage(w, h, [&](float x, float y) {
     float v = (y + 0.5f) / h;
     Colour c;
     if (v < 0.48f)
@@ -234,7 +235,7 @@ Image paintLogoLettering() {
     float wave = 0.03f * std::sin(x * 0.05f + 3.f * valueNoise(x * 0.01f, 0.f, 22u));
     c = scaled(c, 0.9f + 0.16f * brushed + wave);
     return c;
-  });
+  }, detail);
   // A few glints.
   Rng rng(23u);
   for (int i = 0; i < 14; ++i) {
@@ -247,10 +248,10 @@ Image paintLogoLettering() {
   return image;
 }
 
-Image paintFlare() {
+Image paintFlare(int detail) {
   const int size = 256;
   const float c = size * 0.5f;
-  return paintImage(size, size, [&](int x, int y) {
+  return paintImage(size, size, [&](float x, float y) {
     float dx = x + 0.5f - c, dy = y + 0.5f - c;
     float d = std::hypot(dx, dy) / c; // 0 at the centre, 1 at the edge
     float fade = clamp01(1.f - d);
@@ -272,10 +273,10 @@ Image paintFlare() {
     add(Colour{0.6f, 0.8f, 1.f, 1.f}, streak);
     add(Colour{0.4f + 0.6f * clamp01((d - 0.6f) / 0.05f), 0.6f, 1.f - 0.6f * clamp01((d - 0.6f) / 0.05f), 1.f}, ring);
     return col;
-  });
+  }, detail);
 }
 
-Image paintTunnel() {
+Image paintTunnel(int detail) {
   const int size = 256, panel = 64;
   // Each panel gets its own tone (a fixed pattern: the picture must not
   // depend on anything but this code).
@@ -284,10 +285,11 @@ Image paintTunnel() {
   for (auto &row : tone)
     for (float &t : row)
       t = rng.range(-0.05f, 0.05f);
-  Image image = paintImage(size, size, [&](int x, int y) {
-    float fx = static_cast<float>(x), fy = static_cast<float>(y);
+  Image image = paintImage(size, size, [&](float fx, float fy) {
     // Noise with a period of the whole picture tiles without a seam.
     float metal = fbm(fx / 32.f, fy / 32.f, 32u, 4, 0.5f, 8);
+    // Panels and their seams are whole base pixels.
+    const int x = baseCell(fx), y = baseCell(fy);
     float k = 0.07f + 0.1f * metal + tone[y / panel][x / panel] * 0.6f;
     Colour c{k * 0.85f, k * 0.95f, k * 1.15f, 1.f};
     int px = x % panel, py = y % panel;
@@ -304,7 +306,7 @@ Image paintTunnel() {
     float guide = std::abs(std::fmod(fx, 64.f) - 32.f);
     c = mix(c, Colour{0.15f, 0.35f, 0.6f, 1.f}, 0.5f * std::exp(-guide * guide / 1.5f));
     return c;
-  });
+  }, detail);
   // Warning lamps at the panel corners half way between the rings.
   for (int i = 0; i < 4; ++i) {
     float x = i * 64.f + 32.f;

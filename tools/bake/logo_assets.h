@@ -59,9 +59,10 @@ Vec3 logoCameraPath(float seconds);
 // The tube: one part, faces towards its axis.
 EbrMesh buildTunnelMesh();
 
-Image paintBackdrop();     // bgcomplete.jpg, 512 x 256
-Image paintLogoLettering(); // logotextcomplete.jpg, 512 x 128: chrome
-Image paintFlare();        // flare.jpg, 256 x 256
-Image paintTunnel();       // tunnel.jpg, 256 x 256, tiles both ways
+// Sizes in base pixels; each is painted at `detail` (image.h).
+Image paintBackdrop(int detail = 1);      // bgcomplete.jpg, 512 x 256
+Image paintLogoLettering(int detail = 1); // logotextcomplete.jpg, 512 x 128: chrome
+Image paintFlare(int detail = 1);         // flare.jpg, 256 x 256
+Image paintTunnel(int detail = 1);        // tunnel.jpg, 256 x 256, tiles both ways
 
 } // namespace demo::bake
