@@ -287,22 +287,6 @@ void drawCentred(Image &target, const Image &picture, float cx, float cy) {
               centredStart(cy, picture.height, target.detail));
 }
 
-float drawWordCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
-                      const Colour &colour, float tracking) {
-  const WordLayout word(text, pixelSize, font, tracking, target.detail);
-  if (word.empty())
-    return 0.f;
-  const Image glyphs = word.render(word.letters());
-  const int x0 = centredStart(cx, glyphs.width, target.detail), y0 = centredStart(cy, glyphs.height, target.detail);
-  for (int y = 0; y < glyphs.height; ++y)
-    for (int x = 0; x < glyphs.width; ++x) {
-      float a = glyphs.get(x, y).a;
-      if (a > 0.f)
-        target.blend(x0 + x, y0 + y, colour, a);
-    }
-  return static_cast<float>(glyphs.width) / static_cast<float>(target.detail);
-}
-
 void drawAtPixel(Image &target, const Image &picture, int x, int y) {
   for (int sy = 0; sy < picture.height; ++sy)
     for (int sx = 0; sx < picture.width; ++sx)

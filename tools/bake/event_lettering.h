@@ -86,14 +86,6 @@ Image styleLetters(const Image &coverage, const LetterStyle &style);
 // detail) with its centre at (cx, cy) in base pixels of the target.
 void drawCentred(Image &target, const Image &picture, float cx, float cy);
 
-// Plain lettering: `text` tinted `colour` (alpha scales the coverage),
-// centred on (cx, cy) in base pixels of `target`, as drawTextCentred (text.h)
-// draws it at detail 1; at a higher detail laid out as a WordLayout, so the
-// letters keep their shapes and places. Returns the drawn width in base
-// pixels.
-float drawWordCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,
-                      const Colour &colour, float tracking = 0.f);
-
 // Paints `picture` over `target` (at the same detail) with its top-left
 // corner on pixel (x, y) of the target: for pictures whose size is not a
 // whole number of base pixels, such as lettering.

@@ -213,8 +213,8 @@ Image paintBackdrop(int detail) {
     rivet(w - 6.f, y);
   }
   // Small print in the corners, laid out for the base size.
-  drawWordCentred(image, "KST-05 / QV", 84.f, h - 34.f, 11, kFontMonoBold, Colour{0.55f, 0.8f, 1.f, 0.55f});
-  drawWordCentred(image, "kestrane", w - 76.f, h - 34.f, 12, kFontSans, Colour{0.55f, 0.8f, 1.f, 0.55f}, 2.f);
+  drawTextCentred(image, "KST-05 / QV", 84.f, h - 34.f, 11, kFontMonoBold, Colour{0.55f, 0.8f, 1.f, 0.55f});
+  drawTextCentred(image, "kestrane", w - 76.f, h - 34.f, 12, kFontSans, Colour{0.55f, 0.8f, 1.f, 0.55f}, 2.f);
   return image;
 }
 

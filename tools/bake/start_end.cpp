@@ -136,14 +136,14 @@ Image makeLoadingScreen(const WordLayout &title) {
   LetterStyle groupStyle{Colour{0.8f, 0.9f, 1.f, 1.f}, Colour{0.55f, 0.75f, 1.f, 1.f},
                          Colour{0.f, 0.02f, 0.1f, 0.8f}, 1.5f, Colour{0.3f, 0.6f, 1.f, 0.5f}, 8};
   drawCentred(picture, styleLetters(group.render(group.letters(), 10), groupStyle), cx, 96.f);
-  drawWordCentred(picture, "presents", cx, 132.f, 16, kFontSans, Colour{0.6f, 0.7f, 0.9f, 0.85f}, 4.f);
+  drawTextCentred(picture, "presents", cx, 132.f, 16, kFontSans, Colour{0.6f, 0.7f, 0.9f, 0.85f}, 4.f);
 
   // The title's ink centred on row 222: clear of the bar's rim from row 287.
   Image word = styleLetters(title.render(title.letters(), 14), kTitleStyle);
   drawCentred(picture, word, cx, 222.f);
 
   drawBarTrack(picture);
-  drawWordCentred(picture, "LOADING", cx, static_cast<float>(kBarTop + kBarHeight + 38), 13, kFontSansBold,
+  drawTextCentred(picture, "LOADING", cx, static_cast<float>(kBarTop + kBarHeight + 38), 13, kFontSansBold,
                   Colour{0.45f, 0.7f, 0.95f, 0.9f}, 7.f);
   return picture;
 }
@@ -203,7 +203,7 @@ Image makeEndLogo(int detail) {
     for (int y = 86 * d; y < 87 * d; ++y)
       logo.blend(x, y, Colour{0.4f, 0.7f, 1.f, 1.f}, fade * 0.8f);
   }
-  drawWordCentred(logo, "thank you for watching", kWidth * 0.5f, 104.f, 15, kFontSans,
+  drawTextCentred(logo, "thank you for watching", kWidth * 0.5f, 104.f, 15, kFontSans,
                   Colour{0.65f, 0.78f, 1.f, 1.f}, 3.f);
   return logo;
 }
