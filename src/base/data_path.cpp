@@ -42,6 +42,14 @@ int readDataDetail(const std::string &dir, std::string *problem) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec))
     return 1;
+  // A digit and a line end: anything that is not a small plain file is no
+  // detail (and a pipe or a huge file is not read).
+  constexpr std::uintmax_t kLongest = 8;
+  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) > kLongest || ec) {
+    if (problem)
+      *problem = "not a detail (1, 2 or 4)";
+    return 1;
+  }
   std::vector<uint8_t> bytes;
   std::string why;
   if (!readWholeFile(path, bytes, &why)) {

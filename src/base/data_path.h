@@ -2,9 +2,11 @@
 //
 // The show names its files as "data/<name>" everywhere (textures, scenes,
 // meshes, the music). resolveDataPath maps that prefix onto the data
-// directory in use, which the program picks once at start-up: --data DIR, else
-// the data/ directory beside the executable, else ./data. Any other path
-// (absolute paths in tests, for example) passes through unchanged.
+// directory in use, which the program picks at start-up: --data DIR, else the
+// data/ directory beside the executable, else ./data; without --data, once
+// the picture's size is known, the more detailed set beside it that the
+// picture needs (chooseDataDirectory). Any other path (absolute paths in
+// tests, for example) passes through unchanged.
 #pragma once
 
 #include <string>

@@ -598,16 +598,23 @@ bool namedPng(const char *path) {
 namespace {
 
 // A picture of the data set whose size is not its base size times the set's
-// detail is reported like any other wrong file (and drawn as it is).
-void checkDetailSize(const char *path, int width, int height, int detail) {
+// detail is reported like any other wrong file. It is drawn as it is: at the
+// detail its size says when that is 1, 2 or 4 times its base size (a picture
+// from another set lands where it belongs), else at the set's. Returns the
+// detail to draw it at.
+int checkDetailSize(const char *path, int width, int height, int detail) {
   if (std::strncmp(path, "data/", 5) != 0 || width <= 0)
-    return;
+    return detail;
   const PictureSize base = dataSetPictureSize(path + 5);
   if (base.width == 0 || (width == base.width * detail && height == base.height * detail))
-    return;
+    return detail;
   report(path, "the picture is " + std::to_string(width) + " x " + std::to_string(height) + "; in a detail-" +
                    std::to_string(detail) + " data set it is " + std::to_string(base.width * detail) + " x " +
                    std::to_string(base.height * detail));
+  for (int own : {1, 2, 4})
+    if (width == base.width * own && height == base.height * own)
+      return own;
+  return detail;
 }
 
 } // namespace
@@ -642,7 +649,7 @@ void Texture::load(const char *path, int normalMap) {
   switch (pictureKind(signature, got)) {
   case PictureKind::Png:
     glName = pngBind(path, GL_REPEAT, GL_LINEAR, GL_LINEAR, &width, &height);
-    checkDetailSize(path, width, height, detail);
+    detail = checkDetailSize(path, width, height, detail);
     return;
   case PictureKind::Unknown:
     report(path, "unknown picture format");
@@ -654,7 +661,7 @@ void Texture::load(const char *path, int normalMap) {
   JpegImage image = loadJpeg(path);
   if (image.empty())
     return;
-  checkDetailSize(path, image.width, image.height, detail);
+  detail = checkDetailSize(path, image.width, image.height, detail);
   if (normalMap == 1)
     image.data = heightToNormalMap(image.data, image.width, image.height, detail);
 

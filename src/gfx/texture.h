@@ -39,7 +39,8 @@
 // callers that size things from a picture use baseWidth()/baseHeight(), so a
 // detail-2 picture lands where its detail-1 picture does; one whose size is
 // not its base size (dataSetPictureSize) times the detail is reported, and
-// drawn as it is.
+// drawn at the detail its size says (1, 2 or 4 times its base size), else at
+// the set's.
 // GL state: a successful load (and pngBind) leaves the new texture bound to
 // GL_TEXTURE_2D on the active unit; the pixel pack/unpack alignment is put
 // back as it was; GL_TEXTURE_2D enables are not touched. A file that cannot
@@ -91,7 +92,7 @@ public:
   int width = 0;  // the file's own size, in pixels
   int height = 0;
   // Pixels per base pixel on each axis: the data set's detail for a picture
-  // of the set ("data/..."), else 1.
+  // of the set ("data/..."; a picture of another detail, its own), else 1.
   int detail = 1;
   std::vector<uint8_t> pixels; // JPEG only: RGB rows, top first
 };

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -108,7 +109,9 @@ Area differing(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, int
 }
 
 // Every part at scale 1 and at scale 2 from the build's data set, and at
-// scale 2 from a data set baked at detail 2; captured once for the tests.
+// scale 2 from a data set baked at detail 2. The captures take minutes, and
+// ctest runs each test in a process of its own: one test makes them and
+// checks them in turn.
 class RenderScale : public testing::Test {
 protected:
   static void SetUpTestSuite() {
@@ -137,14 +140,17 @@ protected:
     return frameOf(dir_->file(name), part.frame - 60, base ? 800 : 1600, base ? 600 : 1200); // from 1 s
   }
 
+  static void everyPartAtScaleTwoIsTheSamePictureWithFinerDetail();
+  static void theDetailTwoSetGivesTheSamePictureWithSharperPictures();
+  static void aScaleTwoPictureTakesTheDetailTwoSetBesideTheProgram();
+
   static test::TempDir *dir_;
   static bool captured_;
 };
 test::TempDir *RenderScale::dir_ = nullptr;
 bool RenderScale::captured_ = false;
 
-TEST_F(RenderScale, EveryPartAtScaleTwoIsTheSamePictureWithFinerDetail) {
-  ASSERT_TRUE(captured_);
+void RenderScale::everyPartAtScaleTwoIsTheSamePictureWithFinerDetail() {
   std::vector<double> ratios;
   for (const PartFrame &part : kParts) {
     const std::vector<uint8_t> one = frame("one", part);
@@ -170,8 +176,7 @@ TEST_F(RenderScale, EveryPartAtScaleTwoIsTheSamePictureWithFinerDetail) {
 // credit, the greetings, the end logo) more fine detail than the detail-1
 // set gives at the same scale, over the area they cover (a credit is a
 // 256 x 128 sprite: most of its frame is the same from either set).
-TEST_F(RenderScale, TheDetailTwoSetGivesTheSamePictureWithSharperPictures) {
-  ASSERT_TRUE(captured_);
+void RenderScale::theDetailTwoSetGivesTheSamePictureWithSharperPictures() {
   for (const PartFrame &part : kParts) {
     const std::vector<uint8_t> one = frame("one", part);
     const std::vector<uint8_t> two = frame("two", part);
@@ -189,6 +194,44 @@ TEST_F(RenderScale, TheDetailTwoSetGivesTheSamePictureWithSharperPictures) {
     if (part.pictures != Pictures::Small) {
       EXPECT_GE(covered, 1.2) << part.part;
     }
+  }
+}
+
+// Without --data, a program with data/ and data-detail2/ beside it draws a
+// picture of scale 2 with the detail-2 set, says so with --progress, and the
+// frame is the one --data gives.
+void RenderScale::aScaleTwoPictureTakesTheDetailTwoSetBesideTheProgram() {
+  const std::string home = dir_->file("home");
+  std::filesystem::create_directory(home);
+  std::filesystem::copy_file(DEMO_PROGRAM, home + "/demo");
+  std::filesystem::create_directory_symlink(DEMO_BAKED_DATA_DIR, home + "/data");
+  std::filesystem::create_directory_symlink(dir_->file("set"), home + "/data-detail2");
+  const std::string log = dir_->file("home.log");
+  const int status = std::system(("'" + home + "/demo' --capture '" + dir_->file("picked") +
+                                  "' --from 46 --only 47 --scale 2 --progress >'" + log + "' 2>&1")
+                                     .c_str());
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::vector<uint8_t> said = test::readFile(log);
+  EXPECT_NE(std::string(said.begin(), said.end()).find("pictures of detail 2, from " + home + "/data-detail2"),
+            std::string::npos);
+  const PartFrame plate = kParts[2];
+  ASSERT_STREQ(plate.part, "logo plate");
+  EXPECT_EQ(frameOf(dir_->file("picked"), 60, 1600, 1200), frame("fine", plate));
+}
+
+TEST_F(RenderScale, ScaleTwoIsTheSamePictureSharperAndTheDetailTwoSetSharpensItsPictures) {
+  ASSERT_TRUE(captured_);
+  {
+    SCOPED_TRACE("scale 2 against scale 1");
+    everyPartAtScaleTwoIsTheSamePictureWithFinerDetail();
+  }
+  {
+    SCOPED_TRACE("the detail-2 set against the detail-1 set at scale 2");
+    theDetailTwoSetGivesTheSamePictureWithSharperPictures();
+  }
+  {
+    SCOPED_TRACE("the set beside the program");
+    aScaleTwoPictureTakesTheDetailTwoSetBesideTheProgram();
   }
 }
 

@@ -101,7 +101,7 @@ TEST_F(DetailSetGl, LoadingScreenTitleCreditAndEndLogoLandWhereDetailOneDrawsThe
   }
 }
 
-TEST_F(DetailSetGl, APictureNotAtItsSetsDetailIsReportedAndStillDrawn) {
+TEST_F(DetailSetGl, APictureNotAtItsSetsDetailIsReportedAndDrawnAtItsOwn) {
   TempDir dir;
   std::filesystem::copy(detailTwoSet(), dir.path(), std::filesystem::copy_options::recursive);
   std::filesystem::copy_file(bakedFile("credits/code.png"), dir.file("credits/code.png"),
@@ -117,9 +117,17 @@ TEST_F(DetailSetGl, APictureNotAtItsSetsDetailIsReportedAndStillDrawn) {
       << said;
   EXPECT_EQ(said.find("gfx1.png"), std::string::npos) << said;
   EXPECT_NE(wrong.glName, 0u);
-  // Drawn as it is: its own pixels over the set's detail.
-  EXPECT_EQ(wrong.baseWidth(), 128.f);
+  // Drawn at the detail its size says, where the set's own picture would be;
+  // a size that is no detail of it is taken at the set's detail.
+  EXPECT_EQ(wrong.detail, 1);
+  EXPECT_EQ(wrong.baseWidth(), 256.f);
+  EXPECT_EQ(right.detail, 2);
   EXPECT_EQ(right.baseWidth(), 256.f);
+  bake::Image odd(300, 150, 4);
+  test::writeFile(dir.file("credits/gfx2.png"), bake::encodePng(odd));
+  Texture other("data/credits/gfx2.png", 0);
+  EXPECT_EQ(other.detail, 2);
+  EXPECT_EQ(other.baseWidth(), 150.f);
 }
 
 } // namespace

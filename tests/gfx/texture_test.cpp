@@ -295,6 +295,23 @@ TEST(HeightToNormalMap, StepAtRightEdgeWrapsIntoLastColumn) {
   }
 }
 
+// A detail-2 map of the same slope (half the height a pixel) gives the
+// detail-1 map's normals: the neighbour is one base pixel, two pixels, away,
+// and wraps the same way.
+TEST(HeightToNormalMap, AtDetailTwoTheNeighbourIsOneBasePixelAway) {
+  auto coarse = rgbPicture(4, 2, [](int x, int) { return std::array<int, 3>{10 * x, 0, 0}; });
+  auto fine = rgbPicture(8, 4, [](int x, int) { return std::array<int, 3>{5 * x, 0, 0}; });
+  auto one = heightToNormalMap(coarse, 4, 2);
+  auto two = heightToNormalMap(fine, 8, 4, 2);
+  ASSERT_EQ(two.size(), size_t(8 * 4 * 3));
+  EXPECT_EQ(one[0], 122); // (0 - 10 + 255) / 2
+  EXPECT_EQ(two[0], 122);
+  EXPECT_EQ(two[3], 122);      // pixel 1 against pixel 3
+  EXPECT_EQ(two[6 * 3], 142);  // pixel 6 against pixel 0: (30 - 0 + 255) / 2
+  EXPECT_EQ(two[7 * 3], 142);  // pixel 7 against pixel 1: (35 - 5 + 255) / 2
+  EXPECT_EQ(two[1], 127);      // flat down the picture
+}
+
 TEST(HeightToNormalMap, StepAtBottomWrapsIntoLastRowAndExtremesStayInRange) {
   // Row 2 of 3 is 255, rows 0 and 1 are 0: the last row faces row 0.
   auto height = rgbPicture(2, 3, [](int, int y) { return std::array<int, 3>{y == 2 ? 255 : 0, 0, 0}; });

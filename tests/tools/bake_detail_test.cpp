@@ -88,6 +88,20 @@ TEST_P(BakeDetail, EachPictureIsNTimesTheSizeAndLooksTheSameBoxedDown) {
   }
 }
 
+// A set above detail 1 says its detail; a detail-1 bake over it takes the
+// file away, so its pictures are not taken for finer ones.
+TEST(BakeDetailFile, ADetailOneBakeRemovesAnEarlierBakesDetailFile) {
+  test::TempDir dir;
+  BakeContext two(dir.path(), false, 2);
+  ASSERT_TRUE(two.recordDetail());
+  EXPECT_EQ(readDataDetail(dir.path(), nullptr), 2);
+  BakeContext one(dir.path(), false, 1);
+  ASSERT_TRUE(one.recordDetail());
+  EXPECT_FALSE(std::filesystem::exists(dir.file(kDataDetailFile)));
+  EXPECT_EQ(readDataDetail(dir.path(), nullptr), 1);
+  EXPECT_TRUE(one.written().empty()); // nothing listed for a detail-1 set
+}
+
 INSTANTIATE_TEST_SUITE_P(Groups, BakeDetail, testing::ValuesIn(kGroups),
                          [](const testing::TestParamInfo<GroupCase> &group) { return std::string(group.param.name); });
 

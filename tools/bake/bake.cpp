@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/byte_reader.h"
+#include "base/data_path.h"
 #include "scene/ebr_mesh.h"
 #include "scene/gsp_file.h"
 
@@ -45,6 +46,18 @@ bool BakeContext::writeBytes(const std::string &name, const std::vector<uint8_t>
     return fail(name, "cannot create " + path.parent_path().string() + ": " + ec.message());
   if (!writeWholeFile(path.string(), bytes))
     return fail(name, "cannot write " + path.string());
+  return true;
+}
+
+bool BakeContext::recordDetail() {
+  if (detail_ != 1)
+    return writeText(kDataDetailFile, std::to_string(detail_) + "\n");
+  if (listOnly_)
+    return true;
+  std::error_code ec;
+  std::filesystem::remove(std::filesystem::path(outDir_) / kDataDetailFile, ec);
+  if (ec)
+    return fail(kDataDetailFile, "cannot remove the detail file of an earlier bake: " + ec.message());
   return true;
 }
 

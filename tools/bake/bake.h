@@ -47,6 +47,10 @@ public:
   bool writeGsp(const std::string &name, const Scene &scene);
   bool writeEbr(const std::string &name, const EbrMesh &mesh);
 
+  // Says the set's detail: writes the detail file above detail 1, and at
+  // detail 1 (a set without the file) removes one an earlier bake left there.
+  bool recordDetail();
+
   // Marks `name` as failed with a reason (a line on stderr); the bake fails.
   bool fail(const std::string &name, const std::string &why);
 

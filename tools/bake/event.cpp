@@ -276,7 +276,8 @@ Image makeEventOverlay(int detail) {
   Image overlay = Image::atDetail(kWidth, kHeight, 4, d, Colour{1.f, 1.f, 1.f, 0.f});
 
   // The lines' ink boxes end kRightMargin base pixels from the right; their
-  // pictures are placed in pixels, as their sizes are not whole base pixels.
+  // pictures are placed in pixels (whole base pixels: a layout's sizes are
+  // its detail times its sizes at detail 1).
   WordLayout big("PARTY VERSION", 40, kFontSansBold, 2.f, d);
   LetterStyle bigStyle = kTitleStyle;
   bigStyle.glowRadius = 8;

@@ -1,13 +1,11 @@
 #include "bake/event_lettering.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
+
+#include "bake/text.h"
 
 namespace demo::bake {
 
@@ -22,71 +20,30 @@ const LetterStyle kTitleStyle = {
 
 WordLayout::WordLayout(const std::string &text, int pixelSize, const char *font, float tracking, int detail)
     : detail_(detail) {
-  FT_Library library = nullptr;
-  FT_Face face = nullptr;
-  if (FT_Init_FreeType(&library) != 0)
+  // The glyphs as renderText lays them out, with their positions relative to
+  // the pen's start on the baseline (y down), then shifted into the ink box.
+  // At a higher detail each glyph's outline, hinted for the base size, is
+  // scaled up and rendered with the finer pixels, so the letters keep their
+  // shapes and places and only their edges are finer.
+  std::vector<GlyphInk> ink;
+  if (!layoutGlyphs(text, pixelSize, font, tracking, detail, ink))
     return;
-  if (FT_New_Face(library, font, 0, &face) != 0) {
-    std::fprintf(stderr, "bake: %s: cannot load the font (is fonts-dejavu-core installed?)\n", font);
-    FT_Done_FreeType(library);
-    return;
-  }
-  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
-
-  // Glyph bitmaps with their positions relative to the pen's start on the
-  // baseline (y down), then shifted into the ink box. The layout is that of
-  // the base size; at a higher detail each glyph's outline, hinted for the
-  // base size, is scaled up and rendered with the finer pixels, so the
-  // letters keep their shapes and places and only their edges are finer.
-  float pen = 0.f;
-  FT_UInt previous = 0;
   int minX = 1 << 30, minY = 1 << 30, maxX = -(1 << 30), maxY = -(1 << 30);
-  for (unsigned char ch : text) {
+  for (GlyphInk &g : ink) {
+    if (g.baseWidth > 0 && g.baseRows > 0) {
+      minX = std::min(minX, g.baseLeft);
+      maxX = std::max(maxX, g.baseLeft + g.baseWidth);
+      minY = std::min(minY, g.baseTop);
+      maxY = std::max(maxY, g.baseTop + g.baseRows);
+    }
     Glyph glyph;
-    FT_UInt index = FT_Get_Char_Index(face, ch);
-    if (previous && index && FT_HAS_KERNING(face)) {
-      FT_Vector kern;
-      FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kern);
-      pen += static_cast<float>(kern.x) / 64.f;
-    }
-    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) == 0) {
-      FT_GlyphSlot slot = face->glyph;
-      glyph.left = static_cast<int>(std::floor(pen)) + slot->bitmap_left;
-      glyph.top = -slot->bitmap_top;
-      glyph.width = static_cast<int>(slot->bitmap.width);
-      glyph.rows = static_cast<int>(slot->bitmap.rows);
-      if (glyph.width > 0 && glyph.rows > 0) {
-        minX = std::min(minX, glyph.left);
-        maxX = std::max(maxX, glyph.left + glyph.width);
-        minY = std::min(minY, glyph.top);
-        maxY = std::max(maxY, glyph.top + glyph.rows);
-      }
-      const float advance = static_cast<float>(slot->advance.x) / 64.f;
-      if (detail > 1) {
-        glyph.width = glyph.rows = 0; // no ink unless the finer glyph renders
-        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) == 0 && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
-          FT_Matrix scale{static_cast<FT_Fixed>(detail) << 16, 0, 0, static_cast<FT_Fixed>(detail) << 16};
-          FT_Outline_Transform(&slot->outline, &scale);
-          if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0) {
-            glyph.left = static_cast<int>(std::floor(pen)) * detail + slot->bitmap_left;
-            glyph.top = -slot->bitmap_top;
-            glyph.width = static_cast<int>(slot->bitmap.width);
-            glyph.rows = static_cast<int>(slot->bitmap.rows);
-          }
-        }
-      }
-      glyph.coverage.resize(static_cast<size_t>(glyph.width) * glyph.rows);
-      for (int r = 0; r < glyph.rows; ++r)
-        for (int c = 0; c < glyph.width; ++c)
-          glyph.coverage[static_cast<size_t>(r) * glyph.width + c] =
-              slot->bitmap.buffer[r * slot->bitmap.pitch + c];
-      pen += advance + tracking;
-      previous = index;
-    }
+    glyph.left = g.left;
+    glyph.top = g.top;
+    glyph.width = g.width;
+    glyph.rows = g.rows;
+    glyph.coverage = std::move(g.coverage);
     glyphs_.push_back(std::move(glyph));
   }
-  FT_Done_Face(face);
-  FT_Done_FreeType(library);
 
   if (minX >= maxX) {
     glyphs_.clear();
@@ -127,10 +84,11 @@ Image WordLayout::render(size_t count, int padding) const {
 
 namespace {
 
-// The alpha of `picture` blurred as Image::blur blurs (three box passes of
-// the given radius in base pixels, each across and then down), rounded to
-// bytes. At a detail above 1 each box spans the same base pixels, 2 radius + 1
-// of them: an even number of pixels, so the first pass reaches one pixel
+// The alpha of `picture` blurred as Image::blur blurs at detail 1 (three box
+// passes of the given radius in base pixels, each across and then down),
+// rounded to bytes. At a detail above 1, unlike Image::blur, each box spans
+// the same base pixels, 2 radius + 1 of them (the halo's width is what the
+// title's look is made of): an even number of pixels, so the first pass reaches one pixel
 // further left (up), the second one further right (down), and the third,
 // centred, one pixel narrower.
 std::vector<uint8_t> blurredAlpha(const Image &picture, int radius) {

@@ -87,8 +87,8 @@ Image styleLetters(const Image &coverage, const LetterStyle &style);
 void drawCentred(Image &target, const Image &picture, float cx, float cy);
 
 // Paints `picture` over `target` (at the same detail) with its top-left
-// corner on pixel (x, y) of the target: for pictures whose size is not a
-// whole number of base pixels, such as lettering.
+// corner on pixel (x, y) of the target (a layout's offsets, such as its
+// baseline, are counted in pixels).
 void drawAtPixel(Image &target, const Image &picture, int x, int y);
 
 } // namespace demo::bake

@@ -180,14 +180,6 @@ void Image::glow(float cx, float cy, float radius, const Colour &c, float fallof
     }
 }
 
-void Image::draw(const Image &src, int x, int y, float opacity) {
-  x *= detail;
-  y *= detail;
-  for (int sy = 0; sy < src.height; ++sy)
-    for (int sx = 0; sx < src.width; ++sx)
-      blend(x + sx, y + sy, src.get(sx, sy), opacity);
-}
-
 Image Image::rgb() const {
   Image out(width, height, 3);
   out.detail = detail;

@@ -8,7 +8,7 @@
 // Detail: every picture is designed at one size, its base size (a 256 x 256
 // wall, the 800 x 600 loading screen), and can be painted at 1, 2 or 4 times
 // that detail. A picture at detail d holds d x d pixels for each base pixel.
-// Its shapes (fillRect, fillCircle, line, glow, draw, blur, text) take
+// Its shapes (fillRect, fillCircle, line, glow, blur, text) take
 // coordinates and lengths in base pixels and are drawn with the finer
 // pixels, so one painter makes the same picture at every detail; get, set,
 // blend and add address the pixels themselves. At detail 1 every length is
@@ -72,9 +72,6 @@ public:
   // A soft round glow: weight (1 - d / radius)^falloff, added.
   void glow(float cx, float cy, float radius, const Colour &c, float falloff = 2.f);
 
-  // Draws `src` with its top-left corner at base pixel (x, y), blending by its
-  // alpha; `src` is at the same detail (its pixels land on this one's).
-  void draw(const Image &src, int x, int y, float opacity = 1.f);
   // An RGB copy (alpha dropped) or an RGBA copy (alpha 1 where there was none),
   // at the same detail.
   Image rgb() const;
@@ -83,6 +80,9 @@ public:
   // base sizes times `detail`).
   Image resized(int newWidth, int newHeight) const;
   // Gaussian-ish blur (three box passes) of the given radius in base pixels.
+  // At detail d each box is 2 r d + 1 pixels wide: a hair narrower than the
+  // 2 r + 1 base pixels of detail 1 (2 r + 1/d), so a blur is that much
+  // tighter at a higher detail.
   void blur(int radius);
 };
 

@@ -32,9 +32,7 @@ int main(int argc, char **argv) {
   demo::bake::bakeCorridor(context);
   demo::bake::bakeFinal(context);
   demo::bake::bakeMusic(context);
-  // A set without the file is detail 1, so today's set stays what it was.
-  if (detail != 1)
-    context.writeText(demo::kDataDetailFile, std::to_string(detail) + "\n");
+  context.recordDetail();
 
   if (list) {
     for (const std::string &name : context.written())

@@ -46,7 +46,7 @@ struct FontFace {
   FontFace &operator=(const FontFace &) = delete;
 };
 
-// Lays the string out: calls f(glyphSlot, penX) for each rendered glyph.
+// Lays the string out: calls f(glyphSlot, penX) for each glyph it loads.
 template <class F> void layout(FontFace &font, const std::string &text, float tracking, FT_Int32 flags, F f) {
   float pen = 0.f;
   FT_UInt previous = 0;
@@ -67,110 +67,92 @@ template <class F> void layout(FontFace &font, const std::string &text, float tr
 
 } // namespace
 
-namespace {
-
-// A line at detail 1: the glyphs hinted at pixelSize, each rendered where
-// its pen lands, tight round the ink plus `padding`.
-Image renderBaseText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking) {
+bool layoutGlyphs(const std::string &text, int pixelSize, const char *fontPath, float tracking, int detail,
+                  std::vector<GlyphInk> &glyphs) {
+  glyphs.clear();
   FontFace font(fontPath, pixelSize);
   if (!font.face)
-    return Image();
-  // First pass: the ink's bounds.
-  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  layout(font, text, tracking, FT_LOAD_RENDER, [&](FT_GlyphSlot g, float pen) {
-    if (g->bitmap.width == 0)
-      return;
-    float x0 = std::floor(pen) + g->bitmap_left, y0 = static_cast<float>(-g->bitmap_top);
-    minX = std::min(minX, x0);
-    maxX = std::max(maxX, x0 + g->bitmap.width);
-    minY = std::min(minY, y0);
-    maxY = std::max(maxY, y0 + g->bitmap.rows);
-  });
-  if (minX > maxX)
-    return Image(1 + 2 * padding, 1 + 2 * padding, 4, Colour{1, 1, 1, 0});
-  int width = static_cast<int>(maxX - minX) + 2 * padding;
-  int height = static_cast<int>(maxY - minY) + 2 * padding;
-  Image image(width, height, 4, Colour{1, 1, 1, 0});
-  layout(font, text, tracking, FT_LOAD_RENDER, [&](FT_GlyphSlot g, float pen) {
-    int ox = static_cast<int>(std::floor(pen) + g->bitmap_left - minX) + padding;
-    int oy = static_cast<int>(-g->bitmap_top - minY) + padding;
-    for (unsigned r = 0; r < g->bitmap.rows; ++r)
-      for (unsigned c = 0; c < g->bitmap.width; ++c) {
-        float a = g->bitmap.buffer[r * static_cast<unsigned>(g->bitmap.pitch) + c] / 255.f;
-        if (a <= 0.f)
-          continue;
-        int x = ox + static_cast<int>(c), y = oy + static_cast<int>(r);
-        Colour d = image.get(x, y);
-        image.set(x, y, Colour{1, 1, 1, std::max(d.a, a)});
-      }
-  });
-  return image;
+    return false;
+  FT_Face face = font.face;
+  const FT_Matrix scale{static_cast<FT_Fixed>(detail) << 16, 0, 0, static_cast<FT_Fixed>(detail) << 16};
+  float pen = 0.f;
+  FT_UInt previous = 0;
+  for (unsigned char ch : text) {
+    GlyphInk glyph;
+    const FT_UInt index = FT_Get_Char_Index(face, ch);
+    if (previous && index && FT_HAS_KERNING(face)) {
+      FT_Vector kern;
+      FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kern);
+      pen += static_cast<float>(kern.x) / 64.f;
+    }
+    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0) {
+      glyphs.push_back(std::move(glyph)); // a character the font cannot give: no ink, no advance
+      continue;
+    }
+    const FT_GlyphSlot slot = face->glyph;
+    const float advance = static_cast<float>(slot->advance.x) / 64.f;
+    const int penX = static_cast<int>(std::floor(pen));
+    glyph.baseLeft = penX + slot->bitmap_left;
+    glyph.baseTop = -slot->bitmap_top;
+    glyph.baseWidth = static_cast<int>(slot->bitmap.width);
+    glyph.baseRows = static_cast<int>(slot->bitmap.rows);
+    // Above detail 1 the outline hinted at pixelSize, scaled about the pen.
+    bool inked = detail == 1;
+    if (!inked && FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) == 0 && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+      FT_Outline_Transform(&slot->outline, &scale);
+      inked = FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0;
+    }
+    if (inked) {
+      glyph.left = penX * detail + slot->bitmap_left;
+      glyph.top = -slot->bitmap_top;
+      glyph.width = static_cast<int>(slot->bitmap.width);
+      glyph.rows = static_cast<int>(slot->bitmap.rows);
+      glyph.coverage.resize(static_cast<size_t>(glyph.width) * glyph.rows);
+      for (int r = 0; r < glyph.rows; ++r)
+        for (int c = 0; c < glyph.width; ++c)
+          glyph.coverage[static_cast<size_t>(r) * glyph.width + c] = slot->bitmap.buffer[r * slot->bitmap.pitch + c];
+    }
+    pen += advance + tracking;
+    previous = index;
+    glyphs.push_back(std::move(glyph));
+  }
+  return true;
 }
 
-// The same line at `detail`, in the frame of its detail-1 picture with
-// detail x detail pixels for each of that picture's. The font is hinted for
-// each size on its own: rendered at twice the size a line is not twice as
-// wide and its strokes are not twice as thick, and light lettering on a dark
-// ground shows every such shift. So the line is laid out at pixelSize as at
-// detail 1 (pens, ink box), and each letter's outline, hinted at pixelSize,
-// is scaled by the detail about its pen and rasterised on the finer pixels:
-// it stays inside the detail-1 letter's pixels, with finer edges.
-Image renderFinerText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking,
-                      int detail) {
-  FontFace font(fontPath, pixelSize);
-  if (!font.face)
+Image renderText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking,
+                 int detail) {
+  std::vector<GlyphInk> glyphs;
+  if (!layoutGlyphs(text, pixelSize, fontPath, tracking, detail, glyphs))
     return Image();
-  struct Letter {
-    FT_UInt glyph;
-    float pen;
-  };
-  std::vector<Letter> letters;
+  // The ink's bounds, from the detail-1 glyphs at every detail.
   float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-  layout(font, text, tracking, FT_LOAD_RENDER, [&](FT_GlyphSlot g, float pen) {
-    if (g->bitmap.width == 0)
-      return;
-    float x0 = std::floor(pen) + g->bitmap_left, y0 = static_cast<float>(-g->bitmap_top);
+  for (const GlyphInk &g : glyphs) {
+    if (g.baseWidth == 0)
+      continue;
+    const float x0 = static_cast<float>(g.baseLeft), y0 = static_cast<float>(g.baseTop);
     minX = std::min(minX, x0);
-    maxX = std::max(maxX, x0 + g->bitmap.width);
+    maxX = std::max(maxX, x0 + g.baseWidth);
     minY = std::min(minY, y0);
-    maxY = std::max(maxY, y0 + g->bitmap.rows);
-    letters.push_back(Letter{g->glyph_index, std::floor(pen)});
-  });
+    maxY = std::max(maxY, y0 + g.baseRows);
+  }
   if (minX > maxX)
     return Image::atDetail(1 + 2 * padding, 1 + 2 * padding, 4, detail, Colour{1, 1, 1, 0});
   Image image = Image::atDetail(static_cast<int>(maxX - minX) + 2 * padding,
                                 static_cast<int>(maxY - minY) + 2 * padding, 4, detail, Colour{1, 1, 1, 0});
-  const FT_Matrix scale{detail * 0x10000L, 0, 0, detail * 0x10000L};
-  for (const Letter &letter : letters) {
-    if (FT_Load_Glyph(font.face, letter.glyph, FT_LOAD_DEFAULT) != 0 ||
-        font.face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
-      continue;
-    const FT_GlyphSlot g = font.face->glyph;
-    FT_Outline_Transform(&g->outline, &scale);
-    if (FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL) != 0)
-      continue;
-    const int ox = (static_cast<int>(letter.pen - minX) + padding) * detail + g->bitmap_left;
-    const int oy = (static_cast<int>(-minY) + padding) * detail - g->bitmap_top;
-    for (unsigned r = 0; r < g->bitmap.rows; ++r)
-      for (unsigned c = 0; c < g->bitmap.width; ++c) {
-        float a = g->bitmap.buffer[r * static_cast<unsigned>(g->bitmap.pitch) + c] / 255.f;
+  for (const GlyphInk &g : glyphs) {
+    const int ox = g.left + (padding - static_cast<int>(minX)) * detail;
+    const int oy = g.top + (padding - static_cast<int>(minY)) * detail;
+    for (int r = 0; r < g.rows; ++r)
+      for (int c = 0; c < g.width; ++c) {
+        float a = g.coverage[static_cast<size_t>(r) * g.width + c] / 255.f;
         if (a <= 0.f)
           continue;
-        int x = ox + static_cast<int>(c), y = oy + static_cast<int>(r);
+        int x = ox + c, y = oy + r;
         Colour d = image.get(x, y);
         image.set(x, y, Colour{1, 1, 1, std::max(d.a, a)});
       }
   }
   return image;
-}
-
-} // namespace
-
-Image renderText(const std::string &text, int pixelSize, const char *fontPath, int padding, float tracking,
-                 int detail) {
-  if (detail == 1)
-    return renderBaseText(text, pixelSize, fontPath, padding, tracking);
-  return renderFinerText(text, pixelSize, fontPath, padding, tracking, detail);
 }
 
 float drawTextCentred(Image &target, const std::string &text, float cx, float cy, int pixelSize, const char *font,

@@ -5,6 +5,7 @@
 // Fonts come from fonts-dejavu-core, which the setup script installs.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,23 @@ extern const char *const kFontMonoBold;
 // is scaled up and rasterised on the finer pixels.
 Image renderText(const std::string &text, int pixelSize, const char *font, int padding = 0, float tracking = 0.f,
                  int detail = 1);
+
+// One character of a line as renderText lays it out (kerning, tracking, each
+// glyph on the pen's whole base pixel): its ink, coverage bytes (rows x
+// width) at the detail, and where that lies from the pen's start on the
+// baseline (y down) in pixels of the detail; and where its detail-1 ink lies,
+// in base pixels (a line's ink box is made of those at every detail, the
+// finer ink lying inside it). A blank character, or one the font cannot
+// give, has no ink.
+struct GlyphInk {
+  int left = 0, top = 0, width = 0, rows = 0;
+  std::vector<uint8_t> coverage;
+  int baseLeft = 0, baseTop = 0, baseWidth = 0, baseRows = 0;
+};
+// The characters of `text`, one GlyphInk each, in order; false (with a line
+// on stderr) when the font cannot be loaded.
+bool layoutGlyphs(const std::string &text, int pixelSize, const char *font, float tracking, int detail,
+                  std::vector<GlyphInk> &glyphs);
 
 // Draws text into `target` centred on (cx, baseline-centred cy), tinted
 // `colour` (alpha scales the coverage), at the target's detail; positions,
