@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 namespace demo {
@@ -104,24 +103,94 @@ std::string executableDirectory() {
   return exe.parent_path().string();
 }
 
-const std::vector<std::string> &dataSetFiles() {
-  // As the baker writes them (demo-bake --list), sorted.
-  static const std::vector<std::string> files = {
-      "01.ogg", "Box1CompleteMap.jpg", "Box2CompleteMap.jpg", "Box4CompleteMap.jpg", "Box5CompleteMap.jpg",
-      "bgcomplete.jpg", "bokstavscene.gsp", "credits/code.png", "credits/gfx1.png", "credits/gfx2.png",
-      "credits/music.png", "ekorn.jpg", "endlogo.png", "envmap_gummi.jpg", "envmap_metaballs.jpg",
-      "envmap_old.jpg", "final.gsp", "flare.jpg", "gang.gsp", "greetings.png", "grey.jpg", "grid.ebr",
-      "gummi.ebr", "kestranelogo3d.jpg", "kubedritt.ebr", "loadingbar.png", "loadingscreen.jpg", "logoscene.gsp",
-      "logotextcomplete.jpg", "marker.jpg", "metaballsfp.txt", "ooo.jpg", "overlays/logo_q.png",
-      "overlays/logo_qu.png", "overlays/logo_qui.png", "overlays/logo_quin.png", "overlays/logo_quint.png",
-      "overlays/logo_quinte.png", "overlays/logo_quinter.png", "overlays/logo_quinterv.png",
-      "overlays/logo_quinterva.png", "overlays/logo_quinterval.png", "overlays/logo_quintervale.png",
-      "overlays/o_border.png", "overlays/o_kestrane.png", "overlays/scene-event.png", "phong.jpg",
-      "poopscience.jpg", "sq.jpg", "tunnel.ebr", "tunnel.jpg", "ultramap.jpg", "vannbump.jpg", "vannscene.gsp",
-      "vannscene/aller_ytterste_stenger.jpg", "vannscene/andre_stenger.jpg", "vannscene/kabler_rundt_boks.jpg",
-      "vannscene/nedre_stenger.jpg", "vannscene/takboks.jpg", "vannscene/tank.jpg", "vannscene/tykke_kabler.jpg",
-      "vannscene/ytterstenger_og_skjermer.jpg", "vegg.png", "yollspike.ebr"};
+namespace {
+
+// Every file the show loads, as the baker writes them (demo-bake --list),
+// sorted, with a picture's size at detail 1 (0 x 0 for the other files).
+struct SetFile {
+  const char *name;
+  int width, height;
+};
+const std::vector<SetFile> &setFiles() {
+  static const std::vector<SetFile> files = {
+      {"01.ogg", 0, 0},
+      {"Box1CompleteMap.jpg", 1024, 1024},
+      {"Box2CompleteMap.jpg", 1024, 1024},
+      {"Box4CompleteMap.jpg", 1024, 1024},
+      {"Box5CompleteMap.jpg", 1024, 1024},
+      {"bgcomplete.jpg", 512, 256},
+      {"bokstavscene.gsp", 0, 0},
+      {"credits/code.png", 256, 128},
+      {"credits/gfx1.png", 256, 128},
+      {"credits/gfx2.png", 256, 128},
+      {"credits/music.png", 256, 128},
+      {"ekorn.jpg", 256, 256},
+      {"endlogo.png", 512, 128},
+      {"envmap_gummi.jpg", 256, 256},
+      {"envmap_metaballs.jpg", 512, 512},
+      {"envmap_old.jpg", 512, 512},
+      {"final.gsp", 0, 0},
+      {"flare.jpg", 256, 256},
+      {"gang.gsp", 0, 0},
+      {"greetings.png", 800, 600},
+      {"grey.jpg", 256, 256},
+      {"grid.ebr", 0, 0},
+      {"gummi.ebr", 0, 0},
+      {"kestranelogo3d.jpg", 512, 256},
+      {"kubedritt.ebr", 0, 0},
+      {"loadingbar.png", 514, 45},
+      {"loadingscreen.jpg", 800, 600},
+      {"logoscene.gsp", 0, 0},
+      {"logotextcomplete.jpg", 512, 128},
+      {"marker.jpg", 800, 680},
+      {"metaballsfp.txt", 0, 0},
+      {"ooo.jpg", 256, 256},
+      {"overlays/logo_q.png", 800, 128},
+      {"overlays/logo_qu.png", 800, 128},
+      {"overlays/logo_qui.png", 800, 128},
+      {"overlays/logo_quin.png", 800, 128},
+      {"overlays/logo_quint.png", 800, 128},
+      {"overlays/logo_quinte.png", 800, 128},
+      {"overlays/logo_quinter.png", 800, 128},
+      {"overlays/logo_quinterv.png", 800, 128},
+      {"overlays/logo_quinterva.png", 800, 128},
+      {"overlays/logo_quinterval.png", 800, 128},
+      {"overlays/logo_quintervale.png", 800, 128},
+      {"overlays/o_border.png", 128, 128},
+      {"overlays/o_kestrane.png", 840, 160},
+      {"overlays/scene-event.png", 432, 128},
+      {"phong.jpg", 256, 256},
+      {"poopscience.jpg", 256, 256},
+      {"sq.jpg", 128, 128},
+      {"tunnel.ebr", 0, 0},
+      {"tunnel.jpg", 256, 256},
+      {"ultramap.jpg", 256, 32},
+      {"vannbump.jpg", 256, 256},
+      {"vannscene.gsp", 0, 0},
+      {"vannscene/aller_ytterste_stenger.jpg", 512, 512},
+      {"vannscene/andre_stenger.jpg", 512, 512},
+      {"vannscene/kabler_rundt_boks.jpg", 512, 512},
+      {"vannscene/nedre_stenger.jpg", 256, 256},
+      {"vannscene/takboks.jpg", 1024, 1024},
+      {"vannscene/tank.jpg", 512, 512},
+      {"vannscene/tykke_kabler.jpg", 256, 256},
+      {"vannscene/ytterstenger_og_skjermer.jpg", 512, 512},
+      {"vegg.png", 512, 512},
+      {"yollspike.ebr", 0, 0},
+  };
   return files;
+}
+
+} // namespace
+
+const std::vector<std::string> &dataSetFiles() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all;
+    for (const SetFile &file : setFiles())
+      all.push_back(file.name);
+    return all;
+  }();
+  return names;
 }
 
 bool holdsDataSet(const std::string &dir) {
@@ -138,36 +207,10 @@ bool holdsDataSet(const std::string &dir) {
 }
 
 PictureSize dataSetPictureSize(const std::string &name) {
-  // As the baker paints them at detail 1.
-  static const std::map<std::string, PictureSize> sizes = {
-      {"Box1CompleteMap.jpg", {1024, 1024}}, {"Box2CompleteMap.jpg", {1024, 1024}},
-      {"Box4CompleteMap.jpg", {1024, 1024}}, {"Box5CompleteMap.jpg", {1024, 1024}},
-      {"bgcomplete.jpg", {512, 256}},        {"credits/code.png", {256, 128}},
-      {"credits/gfx1.png", {256, 128}},      {"credits/gfx2.png", {256, 128}},
-      {"credits/music.png", {256, 128}},     {"ekorn.jpg", {256, 256}},
-      {"endlogo.png", {512, 128}},           {"envmap_gummi.jpg", {256, 256}},
-      {"envmap_metaballs.jpg", {512, 512}},  {"envmap_old.jpg", {512, 512}},
-      {"flare.jpg", {256, 256}},             {"greetings.png", {800, 600}},
-      {"grey.jpg", {256, 256}},              {"kestranelogo3d.jpg", {512, 256}},
-      {"loadingbar.png", {514, 45}},         {"loadingscreen.jpg", {800, 600}},
-      {"logotextcomplete.jpg", {512, 128}},  {"marker.jpg", {800, 680}},
-      {"ooo.jpg", {256, 256}},               {"overlays/logo_q.png", {800, 128}},
-      {"overlays/logo_qu.png", {800, 128}},  {"overlays/logo_qui.png", {800, 128}},
-      {"overlays/logo_quin.png", {800, 128}}, {"overlays/logo_quint.png", {800, 128}},
-      {"overlays/logo_quinte.png", {800, 128}}, {"overlays/logo_quinter.png", {800, 128}},
-      {"overlays/logo_quinterv.png", {800, 128}}, {"overlays/logo_quinterva.png", {800, 128}},
-      {"overlays/logo_quinterval.png", {800, 128}}, {"overlays/logo_quintervale.png", {800, 128}},
-      {"overlays/o_border.png", {128, 128}}, {"overlays/o_kestrane.png", {840, 160}},
-      {"overlays/scene-event.png", {432, 128}}, {"phong.jpg", {256, 256}},
-      {"poopscience.jpg", {256, 256}},       {"sq.jpg", {128, 128}},
-      {"tunnel.jpg", {256, 256}},            {"ultramap.jpg", {256, 32}},
-      {"vannbump.jpg", {256, 256}},          {"vannscene/aller_ytterste_stenger.jpg", {512, 512}},
-      {"vannscene/andre_stenger.jpg", {512, 512}}, {"vannscene/kabler_rundt_boks.jpg", {512, 512}},
-      {"vannscene/nedre_stenger.jpg", {256, 256}}, {"vannscene/takboks.jpg", {1024, 1024}},
-      {"vannscene/tank.jpg", {512, 512}},    {"vannscene/tykke_kabler.jpg", {256, 256}},
-      {"vannscene/ytterstenger_og_skjermer.jpg", {512, 512}}, {"vegg.png", {512, 512}}};
-  const auto found = sizes.find(name);
-  return found == sizes.end() ? PictureSize{} : found->second;
+  for (const SetFile &file : setFiles())
+    if (name == file.name)
+      return PictureSize{file.width, file.height};
+  return PictureSize{};
 }
 
 std::string defaultDataDirectory() {

@@ -82,63 +82,6 @@ Image WordLayout::render(size_t count, int padding) const {
   return image;
 }
 
-namespace {
-
-// The alpha of `picture` blurred as Image::blur blurs at detail 1 (three box
-// passes of the given radius in base pixels, each across and then down),
-// rounded to bytes. At a detail above 1, unlike Image::blur, each box spans
-// the same base pixels, 2 radius + 1 of them (the halo's width is what the
-// title's look is made of): an even number of pixels, so the first pass reaches one pixel
-// further left (up), the second one further right (down), and the third,
-// centred, one pixel narrower.
-std::vector<uint8_t> blurredAlpha(const Image &picture, int radius) {
-  const int w = picture.width, h = picture.height, d = picture.detail;
-  std::vector<float> a(static_cast<size_t>(w) * h), b(a.size());
-  for (size_t i = 0; i < a.size(); ++i)
-    a[i] = static_cast<float>(picture.data[i * picture.channels + picture.channels - 1]);
-  int reach[3][2];
-  for (auto &pass : reach) {
-    pass[0] = -radius;
-    pass[1] = radius;
-  }
-  if (d > 1) {
-    const int half = (2 * radius + 1) * d / 2;
-    reach[0][0] = -half;
-    reach[0][1] = half - 1;
-    reach[1][0] = -half + 1;
-    reach[1][1] = half;
-    reach[2][0] = -half + 1;
-    reach[2][1] = half - 1;
-  }
-  for (int pass = 0; pass < 3; ++pass) {
-    const int lo = reach[pass][0], hi = reach[pass][1];
-    for (int dir = 0; dir < 2; ++dir) {
-      const int n = dir == 0 ? w : h, lines = dir == 0 ? h : w;
-      for (int l = 0; l < lines; ++l) {
-        auto at = [&](int i) -> size_t {
-          i = std::clamp(i, 0, n - 1);
-          int x = dir == 0 ? i : l, y = dir == 0 ? l : i;
-          return static_cast<size_t>(y) * w + x;
-        };
-        float sum = 0.f;
-        for (int i = lo; i <= hi; ++i)
-          sum += a[at(i)];
-        for (int i = 0; i < n; ++i) {
-          b[at(i)] = sum / (hi - lo + 1);
-          sum += a[at(i + hi + 1)] - a[at(i + lo)];
-        }
-      }
-      std::swap(a, b);
-    }
-  }
-  std::vector<uint8_t> out(a.size());
-  for (size_t i = 0; i < a.size(); ++i)
-    out[i] = static_cast<uint8_t>(std::clamp(std::lround(a[i]), 0L, 255L));
-  return out;
-}
-
-} // namespace
-
 Image styleLetters(const Image &coverage, const LetterStyle &style) {
   const int w = coverage.width, h = coverage.height, detail = coverage.detail;
   auto ink = [&](int x, int y) {
@@ -147,7 +90,8 @@ Image styleLetters(const Image &coverage, const LetterStyle &style) {
   };
 
   // The halo: the ink blurred; the blur spreads alpha only.
-  const std::vector<uint8_t> halo = blurredAlpha(coverage, std::max(1, style.glowRadius / 2));
+  Image blurred = coverage;
+  blurred.blur(std::max(1, style.glowRadius / 2));
 
   Image out(w, h, 4, Colour{style.glow.r, style.glow.g, style.glow.b, 0.f});
   out.detail = detail;
@@ -199,8 +143,8 @@ Image styleLetters(const Image &coverage, const LetterStyle &style) {
     const Colour fillRow = mix(style.top, style.bottom, t);
     for (int x = 0; x < w; ++x) {
       // 1. Halo.
-      float glowAlpha =
-          style.glow.a * std::min(1.f, 1.6f * (static_cast<float>(halo[static_cast<size_t>(y) * w + x]) / 255.f));
+      const float blurredInk = static_cast<float>(blurred.data[(static_cast<size_t>(y) * w + x) * 4 + 3]) / 255.f;
+      float glowAlpha = style.glow.a * std::min(1.f, 1.6f * blurredInk);
       out.set(x, y, Colour{style.glow.r, style.glow.g, style.glow.b, glowAlpha});
       // 2. Rim: the ink dilated by edgeWidth (antialiased disc).
       float rim = 0.f;

@@ -228,10 +228,25 @@ Image Image::resized(int newWidth, int newHeight) const {
 void Image::blur(int radius) {
   if (radius <= 0 || empty())
     return;
-  radius *= detail;
+  // Each pass's box, from `lo` to `hi` pixels about the centre: 2 radius + 1
+  // pixels at detail 1. At a higher detail each box spans the same 2 radius
+  // + 1 base pixels, an even number of pixels: the first pass reaches one
+  // pixel further left (up), the second one further right (down), and the
+  // third, centred, is one pixel narrower.
+  int reach[3][2] = {{-radius, radius}, {-radius, radius}, {-radius, radius}};
+  if (detail > 1) {
+    const int half = (2 * radius + 1) * detail / 2;
+    reach[0][0] = -half;
+    reach[0][1] = half - 1;
+    reach[1][0] = -half + 1;
+    reach[1][1] = half;
+    reach[2][0] = -half + 1;
+    reach[2][1] = half - 1;
+  }
   std::vector<float> a(data.begin(), data.end()), b(a.size());
   const int ch = channels;
   for (int pass = 0; pass < 3; ++pass) {
+    const int lo = reach[pass][0], hi = reach[pass][1];
     for (int dir = 0; dir < 2; ++dir) {
       const int n = dir == 0 ? width : height, lines = dir == 0 ? height : width;
       for (int l = 0; l < lines; ++l)
@@ -242,11 +257,11 @@ void Image::blur(int radius) {
             return (static_cast<size_t>(y) * width + x) * ch + c;
           };
           float sum = 0.f;
-          for (int i = -radius; i <= radius; ++i)
+          for (int i = lo; i <= hi; ++i)
             sum += a[at(i)];
           for (int i = 0; i < n; ++i) {
-            b[at(i)] = sum / (2 * radius + 1);
-            sum += a[at(i + radius + 1)] - a[at(i - radius)];
+            b[at(i)] = sum / (hi - lo + 1);
+            sum += a[at(i + hi + 1)] - a[at(i + lo)];
           }
         }
       std::swap(a, b);

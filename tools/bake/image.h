@@ -79,10 +79,8 @@ public:
   // Box-filtered resample to a new size in pixels (the detail is kept: give
   // base sizes times `detail`).
   Image resized(int newWidth, int newHeight) const;
-  // Gaussian-ish blur (three box passes) of the given radius in base pixels.
-  // At detail d each box is 2 r d + 1 pixels wide: a hair narrower than the
-  // 2 r + 1 base pixels of detail 1 (2 r + 1/d), so a blur is that much
-  // tighter at a higher detail.
+  // Gaussian-ish blur (three box passes) of the given radius in base pixels:
+  // each box spans 2 radius + 1 base pixels at every detail.
   void blur(int radius);
 };
 
