@@ -17,6 +17,7 @@
 
 #include "audio/music_stream.h"
 #include "gfx/texture.h"
+#include "inspect/flash_meter.h"
 #include "base/data_path.h"
 #include "scene/ebr_mesh.h"
 #include "scene/gsp_file.h"
@@ -478,21 +479,47 @@ Inspection inspectFile(const std::string &path, const InspectOptions &options) {
 
 int runInspect(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {
   CLI::App app("Describes a scene (.gsp), mesh (.ebr), picture (PNG, JPEG) or music (Ogg) file of the show "
-               "as JSON, as the show loads it.",
+               "as JSON, as the show loads it; with --flashes, measures how a capture of the show flashes.",
                "demo-inspect");
   bool full = false;
   double seconds = 0.0;
+  bool flashes = false;
+  FlashInput flashInput;
   std::string path;
   app.add_flag("--full", full, "Every array as loaded: vertices, normals, texture coordinates, indices, keys");
   CLI::Option *spectrumOption =
       app.add_option("--spectrum", seconds, "Ogg only: the 256 spectrum bins the show reads at this time")
           ->type_name("SECONDS")
           ->check(CLI::Validator(checkSeconds, "SECONDS >= 0", "seconds"));
+  app.add_flag("--flashes", flashes,
+               "FILE is a capture (a --capture directory or a video): the flashes in each second of it, whole "
+               "frame, quarters and red, and whether it is safe to watch (exit status 3 when it is not)");
+  app.add_option("--fps", flashInput.fps, "--flashes: frames per second (default: the video's, or frames.txt's)")
+      ->type_name("N")
+      ->check(CLI::Range(1.0, 1000.0));
+  app.add_option("--from", flashInput.from,
+                 "--flashes: the show time of the first frame (default: frames.txt's, or 0 for a video)")
+      ->type_name("SECONDS")
+      ->check(CLI::Validator(checkSeconds, "SECONDS >= 0", "seconds"));
   app.add_option("FILE", path, "The file to describe")->required();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &e) {
     return app.exit(e, out, err) == 0 ? 0 : 2;
+  }
+
+  if (flashes) {
+    FlashReport report;
+    std::string error;
+    if (!measureFlashes(path, flashInput, report, error)) {
+      err << error << '\n';
+      return 1;
+    }
+    if (!error.empty()) // a video that broke off: what came before it is measured
+      err << error << '\n';
+    out << describeFlashes(report).dump(2) << '\n';
+    out.flush();
+    return report.safe() ? 0 : 3;
   }
 
   InspectOptions options;

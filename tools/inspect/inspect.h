@@ -5,6 +5,7 @@
 //   demo-inspect data/final.gsp                 // nodes and materials
 //   demo-inspect --full data/tunnel.ebr         // every array too
 //   demo-inspect --spectrum 12.5 data/01.ogg    // the 256 bins at 12.5 s
+//   demo-inspect --flashes shots/               // a capture's flashing (flash_meter.h)
 // or, from code (the tests):
 //   Inspection result = inspectFile("data/final.gsp", InspectOptions{});
 //   if (result.ok) use(result.document); else report(result.error);
