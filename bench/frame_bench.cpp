@@ -24,7 +24,10 @@
 // (its detail, and their textures with mipmaps). Without --data the scale
 // picks the set as the show does (data-detail2/4 beside data/ when there).
 //
-//   frame_bench [--seconds S] [--data DIR] [--profile] [--taps] [--scale S]
+// --reduce-flashing times the show in its gentle mode (every frame read back
+// and measured; the profile's "flash guard" line is that pass).
+//
+//   frame_bench [--seconds S] [--data DIR] [--profile] [--taps] [--scale S] [--reduce-flashing]
 #include <GL/glew.h>
 #include <sys/resource.h>
 
@@ -64,10 +67,13 @@ int main(int argc, char **argv) {
   std::string dataDir;
   bool profile = false;
   bool taps = false;
+  bool reduceFlashing = false;
   double scale = 1.0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--profile") == 0)
       profile = true;
+    else if (std::strcmp(argv[i], "--reduce-flashing") == 0)
+      reduceFlashing = true;
     else if (std::strcmp(argv[i], "--taps") == 0)
       taps = true;
     else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
@@ -89,14 +95,16 @@ int main(int argc, char **argv) {
     return 1;
   RenderTarget::useBlurProgram(!taps);
   Show show(window);
+  show.reduceFlashing(reduceFlashing);
   show.load();
   MusicStream &music = window.music();
   music.init(nullptr, false);
   music.open("data/01.ogg");
   const SpectrumSource spectrumAt = [&music](float at, float *spectrum) { music.spectrumAt(at, spectrum); };
 
-  std::printf("%s on %s, %d x %d\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
-              reinterpret_cast<const char *>(glGetString(GL_VERSION)), window.width(), window.height());
+  std::printf("%s on %s, %d x %d%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
+              reinterpret_cast<const char *>(glGetString(GL_VERSION)), window.width(), window.height(),
+              reduceFlashing ? ", gentle mode" : "");
   std::printf("%-11s %12s %10s %10s %9s\n", "part", "window", "median ms", "p95 ms", "cpu share");
   double estimate = 0.0;
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, double>>>> passes;

@@ -338,6 +338,7 @@ int runCapture(const Options &options) {
   }
 
   Show show(window);
+  show.reduceFlashing(options.reduceFlashing);
   const bool withLoading = !video && options.from <= 0.f;
   const bool loaded = show.load([&](int frame) {
     if (signals.caught())

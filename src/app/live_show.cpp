@@ -95,6 +95,8 @@ void LiveShow::press(ShowKey key) {
 std::string LiveShow::timeLineText() const {
   std::string text = progressText(show_.clock.time, rate_.frames(), rate_.seconds());
   text += "  detail " + std::to_string(dataDetail());
+  if (show_.reducesFlashing())
+    text += "  reduced flashing";
   if (playback_.paused())
     text += "  paused";
   return text;

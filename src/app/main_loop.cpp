@@ -91,6 +91,7 @@ int runShow(const Options &options) {
   useDataSetFor(options, window.frame());
 
   Show show(window);
+  show.reduceFlashing(options.reduceFlashing);
   window.openMusicInBackground("data/01.ogg");
   // Escape or a quit message while loading ends the program there: nothing
   // more is drawn, and the music never starts.

@@ -85,7 +85,10 @@ FrameSize frameSizeFor(const Options &options, const FrameSize &native, bool sof
 bool parseOptions(int argc, const char *const *argv, Options &options, int &exitCode) {
   CLI::App app("demo - a real-time audiovisual show in OpenGL.\n"
                "Without options it plays full screen from the loading screen to the end; "
-               "Escape or closing the window ends it.",
+               "Escape or closing the window ends it.\n"
+               "Warning: the show contains fast flashing and strobing light, which can trigger seizures in "
+               "people with photosensitive epilepsy. --reduce-flashing turns on a gentle mode that keeps it to "
+               "three flashes a second or fewer.",
                "demo");
   app.footer("Keys while it plays: Space pauses and resumes picture and sound; Left and Right jump 5 s back "
              "and forward, Page Up and Page Down 30 s; Home starts over; T shows or hides a line with the "
@@ -104,6 +107,9 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
   app.add_option("--summary", options.summary,
                  "After the run, print frames per second per part of the show and write a contact sheet PNG here")
       ->type_name("FILE");
+  app.add_flag("--reduce-flashing", options.reduceFlashing,
+               "Gentle mode: soften the flashes, glows and cuts that would flash more than three times in a "
+               "second, as live and in every capture (the T line then says so)");
   app.add_flag("--progress", options.progress,
                "While it plays, print the show time, the part and the frames per second on standard error");
   std::string scale;

@@ -22,6 +22,7 @@ struct Options {
   int display = -1;     // --display N: the screen to open on; -1 where the desktop puts new windows
   double scale = 0.0;   // --scale S: the render scale (1 to 8); 0 when not given
   bool nativeScale = false; // --scale native: the largest 4:3 picture the screen holds
+  bool reduceFlashing = false; // --reduce-flashing: no more than three flashes in any second (FlashGuard)
 
   // Capture mode (--capture DIR or FILE.mp4/.mkv): frame-exact offline
   // rendering into PNGs or a video file.

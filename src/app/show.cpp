@@ -47,7 +47,7 @@ void Show::startAt(float seconds, const SpectrumSource &spectrumAt) {
   // and the first frame should find what a whole run leaves it.
   const float before = seconds - stepLength(1);
   if (before >= 0.f && before < seconds) {
-    frame(before, spectrumAt);
+    drawFrame(before, spectrumAt);
     return;
   }
   clock.standAt(seconds);
@@ -78,7 +78,21 @@ void Show::stepTo(float now, const SpectrumSource &spectrumAt) {
   clock.advance(now);
 }
 
+void Show::reduceFlashing(bool on) {
+  if (on == reducesFlashing())
+    return;
+  flashGuard_ = on ? std::make_unique<FlashGuard>(frameSize) : nullptr;
+}
+
 void Show::frame(float now, const SpectrumSource &spectrumAt) {
+  drawFrame(now, spectrumAt);
+  if (flashGuard_) {
+    const ScopedPass profiled("flash guard");
+    flashGuard_->limit(clock.dt);
+  }
+}
+
+void Show::drawFrame(float now, const SpectrumSource &spectrumAt) {
   const StepRange ran = steps.due(now);
   runSteps(ran, spectrumAt);
   applyClearColour(steps.previousStepTime());

@@ -12,12 +12,17 @@
 // the timeline's draw. The caller does steps 1 to 3 (Escape, present and
 // events, the 265-second end).
 //
+// In the gentle mode (reduceFlashing) every frame frame() draws then goes
+// through a FlashGuard, which softens what would flash more than three times
+// in a second; the unseen frame of a catch-up does not.
+//
 // Every step and every frame takes the spectrum at its own time from a
 // SpectrumSource (the decoded music), so the simulation does not depend on
 // when frames are drawn.
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "app/loading.h"
 #include "app/main_loop.h"
@@ -25,6 +30,7 @@
 #include "app/timeline.h"
 #include "audio/music_stream.h"
 #include "gfx/cg_program.h"
+#include "gfx/flash_guard.h"
 #include "gfx/render_target.h"
 
 namespace demo {
@@ -75,6 +81,10 @@ public:
   void frame(float now, const SpectrumSource &spectrumAt);
   // The steps due by `now` without drawing (a frame a capture skips).
   void stepTo(float now, const SpectrumSource &spectrumAt);
+  // The gentle mode on or off (off when made; the guard starts afresh each
+  // time it is turned on).
+  void reduceFlashing(bool on);
+  bool reducesFlashing() const { return flashGuard_ != nullptr; }
 
   GLWindow &window;
   FrameSize frameSize; // the window's frame when the show was made
@@ -91,6 +101,9 @@ public:
 
 private:
   void runSteps(StepRange range, const SpectrumSource &spectrumAt);
+  void drawFrame(float now, const SpectrumSource &spectrumAt);
+
+  std::unique_ptr<FlashGuard> flashGuard_;
 };
 
 } // namespace demo

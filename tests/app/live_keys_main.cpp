@@ -113,6 +113,12 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   ASSERT_TRUE(live.runFrame());
   EXPECT_TRUE(live.timeLineShown());
   EXPECT_NE(live.timeLineText().find("letters"), std::string::npos) << live.timeLineText();
+  EXPECT_EQ(live.timeLineText().find("reduced flashing"), std::string::npos) << live.timeLineText();
+  // The gentle mode says so on the line.
+  show.reduceFlashing(true);
+  ASSERT_TRUE(live.runFrame());
+  EXPECT_NE(live.timeLineText().find("reduced flashing"), std::string::npos) << live.timeLineText();
+  show.reduceFlashing(false);
 
   // Space holds picture and sound together.
   pushKey(SDLK_SPACE);

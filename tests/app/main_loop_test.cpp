@@ -65,11 +65,12 @@ TEST(Options, NoArgumentsMeansFullScreenWithVsync) {
 TEST(Options, WindowNoVsyncAndDataDirectory) {
   Options options;
   bool run = false;
-  EXPECT_EQ(parse({"demo", "--window", "--no-vsync", "--data", "/srv/data"}, options, run), 0);
+  EXPECT_EQ(parse({"demo", "--window", "--no-vsync", "--data", "/srv/data", "--reduce-flashing"}, options, run), 0);
   EXPECT_TRUE(run);
   EXPECT_TRUE(options.window);
   EXPECT_FALSE(options.vsync);
   EXPECT_EQ(options.dataDir, "/srv/data");
+  EXPECT_TRUE(options.reduceFlashing);
 }
 
 TEST(Options, HelpEndsTheRunWithSuccess) {
@@ -81,6 +82,11 @@ TEST(Options, HelpEndsTheRunWithSuccess) {
   EXPECT_FALSE(run);
   EXPECT_NE(help.find("--window"), std::string::npos);
   EXPECT_NE(help.find("--data"), std::string::npos);
+  // The warning, and the way to the gentle mode, before the options.
+  const size_t warning = help.find("flashing and strobing light");
+  ASSERT_NE(warning, std::string::npos);
+  EXPECT_LT(warning, help.find("--window"));
+  EXPECT_LT(help.find("--reduce-flashing"), help.find("--window"));
 }
 
 TEST(Options, UnknownOptionOrMissingValueIsAUsageError) {
