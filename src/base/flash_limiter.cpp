@@ -7,8 +7,9 @@ namespace demo {
 
 namespace {
 
-// The opacities tried, least first: steps of 8 of 255 (about 3 %).
+// The opacities tried: steps of 8 of 255 (about 3 %), up to black.
 constexpr int kAlphaStep = 8;
+constexpr double kLongestFrame = 1.0 / 15.0;
 
 float level(const FrameLevels &levels, int series) {
   return series < kFrameRegionCount ? levels.luminance[series] : levels.red[series - kFrameRegionCount];
@@ -53,7 +54,9 @@ void FlashLimiter::take(const FrameLevels &levels) {
 
 FrameCorrection FlashLimiter::decide(float seconds, const uint8_t *pixels, int width, int height, int channels,
                                      int every) {
-  now_ += std::max(0.0, static_cast<double>(seconds));
+  // Frames never count as further apart than kLongestFrame: after a stall,
+  // a jump or frames a capture skipped, the second before still counts.
+  now_ += seconds > 0.f ? std::min(static_cast<double>(seconds), kLongestFrame) : 0.0; // NaN too: 0
   // The budget counts the transitions of the last second: (now - 1, now].
   for (Series &one : series_)
     while (!one.transitions.empty() && !(one.transitions.front() > now_ - 1.0))
@@ -65,18 +68,30 @@ FrameCorrection FlashLimiter::decide(float seconds, const uint8_t *pixels, int w
     take(drawn);
     return {};
   }
+  // The least opacity of the ladder that passes, found by halving: every
+  // level only falls as the layer darkens, so once an opacity passes, every
+  // darker one does too (a refused transition is upward), and black passes.
+  // What is taken is always black or an opacity that was seen to pass.
   uint8_t remap[256];
-  for (int alpha = kAlphaStep;; alpha += kAlphaStep) {
-    const FrameCorrection tried{std::min(alpha, 255)};
-    correctionRemap(tried, remap);
-    const FrameLevels levels = measureLevels(pixels, width, height, channels, every, remap);
-    // Black (255) always passes (see the header); the test keeps the loop
-    // finite whatever the levels.
-    if (allowed(levels) || tried.darken == 255) {
-      take(levels);
-      return tried;
+  auto levelsAt = [&](int step) {
+    correctionRemap({std::min(step * kAlphaStep, 255)}, remap);
+    return measureLevels(pixels, width, height, channels, every, remap);
+  };
+  constexpr int kBlackStep = (255 + kAlphaStep - 1) / kAlphaStep;
+  int refused = 0, passes = kBlackStep;
+  FrameLevels passing = levelsAt(kBlackStep);
+  while (passes - refused > 1) {
+    const int middle = (refused + passes) / 2;
+    const FrameLevels levels = levelsAt(middle);
+    if (allowed(levels)) {
+      passes = middle;
+      passing = levels;
+    } else {
+      refused = middle;
     }
   }
+  take(passing);
+  return {std::min(passes * kAlphaStep, 255)};
 }
 
 } // namespace demo

@@ -37,7 +37,11 @@
 //   FlashLimiter limiter;
 //   FrameCorrection c = limiter.decide(seconds, rgb, width, height, 3, every);
 //   ...lay c over the frame...
-// Time is the show's: seconds since the last frame, 0 or more.
+// Time is the show's, seconds since the last frame: less than 0 counts as
+// 0 (a jump back), more than 1/15 as 1/15 (a stall, a jump forward, or the
+// frames a capture with --only skips), so that the budget never empties
+// faster than frames are seen. The frames of a capture with --only are
+// decided from the second drawn before each, as in a whole run.
 //
 // What it does not do: touch OpenGL (the show's FlashGuard draws the
 // correction), or look at anything but the frame's levels.

@@ -1,5 +1,6 @@
 #include "video/video_reader.h"
 
+#include <limits>
 #include <memory>
 
 extern "C" {
@@ -35,11 +36,14 @@ bool fail(std::string *error, const std::string &path, const std::string &what) 
 }
 
 // The picture as RGB rows, top first, read by its tagged matrix and range.
-void toRgb(std::unique_ptr<SwsContext, ScaleFree> &scale, const AVFrame &frame, std::vector<uint8_t> &rgb) {
+// False when its pixel format cannot be converted.
+bool toRgb(std::unique_ptr<SwsContext, ScaleFree> &scale, const AVFrame &frame, std::vector<uint8_t> &rgb) {
   const AVPixelFormat format = static_cast<AVPixelFormat>(frame.format);
   scale.reset(sws_getCachedContext(scale.release(), frame.width, frame.height, format, frame.width, frame.height,
                                    AV_PIX_FMT_RGB24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
                                    nullptr, nullptr));
+  if (!scale)
+    return false;
   const int matrix = frame.colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
   const int *coefficients = sws_getCoefficients(matrix);
   const int fullRange = frame.color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ? 1 : 0;
@@ -48,6 +52,7 @@ void toRgb(std::unique_ptr<SwsContext, ScaleFree> &scale, const AVFrame &frame, 
   uint8_t *rows[1] = {rgb.data()};
   const int stride[1] = {frame.width * 3};
   sws_scale(scale.get(), frame.data, frame.linesize, 0, frame.height, rows, stride);
+  return true;
 }
 
 } // namespace
@@ -68,10 +73,11 @@ bool readVideoPictures(const std::string &path, const std::function<bool(const V
   if (!decoder)
     return fail(error, path, "its video is in a format this FFmpeg cannot decode");
   const std::unique_ptr<AVCodecContext, CodecFree> codec(avcodec_alloc_context3(decoder));
-  if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0 ||
-      avcodec_open2(codec.get(), decoder, nullptr) < 0)
+  if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
     return fail(error, path, "cannot start its video decoder");
   codec->pkt_timebase = stream->time_base;
+  if (avcodec_open2(codec.get(), decoder, nullptr) < 0)
+    return fail(error, path, "cannot start its video decoder");
   const double tick = av_q2d(stream->time_base);
   const double frameRate = stream->avg_frame_rate.den > 0 ? av_q2d(stream->avg_frame_rate) : 0.0;
 
@@ -79,35 +85,47 @@ bool readVideoPictures(const std::string &path, const std::function<bool(const V
   const std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
   std::unique_ptr<SwsContext, ScaleFree> scale;
   std::vector<uint8_t> rgb;
-  bool first = true, going = true, broken = false;
+  bool first = true, going = true;
   int64_t start = 0;
   size_t pictures = 0;
+  std::string broken; // the first thing that went wrong after the start
   for (bool more = true; more && going;) {
     const int read = av_read_frame(file.get(), packet.get());
     more = read >= 0;
-    broken = broken || (read < 0 && read != AVERROR_EOF);
+    if (read < 0 && read != AVERROR_EOF && broken.empty())
+      broken = "the file breaks off after picture " + std::to_string(pictures);
     const AVPacket *sent = more ? packet.get() : nullptr; // then once more, empty, to flush
     if (!sent || sent->stream_index == index) {
-      if (avcodec_send_packet(codec.get(), sent) < 0 && sent)
-        broken = true;
-      while (going && avcodec_receive_frame(codec.get(), frame.get()) >= 0) {
-        const int64_t time = frame->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : frame->best_effort_timestamp;
-        if (first)
-          start = time;
-        first = false;
-        toRgb(scale, *frame, rgb);
+      if (avcodec_send_packet(codec.get(), sent) < 0 && sent && broken.empty())
+        broken = "the video is damaged after picture " + std::to_string(pictures);
+      while (going) {
+        const int received = avcodec_receive_frame(codec.get(), frame.get());
+        if (received < 0) {
+          if (received != AVERROR(EAGAIN) && received != AVERROR_EOF && broken.empty())
+            broken = "the video is damaged after picture " + std::to_string(pictures);
+          break;
+        }
+        // A picture without a time is taken as the one after the last.
+        double seconds = std::numeric_limits<double>::quiet_NaN();
+        if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
+          if (first)
+            start = frame->best_effort_timestamp;
+          first = false;
+          seconds = static_cast<double>(frame->best_effort_timestamp - start) * tick;
+        }
+        if (!toRgb(scale, *frame, rgb))
+          return fail(error, path, "its pictures are in a pixel format this FFmpeg cannot turn into RGB");
         ++pictures;
-        going = each(VideoPicture{rgb, frame->width, frame->height, static_cast<double>(time - start) * tick,
-                                  frameRate});
+        going = each(VideoPicture{rgb, frame->width, frame->height, seconds, frameRate});
       }
     }
     if (more)
       av_packet_unref(packet.get());
   }
   if (pictures == 0)
-    return fail(error, path, "holds no picture that decodes");
-  if (broken && error)
-    *error = path + ": the video breaks off after picture " + std::to_string(pictures);
+    return fail(error, path, broken.empty() ? "holds no picture that decodes" : broken);
+  if (!broken.empty() && error)
+    *error = path + ": " + broken + "; the pictures before it are read";
   return true;
 }
 

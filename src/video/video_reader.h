@@ -26,7 +26,7 @@ namespace demo {
 struct VideoPicture {
   const std::vector<uint8_t> &rgb;
   int width, height;
-  double seconds;     // from the first picture
+  double seconds;     // from the first picture; NaN for a picture without a time
   double frameRate;   // the stream's (0 when it gives none)
 };
 

@@ -45,8 +45,9 @@ TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
     glClear(GL_COLOR_BUFFER_BIT);
     const FrameCorrection c = guard.limit(n == 0 ? 0.f : 1.f / 30.f);
     const std::vector<uint8_t> frame = readFrame();
-    if (c.darken == 0) // shown exactly as drawn
+    if (c.darken == 0) { // shown exactly as drawn
       EXPECT_EQ(frame[0], v > 0.f ? 255 : 0) << n;
+    }
     darkened += c.darken > 0;
     meter.add(measureLevels(frame.data(), 800, 600), static_cast<size_t>(n));
   }

@@ -151,6 +151,25 @@ TEST(FlashMeter, SecondsAreTheShowsAndUnsafeSpansSayWhen) {
   EXPECT_EQ(json["parts"][0]["secondsOver"]["whole"], 2);
 }
 
+TEST(FlashMeter, FramesOutOfOrderAndGapsDoNotBreakTheCount) {
+  // 10 Hz for a second, a frame numbered back in time, then a jump of a
+  // minute (a capture with --only): the late frame is the next one, and
+  // the count starts afresh after the gap instead of taking the change
+  // across it for a transition.
+  FlashMeter meter(30, 0.0);
+  for (size_t n = 0; n < 30; ++n)
+    meter.add(measureLevels(strobe(10, 30)(static_cast<int>(n)).data(), kW, kH), n);
+  meter.add(measureLevels(frame({255, 255, 255}).data(), kW, kH), 3);
+  for (size_t n = 1800; n < 1830; ++n)
+    meter.add(measureLevels(frame(n == 1800 ? Colour{0, 0, 0} : Colour{255, 255, 255}).data(), kW, kH), n);
+  const FlashReport report = meter.report();
+  EXPECT_EQ(report.frames, 61u);
+  EXPECT_EQ(report.gaps, 1u);
+  EXPECT_EQ(report.seconds.size(), 61u);
+  EXPECT_EQ(report.seconds.back().whole, 0.5f); // the one rise after the gap
+  EXPECT_FALSE(report.safe());
+}
+
 TEST(FlashMeter, ReadsACaptureDirectoryAndAVideo) {
   const TempDir dir;
   const std::string shots = dir.path() + "/shots";

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "base/show_parts.h"
@@ -51,12 +52,6 @@ struct OverCounts {
   }
 };
 
-void keepMost(FlashCounts &most, const FlashSecond &s) {
-  most.whole = std::max(most.whole, s.whole);
-  most.quarter = std::max(most.quarter, *std::max_element(s.quarters, s.quarters + 4));
-  most.red = std::max(most.red, s.red);
-}
-
 } // namespace
 
 bool FlashSecond::over() const {
@@ -71,6 +66,15 @@ FlashMeter::FlashMeter(double fps, double from) : fps_(fps > 0.0 ? fps : kDefaul
 }
 
 void FlashMeter::add(const FrameLevels &levels, size_t n) {
+  if (frames_ == 0) {
+    first_ = n;
+  } else if (n <= last_) {
+    n = last_ + 1;
+  } else if (n > last_ + 1) {
+    ++gaps_;
+    for (int s = 0; s < kSeries; ++s)
+      counters_[static_cast<size_t>(s)] = SwingCounter(isRed(s) ? kRedSwing : kLuminanceSwing);
+  }
   for (int s = 0; s < kSeries; ++s) {
     const int region = s % kFrameRegionCount;
     const float level = isRed(s) ? levels.red[region] : levels.luminance[region];
@@ -84,6 +88,7 @@ void FlashMeter::add(const FrameLevels &levels, size_t n) {
 FlashReport FlashMeter::report() const {
   FlashReport report;
   report.frames = frames_;
+  report.gaps = gaps_;
   report.fps = fps_;
   report.from = from_;
   if (frames_ == 0)
@@ -91,7 +96,7 @@ FlashReport FlashMeter::report() const {
   auto timeOf = [this](double n) { return from_ + n / fps_; };
 
   // Per second: each series' transitions in it, two to a flash.
-  const int first = secondOf(timeOf(0.0)), last = secondOf(timeOf(static_cast<double>(last_)));
+  const int first = secondOf(timeOf(static_cast<double>(first_))), last = secondOf(timeOf(static_cast<double>(last_)));
   report.seconds.resize(static_cast<size_t>(last - first + 1));
   for (int i = 0; i <= last - first; ++i)
     report.seconds[static_cast<size_t>(i)].second = first + i;
@@ -123,6 +128,8 @@ FlashReport FlashMeter::report() const {
         ++j;
       const float flashes = static_cast<float>(j - i) / 2.f;
       most = std::max(most, flashes);
+      report.windows.push_back({isRed(s) ? FlashWindow::Red : isWhole(s) ? FlashWindow::Whole : FlashWindow::Quarter,
+                                timeOf(static_cast<double>(at[i])), flashes});
       if (flashes > kMostFlashesPerSecond)
         over.emplace_back(timeOf(static_cast<double>(at[i])), timeOf(static_cast<double>(at[j - 1])));
     }
@@ -155,6 +162,7 @@ InspectJson describeFlashes(const FlashReport &report) {
   for (const FlashSecond &s : report.seconds)
     overall.add(s);
   json["secondsOver"] = overall.json();
+  json["gaps"] = report.gaps;
 
   InspectJson parts = InspectJson::array();
   for (const ShowPart &part : kShowParts) {
@@ -167,8 +175,14 @@ InspectJson describeFlashes(const FlashReport &report) {
         continue;
       reached = true;
       partOver.add(s);
-      keepMost(partMost, s);
     }
+    for (const FlashWindow &w : report.windows)
+      if (w.start >= part.start && w.start < part.end) {
+        float &kept = w.kind == FlashWindow::Whole ? partMost.whole
+                      : w.kind == FlashWindow::Red ? partMost.red
+                                                   : partMost.quarter;
+        kept = std::max(kept, w.flashes);
+      }
     if (!reached)
       continue;
     InspectJson one = InspectJson::object();
@@ -274,6 +288,7 @@ bool measureFlashes(const std::string &path, const FlashInput &input, FlashRepor
   }
 
   std::unique_ptr<FlashMeter> meter;
+  size_t next = 0;
   const bool read = readVideoPictures(
       path,
       [&](const VideoPicture &picture) {
@@ -281,8 +296,11 @@ bool measureFlashes(const std::string &path, const FlashInput &input, FlashRepor
           meter = std::make_unique<FlashMeter>(input.fps > 0.0 ? input.fps : picture.frameRate,
                                                input.from < 0.0 ? 0.0 : input.from);
         const double fps = input.fps > 0.0 ? input.fps : picture.frameRate > 0.0 ? picture.frameRate : kDefaultFps;
-        meter->add(measureLevels(picture.rgb.data(), picture.width, picture.height),
-                   static_cast<size_t>(std::llround(picture.seconds * fps)));
+        // A picture without a time, or before the first, is the next one.
+        const double at = picture.seconds * fps;
+        const size_t n = at >= 0.0 && at < 1e12 ? static_cast<size_t>(std::llround(at)) : next;
+        meter->add(measureLevels(picture.rgb.data(), picture.width, picture.height), n);
+        next = std::max(next, n) + 1;
         return true;
       },
       &error);

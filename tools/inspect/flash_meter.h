@@ -26,9 +26,13 @@
 //    "secondsOver": {"whole", "quarter", "red"}: how many of the seconds
 //            below are over the limit in the whole frame, in some quarter,
 //            in red,
+//    "gaps": places where frames are missing (a capture with --only): the
+//            counting starts afresh after each, so what flashed in a gap
+//            is not measured,
 //    "parts": [{"name", "start", "end", "most": {...}, "secondsOver": {...}}]
-//            for every part of the show the frames reach (a second belongs
-//            to the part its middle is in),
+//            for every part of the show the frames reach: "most" over the
+//            windows that start in the part, "secondsOver" over the seconds
+//            whose middle is in it,
 //    "seconds": [{"second", "whole", "quarters" [4], "red", "over"}]: each
 //            whole second of show time the frames reach, with the flashes
 //            whose second transition falls in it (halves where a flash
@@ -66,12 +70,22 @@ struct FlashSecond {
   bool over() const;
 };
 
+// The window of one second that starts at a transition, and the flashes
+// in it of one series (whole frame, a quarter, or red in any region).
+struct FlashWindow {
+  enum Kind { Whole, Quarter, Red };
+  Kind kind;
+  double start; // show time
+  float flashes;
+};
+
 struct FlashReport {
-  size_t frames = 0;
+  size_t frames = 0, gaps = 0;
   double fps = 0.0, from = 0.0;
   FlashCounts most; // in any window of one second
   std::vector<std::pair<double, double>> unsafe;
   std::vector<FlashSecond> seconds;
+  std::vector<FlashWindow> windows;
   bool safe() const { return unsafe.empty(); }
 };
 
@@ -79,14 +93,15 @@ class FlashMeter {
 public:
   // Frame n is at show time from + n / fps.
   FlashMeter(double fps, double from);
-  // The levels of frame n; frames come in order (gaps are allowed: a
-  // capture with --only).
+  // The levels of frame n. Frames come in order; one numbered at or before
+  // the last is taken as the next. After a gap (a capture with --only) the
+  // counting starts afresh.
   void add(const FrameLevels &levels, size_t n);
   FlashReport report() const;
 
 private:
   double fps_, from_;
-  size_t frames_ = 0, last_ = 0;
+  size_t frames_ = 0, first_ = 0, last_ = 0, gaps_ = 0;
   std::vector<SwingCounter> counters_;         // luminance of the five regions, then red
   std::vector<std::vector<size_t>> transitions_; // frame numbers, per counter
 };
