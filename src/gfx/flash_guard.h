@@ -7,14 +7,16 @@
 //   ...draw a frame...
 //   guard.limit(secondsSinceLastFrame);
 //
-// limit() reads the frame back (glReadPixels, the whole frame; the levels
-// are taken from at most about 120 000 of its pixels: every second one of
-// every second row at 800 x 600, fewer at larger scales), then draws, as
+// limit() measures the frame from at most about 120 000 of its pixels:
+// one of every 2 x 2 at 800 x 600, one of every 4 x 4 at scale 2, and so
+// on. Those are copied on the graphics card into the guard's own small
+// frame buffer (a blit, nearest pixel) and only they are read back, so the
+// read-back stays about 360 KB a frame at any scale. It then draws, as
 // decided, nothing or a black quad of the chosen opacity over the whole
 // frame. Every GL state it changes is put back as it was (attributes pushed
-// and popped, the program, the matrices, the active texture unit and the
-// pack alignment restored), so the next frame draws exactly as it would
-// have.
+// and popped, the program, the matrices, the frame buffer bindings, the
+// active texture unit and the pack alignment restored), so the next frame
+// draws exactly as it would have.
 //
 // What it does not do: anything at all when the show is not in the gentle
 // mode (the show then makes no FlashGuard), or draw anything over a frame
@@ -32,6 +34,9 @@ namespace demo {
 class FlashGuard {
 public:
   explicit FlashGuard(const FrameSize &frame);
+  ~FlashGuard();
+  FlashGuard(const FlashGuard &) = delete;
+  FlashGuard &operator=(const FlashGuard &) = delete;
 
   // The frame just drawn into the bound frame buffer, `seconds` after the
   // previous one: the correction laid over it.
@@ -41,7 +46,9 @@ private:
   void lay(const FrameCorrection &correction) const;
 
   FrameSize frame_;
-  int every_;
+  FrameSize sampled_;       // the pixels measured: one of every n x n
+  unsigned samples_ = 0;    // frame buffer holding them (0 when every pixel is)
+  unsigned sampleColour_ = 0;
   std::vector<uint8_t> pixels_;
   FlashLimiter limiter_;
 };

@@ -31,6 +31,7 @@ TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
   glBlendFunc(GL_ONE, GL_ONE);
   glColor4f(0.2f, 0.3f, 0.4f, 0.5f);
   glEnable(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE1);
   glMatrixMode(GL_PROJECTION);
   const std::vector<float> modelView = floats(GL_MODELVIEW_MATRIX, 16);
   const std::vector<float> colour = floats(GL_CURRENT_COLOR, 4);
@@ -60,11 +61,15 @@ TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
   EXPECT_EQ(floats(GL_MODELVIEW_MATRIX, 16), modelView);
   EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), colour);
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  EXPECT_EQ(glInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+  glActiveTexture(GL_TEXTURE0);
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)); // the show's, as the fixture set it
   EXPECT_EQ(glInteger(GL_BLEND_SRC), GL_ONE);
   EXPECT_EQ(glInteger(GL_BLEND_DST), GL_ONE);
   EXPECT_EQ(glInteger(GL_PACK_ALIGNMENT), 4);
+  EXPECT_EQ(static_cast<unsigned>(glInteger(GL_DRAW_FRAMEBUFFER_BINDING)), glWindow().framebuffer());
+  EXPECT_EQ(static_cast<unsigned>(glInteger(GL_READ_FRAMEBUFFER_BINDING)), glWindow().framebuffer());
   EXPECT_TRUE(noGlError());
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
