@@ -37,8 +37,11 @@ bool FlashLimiter::allowed(const FrameLevels &levels) const {
     if (swing == 0)
       continue;
     // Into a flash only with room for the way back, which then always has
-    // room: the second it ends in holds no more transitions than this one.
-    const int needed = swing > 0 ? 2 : 1;
+    // room: the second it ends in holds no more transitions than this one;
+    // into a small flash only with room for a big one after it.
+    const SwingRule &rule = s < kFrameRegionCount ? kLimiterLuminanceSwing : kLimiterRedSwing;
+    const bool small = level(levels, s) - one.counter.low() < kLimiterBigSwing * rule.step;
+    const int needed = swing < 0 ? 1 : small ? 4 : 2;
     if (static_cast<int>(one.transitions.size()) + needed > kLimiterTransitions)
       return false;
   }

@@ -17,7 +17,11 @@
 //      kLimiterTransitions transitions in any second; a transition that
 //      would go beyond it is refused, and an upward one (into a flash) also
 //      when there would be no room left for the transition back, so that a
-//      frame is never held bright;
+//      frame is never held bright. A small flash (a rise of less than
+//      kLimiterBigSwing steps) must leave room for one big flash more: the
+//      budget goes to the beats that burn the picture white, and the
+//      flicker between them is what gets flattened, where darkening it
+//      costs little light;
 //   3. when a series would make a refused transition, the frame is darkened
 //      by a black layer of the least opacity, of a ladder, that keeps every
 //      series within its budget. One always does: a refused transition is
@@ -55,6 +59,7 @@
 namespace demo {
 
 constexpr int kLimiterTransitions = 5;
+constexpr float kLimiterBigSwing = 3.f;
 constexpr SwingRule kLimiterLuminanceSwing{0.08f, false, 0.85f};
 constexpr SwingRule kLimiterRedSwing{16.f, false, kRedSwing.darkerBelow};
 

@@ -96,6 +96,9 @@ public:
   int add(float level);
   // +1 after an upward transition, -1 after a downward one, 0 before any.
   int direction() const { return direction_; }
+  // The lowest level since the last transition (the start of the next
+  // upward one).
+  float low() const { return low_; }
 
 private:
   SwingRule rule_;
