@@ -1,7 +1,6 @@
 #include "base/flash_limiter.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace demo {
 
@@ -11,10 +10,6 @@ namespace {
 constexpr int kAlphaStep = 8;
 constexpr double kLongestFrame = 1.0 / 15.0;
 
-float level(const FrameLevels &levels, int series) {
-  return series < kFrameRegionCount ? levels.luminance[series] : levels.red[series - kFrameRegionCount];
-}
-
 } // namespace
 
 void correctionRemap(const FrameCorrection &correction, uint8_t remap[256]) {
@@ -23,24 +18,22 @@ void correctionRemap(const FrameCorrection &correction, uint8_t remap[256]) {
     remap[c] = static_cast<uint8_t>((c * (255 - a) + 127) / 255);
 }
 
-FlashLimiter::FlashLimiter()
-    : series_{Series{SwingCounter(kLimiterLuminanceSwing), {}}, Series{SwingCounter(kLimiterLuminanceSwing), {}},
-              Series{SwingCounter(kLimiterLuminanceSwing), {}}, Series{SwingCounter(kLimiterLuminanceSwing), {}},
-              Series{SwingCounter(kLimiterLuminanceSwing), {}}, Series{SwingCounter(kLimiterRedSwing), {}},
-              Series{SwingCounter(kLimiterRedSwing), {}},       Series{SwingCounter(kLimiterRedSwing), {}},
-              Series{SwingCounter(kLimiterRedSwing), {}},       Series{SwingCounter(kLimiterRedSwing), {}}} {}
+FlashLimiter::FlashLimiter() {
+  for (int s = 0; s < kFlashSeries; ++s)
+    series_.emplace_back(isRedSeries(s) ? kLimiterRedSwing : kLimiterLuminanceSwing);
+}
 
 bool FlashLimiter::allowed(const FrameLevels &levels) const {
-  for (int s = 0; s < 2 * kFrameRegionCount; ++s) {
-    const Series &one = series_[s];
-    const int swing = one.counter.wouldSwing(level(levels, s));
+  for (int s = 0; s < kFlashSeries; ++s) {
+    const Series &one = series_[static_cast<size_t>(s)];
+    const float level = seriesLevel(levels, s);
+    const int swing = one.counter.wouldSwing(level);
     if (swing == 0)
       continue;
     // Into a flash only with room for the way back, which then always has
     // room: the second it ends in holds no more transitions than this one;
     // into a small flash only with room for a big one after it.
-    const SwingRule &rule = s < kFrameRegionCount ? kLimiterLuminanceSwing : kLimiterRedSwing;
-    const bool small = level(levels, s) - one.counter.low() < kLimiterBigSwing * rule.step;
+    const bool small = level - one.counter.low() < kLimiterBigSwing * one.rule.step;
     const int needed = swing < 0 ? 1 : small ? 4 : 2;
     if (static_cast<int>(one.transitions.size()) + needed > kLimiterTransitions)
       return false;
@@ -49,9 +42,11 @@ bool FlashLimiter::allowed(const FrameLevels &levels) const {
 }
 
 void FlashLimiter::take(const FrameLevels &levels) {
-  for (int s = 0; s < 2 * kFrameRegionCount; ++s)
-    if (series_[s].counter.add(level(levels, s)) != 0)
-      series_[s].transitions.push_back(now_);
+  for (int s = 0; s < kFlashSeries; ++s) {
+    Series &one = series_[static_cast<size_t>(s)];
+    if (one.counter.add(seriesLevel(levels, s)) != 0)
+      one.transitions.push_back(now_);
+  }
   shown_ = levels;
 }
 
@@ -82,18 +77,20 @@ FrameCorrection FlashLimiter::decide(float seconds, const uint8_t *pixels, int w
   };
   constexpr int kBlackStep = (255 + kAlphaStep - 1) / kAlphaStep;
   int refused = 0, passes = kBlackStep;
-  FrameLevels passing = levelsAt(kBlackStep);
+  FrameLevels passing;
+  bool measured = false; // whether `passing` holds the levels at `passes`
   while (passes - refused > 1) {
     const int middle = (refused + passes) / 2;
     const FrameLevels levels = levelsAt(middle);
     if (allowed(levels)) {
       passes = middle;
       passing = levels;
+      measured = true;
     } else {
       refused = middle;
     }
   }
-  take(passing);
+  take(measured ? passing : levelsAt(kBlackStep));
   return {std::min(passes * kAlphaStep, 255)};
 }
 

@@ -53,6 +53,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "base/flash_rule.h"
 
@@ -85,14 +86,15 @@ public:
 
 private:
   struct Series {
+    explicit Series(SwingRule swing) : rule(swing), counter(swing) {}
+    SwingRule rule;
     SwingCounter counter;
     std::deque<double> transitions; // times of those in the last second
   };
   bool allowed(const FrameLevels &levels) const;
   void take(const FrameLevels &levels);
-  Series &series(int index) { return series_[index]; }
 
-  Series series_[2 * kFrameRegionCount];
+  std::vector<Series> series_; // kFlashSeries of them (flash_rule.h)
   double now_ = 0.0;
   bool started_ = false;
   FrameLevels shown_;

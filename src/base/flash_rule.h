@@ -61,6 +61,15 @@ struct FrameLevels {
   float red[kFrameRegionCount] = {};       // mean red value, 0 to 320
 };
 
+// The series a frame's levels make, each counted on its own: the luminance
+// of the five regions (0 to 4), then their red (5 to 9).
+constexpr int kFlashSeries = 2 * kFrameRegionCount;
+constexpr bool isRedSeries(int series) { return series >= kFrameRegionCount; }
+constexpr FrameRegion seriesRegion(int series) { return static_cast<FrameRegion>(series % kFrameRegionCount); }
+inline float seriesLevel(const FrameLevels &levels, int series) {
+  return isRedSeries(series) ? levels.red[seriesRegion(series)] : levels.luminance[seriesRegion(series)];
+}
+
 // The levels of a frame of RGB8 pixels (`channels` bytes a pixel, the first
 // three R, G, B; rows `width x channels` bytes apart, top row first). With
 // `every` > 1, only every `every`-th pixel of every `every`-th row is looked

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "gfx/overlay.h"
+
 namespace demo {
 
 namespace {
@@ -75,21 +77,7 @@ void FlashGuard::lay(const FrameCorrection &correction) const {
   glBlendEquation(GL_FUNC_ADD);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4ub(0, 0, 0, static_cast<GLubyte>(std::clamp(correction.darken, 0, 255)));
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glBegin(GL_QUADS);
-  glVertex2f(-1.f, -1.f);
-  glVertex2f(1.f, -1.f);
-  glVertex2f(1.f, 1.f);
-  glVertex2f(-1.f, 1.f);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
+  drawFullScreenQuad(); // its matrices, depth test and culling come back with the attributes
   glPopAttrib(); // the matrix mode too (GL_TRANSFORM_BIT)
   glActiveTexture(static_cast<GLenum>(activeTexture));
   glUseProgram(static_cast<GLuint>(program));

@@ -17,11 +17,10 @@ namespace demo {
 
 namespace {
 
-constexpr int kSeries = 2 * kFrameRegionCount; // luminance of the five regions, then red
 constexpr double kDefaultFps = 30.0;
 
-bool isRed(int series) { return series >= kFrameRegionCount; }
-bool isWhole(int series) { return series % kFrameRegionCount == kWholeFrame; }
+SwingCounter counterFor(int series) { return SwingCounter(isRedSeries(series) ? kRedSwing : kLuminanceSwing); }
+bool isWhole(int series) { return seriesRegion(series) == kWholeFrame; }
 
 // A second's number for show time t (a frame exactly on a second belongs to
 // it, whatever the rounding of n / fps).
@@ -60,9 +59,9 @@ bool FlashSecond::over() const {
 }
 
 FlashMeter::FlashMeter(double fps, double from) : fps_(fps > 0.0 ? fps : kDefaultFps), from_(from) {
-  for (int s = 0; s < kSeries; ++s)
-    counters_.emplace_back(isRed(s) ? kRedSwing : kLuminanceSwing);
-  transitions_.resize(kSeries);
+  for (int s = 0; s < kFlashSeries; ++s)
+    counters_.push_back(counterFor(s));
+  transitions_.resize(kFlashSeries);
 }
 
 void FlashMeter::add(const FrameLevels &levels, size_t n) {
@@ -72,13 +71,11 @@ void FlashMeter::add(const FrameLevels &levels, size_t n) {
     n = last_ + 1;
   } else if (n > last_ + 1) {
     ++gaps_;
-    for (int s = 0; s < kSeries; ++s)
-      counters_[static_cast<size_t>(s)] = SwingCounter(isRed(s) ? kRedSwing : kLuminanceSwing);
+    for (int s = 0; s < kFlashSeries; ++s)
+      counters_[static_cast<size_t>(s)] = counterFor(s);
   }
-  for (int s = 0; s < kSeries; ++s) {
-    const int region = s % kFrameRegionCount;
-    const float level = isRed(s) ? levels.red[region] : levels.luminance[region];
-    if (counters_[static_cast<size_t>(s)].add(level) != 0)
+  for (int s = 0; s < kFlashSeries; ++s) {
+    if (counters_[static_cast<size_t>(s)].add(seriesLevel(levels, s)) != 0)
       transitions_[static_cast<size_t>(s)].push_back(n);
   }
   ++frames_;
@@ -100,15 +97,15 @@ FlashReport FlashMeter::report() const {
   report.seconds.resize(static_cast<size_t>(last - first + 1));
   for (int i = 0; i <= last - first; ++i)
     report.seconds[static_cast<size_t>(i)].second = first + i;
-  for (int s = 0; s < kSeries; ++s) {
+  for (int s = 0; s < kFlashSeries; ++s) {
     std::map<int, int> perSecond;
     for (size_t n : transitions_[static_cast<size_t>(s)])
       ++perSecond[secondOf(timeOf(static_cast<double>(n)))];
     for (const auto &[second, count] : perSecond) {
       FlashSecond &row = report.seconds[static_cast<size_t>(second - first)];
       const float flashes = count / 2.f;
-      const int region = s % kFrameRegionCount;
-      if (isRed(s))
+      const int region = seriesRegion(s);
+      if (isRedSeries(s))
         row.red = std::max(row.red, flashes);
       else if (isWhole(s))
         row.whole = flashes;
@@ -120,7 +117,7 @@ FlashReport FlashMeter::report() const {
   // Any one second: the window of fps frames starting at each transition
   // holds the most a window can from there on.
   std::vector<std::pair<double, double>> over;
-  for (int s = 0; s < kSeries; ++s) {
+  for (int s = 0; s < kFlashSeries; ++s) {
     const std::vector<size_t> &at = transitions_[static_cast<size_t>(s)];
     float most = 0.f;
     for (size_t i = 0, j = 0; i < at.size(); ++i) {
@@ -128,12 +125,12 @@ FlashReport FlashMeter::report() const {
         ++j;
       const float flashes = static_cast<float>(j - i) / 2.f;
       most = std::max(most, flashes);
-      report.windows.push_back({isRed(s) ? FlashWindow::Red : isWhole(s) ? FlashWindow::Whole : FlashWindow::Quarter,
+      report.windows.push_back({isRedSeries(s) ? FlashWindow::Red : isWhole(s) ? FlashWindow::Whole : FlashWindow::Quarter,
                                 timeOf(static_cast<double>(at[i])), flashes});
       if (flashes > kMostFlashesPerSecond)
         over.emplace_back(timeOf(static_cast<double>(at[i])), timeOf(static_cast<double>(at[j - 1])));
     }
-    float &kept = isRed(s) ? report.most.red : isWhole(s) ? report.most.whole : report.most.quarter;
+    float &kept = isRedSeries(s) ? report.most.red : isWhole(s) ? report.most.whole : report.most.quarter;
     kept = std::max(kept, most);
   }
   std::sort(over.begin(), over.end());
