@@ -42,7 +42,7 @@
 #include <vector>
 
 #include "app/contact_sheet.h"
-#include "app/show.h"
+#include "show/show.h"
 #include "base/data_path.h"
 #include "gfx/pass_profile.h"
 #include "gfx/render_target.h"

@@ -16,7 +16,7 @@
 #include "app/frame_writer.h"
 #include "app/main_loop.h"
 #include "app/progress_line.h"
-#include "app/show.h"
+#include "show/show.h"
 #include "app/stop_signals.h"
 #include "audio/wav_file.h"
 #include "platform/pixel_readback.h"

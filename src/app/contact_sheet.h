@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/timeline.h"
+#include "show/timeline.h"
 
 namespace demo {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/step_schedule.h"
+#include "show/step_schedule.h"
 #include "audio/music_stream.h"
 #include "base/data_path.h"
 #include "gfx/text_line.h"

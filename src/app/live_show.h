@@ -29,7 +29,7 @@
 #include <string>
 
 #include "app/progress_line.h"
-#include "app/show.h"
+#include "show/show.h"
 #include "platform/gl_window.h"
 #include "platform/timer.h"
 

@@ -12,8 +12,8 @@
 #include "app/live_show.h"
 #include "app/options.h"
 #include "app/progress_line.h"
-#include "app/show.h"
-#include "app/timeline.h"
+#include "show/show.h"
+#include "show/timeline.h"
 #include "audio/music_stream.h"
 #include "base/data_path.h"
 #include "platform/gl_window.h"
@@ -21,15 +21,6 @@
 #include "base/math.h"
 
 namespace demo {
-
-unsigned reportGlError(std::FILE *out) {
-  GLenum error = glGetError();
-  if (error != GL_NO_ERROR) {
-    std::fprintf(out, "ERROR! %i  \n", static_cast<int>(error));
-    std::fflush(out);
-  }
-  return error;
-}
 
 void useDataSetFor(const Options &options, const FrameSize &frame) {
   if (options.dataDir.empty()) {

@@ -27,43 +27,14 @@
 
 #include "app/options.h"
 #include "base/frame_size.h"
-#include "base/show_parts.h"
+#include "show/frame_clock.h"
 
 namespace demo {
-
-constexpr float kShowLength = static_cast<float>(kShowEnd);
-
-// The clock values of the current frame.
-struct FrameClock {
-  float time = 0.f;
-  float previousTime = 0.f;
-  float dt = 0.f;
-
-  // Step 5 of a frame: `now` is the timer's value.
-  void advance(float now) {
-    dt = now - previousTime;
-    previousTime = now;
-    time = now;
-  }
-  // Stands still at `t`: no time since the last frame.
-  void standAt(float t) {
-    time = t;
-    previousTime = t;
-    dt = 0.f;
-  }
-};
-
-// Step 3 of a frame: the show is over once the last frame's time reached 265.
-inline bool showOver(float time) { return !(time < kShowLength); }
 
 // Without --data, switches to the most detailed set beside the default one
 // that a picture of `frame` needs (chooseDataDirectory). With --progress it
 // says which set the pictures come from.
 void useDataSetFor(const Options &options, const FrameSize &frame);
-
-// Step 8 of a frame: reads one OpenGL error and, if there was one, prints
-// "ERROR! <code>  \n" to `out`. Returns the code read (0 for none).
-unsigned reportGlError(std::FILE *out);
 
 // The whole program after the command line (the live show, or a capture):
 // returns the exit status.

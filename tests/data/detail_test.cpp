@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/loading.h"
+#include "show/loading.h"
 #include "bake/bake.h"
 #include "bake/image.h"
 #include "base/data_path.h"

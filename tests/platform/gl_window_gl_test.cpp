@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/main_loop.h"
+#include "show/show.h"
 #include "platform/gl_window.h"
 
 namespace demo::test {

@@ -1,4 +1,4 @@
-#include "app/step_schedule.h"
+#include "show/step_schedule.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/capture.h" // the capture clock
-#include "app/step_schedule.h"
+#include "show/step_schedule.h"
 
 namespace demo {
 namespace {

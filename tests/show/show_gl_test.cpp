@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/loading.h"
-#include "app/show.h"
-#include "app/timeline.h"
+#include "show/loading.h"
+#include "show/show.h"
+#include "show/timeline.h"
 #include "gfx/texture.h"
 #include "base/data_path.h"
 #include "scenes/closing_scene.h"

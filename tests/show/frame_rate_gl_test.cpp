@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/capture.h"
-#include "app/show.h"
+#include "show/show.h"
 #include "audio/music_stream.h"
 #include "scenes/corridor_scene.h"
 #include "scenes/event_scene.h"

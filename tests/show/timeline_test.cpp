@@ -1,4 +1,4 @@
-#include "app/timeline.h"
+#include "show/timeline.h"
 #include "scenes/effect.h"
 
 #include <gtest/gtest.h>

@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/timeline.h"
+#include "show/timeline.h"
 
 namespace demo {
 

@@ -1,4 +1,4 @@
-#include "app/loading.h"
+#include "show/loading.h"
 
 #include <GL/glew.h>
 

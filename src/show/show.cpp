@@ -1,4 +1,4 @@
-#include "app/show.h"
+#include "show/show.h"
 
 #include <GL/glew.h>
 
@@ -12,6 +12,16 @@
 #include "scene/view.h"
 
 namespace demo {
+
+unsigned reportGlError(std::FILE *out) {
+  GLenum error = glGetError();
+  if (error != GL_NO_ERROR) {
+    std::fprintf(out, "ERROR! %i  \n", static_cast<int>(error));
+    std::fflush(out);
+  }
+  return error;
+}
+
 
 // The screen target keeps alpha: the closing scene draws it as tumbling tiles
 // blended by the texel's alpha, whose outer edges fade into the texture's

@@ -21,13 +21,14 @@
 // when frames are drawn.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
-#include "app/loading.h"
-#include "app/main_loop.h"
-#include "app/step_schedule.h"
-#include "app/timeline.h"
+#include "show/loading.h"
+#include "show/frame_clock.h"
+#include "show/step_schedule.h"
+#include "show/timeline.h"
 #include "audio/music_stream.h"
 #include "gfx/cg_program.h"
 #include "gfx/flash_guard.h"
@@ -47,6 +48,10 @@ using CatchUpCheck = std::function<bool()>;
 // The steps a catch-up runs between two checks: at 0.01 to 0.25 ms a step,
 // at most a few milliseconds.
 constexpr int64_t kStepsBetweenChecks = 32;
+
+// Step 8 of a frame: reads one OpenGL error and, if there was one, prints
+// "ERROR! <code>  \n" to `out`. Returns the code read (0 for none).
+unsigned reportGlError(std::FILE *out);
 
 class Show {
 public:
