@@ -53,13 +53,14 @@
 #include <string>
 #include <vector>
 
+#include "base/spectrum.h"
+
 struct SDL_Window;
 
 namespace demo {
 
 // The spectrum buffer every frame fills: 512 floats, 0-255 used.
 constexpr int kSpectrumSize = 512;
-constexpr int kSpectrumBins = 256;
 constexpr int kFftSize = 512;
 
 // Decoded music: interleaved 16-bit samples.

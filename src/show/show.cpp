@@ -30,12 +30,7 @@ Show::Show(GLWindow &w)
     : window(w), frameSize(w.frame()), cg(),
       screenTarget(frameSize.width, frameSize.height, TargetStorage::Rgba, frameSize),
       sceneFrame{frameSize, SceneFrame{frameSize, nullptr}.screenCopyOrNew()},
-      timeline(scenes, screenTarget, frameSize) {
-  for (float &bin : spectrum)
-    bin = 0.f;
-  for (float &bin : stepSpectrum)
-    bin = 0.f;
-}
+      timeline(scenes, screenTarget, frameSize) {}
 
 bool Show::load(const LoadingFrameHook &hook) {
   return runLoadingSequence(window, &cg, sceneFrame, scenes, loadingPictures, hook);
@@ -46,7 +41,7 @@ void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {
   for (int64_t k = range.first; k < range.first + range.count; ++k) {
     const float t = stepTime(k);
     spectrumAt(t, stepSpectrum);
-    timeline.step(t, stepLength(k), stepSpectrum);
+    timeline.step(t, stepLength(k), stepSpectrum.data());
   }
 }
 
@@ -111,12 +106,12 @@ void Show::drawFrame(float now, const SpectrumSource &spectrumAt) {
   // On a 60 fps clock the frame's moment is its step's: the spectrum is the
   // one the step just took.
   if (ran.count > 0 && stepTime(ran.first + ran.count - 1) == now)
-    std::memcpy(spectrum, stepSpectrum, sizeof spectrum);
+    spectrum = stepSpectrum;
   else
     spectrumAt(now, spectrum);
   disableSphereMap();
   reportGlError(stdout);
-  timeline.draw(clock.time, clock.dt, spectrum);
+  timeline.draw(clock.time, clock.dt, spectrum.data());
 }
 
 } // namespace demo

@@ -29,7 +29,7 @@
 #include "show/frame_clock.h"
 #include "show/step_schedule.h"
 #include "show/timeline.h"
-#include "audio/music_stream.h"
+#include "base/spectrum.h"
 #include "gfx/cg_program.h"
 #include "gfx/flash_guard.h"
 #include "gfx/render_target.h"
@@ -38,9 +38,9 @@ namespace demo {
 
 class GLWindow;
 
-// Fills bins 0-255 of `spectrum` with the music's spectrum at show time
-// `seconds` (or leaves it alone when there is no music).
-using SpectrumSource = std::function<void(float seconds, float *spectrum)>;
+// Fills `spectrum` with the music's spectrum at show time `seconds` (or
+// leaves it alone when there is no music).
+using SpectrumSource = std::function<void(float seconds, Spectrum &spectrum)>;
 
 // Asked between parts of a jump's catch-up: false stops it there (the viewer
 // pressed another key, so the target is stale).
@@ -96,8 +96,8 @@ public:
   CgContext cg;
   RenderTarget screenTarget;
   SceneFrame sceneFrame; // what every scene is built with
-  float spectrum[kSpectrumSize];     // the drawn frame's
-  float stepSpectrum[kSpectrumSize]; // the current step's
+  Spectrum spectrum;     // the drawn frame's
+  Spectrum stepSpectrum; // the current step's
   LoadingPictures loadingPictures;
   ShowScenes scenes;
   Timeline timeline;

@@ -98,7 +98,7 @@ class ShowFrameGL : public ShowGL {
 protected:
   Rgb frameAt(float t) {
     Show show(glWindow());
-    const SpectrumSource silence = [](float, float *) {};
+    const SpectrumSource silence = [](float, Spectrum &) {};
     show.startAt(t - 1.f / 60.f, silence);
     show.frame(t, silence);
     return pixel(400, 300);
