@@ -366,7 +366,7 @@ int runCapture(const Options &options) {
     const bool drawn = captureFrameDrawn(selected, options.from, options.fps, n);
     if (drawn)
       window.update();
-    if (showOver(show.clock.time))
+    if (show.over())
       break;
     if (drawn)
       show.frame(t, spectrumAt);

@@ -58,7 +58,7 @@ void LiveShow::jump(const CatchUpCheck &check) {
   }
   // Stopped by a new key: picture and sound stand where the scenes got to
   // until the next frame goes on.
-  playback_.seek(show_.clock.time);
+  playback_.seek(show_.time());
 }
 
 void LiveShow::jumpTo(float seconds) {
@@ -87,13 +87,13 @@ void LiveShow::press(ShowKey key) {
                                               : kLongJump; // Page Down
   // Never the clock read back after a jump: that is the unseen frame's, a
   // step before the target, and every key would lose a step.
-  const float from = jumpWanted_ || atTarget_ ? target_ : show_.clock.time;
+  const float from = jumpWanted_ || atTarget_ ? target_ : shownAt_;
   target_ = jumpTarget(from, by);
   jumpWanted_ = true;
 }
 
 std::string LiveShow::timeLineText() const {
-  std::string text = progressText(show_.clock.time, rate_.frames(), rate_.seconds());
+  std::string text = progressText(show_.time(), rate_.frames(), rate_.seconds());
   text += "  detail " + std::to_string(dataDetail());
   if (show_.reducesFlashing())
     text += "  reduced flashing";
@@ -111,10 +111,11 @@ bool LiveShow::runFrame() {
     press(key);
   if (jumpWanted_)
     jump([this] { return !window_.inputPending(); });
-  if (showOver(show_.clock.time))
+  if (show_.over())
     return false;
 
-  show_.frame(static_cast<float>(playback_.seconds()), spectrumAt_);
+  shownAt_ = static_cast<float>(playback_.seconds());
+  show_.frame(shownAt_, spectrumAt_);
   if (!playback_.paused())
     atTarget_ = false;
 

@@ -99,6 +99,8 @@ private:
   float target_ = 0.f;
   bool jumpWanted_ = false;
   bool atTarget_ = false;
+  // The moment the last frame was asked to show.
+  float shownAt_ = 0.f;
   // Real times of the frames of the last second, for the rate.
   Timer wallClock_;
   RecentFrameRate rate_;

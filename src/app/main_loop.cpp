@@ -103,9 +103,9 @@ int runShow(const Options &options) {
 
   while (live.runFrame()) {
     if (reporting)
-      report.afterFrame(show.clock.time, show.clock.dt, window);
+      report.afterFrame(show.time(), show.frameDt(), window);
     if (options.progress)
-      progress.afterFrame(show.clock.time,
+      progress.afterFrame(show.time(),
                           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
   }
   progress.finish();

@@ -121,25 +121,6 @@ Vec3 rotateZ(float x, float y, float z, float angle) {
   return Vec3{x * c + y * s, y * c - x * s, z};
 }
 
-namespace {
-
-int randomInteger() {
-  // The numbers are 15-bit (0 to 32767) like the generator the show was
-  // tuned on. glibc's rand() gives 31 bits (RAND_MAX = 2^31 - 1); its top 15
-  // bits are used so that srand(1) still restarts the same sequence. Taking
-  // rand() as it is would let random01 reach 65538.
-  constexpr unsigned long kRange = static_cast<unsigned long>(RAND_MAX) + 1ul;
-  static_assert(kRange >= 32768ul && kRange % 32768ul == 0ul,
-                "rand() must give a power-of-two range of at least 15 bits");
-  return static_cast<int>(static_cast<unsigned long>(std::rand()) / (kRange / 32768ul));
-}
-
-} // namespace
-
-float random01() { return static_cast<float>(randomInteger()) * kRandomScale; }
-
-float randomSigned() { return 2.f * random01() - 1.f; }
-
 float power(float base, float exponent) {
   return static_cast<float>(std::pow(static_cast<double>(base), static_cast<double>(exponent)));
 }

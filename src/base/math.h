@@ -1,6 +1,5 @@
 // math.h - vectors, quaternions, matrices and the small helpers every scene
-// calls each frame: rotating a point about an axis, uniform random numbers
-// from the C library's rand, a power function and rounding a size up to a
+// calls each frame: rotating a point about an axis, a power function and rounding a size up to a
 // power of two. No OpenGL here: the view and sphere-map helpers that set GL
 // state are in scene/view.h.
 //
@@ -12,10 +11,6 @@
 //   a quaternion turns by the opposite angle about its axis. The scene files'
 //   key tracks were authored against this.
 // - Intentional: rotateX turns by +a, rotateY and rotateZ by -a.
-// - random01 multiplies a 15-bit draw from the C library's rand (0 to 32767;
-//   the top 15 bits where rand gives more) by the float nearest 1/32767, so 0
-//   and 1 are both reachable. Nothing here seeds the generator: srand(1)
-//   restarts the same sequence.
 // - normalize leaves a zero vector zero (no NaN).
 // - nextPowerOfTwo never returns 1 (it starts at 2) and returns 1 when nothing
 //   up to 2^30 fits.
@@ -58,11 +53,7 @@ Vec3 rotateX(float x, float y, float z, float angle);
 Vec3 rotateY(float x, float y, float z, float angle);
 Vec3 rotateZ(float x, float y, float z, float angle);
 
-// The float nearest 1/32767 (bits 0x38000100): 32767 * kRandomScale is 1.
-constexpr float kRandomScale = 3.0518509e-05f;
 
-float random01();
-float randomSigned();
 float power(float base, float exponent);
 int32_t nextPowerOfTwo(int32_t n);
 

@@ -23,35 +23,35 @@ float closingGlowGain(float time) {
   return time > kGlowStart ? 1.5f * static_cast<float>(envelope(kBreakStart, 0.13f, 5.53f, 2.f, time)) : 0.f;
 }
 
-ClosingScene::ClosingScene(CgContext *, const SceneFrame &sceneFrame)
-    : endLogoTexture("data/endlogo.png", 0), screenTexture(), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+ClosingScene::ClosingScene(const SceneFrame &sceneFrame)
+    : endLogoTexture("data/endlogo.png", 0), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
       glowTarget(64, 64, TargetStorage::Rgb, sceneFrame.size) {}
 
 void ClosingScene::restart() { tiles = {}; }
 
 void ClosingScene::useScreen(const RenderTarget &screen) {
-  screenTexture.glName = screen.glName;
+  screen_ = &screen;
   // 20 tiles cover the used area exactly (at 800 x 600, 0.0390625 and
   // 0.029296875 of the 1024 x 1024 texture: 800 / 1024 / 20, 600 / 1024 / 20).
   tileS = screen.uMax / static_cast<float>(kTileRows);
   tileT = screen.vMax / static_cast<float>(kTileRows);
 }
 
-void ClosingScene::step(const FrameInput &) {
+void ClosingScene::step(const FrameInput &, ShowRandom &random) {
   // The same random values for every tile in every step, in exactly this
   // order.
-  srand(1);
+  random.seed(1);
   for (TileDraws &tile : tiles) {
-    tile.r1 = randomSigned();
-    tile.r2 = randomSigned();
-    tile.r3 = randomSigned();
-    tile.r4 = randomSigned();
-    tile.wobble = random01();
-    (void)randomSigned(); // drawn only to advance the sequence
-    tile.depth = random01();
-    tile.fall = randomSigned();
-    (void)randomSigned();
-    (void)randomSigned();
+    tile.r1 = random.signedUnit();
+    tile.r2 = random.signedUnit();
+    tile.r3 = random.signedUnit();
+    tile.r4 = random.signedUnit();
+    tile.wobble = random.unit();
+    (void)random.signedUnit(); // drawn only to advance the sequence
+    tile.depth = random.unit();
+    tile.fall = random.signedUnit();
+    (void)random.signedUnit();
+    (void)random.signedUnit();
   }
 }
 
@@ -73,7 +73,8 @@ void ClosingScene::draw(const FrameInput &frame) {
   gluLookAt(0.0, 0.0, -4.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
 
   // 5-7. The step's random values for every tile.
-  screenTexture.bind();
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, screen_ ? screen_->glName : 0);
   glDisable(GL_CULL_FACE);
   screenCopy.setViewport();
   glRotatef(180.f, 0.f, 0.f, 1.f);

@@ -6,9 +6,10 @@
 // into its screen target and handed that target over (useScreen); blending is on (source alpha, one minus source alpha)
 // when draw starts. Until 5.2 s the tiles stand in place and show the
 // picture whole; then each spins about its own random axis, falls and drifts
-// towards the viewer. Each step draws the tiles' random values after
-// srand(1), so every tile has the same values in every frame and every run;
-// the scene keeps no other state.
+// towards the viewer. Each step reseeds the show's generator with 1 and
+// draws the tiles' random values, so every tile has the same values in every
+// frame and every run (and the generator stands at the same place after
+// every step); the scene keeps no other state.
 //
 // Leaves face culling off, depth test on, GL_TEXTURE_2D off and the viewport
 // the whole frame. Blending stays as the timeline set it until the end logo
@@ -23,19 +24,18 @@
 
 namespace demo {
 
-class CgContext;
-
 class ClosingScene : public Effect {
 public:
   static constexpr int kTileRows = 20;
   static constexpr int kTileCount = kTileRows * kTileRows;
 
-  explicit ClosingScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
-  void step(const FrameInput &frame) override;
+  explicit ClosingScene(const SceneFrame &frame = SceneFrame());
+  void step(const FrameInput &frame, ShowRandom &random) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
   // The picture to break: the target's texture, its used area cut into
-  // 20 x 20 tiles.
+  // 20 x 20 tiles. The scene draws from `screen` (which must outlive its
+  // draws) without owning it.
   void useScreen(const RenderTarget &screen);
 
   // A tile's random values, in the order they are drawn (ten a tile; two of
@@ -49,12 +49,14 @@ public:
   std::array<TileDraws, kTileCount> tiles{}; // column by column
 
   Texture endLogoTexture;
-  Texture screenTexture; // empty: borrows the timeline's screen target
   float tileS = 0.f;     // one tile's steps in the texture: a 20th of the used area
   float tileT = 0.f;
   std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
   RenderTarget &screenCopy;
   RenderTarget glowTarget;
+
+private:
+  const RenderTarget *screen_ = nullptr; // the picture to break (not owned)
 };
 
 // Seconds into the break (0 until 5.2 s).

@@ -39,14 +39,14 @@ const float *texCoordsOf(const Scene &scene, const MeshNode *node) {
 }
 } // namespace
 
-bool reactToBass(CorridorBass &bass, float time, float dt, float s0) {
+bool reactToBass(CorridorBass &bass, float time, float dt, float s0, ShowRandom &random) {
   if (s0 > 0.5f)
     bass.barPhase += 300.f * s0;
   // The cooldown starts at 0 and must fall below it first, so the first
   // frame never jumps.
   bool jumped = false;
   if (bass.jumpCooldown < 0.f && s0 > 0.25f) {
-    bass.travel = 30.f * random01();
+    bass.travel = 30.f * random.unit();
     bass.jumpCooldown = 0.05f;
     jumped = true;
   }
@@ -115,7 +115,7 @@ namespace {
 const char *kMetaballProgramFile = "data/metaballsfp.txt";
 }
 
-CorridorScene::CorridorScene(CgContext *, const SceneFrame &sceneFrame)
+CorridorScene::CorridorScene(const SceneFrame &sceneFrame)
     : markerTexture("data/marker.jpg", 0), greetingsTexture("data/greetings.png", 0), metaballs(kGridSize),
       envTexture("data/envmap_metaballs.jpg", 0), detailTexture("data/ooo.jpg", 0), cgContext(),
       metaballProgram(kMetaballProgramFile, &cgContext, "main", kCgProfileArbfp1), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
@@ -186,10 +186,10 @@ void CorridorScene::restart() {
   bandJitter = {};
 }
 
-void CorridorScene::step(const FrameInput &frame) {
-  const float *s = frame.spectrum;
+void CorridorScene::step(const FrameInput &frame, ShowRandom &random) {
+  const Spectrum &s = frame.spectrum;
   // The bass pushes the bands, makes the flight jump and speeds it up.
-  reactToBass(bass, frame.time, frame.dt, s[0]);
+  reactToBass(bass, frame.time, frame.dt, s[0], random);
 
   // Bin 2 swings the corridor camera; bins 1 and 3 push the balls' roll.
   const float T = corridorClock(frame.time);
@@ -200,26 +200,26 @@ void CorridorScene::step(const FrameInput &frame) {
 
   // The same 1000 points every intro step (reseeded); z is drawn first.
   if (T < kCorridorSwitch) {
-    srand(1);
+    random.seed(1);
     for (std::array<float, 3> &point : points) {
-      point[2] = randomSigned() * 20.f;
-      point[1] = randomSigned() * 20.f;
-      point[0] = randomSigned() * 20.f;
+      point[2] = random.signedUnit() * 20.f;
+      point[1] = random.signedUnit() * 20.f;
+      point[0] = random.signedUnit() * 20.f;
     }
   }
   // The corridor's jitter: the logo's (y first), then each band pair's.
   if (inCorridor) {
-    logoJitterY = randomSigned();
-    logoJitterX = randomSigned();
+    logoJitterY = random.signedUnit();
+    logoJitterX = random.signedUnit();
     for (std::array<float, 2> &jitter : bandJitter) {
-      jitter[0] = randomSigned();
-      jitter[1] = randomSigned();
+      jitter[0] = random.signedUnit();
+      jitter[1] = random.signedUnit();
     }
   }
 }
 
 void CorridorScene::draw(const FrameInput &frame) {
-  const float *s = frame.spectrum;
+  const Spectrum &s = frame.spectrum;
 
   // 1. The bass state as the last step left it.
 

@@ -63,11 +63,11 @@ struct CorridorBass {
 
 // One frame of bass reactions, in this order: a hit above 0.5 pushes
 // barPhase by 300 s0; when the cooldown has dropped below 0 and s0 > 0.25,
-// travel jumps to 30 random01() and the cooldown restarts at 0.05 s; the
+// travel jumps to 30 random.unit() and the cooldown restarts at 0.05 s; the
 // cooldown falls by dt; travel then grows by 14 dt + s0 after local time
 // 19.97, by 3 dt before. Returns whether travel jumped (the only call to
 // rand).
-bool reactToBass(CorridorBass &bass, float time, float dt, float s0);
+bool reactToBass(CorridorBass &bass, float time, float dt, float s0, ShowRandom &random);
 
 // The scene's clock T = 1.8 time.
 float corridorClock(float time);
@@ -121,8 +121,8 @@ public:
   static constexpr int kPointCount = 1000;
   static constexpr int kBandPairs = 8;
 
-  explicit CorridorScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
-  void step(const FrameInput &frame) override;
+  explicit CorridorScene(const SceneFrame &frame = SceneFrame());
+  void step(const FrameInput &frame, ShowRandom &random) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
 

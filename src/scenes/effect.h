@@ -3,18 +3,22 @@
 //
 // An Effect is constructed during loading (it loads all of its assets then,
 // never later). From then on the show's time model drives it:
-// - step(frame) advances everything the scene carries from one moment to the
-//   next (simulations, leaky levels, beat reactions, cooldowns, and every
-//   random number the scene draws) by one fixed step of 1/60 s of show time.
+// - step(frame, random) advances everything the scene carries from one
+//   moment to the next (simulations, leaky levels, beat reactions,
+//   cooldowns) by one fixed step of 1/60 s of show time, drawing every
+//   random number it needs from the show's generator `random`.
 //   A step touches no OpenGL. While the scene's window is open the timeline
 //   steps it 60 times per second of show time, whatever the frame rate.
 // - draw(frame) draws the picture of a moment from that state. It changes no
 //   state a later step reads and draws no random numbers, so frames may come
 //   at any rate, or not at all, without changing what the scene does.
 // restart() takes the scene back to its state at construction. Both step and
-// draw get their moment as one FrameInput: the local time, the time since the
-// previous step (or drawn frame), the spectrum of that moment and the
-// timeline's beat level.
+// draw get their moment as one FrameInput: the local time (seconds since
+// the scene's part of the show began; a scene that needs another clock keeps
+// the offset as its own named constant), the time since the previous step
+// (or drawn frame), the spectrum of that moment and the timeline's beat
+// level. A scene is a closed room: its state is its own, and what the show
+// asks of it beyond step and draw is a method of the scene.
 // A scene is built for one frame (SceneFrame): it draws into a frame of
 // that size, whatever the render scale, and takes its copy of the frame from
 // there.
@@ -26,6 +30,8 @@
 #include <memory>
 
 #include "base/frame_size.h"
+#include "base/show_random.h"
+#include "base/spectrum.h"
 #include "gfx/render_target.h"
 
 namespace demo {
@@ -53,16 +59,16 @@ class CameraNode;
 
 // What a scene is given for one step or one drawn frame.
 struct FrameInput {
-  float time = 0.f;                // the scene's local time, seconds
-  float dt = 0.f;                  // seconds since the previous step (or frame)
-  const float *spectrum = nullptr; // 512 floats, bins 0-255 of the music at that time
-  float pulse = 0.f;               // the timeline's beat level (only ever grows)
+  float time = 0.f;  // the scene's local time, seconds
+  float dt = 0.f;    // seconds since the previous step (or frame)
+  Spectrum spectrum; // the music at that time
+  float pulse = 0.f; // the timeline's beat level (only ever grows)
 };
 
 class Effect {
 public:
   virtual ~Effect();
-  virtual void step(const FrameInput &frame) = 0;
+  virtual void step(const FrameInput &frame, ShowRandom &random) = 0;
   virtual void draw(const FrameInput &frame) = 0;
   // Puts everything step() carries back as construction left it, so that
   // stepping again from the show's start repeats a run exactly (a jump
@@ -71,9 +77,9 @@ public:
 
   // One step and the frame of the same moment: a frame of a clock that runs
   // at exactly the step rate (what single-frame callers and tests use).
-  void render(float time, float dt, const float *spectrum, float pulse = 0.f) {
+  void render(float time, float dt, const Spectrum &spectrum, ShowRandom &random, float pulse = 0.f) {
     const FrameInput frame{time, dt, spectrum, pulse};
-    step(frame);
+    step(frame, random);
     draw(frame);
   }
 };

@@ -15,6 +15,9 @@ namespace demo {
 
 namespace {
 
+// The scene's title clock A at local time 0: the title, the letterbox and
+// the event overlay were timed to the music 0.3 s ahead of the part's start
+// at 118.84 s, so A = local time + 119.14, and the two times below are A's.
 constexpr float kShowClockOffset = 119.14f;
 constexpr float kLetterboxStart = 138.26f;
 constexpr float kEventStart = 148.44f;
@@ -169,7 +172,7 @@ EventTitlePosition eventTitlePosition(float s0, float slide, float randomY, floa
   return EventTitlePosition{20.f * s0 * randomX + slide, 20.f * s0 * randomY + 235.f};
 }
 
-EventScene::EventScene(CgContext *, const SceneFrame &sceneFrame)
+EventScene::EventScene(const SceneFrame &sceneFrame)
     // 1-2. The event overlay, then the spike and its rest shape.
     : eventOverlay("data/overlays/scene-event.png", 0), spike("data/yollspike.ebr"),
       spikeVertexCount(spike.partCount > 0 ? spike.parts[0]->vertexCount : 0),
@@ -208,13 +211,15 @@ void EventScene::restart() {
   titleShakeY = titleShakeX = 0.f;
 }
 
-void EventScene::step(const FrameInput &frame) {
-  const float *s = frame.spectrum;
+void EventScene::drawWholeTitle() { titleOverlays[kTitleCount - 1].drawAt(0.f, 250.f, 1.f); }
+
+void EventScene::step(const FrameInput &frame, ShowRandom &random) {
+  const Spectrum &s = frame.spectrum;
   const float time = frame.time;
 
   // 1. A strong bass hit re-rolls the camera jump, at most every 0.05 s.
   if (stepBassJump(jumpCooldown, s[0], frame.dt))
-    cameraJump = 200.f * random01() - 100.f;
+    cameraJump = 200.f * random.unit() - 100.f;
 
   // 2. The view and spike clocks.
   viewClock += 0.03f * s[1];
@@ -233,13 +238,13 @@ void EventScene::step(const FrameInput &frame) {
 
   // 16. While a title shows, it shakes with the bass.
   if (eventTitleIndex(eventShowClock(time)) >= 0) {
-    titleShakeY = randomSigned(); // drawn first
-    titleShakeX = randomSigned();
+    titleShakeY = random.signedUnit(); // drawn first
+    titleShakeX = random.signedUnit();
   }
 }
 
 void EventScene::draw(const FrameInput &frame) {
-  const float *s = frame.spectrum;
+  const Spectrum &s = frame.spectrum;
   const float time = frame.time;
   const float showClock = eventShowClock(time);
 

@@ -6,9 +6,9 @@
 // right and an event overlay comes up with a white flash.
 //
 // The timeline steps and draws it at t - 118.84 from 118.84 s to 158.4 s and
-// again at t - 252.4 in the ending, where it draws the whole title
-// (titleOverlays[10]) over the picture and captures the frame for the closing
-// scene. Nothing is reset between the two visits: the springs, clocks, bass
+// again at t - 252.4 in the ending, where the timeline has it draw the whole
+// title over the picture (drawWholeTitle) and captures the frame for the
+// closing scene. Nothing is reset between the two visits: the springs, clocks, bass
 // level and camera jump carry over.
 //
 // Times: the show clock A = time + 119.14 drives the title, letterbox and
@@ -41,16 +41,17 @@
 
 namespace demo {
 
-class CgContext;
-
 class EventScene : public Effect {
 public:
   static constexpr int kTitleCount = 11;
 
-  explicit EventScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
-  void step(const FrameInput &frame) override;
+  explicit EventScene(const SceneFrame &frame = SceneFrame());
+  void step(const FrameInput &frame, ShowRandom &random) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
+  // The whole title (the last title picture) at (0, 250), in the blending
+  // the caller set: the ending draws it over the scene.
+  void drawWholeTitle();
 
   Texture eventOverlay;
   EbrMesh spike;

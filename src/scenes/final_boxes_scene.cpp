@@ -33,7 +33,7 @@ constexpr float kWideAspect = 1.7777778f;
 
 bool finalCameraHasMinimumSpeed(int slot) { return slot == 0 || slot == 4 || slot == 7; }
 
-bool FinalShot::cut(float a) {
+bool FinalShot::cut(float a, ShowRandom &random) {
   if (cutIndex < 0 || cutIndex >= kFinalCutEntries)
     return false;
   if (!(a > kFinalCutList[cutIndex] - kFinalCutLead))
@@ -41,8 +41,8 @@ bool FinalShot::cut(float a) {
   cameraSlot = (cutIndex + 1) % kFinalCameraSlots;
   // The head start is drawn before the speed: the order of the draws is part
   // of the sequence every later random number sees.
-  shotClock = 2.f * random01();
-  shotSpeed = 3.f * random01();
+  shotClock = 2.f * random.unit();
+  shotSpeed = 3.f * random.unit();
   if (finalCameraHasMinimumSpeed(cameraSlot) && shotSpeed < kMinimumFastSpeed)
     shotSpeed = kMinimumFastSpeed;
   ++cutIndex;
@@ -60,7 +60,7 @@ float finalGlowColour(float flash) { return 1.f - 0.1f * flash; }
 
 float finalGlowGain(float band1) { return 1.05f + 0.5f * band1; }
 
-FinalBoxesScene::FinalBoxesScene(CgContext *, const SceneFrame &sceneFrame)
+FinalBoxesScene::FinalBoxesScene(const SceneFrame &sceneFrame)
     : scene("data/final.gsp"), frameSize(sceneFrame.size), pictureBand(frameSize.band(kLetterboxBar)),
       pictureTarget(pictureBand.width, pictureBand.height, TargetStorage::Rgb, frameSize),
       glowTarget(128, 128, TargetStorage::Rgb, frameSize) {
@@ -82,11 +82,11 @@ void FinalBoxesScene::restart() {
   drawnUp = nextUp = Vec3{0.f, 1.f, 0.f};
 }
 
-void FinalBoxesScene::step(const FrameInput &frame) {
-  const float a = frame.time;
+void FinalBoxesScene::step(const FrameInput &frame, ShowRandom &random) {
+  const float a = frame.time + kFinalClockAtStart;
   // 2. At most one cut per step. A cut to a missing camera keeps the one in
   // use; its shot still gets a new head start and speed.
-  if (shot.cut(a) && cameras[shot.cameraSlot])
+  if (shot.cut(a, random) && cameras[shot.cameraSlot])
     currentCamera = cameras[shot.cameraSlot];
 
   // 3. The shot runs on.
@@ -99,8 +99,8 @@ void FinalBoxesScene::step(const FrameInput &frame) {
 }
 
 void FinalBoxesScene::draw(const FrameInput &frame) {
-  const float a = frame.time;
-  const float *spectrum = frame.spectrum;
+  const float a = frame.time + kFinalClockAtStart;
+  const Spectrum &spectrum = frame.spectrum;
   // 1. The flash of the cuts round a (only the real cut times are near).
   const float f = finalCutFlash(a);
 
@@ -139,7 +139,7 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   // 10. The glow, from the picture in the frame's lower 450 rows.
   const float c = finalGlowColour(f);
   const GlowPass glow(pictureTarget, glowTarget,
-                      {3, 3, 1.f, finalGlowGain(spectrum ? spectrum[1] : 0.f)}, {c, c, 1.f, 1.f});
+                      {3, 3, 1.f, finalGlowGain(spectrum[1])}, {c, c, 1.f, 1.f});
   glow.capture();
   glow.shrink();
   glow.blurGlow();

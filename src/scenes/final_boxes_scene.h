@@ -3,17 +3,17 @@
 // list of music times, with a soft glow that the second spectrum band drives
 // and that turns slightly blue round each cut.
 //
-// The timeline steps and draws it at the clock value itself (217.5 to
-// 237.52 s), and again with t - 247.39 + 217.5 in the quick cuts (217.5 to
-// 222.51 s once more). The cut list is written in clock seconds; each cut
+// The timeline steps and draws it at its local time: from 217.5 s to
+// 237.52 s, and again from the quick cuts' return at 247.39 s for five
+// seconds. The scene runs on the show's clock of its part, a = local time +
+// 217.5 (kFinalClockAtStart), in which the cut list is written; each cut
 // happens 0.17 s before its listed time, at most one per step. A cut starts
 // the next camera of the camera list at a random point (a head start of 0 to
 // 2 s) and at a random speed (0 to 3, at least 1.5 on Camera01 and Camera08),
 // so the shots differ from run to run.
 //
-// The scene never rewinds its cut list itself: the timeline sets
-// shot.cutIndex back to 0 in the quick cuts (it holds &scene->shot.cutIndex),
-// so the list plays again from its first entry. The last shot (Camera03)
+// The scene rewinds its cut list when asked (rewindCuts, which the quick
+// cuts ask every step), so the list plays again from its first entry. The last shot (Camera03)
 // keeps running until the first cut fires again.
 //
 // FinalShot and the free functions below are the scene's decisions in plain
@@ -38,10 +38,11 @@
 
 namespace demo {
 
-class CgContext;
+// The show clock at the scene's local time 0 (its part starts at 217.5 s).
+constexpr float kFinalClockAtStart = 217.5f;
 
 // The cut list in clock seconds: 18 cuts, then sentinels that are never
-// reached, so the index stops at 18 until the timeline resets it.
+// reached, so the index stops at 18 until the scene is asked to rewind.
 constexpr int kFinalCutCount = 18;
 constexpr int kFinalCutEntries = 25;
 extern const std::array<float, kFinalCutEntries> kFinalCutList;
@@ -65,13 +66,13 @@ struct FinalShot {
   // next camera slot, a head start 2 x random01, a speed 3 x random01 (raised
   // to 1.5 on Camera01 and Camera08), the index one on. At most one cut per
   // step; an index outside the list never cuts. Returns whether it cut.
-  bool cut(float a);
+  bool cut(float a, ShowRandom &random);
   // The shot clock runs on by the step's time.
   void advance(float dt) { shotClock += dt; }
   // Where the current shot is in the scene's animation.
   float sceneTime() const { return shotSpeed * shotClock * 0.6f; }
 
-  int cutIndex = 0;      // the next entry of the cut list; the timeline resets it
+  int cutIndex = 0;      // the next entry of the cut list
   int cameraSlot = 0;    // into kFinalCameraNames: Camera01 at start
   float shotClock = 0.f; // seconds since the shot started, plus its head start
   float shotSpeed = 1.f;
@@ -87,12 +88,18 @@ float finalGlowGain(float band1);
 
 class FinalBoxesScene : public Effect {
 public:
-  explicit FinalBoxesScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
-  void step(const FrameInput &frame) override;
+  explicit FinalBoxesScene(const SceneFrame &frame = SceneFrame());
+  void step(const FrameInput &frame, ShowRandom &random) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
+  // Back to the first entry of the cut list once the list has passed its
+  // sixth (a return to the scene in the quick cuts replays it).
+  void rewindCuts() {
+    if (shot.cutIndex > 5)
+      shot.cutIndex = 0;
+  }
 
-  // Carried between steps (the timeline resets shot.cutIndex).
+  // Carried between steps.
   FinalShot shot;
   // The camera rolls with the clock a step late: a frame is drawn with the
   // up vector of the step before its last one (the default until then).

@@ -48,7 +48,7 @@ float letterFlash(float a) {
   return static_cast<float>(f);
 }
 
-LetterColour letterBandColour(float a, const float *s) {
+LetterColour letterBandColour(float a, const Spectrum &s) {
   if (a < kHalfTime)
     return LetterColour{0.12f, 0.12f, 0.12f, 1.f};
   return LetterColour{0.12f + 0.3f * s[1], 0.12f + s[2], 0.32f + s[3], 1.f};
@@ -63,26 +63,26 @@ int LetterMotion::beat(float a, float low) {
   return a > kKickStart ? kKicksPerBeat : 0;
 }
 
-void LetterMotion::moveSprite(float dt, const float *s, float w, float h) {
+void LetterMotion::moveSprite(float dt, const Spectrum &s, float w, float h, ShowRandom &random) {
   spritePos.x += (spriteTarget.x - spritePos.x) * 5.f * dt;
   spritePos.y += (spriteTarget.y - spritePos.y) * 5.f * dt;
   spritePos.z += (spriteTarget.z - spritePos.z) * 5.f * dt;
   if (s[0] > kRetargetLevel) {
     // x is drawn before y.
-    const float x = random01() * (static_cast<float>(kBaseFrameWidth) - w);
-    const float y = random01() * (static_cast<float>(kBaseFrameHeight) - h);
+    const float x = random.unit() * (static_cast<float>(kBaseFrameWidth) - w);
+    const float y = random.unit() * (static_cast<float>(kBaseFrameHeight) - h);
     spriteTarget = Vec3{x, y, 0.f};
   }
-  spritePos.x += random01() * s[1] * 5.f;
-  spritePos.y += random01() * s[1] * 5.f;
+  spritePos.x += random.unit() * s[1] * 5.f;
+  spritePos.y += random.unit() * s[1] * 5.f;
 }
 
-void kickJelly(JellyMesh &jelly, int kicks) {
+void kickJelly(JellyMesh &jelly, int kicks, ShowRandom &random) {
   // A jelly without nodes (its mesh failed to load) would divide by zero.
   if (jelly.nodeCount() <= 0)
     return;
   for (int i = 0; i < kicks; ++i) {
-    const JellyNode &node = jelly.nodes()[static_cast<size_t>(std::rand() % jelly.nodeCount())];
+    const JellyNode &node = jelly.nodes()[static_cast<size_t>(random.next() % jelly.nodeCount())];
     const Vec3 point = node.position;
     const Vec3 direction{kKickStrength * node.normal.x, kKickStrength * node.normal.y,
                          kKickStrength * node.normal.z};
@@ -90,7 +90,7 @@ void kickJelly(JellyMesh &jelly, int kicks) {
   }
 }
 
-LetterScene::LetterScene(CgContext *, const SceneFrame &sceneFrame)
+LetterScene::LetterScene(const SceneFrame &sceneFrame)
     : motion(), squirrelTexture("data/ekorn.jpg", 0), scene("data/bokstavscene.gsp"),
       letterNodes{findMesh(scene, "Mesh29"), findMesh(scene, "Mesh39"), findMesh(scene, "Mesh52"),
                   findMesh(scene, "Text02")},
@@ -124,9 +124,9 @@ void LetterScene::restart() {
   jelly.reset();
 }
 
-void LetterScene::step(const FrameInput &frame) {
+void LetterScene::step(const FrameInput &frame, ShowRandom &random) {
   const float a = frame.time;
-  const float *s = frame.spectrum;
+  const Spectrum &s = frame.spectrum;
 
   // The jelly moves one step; the low band turns the world.
   jelly.step();
@@ -135,18 +135,18 @@ void LetterScene::step(const FrameInput &frame) {
   // A strong beat moves the camera's aim (from the next step on); after 20 s
   // it also kicks the jelly three times.
   drawnKick = motion.lastKick;
-  kickJelly(jelly, motion.beat(a, s[0]));
+  kickJelly(jelly, motion.beat(a, s[0]), random);
 
   // The credit picture moves whenever the overlay is drawn (not at 20 s
   // exactly). Every credit picture is placed by the size of the first, in
   // base pixels (whatever the data set's detail).
   if (letterOverlayPlace(a) != LetterOverlayPlace::None)
-    motion.moveSprite(frame.dt, s, creditTextures[0].baseWidth(), creditTextures[0].baseHeight());
+    motion.moveSprite(frame.dt, s, creditTextures[0].baseWidth(), creditTextures[0].baseHeight(), random);
 }
 
 void LetterScene::draw(const FrameInput &frame) {
   const float a = frame.time;
-  const float *s = frame.spectrum;
+  const Spectrum &s = frame.spectrum;
 
   // 1-2. The jelly and the turn as the last step left them.
 
@@ -257,7 +257,7 @@ void LetterScene::draw(const FrameInput &frame) {
 }
 
 // Scan bands, the credit picture and the flash, in clip space.
-void LetterScene::drawOverlay(float a, const float *s) {
+void LetterScene::drawOverlay(float a, const Spectrum &s) {
   // 1.
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();

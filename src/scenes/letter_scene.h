@@ -45,8 +45,6 @@
 
 namespace demo {
 
-class CgContext;
-
 // Where the credit overlay goes in a frame at local time a.
 enum class LetterOverlayPlace {
   None,        // a = 20 exactly
@@ -68,7 +66,7 @@ struct LetterColour {
 };
 // The scan bands' colour: grey 0.12 before 20 s, then (0.12 + 0.3 s[1],
 // 0.12 + s[2], 0.32 + s[3], 1).
-LetterColour letterBandColour(float a, const float *spectrum);
+LetterColour letterBandColour(float a, const Spectrum &spectrum);
 
 // Everything the scene carries between frames apart from the jelly. Plain
 // C++, no GL; random numbers come from the C library's rand.
@@ -90,7 +88,7 @@ struct LetterMotion {
   // (5 dt of the way); with s[0] > 0.3 a new target, x then y, anywhere the
   // w x h picture fits on the 800 x 600 screen; then jitter right and up by
   // up to 5 s[1] pixels each (x drawn first).
-  void moveSprite(float dt, const float *spectrum, float w, float h);
+  void moveSprite(float dt, const Spectrum &spectrum, float w, float h, ShowRandom &random);
 
   Vec3 spritePos{0.f, 0.f, 0.f};
   Vec3 spriteTarget{0.f, 0.f, 0.f};
@@ -101,12 +99,12 @@ struct LetterMotion {
 // `kicks` pokes of radius 15, each at a node n = rand() % node count, from its
 // current position along 350 x its loaded normal. A jelly without nodes is
 // left alone (and draws no random numbers).
-void kickJelly(JellyMesh &jelly, int kicks);
+void kickJelly(JellyMesh &jelly, int kicks, ShowRandom &random);
 
 class LetterScene : public Effect {
 public:
-  explicit LetterScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
-  void step(const FrameInput &frame) override;
+  explicit LetterScene(const SceneFrame &frame = SceneFrame());
+  void step(const FrameInput &frame, ShowRandom &random) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
 
@@ -135,7 +133,7 @@ public:
 
 private:
   void applyView(float a); // the scene's camera and turn, see draw()
-  void drawOverlay(float a, const float *spectrum);
+  void drawOverlay(float a, const Spectrum &spectrum);
 };
 
 } // namespace demo

@@ -30,7 +30,7 @@ float logoNextBassLevel(float bassLevel, float bass) { return (bassLevel + bass)
 
 float logoLift(float bassLevel) { return kLiftPerBass * bassLevel; }
 
-LogoScene::LogoScene(CgContext *, const SceneFrame &sceneFrame)
+LogoScene::LogoScene(const SceneFrame &sceneFrame)
     : scene("data/logoscene.gsp"), camera(findCamera(prepared(scene), "Camera01")),
       backdropNode(findMesh(scene, "Box03")), backdropTexture("data/bgcomplete.jpg", 0),
       logoNode(findMesh(scene, "Text08")), redTextNode(findMesh(scene, "Text09")),
@@ -40,14 +40,14 @@ LogoScene::LogoScene(CgContext *, const SceneFrame &sceneFrame)
 
 void LogoScene::restart() { bassLevel = 0.f; }
 
-void LogoScene::step(const FrameInput &frame) {
+void LogoScene::step(const FrameInput &frame, ShowRandom &random) {
   // The bass level is a leaky sum of the lowest band.
   bassLevel = logoNextBassLevel(bassLevel, frame.spectrum[0]);
 }
 
 void LogoScene::draw(const FrameInput &frame) {
   const float time = frame.time;
-  const float *spectrum = frame.spectrum;
+  const Spectrum &spectrum = frame.spectrum;
   // 1-2. Past the turn the animation runs backwards; everything below uses a.
   glDisable(GL_FOG);
   const float a = logoLocalTime(time);

@@ -40,16 +40,14 @@
 
 namespace demo {
 
-class CgContext;
-
 class LogoScene : public Effect {
 public:
   // Loads, in this order: the scene file (with its material textures), the
   // camera and the card, the card's picture, the two text nodes, the
   // lettering picture and the flare, the tunnel mesh and its picture, then
   // the render targets. The Cg context is not used.
-  explicit LogoScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
-  void step(const FrameInput &frame) override;
+  explicit LogoScene(const SceneFrame &frame = SceneFrame());
+  void step(const FrameInput &frame, ShowRandom &random) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
 

@@ -80,7 +80,7 @@ WaterDrop waterRainDrop(float r1, float r2, float r3) { return {r3, r2, (r1 + 0.
 
 WaterDrop waterLargeDrop(float r1, float r2, float r3) { return {r3, r2, (r1 + 0.75f) * 0.09f, 0.01f}; }
 
-WaterDrop waterMusicDrop(float bassLevel, float u, const float *spectrum) {
+WaterDrop waterMusicDrop(float bassLevel, float u, const Spectrum &spectrum) {
   // A quarter of the pool from its centre, the bass pushing it round.
   const float x = 0.5f + 0.25f * std::sin(u + bassLevel);
   const float y = 0.5f + 0.25f * std::cos(3.f * bassLevel + u);
@@ -89,23 +89,23 @@ WaterDrop waterMusicDrop(float bassLevel, float u, const float *spectrum) {
   return {x, y, radius, strength};
 }
 
-WaterDrops nextWaterDrops(float bassLevel, float u, const float *spectrum) {
+WaterDrops nextWaterDrops(float bassLevel, float u, const Spectrum &spectrum, ShowRandom &random) {
   // One statement a draw: the order r1 (size), r2 (y), r3 (x) is part of the
   // picture.
   WaterDrops drops{};
-  float r1 = random01();
-  float r2 = random01();
-  float r3 = random01();
+  float r1 = random.unit();
+  float r2 = random.unit();
+  float r3 = random.unit();
   drops.rain = waterRainDrop(r1, r2, r3);
-  r1 = random01();
-  r2 = random01();
-  r3 = random01();
+  r1 = random.unit();
+  r2 = random.unit();
+  r3 = random.unit();
   drops.large = waterLargeDrop(r1, r2, r3);
   drops.music = waterMusicDrop(bassLevel, u, spectrum);
   return drops;
 }
 
-WaterScene::WaterScene(CgContext *, const SceneFrame &sceneFrame)
+WaterScene::WaterScene(const SceneFrame &sceneFrame)
     : scene("data/vannscene.gsp"), camera01(findCamera(prepared(scene), "Camera01")),
       camera02(findCamera(scene, "Camera02")), camera03(findCamera(scene, "Camera03")),
       camera05(findCamera(scene, "Camera05")), meshes(findMeshes(scene)),
@@ -132,13 +132,18 @@ void WaterScene::restart() {
   drawnUp = nextUp = Vec3{0.f, 1.f, 0.f};
 }
 
-void WaterScene::step(const FrameInput &frame) {
+float WaterScene::sceneClock(float localTime) const {
+  // A return runs on the Camera05 path, whose times start at 100.
+  return path_ == WaterPath::Return ? localTime + kCamera05Start : localTime;
+}
+
+void WaterScene::step(const FrameInput &frame, ShowRandom &random) {
   // The bass follows the lowest band.
   bassLevel = (frame.spectrum[0] + bassLevel) * 0.8f;
 
   // Three drops, then one step of the water.
-  const WaterShot shot = waterShotAt(frame.time);
-  const WaterDrops drops = nextWaterDrops(bassLevel, shot.u, frame.spectrum);
+  const WaterShot shot = waterShotAt(sceneClock(frame.time));
+  const WaterDrops drops = nextWaterDrops(bassLevel, shot.u, frame.spectrum, random);
   water.addDrop(drops.rain.x, drops.rain.y, drops.rain.radius, drops.rain.strength);
   water.addDrop(drops.large.x, drops.large.y, drops.large.radius, drops.large.strength);
   water.addDrop(drops.music.x, drops.music.y, drops.music.radius, drops.music.strength);
@@ -153,8 +158,8 @@ void WaterScene::step(const FrameInput &frame) {
 }
 
 void WaterScene::draw(const FrameInput &frame) {
-  const float time = frame.time;
-  const float *spectrum = frame.spectrum;
+  const float time = sceneClock(frame.time);
+  const Spectrum &spectrum = frame.spectrum;
   // 1-3. Draw into the screen copy's area.
   disableCgProfiles();
   screenCopy.setViewport();

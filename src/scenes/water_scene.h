@@ -5,11 +5,12 @@
 // stirred every step by two random drops and one that circles with the
 // music; a blurred copy of the picture is added over it as a glow.
 //
-// The timeline steps and draws it with the show time for t < 39.57 (Camera01, then
-// Camera03 from 19.72 on), with t - 59.37 + 100 for the second visit and with
-// t - 242.45 + 100 in the quick cuts (Camera05 from local time 100 on). The
-// scene only looks at the value it is given: the offset of 100 selects the
-// third camera path.
+// The timeline steps and draws it at its local time: from the show's start
+// for t < 39.57 (Camera01, then Camera03 from 19.72 on), and from the start
+// of each return (the second visit at 59.37 s, the quick cuts' at 242.45 s)
+// after it has asked for the return path (followPath). The scene runs its
+// animation on one clock of its own, a = local time on the opening path and
+// local time + 100 on the return path, where the Camera05 path starts.
 //
 // Framing of the segments:
 // - Camera03: black letterbox bars that grow from 0.15 towards 0.3 of the
@@ -45,16 +46,20 @@
 
 namespace demo {
 
-class CgContext;
+// The opening visit (Camera01, then Camera03) or a return (Camera05).
+enum class WaterPath { Opening, Return };
 
 class WaterScene : public Effect {
 public:
   static constexpr int kMeshCount = 8;
 
-  explicit WaterScene(CgContext *cg, const SceneFrame &frame = SceneFrame());
-  void step(const FrameInput &frame) override;
+  explicit WaterScene(const SceneFrame &frame = SceneFrame());
+  void step(const FrameInput &frame, ShowRandom &random) override;
   void draw(const FrameInput &frame) override;
   void restart() override;
+  // Which camera path the following steps and draws are on (the opening
+  // path when made).
+  void followPath(WaterPath path) { path_ = path; }
 
   // The members are constructed in the order the scene loads its assets:
   // the scene file, the cameras, the meshes, their textures, the other
@@ -79,6 +84,12 @@ public:
   // step before its last one set (the camera's default until then).
   Vec3 drawnUp{0.f, 1.f, 0.f};
   Vec3 nextUp{0.f, 1.f, 0.f};
+
+private:
+  // The scene's own clock at a local time on the current path.
+  float sceneClock(float localTime) const;
+
+  WaterPath path_ = WaterPath::Opening;
 };
 
 enum class WaterCamera { Camera01, Camera03, Camera05 };
@@ -120,7 +131,7 @@ WaterDrop waterRainDrop(float r1, float r2, float r3);
 WaterDrop waterLargeDrop(float r1, float r2, float r3);
 // The drop that circles the pool centre, pushed along by the bass; the low
 // bands widen and strengthen it. Reads spectrum[0] and spectrum[1].
-WaterDrop waterMusicDrop(float bassLevel, float u, const float *spectrum);
+WaterDrop waterMusicDrop(float bassLevel, float u, const Spectrum &spectrum);
 
 struct WaterDrops {
   WaterDrop rain, large, music;
@@ -128,6 +139,6 @@ struct WaterDrops {
 
 // A frame's three drops: draws random01 six times (r1, r2, r3 of the rain
 // drop, then those of the larger drop) and adds the music drop.
-WaterDrops nextWaterDrops(float bassLevel, float u, const float *spectrum);
+WaterDrops nextWaterDrops(float bassLevel, float u, const Spectrum &spectrum, ShowRandom &random);
 
 } // namespace demo

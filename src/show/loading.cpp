@@ -50,44 +50,37 @@ void drawFlashUpFrame() {
 
 namespace {
 // What each stage constructs after its frames (stages eight and nine build
-// nothing). The timeline also gets the two things it reaches into: the
-// final boxes scene's cut index and the event scene's whole title.
-void constructAfterStage(int stage, CgContext *cg, const SceneFrame &frame, ShowScenes &scenes) {
+// nothing).
+void constructAfterStage(int stage, const SceneFrame &frame, ShowScenes &scenes) {
   switch (stage) {
   case 0:
-    scenes.corridor = std::make_unique<CorridorScene>(cg, frame);
+    scenes.corridor = std::make_unique<CorridorScene>(frame);
     break;
-  case 1: {
-    auto event = std::make_unique<EventScene>(cg, frame);
-    scenes.titleOverlay = &event->titleOverlays[10];
-    scenes.event = std::move(event);
+  case 1:
+    scenes.event = std::make_unique<EventScene>(frame);
     break;
-  }
   case 2:
-    scenes.water = std::make_unique<WaterScene>(cg, frame);
+    scenes.water = std::make_unique<WaterScene>(frame);
     break;
   case 3:
-    scenes.letters = std::make_unique<LetterScene>(cg, frame);
+    scenes.letters = std::make_unique<LetterScene>(frame);
     break;
   case 4:
-    scenes.logo = std::make_unique<LogoScene>(cg, frame);
+    scenes.logo = std::make_unique<LogoScene>(frame);
     break;
   case 5:
-    scenes.closing = std::make_unique<ClosingScene>(cg, frame);
+    scenes.closing = std::make_unique<ClosingScene>(frame);
     break;
-  case 6: {
-    auto finalBoxes = std::make_unique<FinalBoxesScene>(cg, frame);
-    scenes.finalCutIndex = &finalBoxes->shot.cutIndex;
-    scenes.finalBoxes = std::move(finalBoxes);
+  case 6:
+    scenes.finalBoxes = std::make_unique<FinalBoxesScene>(frame);
     break;
-  }
   default:
     break;
   }
 }
 } // namespace
 
-bool runLoadingSequence(GLWindow &window, CgContext *cg, const SceneFrame &sceneFrame, ShowScenes &scenes,
+bool runLoadingSequence(GLWindow &window, const SceneFrame &sceneFrame, ShowScenes &scenes,
                         LoadingPictures &pictures, const LoadingFrameHook &hook) {
   pictures.bar = std::make_unique<Texture>("data/loadingbar.png", 0);
   pictures.screen = std::make_unique<Texture>("data/loadingscreen.jpg", 0);
@@ -100,7 +93,7 @@ bool runLoadingSequence(GLWindow &window, CgContext *cg, const SceneFrame &scene
       if (!present())
         return false;
     }
-    constructAfterStage(stage, cg, sceneFrame, scenes);
+    constructAfterStage(stage, sceneFrame, scenes);
   }
   for (int k = 0; k < kFlashUpFrames; ++k) {
     drawFlashUpFrame();

@@ -20,7 +20,6 @@
 
 namespace demo {
 
-class CgContext;
 class GLWindow;
 class Texture;
 
@@ -63,7 +62,7 @@ void drawFlashUpFrame();
 // window closed, SIGINT or SIGTERM, which SDL turns into one) that a frame's
 // update() took. The viewer's other keys pressed while loading are dropped
 // at the end: they are not the show's.
-bool runLoadingSequence(GLWindow &window, CgContext *cg, const SceneFrame &frame, ShowScenes &scenes,
+bool runLoadingSequence(GLWindow &window, const SceneFrame &frame, ShowScenes &scenes,
                         LoadingPictures &pictures, const LoadingFrameHook &hook);
 
 } // namespace demo

@@ -27,21 +27,21 @@ unsigned reportGlError(std::FILE *out) {
 // blended by the texel's alpha, whose outer edges fade into the texture's
 // transparent unused area. The scenes share one RGB copy of the frame.
 Show::Show(GLWindow &w)
-    : window(w), frameSize(w.frame()), cg(),
-      screenTarget(frameSize.width, frameSize.height, TargetStorage::Rgba, frameSize),
-      sceneFrame{frameSize, SceneFrame{frameSize, nullptr}.screenCopyOrNew()},
-      timeline(scenes, screenTarget, frameSize) {}
+    : window_(w), frameSize_(w.frame()), cg_(),
+      screenTarget_(frameSize_.width, frameSize_.height, TargetStorage::Rgba, frameSize_),
+      sceneFrame_{frameSize_, SceneFrame{frameSize_, nullptr}.screenCopyOrNew()},
+      timeline_(scenes_, screenTarget_, frameSize_) {}
 
 bool Show::load(const LoadingFrameHook &hook) {
-  return runLoadingSequence(window, &cg, sceneFrame, scenes, loadingPictures, hook);
+  return runLoadingSequence(window_, sceneFrame_, scenes_, loadingPictures_, hook);
 }
 
 void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {
   const ScopedPass profiled("steps");
   for (int64_t k = range.first; k < range.first + range.count; ++k) {
     const float t = stepTime(k);
-    spectrumAt(t, stepSpectrum);
-    timeline.step(t, stepLength(k), stepSpectrum.data());
+    spectrumAt(t, stepSpectrum_);
+    timeline_.step(t, stepLength(k), stepSpectrum_, random_);
   }
 }
 
@@ -55,22 +55,22 @@ void Show::startAt(float seconds, const SpectrumSource &spectrumAt) {
     drawFrame(before, spectrumAt);
     return;
   }
-  clock.standAt(seconds);
+  clock_.standAt(seconds);
 }
 
 bool Show::seek(float seconds, const SpectrumSource &spectrumAt, const CatchUpCheck &check) {
-  if (lastStepDueBy(seconds) < steps.next() - 1) {
-    timeline.restart();
-    steps.restart();
-    std::srand(1); // the sequence a new process starts with
+  if (lastStepDueBy(seconds) < steps_.next() - 1) {
+    timeline_.restart();
+    steps_.restart();
+    random_.seed(1); // the sequence a new show starts with
   }
   // The steps startAt would run, in parts with a check after each: the same
   // steps in the same order, only with a chance to stop between them.
   const int64_t last = lastStepDueBy(seconds - stepLength(1));
-  while (check && steps.next() <= last) {
-    runSteps(steps.through(std::min(last, steps.next() + kStepsBetweenChecks - 1)), spectrumAt);
-    if (steps.next() <= last && !check()) {
-      clock.standAt(stepTime(steps.next() - 1));
+  while (check && steps_.next() <= last) {
+    runSteps(steps_.through(std::min(last, steps_.next() + kStepsBetweenChecks - 1)), spectrumAt);
+    if (steps_.next() <= last && !check()) {
+      clock_.standAt(stepTime(steps_.next() - 1));
       return false;
     }
   }
@@ -79,39 +79,39 @@ bool Show::seek(float seconds, const SpectrumSource &spectrumAt, const CatchUpCh
 }
 
 void Show::stepTo(float now, const SpectrumSource &spectrumAt) {
-  runSteps(steps.due(now), spectrumAt);
-  clock.advance(now);
+  runSteps(steps_.due(now), spectrumAt);
+  clock_.advance(now);
 }
 
 void Show::reduceFlashing(bool on) {
   if (on == reducesFlashing())
     return;
-  flashGuard_ = on ? std::make_unique<FlashGuard>(frameSize) : nullptr;
+  flashGuard_ = on ? std::make_unique<FlashGuard>(frameSize_) : nullptr;
 }
 
 void Show::frame(float now, const SpectrumSource &spectrumAt) {
   drawFrame(now, spectrumAt);
   if (flashGuard_) {
     const ScopedPass profiled("flash guard");
-    flashGuard_->limit(clock.dt);
+    flashGuard_->limit(clock_.dt);
   }
 }
 
 void Show::drawFrame(float now, const SpectrumSource &spectrumAt) {
-  const StepRange ran = steps.due(now);
+  const StepRange ran = steps_.due(now);
   runSteps(ran, spectrumAt);
-  applyClearColour(steps.previousStepTime());
+  applyClearColour(steps_.previousStepTime());
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  clock.advance(now);
+  clock_.advance(now);
   // On a 60 fps clock the frame's moment is its step's: the spectrum is the
   // one the step just took.
   if (ran.count > 0 && stepTime(ran.first + ran.count - 1) == now)
-    spectrum = stepSpectrum;
+    spectrum_ = stepSpectrum_;
   else
-    spectrumAt(now, spectrum);
+    spectrumAt(now, spectrum_);
   disableSphereMap();
   reportGlError(stdout);
-  timeline.draw(clock.time, clock.dt, spectrum.data());
+  timeline_.draw(clock_.time, clock_.dt, spectrum_);
 }
 
 } // namespace demo

@@ -1,11 +1,14 @@
-// show.h - the show's shared objects and one frame of it, for both the live
-// run and the capture.
+// show.h - the show: its one owner of state, and one frame of it, for both
+// the live run and the capture.
 //
-// Show owns what the entry function keeps for the whole run: the shader
-// context, the ending's screen target and the copy of the frame the scenes
-// share (both the window's frame size), the spectrum buffers, the
-// loading pictures, the scenes and the timeline, the schedule of the
-// fixed-rate simulation and the clock values of the current frame. frame()
+// Show owns everything the show carries for the whole run, and hides it: the
+// shader context, the ending's screen target and the copy of the frame the
+// scenes share (both the window's frame size), the spectra of the step and
+// of the frame, the loading pictures, the scenes and the timeline with its
+// pulse, the schedule of the fixed-rate simulation, the random generator
+// every step draws from, and the clock values of the current frame. Callers
+// say which moment to show (startAt, seek, frame, stepTo) and read where the
+// show stands through the accessors; they never write around them. frame()
 // runs steps 4 to 9 of a frame: the simulation steps due by the frame's time
 // (see step_schedule.h), the clear colour of the step before the last one and
 // the clear, the clock, the spectrum, sphere maps off, one pending GL error,
@@ -18,7 +21,10 @@
 //
 // Every step and every frame takes the spectrum at its own time from a
 // SpectrumSource (the decoded music), so the simulation does not depend on
-// when frames are drawn.
+// when frames are drawn. The random numbers come from the show's own
+// generator (base/show_random.h), which stands where a new process's C
+// library generator stood: a jump back reseeds it with 1, and nothing
+// outside the show moves it.
 #pragma once
 
 #include <cstdio>
@@ -29,6 +35,7 @@
 #include "show/frame_clock.h"
 #include "show/step_schedule.h"
 #include "show/timeline.h"
+#include "base/show_random.h"
 #include "base/spectrum.h"
 #include "gfx/cg_program.h"
 #include "gfx/flash_guard.h"
@@ -91,23 +98,40 @@ public:
   void reduceFlashing(bool on);
   bool reducesFlashing() const { return flashGuard_ != nullptr; }
 
-  GLWindow &window;
-  FrameSize frameSize; // the window's frame when the show was made
-  CgContext cg;
-  RenderTarget screenTarget;
-  SceneFrame sceneFrame; // what every scene is built with
-  Spectrum spectrum;     // the drawn frame's
-  Spectrum stepSpectrum; // the current step's
-  LoadingPictures loadingPictures;
-  ShowScenes scenes;
-  Timeline timeline;
-  FrameClock clock;
-  StepSchedule steps;
+  // Where the show stands: the clock of the last frame drawn (or of the
+  // moment a start or a jump left it at), and the time since the one before.
+  float time() const { return clock_.time; }
+  float frameDt() const { return clock_.dt; }
+  // The part of the show at time().
+  Slot part() const { return scheduleAt(clock_.time).slot; }
+  // Whether the show is over (time() has reached its end).
+  bool over() const { return showOver(clock_.time); }
+  // The steps run so far: the next step's number.
+  int64_t stepsRun() const { return steps_.next(); }
+  // The timeline's beat level after every step so far.
+  float pulseLevel() const { return timeline_.pulseLevel(); }
+  // The frame the show draws into (the window's when the show was made).
+  const FrameSize &frameSize() const { return frameSize_; }
+  // The scenes, to look at (empty until load() builds them).
+  const ShowScenes &scenes() const { return scenes_; }
 
 private:
   void runSteps(StepRange range, const SpectrumSource &spectrumAt);
   void drawFrame(float now, const SpectrumSource &spectrumAt);
 
+  GLWindow &window_;
+  FrameSize frameSize_; // the window's frame when the show was made
+  CgContext cg_;        // the show's shader context, made at start-up
+  RenderTarget screenTarget_;
+  SceneFrame sceneFrame_;  // what every scene is built with
+  Spectrum spectrum_;      // the drawn frame's
+  Spectrum stepSpectrum_;  // the current step's
+  LoadingPictures loadingPictures_;
+  ShowScenes scenes_;
+  Timeline timeline_;
+  FrameClock clock_;
+  StepSchedule steps_;
+  ShowRandom random_;
   std::unique_ptr<FlashGuard> flashGuard_;
 };
 

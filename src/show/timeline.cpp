@@ -3,14 +3,17 @@
 #include <GL/glew.h>
 
 #include <cmath>
+#include <initializer_list>
 
 #include "base/show_parts.h"
 #include "gfx/cg_program.h"
 #include "gfx/overlay.h"
 #include "gfx/render_target.h"
-#include "gfx/texture.h"
 #include "scene/view.h"
 #include "scenes/closing_scene.h"
+#include "scenes/event_scene.h"
+#include "scenes/final_boxes_scene.h"
+#include "scenes/water_scene.h"
 
 namespace demo {
 
@@ -35,7 +38,7 @@ ScheduledCall scheduleAt(float t) {
   if (partStart(kLogoPart) < t && t < partEnd(kLogoPart))
     return {Slot::Logo, t - partStart(kLogoPart)};
   if (partStart(kWaterAgainPart) < t && t < partEnd(kWaterAgainPart))
-    return {Slot::Water, t - partStart(kWaterAgainPart) + 100.f};
+    return {Slot::Water, t - partStart(kWaterAgainPart), true};
   if (partStart(kLettersPart) < t && t < partEnd(kLettersPart))
     return {Slot::Letters, t - partStart(kLettersPart)};
   if (partStart(kEventPart) < t && t < partEnd(kEventPart))
@@ -43,7 +46,7 @@ ScheduledCall scheduleAt(float t) {
   if (partStart(kCorridorPart) < t && t < partEnd(kCorridorPart))
     return {Slot::Corridor, t - partStart(kCorridorPart)};
   if (partStart(kFinalPart) < t && t < partEnd(kFinalPart))
-    return {Slot::FinalBoxes, t};
+    return {Slot::FinalBoxes, t - partStart(kFinalPart)};
   if (partStart(kQuickCutsPart) < t && t < partEnd(kQuickCutsPart))
     return {Slot::QuickCuts, 0.f};
   if (t > partStart(kEndingPart))
@@ -57,8 +60,8 @@ ScheduledCall quickCutAt(float t) {
   if (t < toWater)
     return {Slot::Logo, (t - partStart(kQuickCutsPart)) * 2.f};
   if (t < toFinal)
-    return {Slot::Water, t - toWater + 100.f};
-  return {Slot::FinalBoxes, t - toFinal + partStart(kFinalPart)};
+    return {Slot::Water, t - toWater, true};
+  return {Slot::FinalBoxes, t - toFinal};
 }
 
 double quickCutFlash(float t) {
@@ -132,20 +135,22 @@ void overlayQuad(float grey, float alpha, GLenum destination) {
 Timeline::Timeline(ShowScenes &scenes, RenderTarget &screenTarget, const FrameSize &frame)
     : scenes_(scenes), screenTarget_(screenTarget), frame_(frame) {}
 
-static Effect *sceneFor(ShowScenes &scenes, Slot slot) {
-  switch (slot) {
+Effect *Timeline::sceneFor(const ScheduledCall &call) {
+  switch (call.slot) {
   case Slot::Water:
-    return scenes.water.get();
+    if (scenes_.water)
+      scenes_.water->followPath(call.returning ? WaterPath::Return : WaterPath::Opening);
+    return scenes_.water.get();
   case Slot::Logo:
-    return scenes.logo.get();
+    return scenes_.logo.get();
   case Slot::Letters:
-    return scenes.letters.get();
+    return scenes_.letters.get();
   case Slot::Event:
-    return scenes.event.get();
+    return scenes_.event.get();
   case Slot::Corridor:
-    return scenes.corridor.get();
+    return scenes_.corridor.get();
   case Slot::FinalBoxes:
-    return scenes.finalBoxes.get();
+    return scenes_.finalBoxes.get();
   default:
     return nullptr;
   }
@@ -160,32 +165,33 @@ FrameInput at(const FrameInput &frame, float localTime) {
 }
 } // namespace
 
-void Timeline::step(float t, float dt, const float *spectrum) {
+void Timeline::step(float t, float dt, const Spectrum &spectrum, ShowRandom &random) {
   const FrameInput frame{t, dt, spectrum, pulse_};
   const ScheduledCall scheduled = scheduleAt(t);
   if (scheduled.slot == Slot::QuickCuts) {
     // Each return to the final boxes scene uses its cut list from the start.
-    if (scenes_.finalCutIndex && *scenes_.finalCutIndex > 5)
-      *scenes_.finalCutIndex = 0;
+    if (scenes_.finalBoxes)
+      scenes_.finalBoxes->rewindCuts();
     const ScheduledCall cut = quickCutAt(t);
-    if (Effect *scene = sceneFor(scenes_, cut.slot))
-      scene->step(at(frame, cut.localTime));
+    if (Effect *scene = sceneFor(cut))
+      scene->step(at(frame, cut.localTime), random);
   } else if (scheduled.slot == Slot::Ending) {
     const float u = t - partStart(kEndingPart);
     if (scenes_.event)
-      scenes_.event->step(at(frame, u));
+      scenes_.event->step(at(frame, u), random);
     if (scenes_.closing)
-      scenes_.closing->step(at(frame, u));
-  } else if (Effect *scene = sceneFor(scenes_, scheduled.slot)) {
-    scene->step(at(frame, scheduled.localTime));
+      scenes_.closing->step(at(frame, u), random);
+  } else if (Effect *scene = sceneFor(scheduled)) {
+    scene->step(at(frame, scheduled.localTime), random);
   }
   drawnPulse_ = pulse_;
   pulse_ += beatPulses(t);
 }
 
 void Timeline::restart() {
-  for (Effect *scene : {scenes_.water.get(), scenes_.logo.get(), scenes_.letters.get(), scenes_.event.get(),
-                        scenes_.corridor.get(), scenes_.finalBoxes.get()})
+  for (Effect *scene : std::initializer_list<Effect *>{scenes_.water.get(), scenes_.logo.get(),
+                                                        scenes_.letters.get(), scenes_.event.get(),
+                                                        scenes_.corridor.get(), scenes_.finalBoxes.get()})
     if (scene)
       scene->restart();
   if (scenes_.closing)
@@ -194,14 +200,14 @@ void Timeline::restart() {
   drawnPulse_ = 0.f;
 }
 
-void Timeline::draw(float t, float dt, const float *spectrum) {
+void Timeline::draw(float t, float dt, const Spectrum &spectrum) {
   const FrameInput frame{t, dt, spectrum, drawnPulse_};
   const ScheduledCall scheduled = scheduleAt(t);
   if (scheduled.slot == Slot::QuickCuts)
     drawQuickCuts(frame);
   else if (scheduled.slot == Slot::Ending)
     drawEnding(frame);
-  else if (Effect *scene = sceneFor(scenes_, scheduled.slot))
+  else if (Effect *scene = sceneFor(scheduled))
     scene->draw(at(frame, scheduled.localTime));
 
   const double white = whiteOverlay(t);
@@ -217,7 +223,7 @@ void Timeline::drawQuickCuts(const FrameInput &frame) {
   disableCgProfiles();
   disableSphereMap();
   const ScheduledCall cut = quickCutAt(frame.time);
-  if (Effect *scene = sceneFor(scenes_, cut.slot))
+  if (Effect *scene = sceneFor(cut))
     scene->draw(at(frame, cut.localTime));
   // Drawn every frame of the cuts, also when the flash is 0.
   overlayQuad(1.f, static_cast<float>(quickCutFlash(frame.time)), GL_ONE);
@@ -236,8 +242,8 @@ void Timeline::drawEnding(const FrameInput &frame) {
     scenes_.event->draw(at(frame, u));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  if (scenes_.titleOverlay)
-    scenes_.titleOverlay->drawAt(0.f, 250.f, 1.f);
+  if (scenes_.event)
+    scenes_.event->drawWholeTitle();
   screenTarget_.copyFromScreen();
   disableSphereMap();
   if (scenes_.closing) {

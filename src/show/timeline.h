@@ -10,13 +10,15 @@
 // The schedule (windows open at both ends, tested in this order):
 //   t < 39.57            water             t
 //   39.57 < t < 59.37    logo tunnel       t - 39.57
-//   59.37 < t < 79.14    water             t - 59.37 + 100 (its second camera path)
+//   59.37 < t < 79.14    water             t - 59.37, on its return path
 //   79.14 < t < 118.84   letters           t - 79.14
 //   118.84 < t < 158.4   event overlay     t - 118.84
 //   158.4 < t < 217.5    corridor          t - 158.4
-//   217.5 < t < 237.52   final boxes       t (clock seconds)
+//   217.5 < t < 237.52   final boxes       t - 217.5
 //   237.52 < t < 252.4   quick cuts        logo x2 / water / final boxes, flashes
 //   t > 252.4            ending            event overlay captured, closing scene
+// Every scene gets its local time only; a scene that runs on another clock
+// keeps the offset itself.
 // At a window's exact edge no scene draws: only the clear colour and overlays.
 // Over every frame: a white-out round 217.5 s and a flash at 118.84 s, a dip
 // to black round 158.4 s; every step adds its beat pulses (from 198.4 s) to
@@ -36,8 +38,10 @@
 namespace demo {
 
 class RenderTarget;
-class Texture;
 class ClosingScene;
+class EventScene;
+class FinalBoxesScene;
+class WaterScene;
 
 struct ClearColour {
   float r, g, b, a;
@@ -54,7 +58,8 @@ enum class Slot { None, Water, Logo, Letters, Event, Corridor, FinalBoxes, Quick
 
 struct ScheduledCall {
   Slot slot;
-  float localTime; // what the scene's render is given (0 for None, QuickCuts, Ending)
+  float localTime;        // what the scene's step and draw are given (0 for None, QuickCuts, Ending)
+  bool returning = false; // the water's return path (Camera05)
 };
 
 // Step 9 of a frame: which part of the show the frame at t draws.
@@ -74,23 +79,21 @@ float beatPulses(float t);
 const char *slotName(Slot slot);
 
 // The show's scenes, built by the loading sequence. A scene left empty (as
-// in tests) makes its windows draw nothing.
+// in tests) makes its windows draw nothing. The timeline asks three of them
+// for more than a step and a draw, through their own methods: the water
+// which path it is on, the final boxes to rewind their cuts, the event
+// scene for its whole title and the closing scene to break the ending's
+// picture.
 struct ShowScenes {
   ShowScenes();
   ~ShowScenes();
-  std::unique_ptr<Effect> water;
+  std::unique_ptr<WaterScene> water;
   std::unique_ptr<Effect> logo;
   std::unique_ptr<Effect> letters;
-  std::unique_ptr<Effect> event;
+  std::unique_ptr<EventScene> event;
   std::unique_ptr<Effect> corridor;
-  std::unique_ptr<Effect> finalBoxes;
+  std::unique_ptr<FinalBoxesScene> finalBoxes;
   std::unique_ptr<ClosingScene> closing;
-  // The final boxes scene's index of its next camera cut, which the quick
-  // cuts reset; null while that scene is not built.
-  int *finalCutIndex = nullptr;
-  // The event scene's whole title (its last title overlay), drawn over the
-  // ending's capture; null while that scene is not built.
-  Texture *titleOverlay = nullptr;
 };
 
 class Timeline {
@@ -98,14 +101,14 @@ public:
   // `frame`: the size of the frame it draws into.
   Timeline(ShowScenes &scenes, RenderTarget &screenTarget, const FrameSize &frame = FrameSize());
   // One step of the simulation at show time t (dt: the step's length): the
-  // scene or scenes of this time step with their local times (the quick cuts
-  // first rewind the final boxes' cut list when due), then the beat pulses
-  // of t go into the pulse level. No GL.
-  void step(float t, float dt, const float *spectrum);
+  // scene or scenes of this time step with their local times, drawing from
+  // `random` (the quick cuts first rewind the final boxes' cut list when
+  // due), then the beat pulses of t go into the pulse level. No GL.
+  void step(float t, float dt, const Spectrum &spectrum, ShowRandom &random);
   // Step 9 of the frame at t: the scene or scenes of this time draw, then the
   // overlays. The scenes see the pulse level as it was before the last
   // step's pulses (the corridor's tint lags a step behind the beat).
-  void draw(float t, float dt, const float *spectrum);
+  void draw(float t, float dt, const Spectrum &spectrum);
 
   // Every scene and the pulse level back to the show's start (a jump back).
   void restart();
@@ -118,6 +121,9 @@ public:
 private:
   void drawQuickCuts(const FrameInput &frame);
   void drawEnding(const FrameInput &frame);
+  // The scene of a call, told which path it is on (the water); null when
+  // the slot has no scene or it is not built.
+  Effect *sceneFor(const ScheduledCall &call);
 
   ShowScenes &scenes_;
   RenderTarget &screenTarget_;
