@@ -94,8 +94,24 @@ TEST(LetterBeat, SilenceNeverBeatsNorTurns) {
   }
   EXPECT_EQ(motion.spin, 12.5f);
   EXPECT_EQ(motion.lastKick, 0.f);
-  motion.turn(0.5f, 0.4f); // 100 dt s[0]
-  EXPECT_FLOAT_EQ(motion.spin, 32.5f);
+  motion.turn(kFrame, 0.4f);
+  EXPECT_GT(motion.spin, 12.5f);
+}
+
+TEST(LetterBeat, TheLowBandTurnsTheWorldAsFarInASecondAtAnyFrameRate) {
+  auto turnFor = [](float seconds, float fps, float low) {
+    LetterMotion motion;
+    for (int n = 0; n < static_cast<int>(seconds * fps + 0.5f); ++n)
+      motion.turn(1.f / fps, low);
+    return motion.spin;
+  };
+  const float at30 = turnFor(1.f, 30.f, 0.4f);
+  EXPECT_GT(at30, 0.f);
+  for (float fps : {60.f, 144.f, 1000.f})
+    EXPECT_NEAR(turnFor(1.f, fps, 0.4f), at30, 1e-3f * at30) << fps;
+  // Louder turns further, and going on turns further still.
+  EXPECT_GT(turnFor(1.f, 60.f, 0.8f), at30);
+  EXPECT_GT(turnFor(2.f, 60.f, 0.4f), at30);
 }
 
 TEST(LetterKicks, ThreeKicksPokeTheNodesThatRandPicks) {
