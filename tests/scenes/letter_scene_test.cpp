@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace demo::test {
@@ -92,8 +94,24 @@ TEST(LetterBeat, SilenceNeverBeatsNorTurns) {
   }
   EXPECT_EQ(motion.spin, 12.5f);
   EXPECT_EQ(motion.lastKick, 0.f);
-  motion.turn(0.5f, 0.4f); // 100 dt s[0]
-  EXPECT_FLOAT_EQ(motion.spin, 32.5f);
+  motion.turn(kFrame, 0.4f);
+  EXPECT_GT(motion.spin, 12.5f);
+}
+
+TEST(LetterBeat, TheLowBandTurnsTheWorldAsFarInASecondAtAnyFrameRate) {
+  auto turnFor = [](float seconds, float fps, float low) {
+    LetterMotion motion;
+    for (int n = 0; n < static_cast<int>(seconds * fps + 0.5f); ++n)
+      motion.turn(1.f / fps, low);
+    return motion.spin;
+  };
+  const float at30 = turnFor(1.f, 30.f, 0.4f);
+  EXPECT_GT(at30, 0.f);
+  for (float fps : {60.f, 144.f, 1000.f})
+    EXPECT_NEAR(turnFor(1.f, fps, 0.4f), at30, 1e-3f * at30) << fps;
+  // Louder turns further, and going on turns further still.
+  EXPECT_GT(turnFor(1.f, 60.f, 0.8f), at30);
+  EXPECT_GT(turnFor(2.f, 60.f, 0.4f), at30);
 }
 
 TEST(LetterKicks, ThreeKicksPokeTheNodesThatRandPicks) {
@@ -181,22 +199,94 @@ TEST(LetterFlash, PeaksAtEachChangeOfPictureAndIsGoneBetween) {
   EXPECT_EQ(letterFlash(25.f), 0.f);
 }
 
-TEST(LetterBands, GreyBeforeTwentyThenFromTheSpectrum) {
+bool sameColour(const LetterColour &x, const LetterColour &y) {
+  return x.r == y.r && x.g == y.g && x.b == y.b && x.a == y.a;
+}
+
+TEST(LetterBands, FaintOpaqueGreyBeforeTwentyWhateverTheMusic) {
+  float loud[512];
+  std::fill(std::begin(loud), std::end(loud), 1.f);
+  const LetterColour grey = letterBandColour(0.f, silence);
+  EXPECT_GT(grey.r, 0.f);
+  EXPECT_LT(grey.r, 0.2f); // faint: the bands add onto the picture
+  EXPECT_EQ(grey.g, grey.r);
+  EXPECT_EQ(grey.b, grey.r);
+  EXPECT_EQ(grey.a, 1.f);
+  for (float a : {19.99f, 0.f, 7.3f})
+    for (const float *s : {static_cast<const float *>(silence), static_cast<const float *>(loud)})
+      EXPECT_TRUE(sameColour(letterBandColour(a, s), grey)) << a;
+}
+
+TEST(LetterBands, AfterTwentyBinsOneToThreeEachBrightenOneChannel) {
+  const LetterColour quiet = letterBandColour(20.01f, silence);
+  const LetterColour grey = letterBandColour(19.99f, silence);
+  // In silence the bands turn blue at 20 s; red and green carry on as they were.
+  EXPECT_EQ(quiet.r, grey.r);
+  EXPECT_EQ(quiet.g, grey.g);
+  EXPECT_GT(quiet.b, grey.b);
+  EXPECT_EQ(quiet.a, 1.f);
+
   float s[512] = {};
-  s[0] = 9.f;
-  s[1] = 0.5f;
-  s[2] = 0.25f;
-  s[3] = 0.125f;
-  const LetterColour grey = letterBandColour(19.99f, s);
-  EXPECT_FLOAT_EQ(grey.r, 0.12f);
-  EXPECT_FLOAT_EQ(grey.g, 0.12f);
-  EXPECT_FLOAT_EQ(grey.b, 0.12f);
-  EXPECT_FLOAT_EQ(grey.a, 1.f);
-  const LetterColour coloured = letterBandColour(20.1f, s);
-  EXPECT_FLOAT_EQ(coloured.r, 0.27f);
-  EXPECT_FLOAT_EQ(coloured.g, 0.37f);
-  EXPECT_FLOAT_EQ(coloured.b, 0.445f);
-  EXPECT_FLOAT_EQ(coloured.a, 1.f);
+  s[0] = 1.f; // the low band and everything above bin 3 leave the bands alone
+  for (int bin = 4; bin < 512; ++bin)
+    s[bin] = 1.f;
+  EXPECT_TRUE(sameColour(letterBandColour(20.01f, s), quiet));
+
+  float own[3] = {};
+  for (int bin = 1; bin <= 3; ++bin) {
+    float one[512] = {};
+    one[bin] = 0.5f;
+    const LetterColour c = letterBandColour(20.01f, one);
+    const float rises[3] = {c.r - quiet.r, c.g - quiet.g, c.b - quiet.b};
+    for (int channel = 0; channel < 3; ++channel) {
+      if (channel == bin - 1)
+        EXPECT_GT(rises[channel], 0.f) << "bin " << bin;
+      else
+        EXPECT_EQ(rises[channel], 0.f) << "bin " << bin << " channel " << channel;
+    }
+    own[bin - 1] = rises[bin - 1];
+    EXPECT_EQ(c.a, 1.f);
+  }
+  // Red answers its bin more gently than green and blue answer theirs.
+  EXPECT_LT(own[0], 0.5f * own[1]);
+  EXPECT_FLOAT_EQ(own[1], own[2]);
+}
+
+TEST(LetterBands, ALouderBinNeverDarkensNorJumps) {
+  // From silence to full, a hundredth at a time: each channel only grows, by
+  // at most about as much as its bin did, and stays short of 1.5.
+  float s[512] = {};
+  LetterColour last = letterBandColour(25.f, s);
+  for (int n = 1; n <= 100; ++n) {
+    s[1] = s[2] = s[3] = 0.01f * static_cast<float>(n);
+    const LetterColour c = letterBandColour(25.f, s);
+    const float rises[3] = {c.r - last.r, c.g - last.g, c.b - last.b};
+    for (float rise : rises) {
+      EXPECT_GE(rise, 0.f) << n;
+      EXPECT_LE(rise, 0.0101f) << n;
+    }
+    EXPECT_LT(std::max({c.r, c.g, c.b}), 1.5f) << n;
+    last = c;
+  }
+}
+
+TEST(LetterBands, ColourDependsOnTheHalfAndTheMusicNotOnTheFrameRate) {
+  // Within each half the time alone never changes the colour, so at 30, 60
+  // or 144 frames a second the bands look the same at the same moment.
+  float s[512] = {};
+  s[1] = 0.4f;
+  s[2] = 0.2f;
+  s[3] = 0.7f;
+  const LetterColour first = letterBandColour(0.f, s);
+  const LetterColour second = letterBandColour(20.01f, s);
+  for (float fps : {30.f, 60.f, 144.f}) {
+    for (int n = 0; n * (1.f / fps) < 39.7f; ++n) {
+      const float a = n * (1.f / fps);
+      if (a == 20.f)
+        continue; // no overlay at all
+      ASSERT_TRUE(sameColour(letterBandColour(a, s), a < 20.f ? first : second)) << fps << " " << a;
+    }
+  }
 }
 
 // ---- The drifting credit picture ---------------------------------------------
@@ -222,9 +312,12 @@ TEST(LetterSprite, StartsInTheCornerAndEasesOnlyOnceTheLowBandPassesThreeTenths)
   EXPECT_LE(target.y, 600.f - 128.f);
   EXPECT_GT(target.x + target.y, 0.f);
 
-  // Silence: it glides to that target, 5 dt of the remaining way per frame.
+  // Silence: it glides straight towards that target, part of the way a frame.
   motion.moveSprite(kFrame, silence, 256.f, 128.f);
-  EXPECT_FLOAT_EQ(motion.spritePos.x, target.x * 5.f * kFrame);
+  const float moved = std::hypot(motion.spritePos.x, motion.spritePos.y);
+  EXPECT_GT(moved, 0.f);
+  EXPECT_LT(moved, 0.5f * std::hypot(target.x, target.y));
+  EXPECT_NEAR(motion.spritePos.x * target.y, motion.spritePos.y * target.x, 1e-2f); // on the line
   for (int n = 0; n < 300; ++n)
     motion.moveSprite(kFrame, silence, 256.f, 128.f);
   EXPECT_EQ(motion.spriteTarget.x, target.x);

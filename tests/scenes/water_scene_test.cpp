@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -129,15 +130,34 @@ TEST(WaterSceneDrops, SixDrawsAFrameSizeThenYThenX) {
 }
 
 TEST(WaterSceneDrops, MusicDropStillLandsInSilence) {
+  // In silence it circles the middle of the pool a quarter of the pool away,
+  // moving smoothly, never still, and lands softly but never with nothing.
   const float silence[512] = {};
-  for (float u : {0.f, 1.f, 7.5f, 21.78f}) {
+  float weakest = 1.f, strongest = 0.f, xLow = 1.f, xHigh = 0.f, yLow = 1.f, yHigh = 0.f;
+  WaterDrop last = waterMusicDrop(0.f, 0.f, silence);
+  for (int n = 0; n <= 3000; ++n) {
+    const float u = 0.01f * static_cast<float>(n);
     const WaterDrop drop = waterMusicDrop(0.f, u, silence);
-    EXPECT_FLOAT_EQ(drop.radius, 0.05f);
-    EXPECT_NEAR(drop.strength, 0.05f * (std::sin(0.82345f * u) + 1.6f), 1e-7f);
-    EXPECT_NEAR(drop.x, 0.5f + 0.25f * std::sin(u), 1e-6f);
-    EXPECT_NEAR(drop.y, 0.5f + 0.25f * std::cos(u), 1e-6f);
-    EXPECT_GT(drop.strength, 0.f);
+    ASSERT_FLOAT_EQ(drop.radius, 0.05f) << u;
+    ASSERT_NEAR(std::hypot(drop.x - 0.5f, drop.y - 0.5f), 0.25f, 1e-5f) << u;
+    ASSERT_LE(std::hypot(drop.x - last.x, drop.y - last.y), 0.25f * 0.0101f) << u;
+    ASSERT_GT(drop.strength, 0.f) << u;
+    ASSERT_LT(drop.strength, 0.15f) << u;
+    ASSERT_LE(std::abs(drop.strength - last.strength), 0.001f) << u;
+    weakest = std::min(weakest, drop.strength);
+    strongest = std::max(strongest, drop.strength);
+    xLow = std::min(xLow, drop.x);
+    xHigh = std::max(xHigh, drop.x);
+    yLow = std::min(yLow, drop.y);
+    yHigh = std::max(yHigh, drop.y);
+    last = drop;
   }
+  // All the way round, and its strength swells and fades.
+  EXPECT_LT(xLow, 0.26f);
+  EXPECT_GT(xHigh, 0.74f);
+  EXPECT_LT(yLow, 0.26f);
+  EXPECT_GT(yHigh, 0.74f);
+  EXPECT_GT(strongest, 2.f * weakest);
 }
 
 TEST(WaterSceneDrops, LowBandsWidenStrengthenAndPushTheMusicDrop) {

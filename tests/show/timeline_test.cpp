@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace demo {
 namespace {
@@ -34,16 +36,90 @@ TEST(Envelope, BaseIsSinglePrecision) {
   EXPECT_EQ(envelope(centre, 0.25f, 0.5f, 2, t), static_cast<double>(static_cast<float>(std::pow(double(base), 2.0))));
 }
 
-TEST(ClearColour, FlickersDuringTheFirstTenSeconds) {
-  ClearColour c = clearColourFor(0.f);
+// The flicker's samples, one a millisecond over [from, to).
+std::vector<ClearColour> clearColours(float from, float to) {
+  std::vector<ClearColour> colours;
+  for (int i = 0; from + 0.001f * static_cast<float>(i) < to; ++i)
+    colours.push_back(clearColourFor(from + 0.001f * static_cast<float>(i)));
+  return colours;
+}
+
+// How often the brightness turns round (from rising to falling or back) over
+// [from, to): twice a period of the flicker.
+int clearColourTurns(float from, float to) {
+  const std::vector<ClearColour> c = clearColours(from, to);
+  int turns = 0;
+  float lastStep = 0.f; // the last step that moved it
+  for (size_t i = 1; i < c.size(); ++i) {
+    const float step = c[i].r - c[i - 1].r;
+    if (step == 0.f)
+      continue;
+    turns += step * lastStep < 0.f;
+    lastStep = step;
+  }
+  return turns;
+}
+
+float clearColourRange(float from, float to) {
+  float low = 10.f, high = -10.f;
+  for (const ClearColour &c : clearColours(from, to)) {
+    low = std::min(low, c.r);
+    high = std::max(high, c.r);
+  }
+  return high - low;
+}
+
+TEST(ClearColour, StartsWhite) {
+  const ClearColour c = clearColourFor(0.f);
   EXPECT_FLOAT_EQ(c.r, 1.f);
-  float p = 1.3f;
-  float expected = 1.f + 0.5f * std::sin(3.f * p * p);
-  c = clearColourFor(p);
-  EXPECT_FLOAT_EQ(c.r, expected);
-  EXPECT_FLOAT_EQ(c.g, expected);
-  EXPECT_FLOAT_EQ(c.b, expected);
-  EXPECT_FLOAT_EQ(c.a, 1.f);
+  EXPECT_FLOAT_EQ(c.g, 1.f);
+  EXPECT_FLOAT_EQ(c.b, 1.f);
+  EXPECT_EQ(c.a, 1.f);
+}
+
+TEST(ClearColour, IsAlwaysAnOpaqueGreyBetweenHalfAndOneAndAHalf) {
+  for (const ClearColour &c : clearColours(0.f, 265.f)) {
+    ASSERT_GE(c.r, 0.5f);
+    ASSERT_LE(c.r, 1.5f);
+    ASSERT_EQ(c.g, c.r);
+    ASSERT_EQ(c.b, c.r);
+    ASSERT_EQ(c.a, 1.f);
+  }
+}
+
+TEST(ClearColour, FlickerRunsRightUpToTheEdgesOfItsWindows) {
+  // The last tenth of a second before 10 s, and the first and last tenth of
+  // the second window, each still swing well above and below white.
+  for (float from : {9.9f, 17.801f, 19.699f}) {
+    float low = 10.f, high = -10.f;
+    for (const ClearColour &c : clearColours(from, from + 0.1f)) {
+      low = std::min(low, c.r);
+      high = std::max(high, c.r);
+    }
+    EXPECT_LT(low, 0.75f) << from;
+    EXPECT_GT(high, 1.25f) << from;
+  }
+}
+
+TEST(ClearColour, WhiteEverywhereOutsideTheTwoWindows) {
+  for (const ClearColour &c : clearColours(10.f, 17.8f))
+    ASSERT_EQ(c.r, 1.f);
+  for (const ClearColour &c : clearColours(19.8f, 265.f))
+    ASSERT_EQ(c.r, 1.f);
+}
+
+TEST(ClearColour, NeverHoldsStillInsideTheFirstWindow) {
+  for (float from = 0.f; from < 9.9f; from += 0.5f)
+    EXPECT_GT(clearColourRange(from, from + 0.5f), 0.25f) << from;
+}
+
+TEST(ClearColour, FlickerSpeedsUpThroughTheFirstWindow) {
+  const int early = clearColourTurns(1.f, 2.f);
+  const int middle = clearColourTurns(5.f, 6.f);
+  const int late = clearColourTurns(8.f, 9.f);
+  EXPECT_GE(early, 1);
+  EXPECT_GT(middle, early);
+  EXPECT_GT(late, middle);
 }
 
 TEST(ClearColour, WhiteBetweenTheFlickers) {
@@ -56,13 +132,11 @@ TEST(ClearColour, WhiteBetweenTheFlickers) {
 }
 
 TEST(ClearColour, FlickersAgainStrictlyInsideTheSecondWindow) {
-  bool sawGrey = false;
-  for (float p = 17.81f; p < 19.8f; p += 0.01f) {
-    ClearColour c = clearColourFor(p);
-    EXPECT_FLOAT_EQ(c.r, 1.f + 0.5f * std::sin(3.f * p * p));
-    sawGrey = sawGrey || c.r < 0.9f;
-  }
-  EXPECT_TRUE(sawGrey);
+  for (float from = 17.81f; from < 19.7f; from += 0.25f)
+    EXPECT_GT(clearColourRange(from, from + 0.25f), 0.25f) << from;
+  // Faster than the first window ever got, and faster in its second half.
+  EXPECT_GT(clearColourTurns(17.8f, 18.8f), clearColourTurns(9.f, 10.f));
+  EXPECT_GT(clearColourTurns(18.8f, 19.8f), clearColourTurns(17.8f, 18.8f));
 }
 
 TEST(Schedule, WindowEdgesDrawNoScene) {
