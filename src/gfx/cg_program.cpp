@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 #include "base/data_path.h"
 
@@ -251,6 +252,30 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
   reportTo.report(error, listing);
   reportTo.checkError();
   reportTo.printListing();
+}
+
+CgProgram::~CgProgram() { release(); }
+
+CgProgram::CgProgram(CgProgram &&other) noexcept
+    : profile(other.profile), program(other.program), failure(std::move(other.failure)) {
+  other.program = 0;
+}
+
+CgProgram &CgProgram::operator=(CgProgram &&other) noexcept {
+  if (this == &other)
+    return *this;
+  release();
+  profile = other.profile;
+  program = other.program;
+  failure = std::move(other.failure);
+  other.program = 0;
+  return *this;
+}
+
+void CgProgram::release() {
+  if (program)
+    glDeleteProgram(program);
+  program = 0;
 }
 
 void CgProgram::bind() {
