@@ -18,11 +18,6 @@ namespace {
 const char *kReadError = "The file could not be read.";
 const char *kCompileError = "The compile returned an error.";
 
-int nextContextId() {
-  static int lastId = 0;
-  return ++lastId;
-}
-
 void printLine(const std::string &text) {
   std::fputs(text.c_str(), stdout);
   std::fputc('\n', stdout);
@@ -152,7 +147,7 @@ std::vector<std::string> samplerNames(const std::string &source) {
 
 // ---------------------------------------------------------------- CgContext
 
-CgContext::CgContext() : context(nextContextId()) { checkError(); }
+CgContext::CgContext() : context(reinterpret_cast<std::uintptr_t>(this)) { checkError(); }
 
 CgContext::~CgContext() { destroy(); }
 

@@ -35,6 +35,7 @@
 // main().
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ constexpr int kCgProfileArbfp1 = 7000; // fragment program: a GLSL fragment shad
 
 class CgContext {
 public:
-  // A fresh context (a nonzero id), then checkError().
+  // A fresh context (a nonzero handle), then checkError().
   CgContext();
   ~CgContext();
   CgContext(const CgContext &) = delete;
@@ -58,11 +59,14 @@ public:
   // Prints the last listing and "\n" to standard output (only "\n" when the
   // listing is empty). The listing stays.
   void printListing();
-  // Ends the context: id 0, no error, no listing. Programs built in it keep
+  // Ends the context: handle 0, no error, no listing. Programs built in it keep
   // working (their GL objects are not touched). A second call does nothing.
   void destroy();
 
-  int context = 0;
+  // The context's handle: its own address, so nonzero and distinct among
+  // the contexts alive (a context cannot be copied or moved); 0 once
+  // destroyed.
+  std::uintptr_t context = 0;
 
 private:
   friend class CgProgram;

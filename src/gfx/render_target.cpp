@@ -266,6 +266,13 @@ struct BlurPrograms {
   bool wanted = true;
 };
 
+// Process-wide, and this is the one place it lives: the programs belong to
+// the GL context, and a process has one (GLWindow handles one window), while
+// the targets that blur are made by scenes that are handed no object standing
+// for that context; every target shares them, so a program is built once per
+// radius for the whole run, not once per target. `wanted` is the frame
+// bench's and the tests' switch for the whole run. The programs are never
+// deleted: they go with the context.
 BlurPrograms &blurPrograms() {
   static BlurPrograms programs;
   return programs;

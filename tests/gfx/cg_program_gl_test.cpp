@@ -328,7 +328,7 @@ TEST_F(CgProgramTest, ErrorPrintsOnceListingStays) {
   cg_.destroy();
   cg_.printListing();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n");
-  EXPECT_EQ(cg_.context, 0);
+  EXPECT_EQ(cg_.context, 0u);
 }
 
 TEST_F(CgProgramTest, ContextsAreDistinctAndQuiet) {
@@ -336,7 +336,7 @@ TEST_F(CgProgramTest, ContextsAreDistinctAndQuiet) {
   CgContext second;
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out, "");
-  EXPECT_NE(second.context, 0);
+  EXPECT_NE(second.context, 0u);
   EXPECT_NE(second.context, cg_.context);
   // A later build reports into the context it was given.
   CgProgram *fp = nullptr;
