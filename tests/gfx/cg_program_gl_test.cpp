@@ -176,16 +176,6 @@ TEST_F(CgProgramTest, WithoutAContextDiagnosticsStillReachStandardOutput) {
 
 // ------------------------------------------------------------------ ownership
 
-TEST_F(CgProgramTest, ADestroyedProgramIsDeleted) {
-  CgProgram *fp = nullptr;
-  build(sourceFile("fp.txt", kModulateBoth), &cg_, &fp);
-  const GLuint name = fp->program;
-  ASSERT_TRUE(glIsProgram(name));
-  owned_.clear();
-  EXPECT_FALSE(glIsProgram(name));
-  EXPECT_TRUE(noGlError());
-}
-
 TEST_F(CgProgramTest, AMovedFromProgramFreesNothingAndTheNewOwnerFreesOnce) {
   CgProgram *fp = nullptr;
   build(sourceFile("fp.txt", kModulateBoth), &cg_, &fp);
@@ -201,19 +191,6 @@ TEST_F(CgProgramTest, AMovedFromProgramFreesNothingAndTheNewOwnerFreesOnce) {
     moved.unbind();
   }
   EXPECT_FALSE(glIsProgram(name));
-}
-
-TEST_F(CgProgramTest, MoveAssignmentFreesTheProgramItReplaces) {
-  CgProgram *kept = nullptr, *replaced = nullptr;
-  build(sourceFile("a.txt", kModulateBoth), &cg_, &kept);
-  build(sourceFile("b.txt", kModulateBoth), &cg_, &replaced);
-  const GLuint keptName = kept->program, replacedName = replaced->program;
-  *replaced = std::move(*kept);
-  EXPECT_FALSE(glIsProgram(replacedName));
-  EXPECT_EQ(replaced->program, keptName);
-  EXPECT_EQ(kept->program, 0u);
-  kept->bind();
-  EXPECT_EQ(integer(GL_CURRENT_PROGRAM), 0) << "an empty program binds the fixed-function pipeline";
 }
 
 // ------------------------------------------------------------------ drawing
