@@ -54,7 +54,6 @@ void BM_Blur3Passes(benchmark::State &state) {
     glFinish();
   }
   state.SetItemsProcessed(state.iterations() * size * size);
-  glDeleteTextures(1, &glow.glName);
 }
 BENCHMARK(BM_Blur3Passes)->Arg(64)->Arg(128)->Arg(256)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -73,8 +72,6 @@ void BM_ScreenCopyShrink(benchmark::State &state) {
     screen.copyTo(glow);
     glFinish();
   }
-  glDeleteTextures(1, &screen.glName);
-  glDeleteTextures(1, &glow.glName);
 }
 BENCHMARK(BM_ScreenCopyShrink)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -97,8 +94,6 @@ void BM_GlowFrame(benchmark::State &state) {
     glow.drawAdditive(1.f, 0.8f, 0.6f, 1.f);
     glFinish();
   }
-  glDeleteTextures(1, &screen.glName);
-  glDeleteTextures(1, &glow.glName);
 }
 BENCHMARK(BM_GlowFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/show_parts.h"
+#include "gfx/pixel_font.h"
 #include "gfx/png_writer.h"
 #include "platform/gl_window.h"
 
@@ -103,46 +104,16 @@ bool RunReport::writeSheet(const std::string &path) const {
   return writePngFile(path, sheet.data(), width, height, 3, 9);
 }
 
-namespace {
-// 5 x 7 glyphs, one byte a row, bit 4 the leftmost dot.
-struct Glyph {
-  char c;
-  uint8_t rows[7];
-};
-const Glyph kGlyphs[] = {
-    {'0', {14, 17, 19, 21, 25, 17, 14}}, {'1', {4, 12, 4, 4, 4, 4, 14}},     {'2', {14, 17, 1, 2, 4, 8, 31}},
-    {'3', {31, 2, 4, 2, 1, 17, 14}},     {'4', {2, 6, 10, 18, 31, 2, 2}},    {'5', {31, 16, 30, 1, 1, 17, 14}},
-    {'6', {6, 8, 16, 30, 17, 17, 14}},   {'7', {31, 1, 2, 4, 8, 8, 8}},      {'8', {14, 17, 17, 14, 17, 17, 14}},
-    {'9', {14, 17, 17, 15, 1, 2, 12}},   {'.', {0, 0, 0, 0, 0, 12, 12}},     {':', {0, 12, 12, 0, 12, 12, 0}},
-    {'-', {0, 0, 0, 31, 0, 0, 0}},       {'a', {0, 0, 14, 1, 15, 17, 15}},   {'b', {16, 16, 22, 25, 17, 17, 30}},
-    {'c', {0, 0, 14, 16, 16, 17, 14}},   {'d', {1, 1, 13, 19, 17, 17, 15}},  {'e', {0, 0, 14, 17, 31, 16, 14}},
-    {'f', {6, 9, 8, 28, 8, 8, 8}},       {'g', {0, 15, 17, 17, 15, 1, 14}},  {'h', {16, 16, 22, 25, 17, 17, 17}},
-    {'i', {4, 0, 12, 4, 4, 4, 14}},      {'j', {2, 0, 6, 2, 2, 18, 12}},     {'k', {16, 16, 18, 20, 24, 20, 18}},
-    {'l', {12, 4, 4, 4, 4, 4, 14}},      {'m', {0, 0, 26, 21, 21, 17, 17}},  {'n', {0, 0, 22, 25, 17, 17, 17}},
-    {'o', {0, 0, 14, 17, 17, 17, 14}},   {'p', {0, 0, 30, 17, 30, 16, 16}},  {'q', {0, 0, 13, 19, 15, 1, 1}},
-    {'r', {0, 0, 22, 25, 16, 16, 16}},   {'s', {0, 0, 14, 16, 14, 1, 30}},   {'t', {8, 8, 28, 8, 8, 9, 6}},
-    {'u', {0, 0, 17, 17, 17, 19, 13}},   {'v', {0, 0, 17, 17, 17, 10, 4}},   {'w', {0, 0, 17, 17, 21, 21, 10}},
-    {'x', {0, 0, 17, 10, 4, 10, 17}},    {'y', {0, 0, 17, 17, 15, 1, 14}},   {'z', {0, 0, 31, 2, 4, 8, 31}},
-};
-
-const Glyph *findGlyph(char c) {
-  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const Glyph &g : kGlyphs)
-    if (g.c == c)
-      return &g;
-  return nullptr;
-}
-} // namespace
-
 void drawLabel(std::vector<uint8_t> &rgb, int width, int height, int x, int y, const std::string &text, int scale,
                uint8_t r, uint8_t g, uint8_t b) {
   int penX = x;
   for (char c : text) {
-    const Glyph *glyph = findGlyph(c);
-    if (glyph) {
-      for (int row = 0; row < 7; ++row)
-        for (int col = 0; col < 5; ++col) {
-          if (!(glyph->rows[row] & (16 >> col)))
+    // Capitals are drawn as small letters.
+    const uint8_t *rows = pixelGlyph(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    if (rows) {
+      for (int row = 0; row < kPixelFontHeight; ++row)
+        for (int col = 0; col < kPixelFontWidth; ++col) {
+          if (!(rows[row] & (16 >> col)))
             continue;
           for (int dy = 0; dy < scale; ++dy)
             for (int dx = 0; dx < scale; ++dx) {
@@ -156,7 +127,7 @@ void drawLabel(std::vector<uint8_t> &rgb, int width, int height, int x, int y, c
             }
         }
     }
-    penX += 6 * scale;
+    penX += kPixelFontAdvance * scale;
   }
 }
 

@@ -54,8 +54,10 @@ private:
   int pictureWidth_ = 0, pictureHeight_ = 0; // the last frame's
 };
 
-// Draws `text` (lower-case letters, digits, '.', ':' and spaces) in a 5 x 7
-// pixel font, `scale` pixels a dot, into an RGB picture (rows top first).
+// Draws `text` in the 5 x 7 pixel font (pixel_font.h: small letters, digits,
+// . : - /; capitals are drawn as small letters, anything else as a space),
+// `scale` pixels a dot, into an RGB picture (rows top first); dots outside
+// the picture are left out.
 void drawLabel(std::vector<uint8_t> &rgb, int width, int height, int x, int y, const std::string &text, int scale,
                uint8_t r, uint8_t g, uint8_t b);
 

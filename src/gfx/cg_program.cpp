@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 #include "base/data_path.h"
 
@@ -16,11 +17,6 @@ namespace {
 
 const char *kReadError = "The file could not be read.";
 const char *kCompileError = "The compile returned an error.";
-
-int nextContextId() {
-  static int lastId = 0;
-  return ++lastId;
-}
 
 void printLine(const std::string &text) {
   std::fputs(text.c_str(), stdout);
@@ -151,7 +147,7 @@ std::vector<std::string> samplerNames(const std::string &source) {
 
 // ---------------------------------------------------------------- CgContext
 
-CgContext::CgContext() : context(nextContextId()) { checkError(); }
+CgContext::CgContext() : context(reinterpret_cast<std::uintptr_t>(this)) { checkError(); }
 
 CgContext::~CgContext() { destroy(); }
 
@@ -251,6 +247,30 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
   reportTo.report(error, listing);
   reportTo.checkError();
   reportTo.printListing();
+}
+
+CgProgram::~CgProgram() { release(); }
+
+CgProgram::CgProgram(CgProgram &&other) noexcept
+    : profile(other.profile), program(other.program), failure(std::move(other.failure)) {
+  other.program = 0;
+}
+
+CgProgram &CgProgram::operator=(CgProgram &&other) noexcept {
+  if (this == &other)
+    return *this;
+  release();
+  profile = other.profile;
+  program = other.program;
+  failure = std::move(other.failure);
+  other.program = 0;
+  return *this;
+}
+
+void CgProgram::release() {
+  if (program)
+    glDeleteProgram(program);
+  program = 0;
 }
 
 void CgProgram::bind() {

@@ -23,11 +23,19 @@
 // an empty line when there are none). A program that failed is not fatal: its
 // name is 0 and binding it draws with the fixed-function pipeline.
 //
-// What it does not do: pass parameters to a program, compile ARB assembly, or
-// free programs (they live as long as the show). The entry-point name is kept
-// for the callers' sake; GLSL always starts at main().
+// A CgProgram owns its GL program: it cannot be copied, a move hands the
+// program over (the moved-from one is empty, program 0, and frees nothing),
+// and the destructor deletes it (a program in use is deleted by GL once it is
+// no longer current). As with RenderTarget, destroy programs while the
+// window's context is current; with none current the delete reaches no
+// context.
+//
+// What it does not do: pass parameters to a program or compile ARB assembly.
+// The entry-point name is kept for the callers' sake; GLSL always starts at
+// main().
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,7 +47,7 @@ constexpr int kCgProfileArbfp1 = 7000; // fragment program: a GLSL fragment shad
 
 class CgContext {
 public:
-  // A fresh context (a nonzero id), then checkError().
+  // A fresh context (a nonzero handle), then checkError().
   CgContext();
   ~CgContext();
   CgContext(const CgContext &) = delete;
@@ -51,11 +59,14 @@ public:
   // Prints the last listing and "\n" to standard output (only "\n" when the
   // listing is empty). The listing stays.
   void printListing();
-  // Ends the context: id 0, no error, no listing. Programs built in it keep
+  // Ends the context: handle 0, no error, no listing. Programs built in it keep
   // working (their GL objects are not touched). A second call does nothing.
   void destroy();
 
-  int context = 0;
+  // The context's handle: its own address, so nonzero and distinct among
+  // the contexts alive (a context cannot be copied or moved); 0 once
+  // destroyed.
+  std::uintptr_t context = 0;
 
 private:
   friend class CgProgram;
@@ -74,6 +85,14 @@ public:
   // it was. `entry` is accepted and not used (GLSL starts at main). With
   // profile kCgProfileArbvp1 the file is a vertex shader instead.
   CgProgram(const char *file, CgContext *ctx, const char *entry, int profile = kCgProfileArbfp1);
+  // Deletes the program.
+  ~CgProgram();
+  CgProgram(const CgProgram &) = delete;
+  CgProgram &operator=(const CgProgram &) = delete;
+  // The program moves over; `other` is left with program 0.
+  CgProgram(CgProgram &&other) noexcept;
+  // Deletes this program, then takes `other`'s.
+  CgProgram &operator=(CgProgram &&other) noexcept;
 
   // glUseProgram(program): 0 (fixed function) for a program that failed.
   void bind();
@@ -81,10 +100,14 @@ public:
   void unbind();
 
   int profile = kCgProfileArbfp1;
-  unsigned program = 0; // GL program name; 0 when the build failed
+  unsigned program = 0; // GL program name, owned; 0 when the build failed or moved from
   // Why there is no program, in a few words ("cannot be read", "does not
   // compile", ...), for the user of the program to say; empty when it built.
   std::string failure;
+
+private:
+  // Deletes the program; leaves program 0.
+  void release();
 };
 
 // Stops any program (glUseProgram(0)) and disables the ARB vertex and

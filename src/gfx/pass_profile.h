@@ -7,6 +7,10 @@
 // what no inner pass claimed: the 3D drawing. Switched off (the default) a
 // ScopedPass costs a flag test and nothing reaches the GL.
 //
+// It is process-wide on purpose: it is a profile of the whole run, switched
+// on by the frame bench, and the passes it times sit deep in gfx and the
+// scenes, where no frame object reaches.
+//
 // Use:
 //   { ScopedPass pass("blur"); ...draw... }
 //   PassProfile::enable(true); ...frames...; PassProfile::totals();

@@ -17,8 +17,9 @@ namespace demo {
 
 namespace {
 
-// RenderTarget::allocatedBytes(): a tally for memory reports, process-wide
-// because textures are; nothing that draws reads it.
+// RenderTarget::allocatedBytes(): a tally for memory reports of the targets
+// alive, process-wide because their textures all live in the one GL context
+// of the process; nothing that draws reads it.
 size_t gAllocatedBytes = 0;
 
 // A texture side for an area side: the next power of two for anything up to
@@ -56,12 +57,57 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage stor
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
   if (mipLevels > 0)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, mipLevels);
-  for (int level = 0; level <= mipLevels; ++level)
-    gAllocatedBytes += static_cast<size_t>(std::max(texWidth >> level, 1)) *
-                       static_cast<size_t>(std::max(texHeight >> level, 1)) * 4;
+  if (glName)
+    gAllocatedBytes += bytes();
 
   uMax = static_cast<float>(width) / static_cast<float>(texWidth);
   vMax = static_cast<float>(height) / static_cast<float>(texHeight);
+}
+
+RenderTarget::~RenderTarget() { release(); }
+
+RenderTarget::RenderTarget(RenderTarget &&other) noexcept
+    : glName(other.glName), width(other.width), height(other.height), texWidth(other.texWidth),
+      texHeight(other.texHeight), uMax(other.uMax), vMax(other.vMax), screenWidth(other.screenWidth),
+      screenHeight(other.screenHeight), mipLevels(other.mipLevels), shrinkLevel(other.shrinkLevel),
+      mipmapStale_(other.mipmapStale_) {
+  other.glName = 0;
+}
+
+RenderTarget &RenderTarget::operator=(RenderTarget &&other) noexcept {
+  if (this == &other)
+    return *this;
+  release();
+  glName = other.glName;
+  width = other.width;
+  height = other.height;
+  texWidth = other.texWidth;
+  texHeight = other.texHeight;
+  uMax = other.uMax;
+  vMax = other.vMax;
+  screenWidth = other.screenWidth;
+  screenHeight = other.screenHeight;
+  mipLevels = other.mipLevels;
+  shrinkLevel = other.shrinkLevel;
+  mipmapStale_ = other.mipmapStale_;
+  other.glName = 0;
+  return *this;
+}
+
+size_t RenderTarget::bytes() const {
+  size_t total = 0;
+  for (int level = 0; level <= mipLevels; ++level)
+    total += static_cast<size_t>(std::max(texWidth >> level, 1)) *
+             static_cast<size_t>(std::max(texHeight >> level, 1)) * 4;
+  return total;
+}
+
+void RenderTarget::release() {
+  if (!glName)
+    return;
+  glDeleteTextures(1, &glName);
+  gAllocatedBytes -= bytes();
+  glName = 0;
 }
 
 void RenderTarget::setViewport() { glViewport(0, 0, width, height); }
@@ -220,6 +266,13 @@ struct BlurPrograms {
   bool wanted = true;
 };
 
+// Process-wide, and this is the one place it lives: the programs belong to
+// the GL context, and a process has one (GLWindow handles one window), while
+// the targets that blur are made by scenes that are handed no object standing
+// for that context; every target shares them, so a program is built once per
+// radius for the whole run, not once per target. `wanted` is the frame
+// bench's and the tests' switch for the whole run. The programs are never
+// deleted: they go with the context.
 BlurPrograms &blurPrograms() {
   static BlurPrograms programs;
   return programs;

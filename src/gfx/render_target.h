@@ -49,9 +49,16 @@
 // GL state each call leaves is given beside it. All calls need the window's GL
 // context current. Frame-buffer pixels are only ever read by copyFromScreen.
 //
-// What it does not do: free its texture (targets live as long as the show),
-// check that the area fits the frame (it must; a larger area copies
-// undefined pixels), or read anything back to main memory.
+// A target owns its texture: it cannot be copied, a move hands the texture
+// over (the moved-from target is empty, glName 0, and frees nothing), and the
+// destructor deletes it. glName is there to be read (bound, or lent to a
+// Texture that draws it); whoever reads it must not delete it, nor use it
+// after the target is gone. Destroy targets while the window's context is
+// current: with no context current the delete reaches no context (the GL
+// dispatch ignores it) and the texture goes with the context.
+//
+// What it does not do: check that the area fits the frame (it must; a larger
+// area copies undefined pixels), or read anything back to main memory.
 #pragma once
 
 #include <cstddef>
@@ -74,6 +81,16 @@ public:
   // unit.
   RenderTarget(int width, int height, TargetStorage storage = TargetStorage::Rgb,
                const FrameSize &frame = FrameSize());
+  // Deletes the texture (the binding of a unit it was bound to falls back to
+  // 0, as glDeleteTextures does).
+  ~RenderTarget();
+  RenderTarget(const RenderTarget &) = delete;
+  RenderTarget &operator=(const RenderTarget &) = delete;
+  // The texture and every field move over; `other` is left empty (glName 0,
+  // no bytes counted).
+  RenderTarget(RenderTarget &&other) noexcept;
+  // Frees this target's texture, then takes `other`'s.
+  RenderTarget &operator=(RenderTarget &&other) noexcept;
 
   // glViewport(0, 0, width, height).
   void setViewport();
@@ -134,7 +151,7 @@ public:
   // clip units (texture coordinates 0..uMax, 0..vMax), in the current state.
   void drawAreaQuad(float ox, float oy) const;
 
-  unsigned glName = 0;
+  unsigned glName = 0; // the texture it owns; 0 when moved from
   int width = 0;       // area copied from the frame; the viewport inside the target
   int height = 0;
   int texWidth = 0;    // the texture: nextPowerOfTwo(width), at least 2, or width + margin (above)
@@ -147,9 +164,9 @@ public:
   int mipLevels = 0;
   float shrinkLevel = 0.f; // the level read: log2 of the frame's scale
 
-  // The bytes of texture memory every target so far has allocated (levels
+  // The bytes of texture memory the targets alive now hold (levels
   // included, 4 bytes a texel: drivers keep RGB8 as RGBX), for memory
-  // reports. Targets are never freed, so this is also what they hold.
+  // reports.
   static size_t allocatedBytes();
 
 private:
@@ -158,6 +175,10 @@ private:
   // does, and readWholeLevels() then puts the plain linear read back.
   bool readAtBaseLevel();
   void readWholeLevels();
+  // Deletes the texture and takes its bytes off the tally; leaves glName 0.
+  void release();
+  // What this target's texture adds to allocatedBytes().
+  size_t bytes() const;
   bool mipmapStale_ = true;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gfx/cg_program.h"
@@ -54,8 +55,6 @@ protected:
     glUseProgram(0);
     for (unsigned name : textures_)
       glDeleteTextures(1, &name);
-    for (unsigned name : programs_)
-      glDeleteProgram(name);
     setDataDirectory("");
     GLTest::TearDown();
   }
@@ -70,9 +69,7 @@ protected:
   std::string build(const std::string &path, CgContext *ctx, CgProgram **out,
                     int profile = kCgProfileArbfp1) {
     testing::internal::CaptureStdout();
-    programs_.push_back(0);
     owned_.push_back(std::make_unique<CgProgram>(path.c_str(), ctx, "main", profile));
-    programs_.back() = owned_.back()->program;
     *out = owned_.back().get();
     return testing::internal::GetCapturedStdout();
   }
@@ -82,7 +79,6 @@ protected:
   TempDir dir_;
   CgContext cg_;
   std::vector<unsigned> textures_;
-  std::vector<unsigned> programs_;
   std::vector<std::unique_ptr<CgProgram>> owned_;
 };
 
@@ -176,6 +172,25 @@ TEST_F(CgProgramTest, WithoutAContextDiagnosticsStillReachStandardOutput) {
   CgProgram *fp = nullptr;
   const std::string out = build(dir_.file("nothing.txt"), nullptr, &fp);
   EXPECT_EQ(out, "The file could not be read.\n\n");
+}
+
+// ------------------------------------------------------------------ ownership
+
+TEST_F(CgProgramTest, AMovedFromProgramFreesNothingAndTheNewOwnerFreesOnce) {
+  CgProgram *fp = nullptr;
+  build(sourceFile("fp.txt", kModulateBoth), &cg_, &fp);
+  const GLuint name = fp->program;
+  {
+    CgProgram moved(std::move(*fp));
+    EXPECT_EQ(fp->program, 0u);
+    EXPECT_EQ(moved.program, name);
+    owned_.clear();
+    EXPECT_TRUE(glIsProgram(name)) << "the moved-from program deleted what it gave away";
+    moved.bind();
+    EXPECT_EQ(integer(GL_CURRENT_PROGRAM), static_cast<GLint>(name));
+    moved.unbind();
+  }
+  EXPECT_FALSE(glIsProgram(name));
 }
 
 // ------------------------------------------------------------------ drawing
@@ -290,7 +305,7 @@ TEST_F(CgProgramTest, ErrorPrintsOnceListingStays) {
   cg_.destroy();
   cg_.printListing();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n");
-  EXPECT_EQ(cg_.context, 0);
+  EXPECT_EQ(cg_.context, 0u);
 }
 
 TEST_F(CgProgramTest, ContextsAreDistinctAndQuiet) {
@@ -298,7 +313,7 @@ TEST_F(CgProgramTest, ContextsAreDistinctAndQuiet) {
   CgContext second;
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out, "");
-  EXPECT_NE(second.context, 0);
+  EXPECT_NE(second.context, 0u);
   EXPECT_NE(second.context, cg_.context);
   // A later build reports into the context it was given.
   CgProgram *fp = nullptr;

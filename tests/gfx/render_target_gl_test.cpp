@@ -3,9 +3,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include <SDL.h>
+
+#include "base/frame_size.h"
 #include "gfx/overlay.h"
 #include "gfx/render_target.h"
 #include "gl_fixture.h"
@@ -112,13 +116,6 @@ std::vector<uint8_t> texels(const RenderTarget &target) {
 
 class RenderTargetTest : public GLTest {
 protected:
-  void TearDown() override {
-    // Targets keep their texture for the whole show; the tests give theirs back.
-    for (auto &t : targets_)
-      glDeleteTextures(1, &t->glName);
-    GLTest::TearDown();
-  }
-
   RenderTarget &target(int w, int h) {
     targets_.push_back(std::make_unique<RenderTarget>(w, h));
     return *targets_.back();
@@ -183,6 +180,58 @@ TEST_F(RenderTargetTest, SizesRoundUpToPowersOfTwo) {
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
   EXPECT_EQ(filter, GL_LINEAR);
   EXPECT_EQ(wrap, GL_REPEAT);
+}
+
+// ------------------------------------------------------------------ ownership
+
+// A large copy's mipmap levels are counted with it, and freed with it.
+TEST_F(RenderTargetTest, ADestroyedTargetDeletesItsTextureAndGivesBackItsBytes) {
+  const size_t before = RenderTarget::allocatedBytes();
+  GLuint name = 0;
+  {
+    const FrameSize frame = FrameSize::atScale(2.0);
+    const RenderTarget t(frame.width, frame.height, TargetStorage::Rgb, frame);
+    ASSERT_EQ(t.mipLevels, 1);
+    name = t.glName;
+    EXPECT_GT(RenderTarget::allocatedBytes(), before + static_cast<size_t>(t.texWidth) * t.texHeight * 4);
+  }
+  EXPECT_FALSE(glIsTexture(name));
+  EXPECT_EQ(RenderTarget::allocatedBytes(), before);
+}
+
+TEST_F(RenderTargetTest, AMovedFromTargetFreesNothingAndTheNewOwnerFreesOnce) {
+  const size_t before = RenderTarget::allocatedBytes();
+  GLuint name = 0;
+  {
+    std::optional<RenderTarget> from(std::in_place, 64, 64);
+    name = from->glName;
+    const RenderTarget to(std::move(*from));
+    EXPECT_EQ(from->glName, 0u);
+    EXPECT_EQ(to.glName, name);
+    EXPECT_EQ(to.width, 64);
+    from.reset();
+    EXPECT_TRUE(glIsTexture(name)) << "the moved-from target deleted the texture it gave away";
+    EXPECT_EQ(RenderTarget::allocatedBytes(), before + 64 * 64 * 4);
+  }
+  EXPECT_FALSE(glIsTexture(name));
+  EXPECT_EQ(RenderTarget::allocatedBytes(), before);
+  EXPECT_TRUE(noGlError());
+}
+
+// With no context current (the window closed first) the delete reaches
+// nothing, and the texture stays with the context.
+TEST_F(RenderTargetTest, ATargetDestroyedWithNoContextCurrentLeavesTheContextAlone) {
+  SDL_Window *window = SDL_GL_GetCurrentWindow();
+  SDL_GLContext context = SDL_GL_GetCurrentContext();
+  ASSERT_NE(context, nullptr);
+  std::optional<RenderTarget> t(std::in_place, 16, 16);
+  const GLuint name = t->glName;
+  ASSERT_EQ(SDL_GL_MakeCurrent(window, nullptr), 0);
+  t.reset();
+  ASSERT_EQ(SDL_GL_MakeCurrent(window, context), 0);
+  EXPECT_TRUE(glIsTexture(name));
+  // What the window's close would have freed with the context.
+  glDeleteTextures(1, &name);
 }
 
 // ------------------------------------------------------------------ copy and draw
