@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/show_random.h"
 #include "effects/water_surface.h"
 #include "base/math.h"
 #include "reference/water_literal.h"
@@ -35,7 +36,7 @@ const std::vector<Drop> &frameDrops() {
   static const std::vector<Drop> drops = [] {
     std::vector<Drop> out;
     out.reserve(3 * kFrames);
-    std::srand(1);
+    ShowRandom random;
     float bass = 0.f;
     for (int f = 0; f < kFrames; ++f) {
       const float u = static_cast<float>(f) / 60.f;
@@ -43,9 +44,9 @@ const std::vector<Drop> &frameDrops() {
       const float s1 = 0.2f + 0.15f * std::sin(3.f * u);
       bass = (s0 + bass) * 0.8f;
       for (const auto &[scale, strength] : {std::pair{0.03f, 0.025f}, std::pair{0.09f, 0.01f}}) {
-        const float r1 = random01();
-        const float r2 = random01();
-        const float r3 = random01();
+        const float r1 = random.unit();
+        const float r2 = random.unit();
+        const float r3 = random.unit();
         out.push_back(Drop{r3, r2, (r1 + 0.75f) * scale, strength});
       }
       out.push_back(Drop{0.5f + 0.25f * std::sin(u + bass), 0.5f + 0.25f * std::cos(3.f * bass + u),

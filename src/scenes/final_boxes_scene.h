@@ -67,6 +67,11 @@ struct FinalShot {
   // to 1.5 on Camera01 and Camera08), the index one on. At most one cut per
   // step; an index outside the list never cuts. Returns whether it cut.
   bool cut(float a, ShowRandom &random);
+  // Back to the first entry of the list once it has passed its sixth cut.
+  void rewind() {
+    if (cutIndex > 5)
+      cutIndex = 0;
+  }
   // The shot clock runs on by the step's time.
   void advance(float dt) { shotClock += dt; }
   // Where the current shot is in the scene's animation.
@@ -94,10 +99,9 @@ public:
   void restart() override;
   // Back to the first entry of the cut list once the list has passed its
   // sixth (a return to the scene in the quick cuts replays it).
-  void rewindCuts() {
-    if (shot.cutIndex > 5)
-      shot.cutIndex = 0;
-  }
+  void rewindCuts() { shot.rewind(); }
+  // The next entry of the cut list (kFinalCutCount once all have cut).
+  int nextCut() const { return shot.cutIndex; }
 
   // Carried between steps.
   FinalShot shot;

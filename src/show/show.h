@@ -114,6 +114,9 @@ public:
   const FrameSize &frameSize() const { return frameSize_; }
   // The scenes, to look at (empty until load() builds them).
   const ShowScenes &scenes() const { return scenes_; }
+  // The generator the next step draws from, to look at (a copy draws what
+  // the show would).
+  const ShowRandom &random() const { return random_; }
 
 private:
   void runSteps(StepRange range, const SpectrumSource &spectrumAt);

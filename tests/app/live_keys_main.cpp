@@ -76,9 +76,9 @@ struct LiveRun {
   bool ready() const { return live != nullptr && playback->followsMusic(); }
   // The show stands at exactly `t`: the clock, the sound and the steps.
   void expectStandingAt(float t) {
-    EXPECT_EQ(show->clock.time, t);
+    EXPECT_EQ(show->time(), t);
     EXPECT_NEAR(window->music().clockSeconds(), t, 1e-4);
-    EXPECT_EQ(show->steps.next() - 1, lastStepDueBy(t));
+    EXPECT_EQ(show->stepsRun() - 1, lastStepDueBy(t));
   }
 
   std::unique_ptr<GLWindow> window;
@@ -123,12 +123,12 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   // Space holds picture and sound together.
   pushKey(SDLK_SPACE);
   ASSERT_TRUE(live.runFrame());
-  const float pausedAt = show.clock.time;
+  const float pausedAt = show.time();
   const size_t soundAt = music.consumedFrames();
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
   for (int i = 0; i < 3; ++i)
     ASSERT_TRUE(live.runFrame());
-  EXPECT_EQ(show.clock.time, pausedAt);
+  EXPECT_EQ(show.time(), pausedAt);
   EXPECT_EQ(music.consumedFrames(), soundAt);
   EXPECT_NE(live.timeLineText().find("paused"), std::string::npos) << live.timeLineText();
   screenshot(window, "pause.png");
@@ -136,25 +136,25 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   ASSERT_TRUE(live.runFrame());
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_TRUE(live.runFrame());
-  EXPECT_GT(show.clock.time, pausedAt);
+  EXPECT_GT(show.time(), pausedAt);
 
   // Forward twice 30 s and 5 s: into the corridor, sound and clock with it.
-  const float before = show.clock.time;
+  const float before = show.time();
   pushKey(SDLK_PAGEDOWN);
   pushKey(SDLK_PAGEDOWN);
   pushKey(SDLK_RIGHT);
   // After a jump: the part it landed in, the sound and the steps with the
   // clock, then a few frames and the picture.
   auto landedIn = [&](ShowPartIndex part, const char *shot) {
-    EXPECT_TRUE(within(show.clock.time, part)) << show.clock.time;
-    EXPECT_NEAR(music.clockSeconds(), show.clock.time, 0.25);
-    EXPECT_EQ(show.steps.next() - 1, lastStepDueBy(show.clock.time));
+    EXPECT_TRUE(within(show.time(), part)) << show.time();
+    EXPECT_NEAR(music.clockSeconds(), show.time(), 0.25);
+    EXPECT_EQ(show.stepsRun() - 1, lastStepDueBy(show.time()));
     for (int i = 0; i < 3; ++i)
       ASSERT_TRUE(live.runFrame());
     screenshot(window, shot);
   };
   ASSERT_TRUE(live.runFrame());
-  EXPECT_NEAR(show.clock.time, before + 65.f, 0.5f);
+  EXPECT_NEAR(show.time(), before + 65.f, 0.5f);
   landedIn(kCorridorPart, "corridor.png");
 
   // Back 30 s twice and 5 s: into the letters again.
@@ -168,7 +168,7 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   pushKey(SDLK_HOME);
   pushKey(SDLK_t);
   ASSERT_TRUE(live.runFrame());
-  EXPECT_LT(show.clock.time, 0.5f);
+  EXPECT_LT(show.time(), 0.5f);
   EXPECT_FALSE(live.timeLineShown());
   window.close();
   setDataDirectory("");
@@ -203,11 +203,11 @@ TEST(LiveKeys, KeysAddUpExactlyFromTheLastTarget) {
   ASSERT_TRUE(run.live->runFrame());
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_TRUE(run.live->runFrame());
-  const float playedTo = run.show->clock.time;
+  const float playedTo = run.show->time();
   EXPECT_GT(playedTo, 145.05f);
   pushKey(SDLK_PAGEUP);
   ASSERT_TRUE(run.live->runFrame());
-  EXPECT_NEAR(run.show->clock.time, playedTo - 30.f, 0.02f);
+  EXPECT_NEAR(run.show->time(), playedTo - 30.f, 0.02f);
 }
 
 // Keys pressed while the loading screen shows are not the show's: it starts
@@ -227,7 +227,7 @@ TEST(LiveKeys, KeysPressedWhileLoadingAreDropped) {
   for (int i = 0; i < 3; ++i)
     ASSERT_TRUE(run.live->runFrame());
   EXPECT_FALSE(run.playback->paused());
-  EXPECT_LT(run.show->clock.time, 1.f);
+  EXPECT_LT(run.show->time(), 1.f);
 }
 
 // Escape, or a quit message (the window closed, SIGINT or SIGTERM), while
@@ -248,8 +248,8 @@ TEST(LiveKeys, EscapeOrAQuitMessageStopsTheLoadingAtOnce) {
     });
     EXPECT_FALSE(run.loaded) << escape;
     EXPECT_EQ(frames, 8) << escape;
-    EXPECT_NE(run.show->scenes.corridor, nullptr) << escape; // built after the first stage
-    EXPECT_EQ(run.show->scenes.event, nullptr) << escape;    // never
+    EXPECT_NE(run.show->scenes().corridor, nullptr) << escape; // built after the first stage
+    EXPECT_EQ(run.show->scenes().event, nullptr) << escape;    // never
   }
 }
 

@@ -178,59 +178,6 @@ TEST(AxisRotation, CoordinateOnTheAxisPassesThrough) {
   EXPECT_EQ(rotateZ(1.f, 2.f, 7.f, 0.9f).z, 7.f);
 }
 
-TEST(Random, ScaleIsTheFloatNearestOneOver32767) {
-  uint32_t bits = 0;
-  std::memcpy(&bits, &kRandomScale, sizeof bits);
-  EXPECT_EQ(bits, 0x38000100u);
-  EXPECT_EQ(32767.f * kRandomScale, 1.f); // the top end is reachable
-}
-
-TEST(Random, Random01StaysInUnitRangeOnA15BitGrid) {
-  std::srand(7);
-  float lo = 1.f, hi = 0.f;
-  for (int i = 0; i < 200000; ++i) {
-    const float r = random01();
-    ASSERT_GE(r, 0.f);
-    ASSERT_LE(r, 1.f);
-    const float k = r * 32767.f;
-    ASSERT_NEAR(k, std::round(k), 0.01f) << "draw " << i << " is not a multiple of 1/32767";
-    lo = std::fmin(lo, r);
-    hi = std::fmax(hi, r);
-  }
-  EXPECT_LT(lo, 0.001f);
-  EXPECT_GT(hi, 0.999f);
-}
-
-TEST(Random, RandomSignedCoversMinusOneToOne) {
-  std::srand(1);
-  float lo = 0.f, hi = 0.f;
-  double sum = 0.0;
-  const int n = 200000;
-  for (int i = 0; i < n; ++i) {
-    const float r = randomSigned();
-    ASSERT_GE(r, -1.f);
-    ASSERT_LE(r, 1.f);
-    lo = std::fmin(lo, r);
-    hi = std::fmax(hi, r);
-    sum += r;
-  }
-  EXPECT_LT(lo, -0.999f);
-  EXPECT_GT(hi, 0.999f);
-  EXPECT_NEAR(sum / n, 0.0, 0.01);
-}
-
-TEST(Random, ReseedingRepeatsTheSequence) {
-  float first[8], again[8];
-  std::srand(1);
-  for (float &r : first)
-    r = random01();
-  std::srand(1);
-  for (float &r : again)
-    r = random01();
-  for (int i = 0; i < 8; ++i)
-    EXPECT_EQ(first[i], again[i]);
-}
-
 TEST(Power, BaseFirstThenExponent) {
   EXPECT_EQ(power(3.f, 2.f), 9.f);
   EXPECT_EQ(power(2.f, 10.f), 1024.f);

@@ -20,6 +20,8 @@ namespace {
 
 class CorridorSceneGL : public BakedDataGLTest {
 protected:
+  ShowRandom random_; // the show's generator, fresh for each test
+
 
   // Points of 8 pixels, culling off, the colour white, no program.
   static void expectStateLeftByEveryFrame() {
@@ -52,7 +54,7 @@ double correlation(const std::vector<double> &a, const std::vector<double> &b) {
 }
 
 TEST_F(CorridorSceneGL, TheIntroShowsTheScrollingPictureUnderTheGreetings) {
-  CorridorScene scene(nullptr);
+  CorridorScene scene;
   ASSERT_EQ(scene.markerTexture.width, 800);
   ASSERT_GT(scene.markerTexture.height, 400);
   const PngImage greetings = decodePng("data/greetings.png");
@@ -61,8 +63,8 @@ TEST_F(CorridorSceneGL, TheIntroShowsTheScrollingPictureUnderTheGreetings) {
 
   // Scene time 2 in one frame of silence (travel 6, as thirty frames would
   // leave it): T = 3.6, the picture's lower edge at y = 300 - 36.
-  const float spectrum[512] = {};
-  scene.render(2.f, 2.f, spectrum);
+  const Spectrum spectrum{};
+  scene.render(2.f, 2.f, spectrum, random_);
   const std::vector<uint8_t> frame = readFrame();
   const int w = scene.markerTexture.width, h = scene.markerTexture.height;
 
@@ -108,15 +110,16 @@ TEST_F(CorridorSceneGL, TheIntroShowsTheScrollingPictureUnderTheGreetings) {
 // Silence up to scene time 25 in two frames (the flight as a steady 30
 // frames a second would leave it): the last intro frame, then T = 45.
 void renderToTwentyFive(CorridorScene &scene) {
-  const float spectrum[512] = {};
-  scene.render(19.9f, 19.9f, spectrum);
-  scene.render(25.f, 5.1f, spectrum);
+  const Spectrum spectrum{};
+  ShowRandom random;
+  scene.render(19.9f, 19.9f, spectrum, random);
+  scene.render(25.f, 5.1f, spectrum, random);
 }
 
 TEST_F(CorridorSceneGL, AfterTheSwitchTheCorridorAndTheDarkBandsAppear) {
   std::vector<uint8_t> withCorridor, without;
   {
-    CorridorScene scene(nullptr);
+    CorridorScene scene;
     ASSERT_NE(scene.corridorNode, nullptr);
     ASSERT_GT(scene.corridorIndexCount, 0);
     renderToTwentyFive(scene);
@@ -144,7 +147,7 @@ TEST_F(CorridorSceneGL, AfterTheSwitchTheCorridorAndTheDarkBandsAppear) {
   setDataDirectory(dir.path());
   {
     testing::internal::CaptureStderr();
-    CorridorScene scene(nullptr);
+    CorridorScene scene;
     const std::string messages = testing::internal::GetCapturedStderr();
     EXPECT_NE(messages.find("no mesh named \"Box59\""), std::string::npos) << messages;
     EXPECT_EQ(scene.corridorNode, nullptr);

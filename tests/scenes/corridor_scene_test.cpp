@@ -122,19 +122,20 @@ TEST(CorridorBloomAndLogo, SilenceAndAHardHit) {
 }
 
 TEST(CorridorBass, SilenceFliesSlowlyThenFastAndNeverJumps) {
+  ShowRandom random;
   const float dt = 1.f / 30.f;
   CorridorBass bass;
   for (int n = 0; n < 1200; ++n) {
     const float time = static_cast<float>(n) * dt, before = bass.travel;
-    ASSERT_FALSE(reactToBass(bass, time, dt, 0.f)) << "frame " << n;
+    ASSERT_FALSE(reactToBass(bass, time, dt, 0.f, random)) << "frame " << n;
     const float speed = time > kCorridorFastFlight ? 14.f : 3.f;
     ASSERT_NEAR(bass.travel - before, speed * dt, 1e-4f) << "frame " << n;
   }
   EXPECT_EQ(bass.barPhase, 0.f);
   // The speed changes strictly after 19.97 s; bin 0 then adds itself.
   CorridorBass at, after;
-  reactToBass(at, kCorridorFastFlight, 0.1f, 0.f);
-  reactToBass(after, 20.f, 0.1f, 0.2f);
+  reactToBass(at, kCorridorFastFlight, 0.1f, 0.f, random);
+  reactToBass(after, 20.f, 0.1f, 0.2f, random);
   EXPECT_NEAR(at.travel, 0.3f, 1e-6f);
   EXPECT_NEAR(after.travel, 1.6f, 1e-6f);
 }
@@ -142,13 +143,13 @@ TEST(CorridorBass, SilenceFliesSlowlyThenFastAndNeverJumps) {
 TEST(CorridorBass, ASteadyBeatJumpsAtMostOncePer50MsAndNeverOnTheFirstFrame) {
   for (float dt : {1.f / 60.f, 1.f / 30.f, 0.01f, 0.2f}) {
     SCOPED_TRACE(testing::Message() << "dt " << dt);
-    srand(3);
+    ShowRandom random(3);
     CorridorBass bass;
     int jumps = 0;
     float lastJump = -1.f;
     for (int n = 0; static_cast<float>(n) * dt < 5.f; ++n) {
       const float time = static_cast<float>(n) * dt;
-      if (!reactToBass(bass, time, dt, 0.3f))
+      if (!reactToBass(bass, time, dt, 0.3f, random))
         continue;
       EXPECT_GT(n, 0);
       if (lastJump >= 0.f) {
@@ -166,24 +167,24 @@ TEST(CorridorBass, ASteadyBeatJumpsAtMostOncePer50MsAndNeverOnTheFirstFrame) {
   }
 }
 
-TEST(CorridorBass, AJumpDrawsFromTheLibraryGeneratorAndNeedsMoreThanAQuarter) {
-  srand(11);
-  const float r = random01();
-  srand(11);
+TEST(CorridorBass, AJumpDrawsFromTheShowsGeneratorAndNeedsMoreThanAQuarter) {
+  const float r = ShowRandom(11).unit();
+  ShowRandom random(11);
   CorridorBass bass;
   bass.jumpCooldown = -0.01f;
-  EXPECT_TRUE(reactToBass(bass, 1.f, 0.02f, 0.26f));
+  EXPECT_TRUE(reactToBass(bass, 1.f, 0.02f, 0.26f, random));
   EXPECT_FLOAT_EQ(bass.travel, 30.f * r + 3.f * 0.02f);
   EXPECT_NEAR(bass.jumpCooldown, 0.03f, 1e-6f);
   bass.jumpCooldown = -0.01f;
-  EXPECT_FALSE(reactToBass(bass, 1.f, 0.02f, 0.25f));
+  EXPECT_FALSE(reactToBass(bass, 1.f, 0.02f, 0.25f, random));
 }
 
 TEST(CorridorBass, AHardHitPushesTheBandsBy300TimesBinZero) {
+  ShowRandom random;
   CorridorBass bass;
-  reactToBass(bass, 1.f, 0.02f, 0.6f);
+  reactToBass(bass, 1.f, 0.02f, 0.6f, random);
   EXPECT_FLOAT_EQ(bass.barPhase, 180.f);
-  reactToBass(bass, 1.02f, 0.02f, 0.5f); // 0.5 is not a hit
+  reactToBass(bass, 1.02f, 0.02f, 0.5f, random); // 0.5 is not a hit
   EXPECT_FLOAT_EQ(bass.barPhase, 180.f);
 }
 

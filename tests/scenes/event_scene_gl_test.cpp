@@ -24,21 +24,22 @@ namespace {
 
 class EventSceneGL : public BakedDataGLTest {
 protected:
+  ShowRandom random_; // the show's generator, fresh for each test
+
   static void TearDownTestSuite() { scene_.reset(); }
 
   void SetUp() override {
     BakedDataGLTest::SetUp();
     if (!scene_)
-      scene_ = std::make_unique<EventScene>(nullptr);
-    silence_.assign(512, 0.f);
+      scene_ = std::make_unique<EventScene>();
   }
 
   // Scene time for show clock A.
   static float at(float showClock) { return showClock - 119.14f; }
-  void render(float showClock) { scene_->render(at(showClock), 1.f / 30.f, silence_.data()); }
+  void render(float showClock) { scene_->render(at(showClock), 1.f / 30.f, silence_, random_); }
 
   static std::unique_ptr<EventScene> scene_;
-  std::vector<float> silence_;
+  Spectrum silence_;
 };
 
 std::unique_ptr<EventScene> EventSceneGL::scene_;
@@ -148,12 +149,12 @@ TEST_F(EventSceneGL, WithoutItsFilesItDrawsABlackFrameWithoutCrashing) {
   TempDir empty;
   setDataDirectory(empty.path());
   testing::internal::CaptureStderr();
-  EventScene bare(nullptr);
+  EventScene bare;
   const std::string messages = testing::internal::GetCapturedStderr();
   EXPECT_NE(messages.find("yollspike.ebr"), std::string::npos);
   EXPECT_EQ(bare.spikeVertexCount, 0);
   EXPECT_EQ(bare.spikePositions, nullptr);
-  bare.render(at(140.f), 1.f / 30.f, silence_.data());
+  bare.render(at(140.f), 1.f / 30.f, silence_, random_);
   EXPECT_TRUE(noGlError());
   EXPECT_EQ(pixel(400, 300).r, 0);
   EXPECT_EQ(currentViewport()[3], 600);

@@ -17,14 +17,17 @@ namespace {
 
 class FinalBoxesSceneGL : public BakedDataGLTest {
 protected:
-  // Renders at 30 frames a second from `from` up to (not including) `to`.
-  static void play(FinalBoxesScene &scene, float from, float to, const float *spectrum) {
+  ShowRandom random_; // the show's generator, fresh for each test
+
+  // Renders at 30 frames a second from show time `from` up to (not
+  // including) `to`, in silence without a spectrum.
+  void play(FinalBoxesScene &scene, float from, float to, const Spectrum *spectrum) {
     const float dt = 1.f / 30.f;
     for (int n = 0;; ++n) {
       const float t = from + n * dt;
       if (!(t < to))
         break;
-      scene.render(t, dt, spectrum);
+      scene.render(t - kFinalClockAtStart, dt, spectrum ? *spectrum : Spectrum{}, random_);
     }
   }
 };
@@ -48,12 +51,12 @@ void expectBlackBars(const std::vector<uint8_t> &frame) {
 }
 
 TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
-  FinalBoxesScene scene(nullptr);
+  FinalBoxesScene scene;
   ASSERT_NE(scene.currentCamera, nullptr);
-  std::srand(5);
-  std::vector<float> spectrum(512, 0.f);
+  random_.seed(5);
+  Spectrum spectrum;
   spectrum[1] = 0.3f;
-  play(scene, 220.2f, 220.6f, spectrum.data());
+  play(scene, 220.2f, 220.6f, &spectrum);
   EXPECT_EQ(scene.shot.cutIndex, 1);
   EXPECT_EQ(scene.currentCamera, scene.cameras[1]);
   EXPECT_TRUE(noGlError());
@@ -69,19 +72,18 @@ TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
 
-  // The last cut of the first run, then the quick cuts' reset (through the
-  // pointer the timeline holds) and the scene called from 217.5 s again: the
-  // last shot holds until the first cut selects Camera02 once more.
+  // The last cut of the first run, then the quick cuts' rewind and the scene
+  // called from 217.5 s again: the last shot holds until the first cut
+  // selects Camera02 once more.
   scene.shot.cutIndex = kFinalCutCount - 1;
   play(scene, 235.2f, 235.3f, nullptr);
   ASSERT_EQ(scene.currentCamera, scene.cameras[2]); // Camera03
-  int *cutIndex = &scene.shot.cutIndex;
-  *cutIndex = 0;
+  scene.rewindCuts();
   play(scene, 220.2f, 220.3f, nullptr);
   EXPECT_EQ(scene.currentCamera, scene.cameras[2]);
   play(scene, 220.32f, 220.4f, nullptr);
   EXPECT_EQ(scene.currentCamera, scene.cameras[1]); // Camera02
-  EXPECT_EQ(*cutIndex, 1);
+  EXPECT_EQ(scene.nextCut(), 1);
   frame = readFrame();
   expectBlackBars(frame);
   EXPECT_GT(litShare(frame), 0.05);
@@ -90,7 +92,7 @@ TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
 TEST_F(FinalBoxesSceneGL, MissingFilesLeaveTheBackgroundAlone) {
   TempDir empty;
   setDataDirectory(empty.path());
-  FinalBoxesScene scene(nullptr);
+  FinalBoxesScene scene;
   EXPECT_EQ(scene.currentCamera, nullptr);
   EXPECT_EQ(scene.boxes[0], nullptr);
   play(scene, 220.2f, 220.5f, nullptr);

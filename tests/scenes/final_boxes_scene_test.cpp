@@ -21,16 +21,17 @@ float justAfterCut(int i) { return std::nextafter(cutMoment(i), 1e9f); }
 std::string cameraOf(const FinalShot &shot) { return kFinalCameraNames[shot.cameraSlot]; }
 
 // Plays the whole list, one frame just after each cut.
-void playAllCuts(FinalShot &shot) {
+void playAllCuts(FinalShot &shot, ShowRandom &random) {
   for (int i = 0; i < kFinalCutCount; ++i)
-    ASSERT_TRUE(shot.cut(justAfterCut(i))) << i;
+    ASSERT_TRUE(shot.cut(justAfterCut(i), random)) << i;
 }
 
 TEST(FinalShot, StartsOnCamera01AtSpeedOneUntilTheFirstCut) {
+  ShowRandom random;
   FinalShot shot;
-  EXPECT_FALSE(shot.cut(217.6f));
-  EXPECT_FALSE(shot.cut(220.31f));
-  EXPECT_FALSE(shot.cut(cutMoment(0))); // the comparison is strict
+  EXPECT_FALSE(shot.cut(217.6f, random));
+  EXPECT_FALSE(shot.cut(220.31f, random));
+  EXPECT_FALSE(shot.cut(cutMoment(0), random)); // the comparison is strict
   EXPECT_EQ(cameraOf(shot), "Camera01");
   EXPECT_EQ(shot.shotSpeed, 1.f);
   EXPECT_EQ(shot.cutIndex, 0);
@@ -38,17 +39,17 @@ TEST(FinalShot, StartsOnCamera01AtSpeedOneUntilTheFirstCut) {
   for (int frame = 0; frame < 90; ++frame)
     shot.advance(1.f / 30.f);
   EXPECT_NEAR(shot.sceneTime(), 0.6f * 3.f, 1e-4f);
-  EXPECT_TRUE(shot.cut(220.32f));
+  EXPECT_TRUE(shot.cut(220.32f, random));
   EXPECT_EQ(cameraOf(shot), "Camera02");
 }
 
 TEST(FinalShot, EighteenCutsFollowTheCameraListFromItsSecondEntry) {
-  std::srand(7);
+  ShowRandom random(7);
   FinalShot shot;
   std::vector<std::string> seen;
   for (int i = 0; i < kFinalCutCount; ++i) {
-    EXPECT_FALSE(shot.cut(cutMoment(i))) << "cut " << i << " came early";
-    ASSERT_TRUE(shot.cut(justAfterCut(i))) << i;
+    EXPECT_FALSE(shot.cut(cutMoment(i), random)) << "cut " << i << " came early";
+    ASSERT_TRUE(shot.cut(justAfterCut(i), random)) << i;
     EXPECT_EQ(shot.cutIndex, i + 1);
     seen.push_back(cameraOf(shot));
   }
@@ -59,13 +60,13 @@ TEST(FinalShot, EighteenCutsFollowTheCameraListFromItsSecondEntry) {
 }
 
 TEST(FinalShot, NoCutAfterTheEighteenth) {
-  std::srand(7);
+  ShowRandom random(7);
   FinalShot shot;
-  playAllCuts(shot);
+  playAllCuts(shot, random);
   const float speed = shot.shotSpeed, clock = shot.shotClock;
   // The sentinels lie far beyond the show (and beyond any frame time given).
   for (float a : {235.4f, 237.5f, 252.4f, 265.f, 4999.f}) {
-    EXPECT_FALSE(shot.cut(a)) << a;
+    EXPECT_FALSE(shot.cut(a, random)) << a;
   }
   EXPECT_EQ(shot.cutIndex, kFinalCutCount);
   EXPECT_EQ(cameraOf(shot), "Camera03");
@@ -74,60 +75,72 @@ TEST(FinalShot, NoCutAfterTheEighteenth) {
 }
 
 TEST(FinalShot, AnIndexOutsideTheListNeverCuts) {
+  ShowRandom random;
   FinalShot shot;
   shot.cutIndex = kFinalCutEntries;
-  EXPECT_FALSE(shot.cut(1e9f));
+  EXPECT_FALSE(shot.cut(1e9f, random));
   shot.cutIndex = -1;
-  EXPECT_FALSE(shot.cut(1e9f));
+  EXPECT_FALSE(shot.cut(1e9f, random));
   EXPECT_EQ(cameraOf(shot), "Camera01");
 }
 
 TEST(FinalShot, CloseCutsComeOnConsecutiveFrames) {
   // Entries 9 and 10 are 0.065 s apart; frames of 0.1 s pass both at once.
-  std::srand(3);
+  ShowRandom random(3);
   FinalShot shot;
   for (int i = 0; i < 9; ++i)
-    ASSERT_TRUE(shot.cut(justAfterCut(i)));
-  EXPECT_FALSE(shot.cut(230.1f));
-  EXPECT_TRUE(shot.cut(230.3f)); // past both 230.159 and 230.224
+    ASSERT_TRUE(shot.cut(justAfterCut(i), random));
+  EXPECT_FALSE(shot.cut(230.1f, random));
+  EXPECT_TRUE(shot.cut(230.3f, random)); // past both 230.159 and 230.224
   EXPECT_EQ(shot.cutIndex, 10);
   EXPECT_EQ(cameraOf(shot), "Camera03");
-  EXPECT_TRUE(shot.cut(230.4f)); // the second one, a frame late
+  EXPECT_TRUE(shot.cut(230.4f, random)); // the second one, a frame late
   EXPECT_EQ(shot.cutIndex, 11);
   EXPECT_EQ(cameraOf(shot), "Camera04");
-  EXPECT_FALSE(shot.cut(230.5f));
+  EXPECT_FALSE(shot.cut(230.5f, random));
 }
 
 TEST(FinalShot, OneLongFrameMakesOneCut) {
+  ShowRandom random;
   // A frame far past several cuts takes only the next one.
   FinalShot shot;
-  EXPECT_TRUE(shot.cut(236.f));
+  EXPECT_TRUE(shot.cut(236.f, random));
   EXPECT_EQ(shot.cutIndex, 1);
   EXPECT_EQ(cameraOf(shot), "Camera02");
 }
 
-TEST(FinalShot, ResetIndexPlaysTheListAgain) {
-  // The quick cuts set the index to 0 once it is above 5 and call the scene
-  // with times from 217.5 s again.
-  std::srand(11);
+TEST(FinalShot, RewindPlaysTheListAgainOncePastItsSixthCut) {
+  // The quick cuts ask for a rewind every step and call the scene with
+  // times from 217.5 s again: a list that has made at most five cuts (the
+  // quick cuts' own replay) goes on.
+  ShowRandom random(11);
   FinalShot shot;
-  playAllCuts(shot);
-  ASSERT_GT(shot.cutIndex, 5);
-  shot.cutIndex = 0;
+  for (int i = 0; i < 5; ++i)
+    ASSERT_TRUE(shot.cut(justAfterCut(i), random));
+  shot.rewind();
+  EXPECT_EQ(shot.cutIndex, 5);
+  ASSERT_TRUE(shot.cut(justAfterCut(5), random));
+  FinalShot sixth = shot;
+  sixth.rewind();
+  EXPECT_EQ(sixth.cutIndex, 0);
+  for (int i = 6; i < kFinalCutCount; ++i)
+    ASSERT_TRUE(shot.cut(justAfterCut(i), random));
+  shot.rewind();
+  EXPECT_EQ(shot.cutIndex, 0);
   // The last shot (Camera03) runs on until the first cut fires again.
-  EXPECT_FALSE(shot.cut(217.5f));
-  EXPECT_FALSE(shot.cut(220.3f));
+  EXPECT_FALSE(shot.cut(217.5f, random));
+  EXPECT_FALSE(shot.cut(220.3f, random));
   EXPECT_EQ(cameraOf(shot), "Camera03");
-  EXPECT_TRUE(shot.cut(220.32f));
+  EXPECT_TRUE(shot.cut(220.32f, random));
   EXPECT_EQ(cameraOf(shot), "Camera02");
   EXPECT_EQ(shot.cutIndex, 1);
-  EXPECT_FALSE(shot.cut(222.5f));
-  EXPECT_TRUE(shot.cut(222.8f));
+  EXPECT_FALSE(shot.cut(222.5f, random));
+  EXPECT_TRUE(shot.cut(222.8f, random));
   EXPECT_EQ(cameraOf(shot), "Camera03");
 }
 
 TEST(FinalShot, Camera01And08NeverRunSlowerThanOneAndAHalf) {
-  std::srand(12345);
+  ShowRandom random(12345);
   // Cut index 3 and 7 select Camera01, 6 selects Camera08.
   float minFast = 10.f, minOther = 10.f, maxAll = 0.f, minHead = 10.f, maxHead = 0.f;
   int clamped = 0;
@@ -135,7 +148,7 @@ TEST(FinalShot, Camera01And08NeverRunSlowerThanOneAndAHalf) {
     for (int index : {3, 6, 7, 0, 1, 4, 5}) {
       FinalShot shot;
       shot.cutIndex = index;
-      ASSERT_TRUE(shot.cut(236.f));
+      ASSERT_TRUE(shot.cut(236.f, random));
       if (finalCameraHasMinimumSpeed(shot.cameraSlot)) {
         minFast = std::min(minFast, shot.shotSpeed);
         clamped += shot.shotSpeed == 1.5f;

@@ -17,12 +17,14 @@ constexpr double kFrame = 1.0 / 30.0;
 
 class LetterSceneGL : public BakedDataGLTest {
 protected:
+  ShowRandom random_; // the show's generator, fresh for each test
+
   // One frame as the main loop runs it: clear, sphere maps off, the scene.
-  void frame(LetterScene &scene, float a, float dt, const float *spectrum) {
+  void frame(LetterScene &scene, float a, float dt, const Spectrum &spectrum) {
     glClearColor(1.f, 1.f, 1.f, 1.f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     disableSphereMap();
-    scene.render(a, dt, spectrum);
+    scene.render(a, dt, spectrum, random_);
   }
 
   // Mean of (r + g + b) / 3 over the whole frame, 0 to 255.
@@ -45,7 +47,7 @@ bool isIdentity(GLenum matrix) {
 // from the next frame on; it goes in under the jelly and the glow spreads
 // it, so that run goes on until the flash is over (0.63 s).
 TEST_F(LetterSceneGL, FlashesAtEachChangeOfPictureOutshineTheFramesAround) {
-  LetterScene scene(nullptr);
+  LetterScene scene;
   // Everything loaded, every letter found.
   EXPECT_TRUE(scene.squirrelTexture.loaded);
   EXPECT_TRUE(scene.letterEnvTexture.loaded);
@@ -61,7 +63,7 @@ TEST_F(LetterSceneGL, FlashesAtEachChangeOfPictureOutshineTheFramesAround) {
   ASSERT_GT(scene.jelly.nodeCount(), 100);
   EXPECT_TRUE(noGlError());
 
-  float spectrum[512] = {};
+  Spectrum spectrum;
   spectrum[1] = spectrum[2] = spectrum[3] = 0.2f;
   int frameNumber = 0;
   for (double peak : {5.0, 10.0, 15.0, 20.0}) {

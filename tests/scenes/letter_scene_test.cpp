@@ -15,7 +15,7 @@ namespace {
 
 constexpr float kFrame = 1.f / 30.f;
 
-float silence[512] = {};
+Spectrum silence;
 
 // Big separate triangles (edges of 100 and more, so a poke of radius 15 at
 // one vertex reaches no other), all facing +z: every vertex normal is (0, 0, 1).
@@ -114,21 +114,21 @@ TEST(LetterBeat, TheLowBandTurnsTheWorldAsFarInASecondAtAnyFrameRate) {
   EXPECT_GT(turnFor(2.f, 60.f, 0.4f), at30);
 }
 
-TEST(LetterKicks, ThreeKicksPokeTheNodesThatRandPicks) {
+TEST(LetterKicks, ThreeKicksPokeTheNodesTheGeneratorPicks) {
   EbrMesh mesh = farTriangles(7); // 21 nodes
   JellyMesh jelly(mesh);
   ASSERT_EQ(jelly.nodeCount(), 21);
   ASSERT_FLOAT_EQ(jelly.nodes()[4].normal.z, 1.f);
 
-  std::srand(77);
+  ShowRandom expected(77);
   std::vector<int> picks;
   for (int i = 0; i < 3; ++i)
-    picks.push_back(std::rand() % 21);
-  const int next = std::rand();
+    picks.push_back(expected.next() % 21);
+  const int next = expected.next();
 
-  std::srand(77);
-  kickJelly(jelly, 3);
-  EXPECT_EQ(std::rand(), next); // exactly three draws
+  ShowRandom random(77);
+  kickJelly(jelly, 3, random);
+  EXPECT_EQ(random.next(), next); // exactly three draws
   for (int n = 0; n < 21; ++n) {
     int times = 0;
     for (int p : picks)
@@ -144,20 +144,19 @@ TEST(LetterKicks, ThreeKicksPokeTheNodesThatRandPicks) {
 TEST(LetterKicks, NoKicksOrNoNodesTouchNothing) {
   EbrMesh mesh = farTriangles(2);
   JellyMesh jelly(mesh);
-  std::srand(5);
-  const int first = std::rand();
-  std::srand(5);
-  kickJelly(jelly, 0);
-  EXPECT_EQ(std::rand(), first);
+  const int first = ShowRandom(5).next();
+  ShowRandom random(5);
+  kickJelly(jelly, 0, random);
+  EXPECT_EQ(random.next(), first);
   for (const JellyNode &node : jelly.nodes())
     EXPECT_EQ(node.velocity.z, 0.f);
 
   // A jelly whose mesh did not load: no division by its zero node count.
   EbrMesh empty;
   JellyMesh none(empty);
-  std::srand(5);
-  kickJelly(none, 3);
-  EXPECT_EQ(std::rand(), first);
+  ShowRandom untouched(5);
+  kickJelly(none, 3, untouched);
+  EXPECT_EQ(untouched.next(), first);
 }
 
 // ---- Credits, flashes, bands -------------------------------------------------
@@ -204,8 +203,8 @@ bool sameColour(const LetterColour &x, const LetterColour &y) {
 }
 
 TEST(LetterBands, FaintOpaqueGreyBeforeTwentyWhateverTheMusic) {
-  float loud[512];
-  std::fill(std::begin(loud), std::end(loud), 1.f);
+  Spectrum loud;
+  loud.bins.fill(1.f);
   const LetterColour grey = letterBandColour(0.f, silence);
   EXPECT_GT(grey.r, 0.f);
   EXPECT_LT(grey.r, 0.2f); // faint: the bands add onto the picture
@@ -213,8 +212,8 @@ TEST(LetterBands, FaintOpaqueGreyBeforeTwentyWhateverTheMusic) {
   EXPECT_EQ(grey.b, grey.r);
   EXPECT_EQ(grey.a, 1.f);
   for (float a : {19.99f, 0.f, 7.3f})
-    for (const float *s : {static_cast<const float *>(silence), static_cast<const float *>(loud)})
-      EXPECT_TRUE(sameColour(letterBandColour(a, s), grey)) << a;
+    for (const Spectrum *s : {&silence, &loud})
+      EXPECT_TRUE(sameColour(letterBandColour(a, *s), grey)) << a;
 }
 
 TEST(LetterBands, AfterTwentyBinsOneToThreeEachBrightenOneChannel) {
@@ -226,7 +225,7 @@ TEST(LetterBands, AfterTwentyBinsOneToThreeEachBrightenOneChannel) {
   EXPECT_GT(quiet.b, grey.b);
   EXPECT_EQ(quiet.a, 1.f);
 
-  float s[512] = {};
+  Spectrum s;
   s[0] = 1.f; // the low band and everything above bin 3 leave the bands alone
   for (int bin = 4; bin < 512; ++bin)
     s[bin] = 1.f;
@@ -234,7 +233,7 @@ TEST(LetterBands, AfterTwentyBinsOneToThreeEachBrightenOneChannel) {
 
   float own[3] = {};
   for (int bin = 1; bin <= 3; ++bin) {
-    float one[512] = {};
+    Spectrum one;
     one[bin] = 0.5f;
     const LetterColour c = letterBandColour(20.01f, one);
     const float rises[3] = {c.r - quiet.r, c.g - quiet.g, c.b - quiet.b};
@@ -255,7 +254,7 @@ TEST(LetterBands, AfterTwentyBinsOneToThreeEachBrightenOneChannel) {
 TEST(LetterBands, ALouderBinNeverDarkensNorJumps) {
   // From silence to full, a hundredth at a time: each channel only grows, by
   // at most about as much as its bin did, and stays short of 1.5.
-  float s[512] = {};
+  Spectrum s;
   LetterColour last = letterBandColour(25.f, s);
   for (int n = 1; n <= 100; ++n) {
     s[1] = s[2] = s[3] = 0.01f * static_cast<float>(n);
@@ -273,7 +272,7 @@ TEST(LetterBands, ALouderBinNeverDarkensNorJumps) {
 TEST(LetterBands, ColourDependsOnTheHalfAndTheMusicNotOnTheFrameRate) {
   // Within each half the time alone never changes the colour, so at 30, 60
   // or 144 frames a second the bands look the same at the same moment.
-  float s[512] = {};
+  Spectrum s;
   s[1] = 0.4f;
   s[2] = 0.2f;
   s[3] = 0.7f;
@@ -292,16 +291,17 @@ TEST(LetterBands, ColourDependsOnTheHalfAndTheMusicNotOnTheFrameRate) {
 // ---- The drifting credit picture ---------------------------------------------
 
 TEST(LetterSprite, StartsInTheCornerAndEasesOnlyOnceTheLowBandPassesThreeTenths) {
+  ShowRandom random;
   LetterMotion motion;
-  float s[512] = {};
+  Spectrum s;
   s[0] = 0.3f; // not above
-  motion.moveSprite(kFrame, s, 256.f, 128.f);
+  motion.moveSprite(kFrame, s, 256.f, 128.f, random);
   EXPECT_EQ(motion.spriteTarget.x, 0.f);
   EXPECT_EQ(motion.spritePos.x, 0.f);
   EXPECT_EQ(motion.spritePos.y, 0.f);
 
   s[0] = 0.31f;
-  motion.moveSprite(kFrame, s, 256.f, 128.f);
+  motion.moveSprite(kFrame, s, 256.f, 128.f, random);
   // The picture eases before it is given the new target: still in the corner.
   EXPECT_EQ(motion.spritePos.x, 0.f);
   EXPECT_EQ(motion.spritePos.y, 0.f);
@@ -313,13 +313,13 @@ TEST(LetterSprite, StartsInTheCornerAndEasesOnlyOnceTheLowBandPassesThreeTenths)
   EXPECT_GT(target.x + target.y, 0.f);
 
   // Silence: it glides straight towards that target, part of the way a frame.
-  motion.moveSprite(kFrame, silence, 256.f, 128.f);
+  motion.moveSprite(kFrame, silence, 256.f, 128.f, random);
   const float moved = std::hypot(motion.spritePos.x, motion.spritePos.y);
   EXPECT_GT(moved, 0.f);
   EXPECT_LT(moved, 0.5f * std::hypot(target.x, target.y));
   EXPECT_NEAR(motion.spritePos.x * target.y, motion.spritePos.y * target.x, 1e-2f); // on the line
   for (int n = 0; n < 300; ++n)
-    motion.moveSprite(kFrame, silence, 256.f, 128.f);
+    motion.moveSprite(kFrame, silence, 256.f, 128.f, random);
   EXPECT_EQ(motion.spriteTarget.x, target.x);
   EXPECT_EQ(motion.spriteTarget.y, target.y);
   EXPECT_NEAR(motion.spritePos.x, target.x, 0.01f);
@@ -328,12 +328,12 @@ TEST(LetterSprite, StartsInTheCornerAndEasesOnlyOnceTheLowBandPassesThreeTenths)
 
 TEST(LetterSprite, Bin1JittersUpToFiveTimesItsLevelRightAndUp) {
   LetterMotion motion;
-  float s[512] = {};
+  Spectrum s;
   s[1] = 2.f;
-  std::srand(3);
+  ShowRandom random(3);
   for (int n = 0; n < 100; ++n) {
     const Vec3 before = motion.spritePos;
-    motion.moveSprite(0.f, s, 256.f, 128.f); // dt 0: no easing
+    motion.moveSprite(0.f, s, 256.f, 128.f, random); // dt 0: no easing
     EXPECT_GE(motion.spritePos.x - before.x, 0.f);
     EXPECT_LE(motion.spritePos.x - before.x, 10.f);
     EXPECT_GE(motion.spritePos.y - before.y, 0.f);

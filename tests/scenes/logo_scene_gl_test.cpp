@@ -18,17 +18,19 @@
 namespace demo::test {
 namespace {
 
-const std::vector<float> kSilence(512, 0.f);
+const Spectrum kSilence{};
 
 class LogoSceneGL : public BakedDataGLTest {
 protected:
+  ShowRandom random_; // the show's generator, fresh for each test
+
   // One scene for the whole suite: loading it is the slow part. Every test
   // sets the bass level it needs; the fixture loads identity matrices, as
   // the frame before the segment leaves them.
   static LogoScene &scene() {
     static std::unique_ptr<LogoScene> shared;
     if (!shared)
-      shared = std::make_unique<LogoScene>(nullptr);
+      shared = std::make_unique<LogoScene>();
     return *shared;
   }
 };
@@ -82,10 +84,10 @@ TEST_F(LogoSceneGL, TheTunnelShowsBehindTheCardFromTheSecondFrameOn) {
   logo.bassLevel = 0.f;
   // The first frame inherits identity matrices: the tunnel, 1000 units away,
   // falls outside the unit clip volume and the sides stay black.
-  logo.render(3.f, 1.f / 30.f, kSilence.data());
+  logo.render(3.f, 1.f / 30.f, kSilence, random_);
   const double first = sideBrightness(readFrame());
   // The second draws it under the view the first frame left.
-  logo.render(3.f + 1.f / 30.f, 1.f / 30.f, kSilence.data());
+  logo.render(3.f + 1.f / 30.f, 1.f / 30.f, kSilence, random_);
   const double second = sideBrightness(readFrame());
   EXPECT_LT(first, 15.0);
   EXPECT_GT(second, 80.0);
@@ -96,7 +98,7 @@ TEST_F(LogoSceneGL, AFrameLeavesTheStateTheNextPassesExpect) {
   logo.bassLevel = 0.f;
   glEnable(GL_FOG);
   glEnable(GL_CULL_FACE);
-  logo.render(2.f, 1.f / 30.f, kSilence.data());
+  logo.render(2.f, 1.f / 30.f, kSilence, random_);
   EXPECT_TRUE(noGlError());
   EXPECT_FALSE(glIsEnabled(GL_FOG));
   EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
@@ -121,11 +123,11 @@ TEST_F(LogoSceneGL, AFrameLeavesTheStateTheNextPassesExpect) {
 TEST_F(LogoSceneGL, TheRedLineIsRedAndTheBassLiftsItUpTheScreen) {
   LogoScene &logo = scene();
   logo.bassLevel = 0.f;
-  logo.render(6.f, 1.f / 30.f, kSilence.data());
+  logo.render(6.f, 1.f / 30.f, kSilence, random_);
   const RedPixels resting = redPixels(readFrame());
   // (2.5 + 0) x 0.8 = 2: a lift of 38 units.
   logo.bassLevel = 2.5f;
-  logo.render(6.f, 1.f / 30.f, kSilence.data());
+  logo.render(6.f, 1.f / 30.f, kSilence, random_);
   const RedPixels lifted = redPixels(readFrame());
   EXPECT_GT(resting.count, 400);
   EXPECT_GT(lifted.count, 400);
@@ -136,10 +138,10 @@ TEST_F(LogoSceneGL, TheGlowWhitensTheTurnAndIsGoneTheFrameAfter) {
   LogoScene &logo = scene();
   logo.bassLevel = 0.f;
   // A frame before, so that the tunnel is seen through the camera.
-  logo.render(10.2f - 1.f / 30.f, 1.f / 30.f, kSilence.data());
-  logo.render(10.2f, 1.f / 30.f, kSilence.data());
+  logo.render(10.2f - 1.f / 30.f, 1.f / 30.f, kSilence, random_);
+  logo.render(10.2f, 1.f / 30.f, kSilence, random_);
   const double turn = sampledBrightness(readFrame());
-  logo.render(10.2f + 1.f / 30.f, 1.f / 30.f, kSilence.data());
+  logo.render(10.2f + 1.f / 30.f, 1.f / 30.f, kSilence, random_);
   const double after = sampledBrightness(readFrame());
   EXPECT_GT(turn, 3 * 240.0);
   EXPECT_LT(after, 3 * 150.0);
@@ -151,7 +153,7 @@ TEST_F(LogoSceneGL, WithoutItsSceneFileTheTunnelAndGlowStillDraw) {
     writeFile(data.file(name), readFile(std::string(DEMO_BAKED_DATA_DIR) + "/" + name));
   setDataDirectory(data.path());
   testing::internal::CaptureStderr();
-  LogoScene logo(nullptr);
+  LogoScene logo;
   const std::string messages = testing::internal::GetCapturedStderr();
   EXPECT_EQ(logo.camera, nullptr);
   EXPECT_EQ(logo.backdropNode, nullptr);
@@ -164,7 +166,7 @@ TEST_F(LogoSceneGL, WithoutItsSceneFileTheTunnelAndGlowStillDraw) {
   glMatrixMode(GL_PROJECTION);
   gluPerspective(45.0, 4.0 / 3.0, 1.0, 100000.0);
   glMatrixMode(GL_MODELVIEW);
-  logo.render(3.f, 1.f / 30.f, kSilence.data());
+  logo.render(3.f, 1.f / 30.f, kSilence, random_);
   EXPECT_TRUE(noGlError());
   const std::vector<uint8_t> frame = readFrame();
   EXPECT_GT(sampledBrightness(frame), 60.0);

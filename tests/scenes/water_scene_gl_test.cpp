@@ -18,18 +18,20 @@ namespace {
 
 class WaterSceneGL : public BakedDataGLTest {
 protected:
+  ShowRandom random_; // the show's generator, fresh for each test
+
   // One frame as the show draws it: cleared to white, then the scene.
-  void frame(WaterScene &scene, float time, const float *spectrum = nullptr) {
+  void frame(WaterScene &scene, float time, const Spectrum *spectrum = nullptr) {
     glClearColor(1.f, 1.f, 1.f, 1.f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    scene.render(time, 1.f / 30.f, spectrum ? spectrum : silence_);
+    scene.render(time, 1.f / 30.f, spectrum ? *spectrum : silence_, random_);
   }
 
-  float silence_[512] = {};
+  Spectrum silence_;
 };
 
 TEST_F(WaterSceneGL, LetterboxBarsAreOpaqueBlackAndTheVeilDarkensTheCut) {
-  WaterScene scene(nullptr);
+  WaterScene scene;
   frame(scene, 19.72f);
   EXPECT_TRUE(noGlError());
   const std::vector<uint8_t> cut = readFrame();
@@ -52,7 +54,7 @@ TEST_F(WaterSceneGL, LetterboxBarsAreOpaqueBlackAndTheVeilDarkensTheCut) {
 }
 
 TEST_F(WaterSceneGL, FlashWhitensTheTurnOfCameraFive) {
-  WaterScene scene(nullptr);
+  WaterScene scene;
   frame(scene, 109.5f); // no flash yet
   const double before = meanBrightness(readFrame(), 0, 600);
   frame(scene, 109.9f); // rising: a quarter
@@ -69,12 +71,12 @@ TEST_F(WaterSceneGL, FlashWhitensTheTurnOfCameraFive) {
 }
 
 TEST_F(WaterSceneGL, CarriesTheBassAndRollsCameraFiveWithIt) {
-  WaterScene scene(nullptr);
-  float loud[512] = {};
+  WaterScene scene;
+  Spectrum loud;
   loud[0] = 1.f;
-  frame(scene, 100.f, loud);
+  frame(scene, 100.f, &loud);
   EXPECT_FLOAT_EQ(scene.bassLevel, 0.8f);
-  frame(scene, 100.1f, loud);
+  frame(scene, 100.1f, &loud);
   EXPECT_FLOAT_EQ(scene.bassLevel, 1.44f);
   // The roll takes effect a step late: the second frame is drawn with the
   // first step's up vector.
@@ -89,7 +91,7 @@ TEST_F(WaterSceneGL, CarriesTheBassAndRollsCameraFiveWithIt) {
 }
 
 TEST_F(WaterSceneGL, LeavesFogBlendLightingAndTexturingOff) {
-  WaterScene scene(nullptr);
+  WaterScene scene;
   for (float time : {10.f, 25.f, 119.f}) {
     frame(scene, time);
     EXPECT_TRUE(noGlError()) << time;
@@ -110,7 +112,7 @@ TEST_F(WaterSceneGL, LeavesFogBlendLightingAndTexturingOff) {
 
 TEST_F(WaterSceneGL, ASceneFileWithoutItsNodesStillDraws) {
   setDataDirectory("/nonexistent-water-data");
-  WaterScene scene(nullptr);
+  WaterScene scene;
   EXPECT_EQ(scene.camera01, nullptr);
   EXPECT_EQ(scene.camera05, nullptr);
   for (MeshNode *mesh : scene.meshes)

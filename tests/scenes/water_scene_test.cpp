@@ -106,20 +106,20 @@ TEST(WaterSceneFraming, FadeToBlackOnlyOnTheWayBack) {
 
 TEST(WaterSceneDrops, SixDrawsAFrameSizeThenYThenX) {
   float draws[7];
-  std::srand(12345);
+  ShowRandom expected(12345);
   for (float &r : draws)
-    r = random01();
+    r = expected.unit();
 
-  const float silence[512] = {};
-  std::srand(12345);
-  const WaterDrops drops = nextWaterDrops(0.f, 3.f, silence);
+  const Spectrum silence{};
+  ShowRandom random(12345);
+  const WaterDrops drops = nextWaterDrops(0.f, 3.f, silence, random);
   EXPECT_EQ(drops.rain.radius, (draws[0] + 0.75f) * 0.03f);
   EXPECT_EQ(drops.rain.y, draws[1]);
   EXPECT_EQ(drops.rain.x, draws[2]);
   EXPECT_EQ(drops.large.radius, (draws[3] + 0.75f) * 0.09f);
   EXPECT_EQ(drops.large.y, draws[4]);
   EXPECT_EQ(drops.large.x, draws[5]);
-  EXPECT_EQ(random01(), draws[6]); // the music drop draws nothing
+  EXPECT_EQ(random.unit(), draws[6]); // the music drop draws nothing
   EXPECT_EQ(drops.rain.strength, 0.025f);
   EXPECT_EQ(drops.large.strength, 0.01f);
   // The size range of each: r1 = 0 and r1 = 1.
@@ -132,7 +132,7 @@ TEST(WaterSceneDrops, SixDrawsAFrameSizeThenYThenX) {
 TEST(WaterSceneDrops, MusicDropStillLandsInSilence) {
   // In silence it circles the middle of the pool a quarter of the pool away,
   // moving smoothly, never still, and lands softly but never with nothing.
-  const float silence[512] = {};
+  const Spectrum silence{};
   float weakest = 1.f, strongest = 0.f, xLow = 1.f, xHigh = 0.f, yLow = 1.f, yHigh = 0.f;
   WaterDrop last = waterMusicDrop(0.f, 0.f, silence);
   for (int n = 0; n <= 3000; ++n) {
@@ -161,7 +161,7 @@ TEST(WaterSceneDrops, MusicDropStillLandsInSilence) {
 }
 
 TEST(WaterSceneDrops, LowBandsWidenStrengthenAndPushTheMusicDrop) {
-  float spectrum[512] = {};
+  Spectrum spectrum;
   spectrum[0] = 100.f / 670.f; // softClamp gives 0.45
   spectrum[1] = 1.f;           // softClamp(100) = 0.45
   WaterDrop drop = waterMusicDrop(1.f, 0.f, spectrum);

@@ -27,7 +27,7 @@ void add(std::vector<float> &out, const Vec3 &v) { out.insert(out.end(), {v.x, v
 // the large arrays).
 std::vector<float> simulationState(const Show &show) {
   std::vector<float> s;
-  const ShowScenes &scenes = show.scenes;
+  const ShowScenes &scenes = show.scenes();
   if (const auto *water = dynamic_cast<const WaterScene *>(scenes.water.get())) {
     s.push_back(water->bassLevel);
     add(s, water->nextUp);
@@ -59,9 +59,12 @@ std::vector<float> simulationState(const Show &show) {
                        boxes->shot.shotClock, boxes->shot.shotSpeed});
     add(s, boxes->nextUp);
   }
-  s.push_back(show.timeline.pulseLevel());
+  s.push_back(show.pulseLevel());
   return s;
 }
+
+// The number the show's generator would give next (drawn from a copy).
+int nextDraw(const Show &show) { return ShowRandom(show.random()).next(); }
 
 class FrameRateGL : public BakedDataGLTest {};
 
@@ -79,7 +82,6 @@ TEST_F(FrameRateGL, EveryPartCarriesTheSameStateAtThirtySixtyAndOneHundredFortyF
   int sequenceAfter[3] = {};
   const int rates[3] = {30, 60, 144};
   for (int r = 0; r < 3; ++r) {
-    std::srand(1); // the sequence a new process starts with
     Show show(glWindow());
     show.load();
     for (float end : ends) {
@@ -88,10 +90,10 @@ TEST_F(FrameRateGL, EveryPartCarriesTheSameStateAtThirtySixtyAndOneHundredFortyF
       const size_t frames = captureFrameCount(from, end, rates[r]) + 1; // through `end` itself
       for (size_t n = 0; n < frames; ++n)
         show.frame(captureFrameTime(from, rates[r], n), spectrumAt);
-      ASSERT_EQ(show.clock.time, end) << rates[r] << " fps";
+      ASSERT_EQ(show.time(), end) << rates[r] << " fps";
       states[r].push_back(simulationState(show));
     }
-    sequenceAfter[r] = std::rand();
+    sequenceAfter[r] = nextDraw(show);
   }
   for (int r : {0, 2}) {
     for (size_t w = 0; w < std::size(ends); ++w)
@@ -101,8 +103,7 @@ TEST_F(FrameRateGL, EveryPartCarriesTheSameStateAtThirtySixtyAndOneHundredFortyF
 }
 
 // The decoded music's spectrum and a straight run to 100 s and then 150 s:
-// its states there and the random number that comes after them. The
-// process's random sequence then starts over for the run compared with it.
+// its states there and the random number that comes after them.
 struct StraightRun {
   MusicStream music;
   SpectrumSource spectrumAt;
@@ -113,15 +114,13 @@ struct StraightRun {
     music.init(nullptr, false);
     EXPECT_TRUE(music.open("data/01.ogg"));
     spectrumAt = [this](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
-    std::srand(1);
     Show straight(window);
     EXPECT_TRUE(straight.load());
     straight.startAt(100.f, spectrumAt);
     at100 = simulationState(straight);
     straight.startAt(150.f, spectrumAt);
     at150 = simulationState(straight);
-    sequence = std::rand();
-    std::srand(1);
+    sequence = nextDraw(straight);
   }
 };
 
@@ -138,10 +137,10 @@ TEST_F(FrameRateGL, AJumpBackOrForwardLandsOnTheStateOfAStraightRun) {
   jumping.frame(200.f + 1.f / 60.f, spectrumAt);
   jumping.seek(100.f, spectrumAt);
   EXPECT_EQ(simulationState(jumping), at100);
-  EXPECT_EQ(jumping.clock.time, 100.f - 1.f / 60.f) << "the unseen frame a step before";
+  EXPECT_EQ(jumping.time(), 100.f - 1.f / 60.f) << "the unseen frame a step before";
   jumping.seek(150.f, spectrumAt);
   EXPECT_EQ(simulationState(jumping), at150);
-  EXPECT_EQ(std::rand(), sequence);
+  EXPECT_EQ(nextDraw(jumping), sequence);
 }
 
 // A catch-up asked to stop stands at the last step it ran, a straight run's
@@ -153,13 +152,13 @@ TEST_F(FrameRateGL, AStoppedCatchUpGoesOnFromWhereItStoodOrStartsOver) {
   Show jumping(glWindow());
   ASSERT_TRUE(jumping.load());
   jumping.startAt(120.f, spectrumAt);
-  const int64_t from = jumping.steps.next();
+  const int64_t from = jumping.stepsRun();
   int checks = 0;
   // A key arrives while the second part runs: the check after it stops.
   const CatchUpCheck stopAtTheSecond = [&checks] { return ++checks < 2; };
   EXPECT_FALSE(jumping.seek(150.f, spectrumAt, stopAtTheSecond));
-  EXPECT_EQ(jumping.steps.next(), from + 2 * kStepsBetweenChecks);
-  EXPECT_EQ(jumping.clock.time, stepTime(jumping.steps.next() - 1)) << "standing at its last step";
+  EXPECT_EQ(jumping.stepsRun(), from + 2 * kStepsBetweenChecks);
+  EXPECT_EQ(jumping.time(), stepTime(jumping.stepsRun() - 1)) << "standing at its last step";
 
   // Ahead: on from there, only the steps not run yet.
   checks = 0;
@@ -175,12 +174,12 @@ TEST_F(FrameRateGL, AStoppedCatchUpGoesOnFromWhereItStoodOrStartsOver) {
   // Behind: from the start again, stopped early, then to its end.
   checks = 0;
   EXPECT_FALSE(jumping.seek(100.f, spectrumAt, stopAtTheSecond));
-  EXPECT_EQ(jumping.steps.next(), 2 * kStepsBetweenChecks);
+  EXPECT_EQ(jumping.stepsRun(), 2 * kStepsBetweenChecks);
   EXPECT_TRUE(jumping.seek(100.f, spectrumAt));
   EXPECT_EQ(simulationState(jumping), straight.at100);
   jumping.seek(150.f, spectrumAt);
   EXPECT_EQ(simulationState(jumping), straight.at150);
-  EXPECT_EQ(std::rand(), straight.sequence);
+  EXPECT_EQ(nextDraw(jumping), straight.sequence);
 }
 
 } // namespace

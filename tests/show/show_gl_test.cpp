@@ -14,6 +14,8 @@
 #include "gfx/texture.h"
 #include "base/data_path.h"
 #include "scenes/closing_scene.h"
+#include "scenes/final_boxes_scene.h"
+#include "show/step_schedule.h"
 #include "support/picture_writer.h"
 #include "support/test_files.h"
 
@@ -81,7 +83,7 @@ TEST_F(ShowGL, ALoadingHookThatSaysStopEndsTheLoadingAtItsFrame) {
     }));
     EXPECT_EQ(static_cast<int>(seen.size()), last + 1);
     EXPECT_EQ(seen.back(), last);
-    EXPECT_EQ(show.scenes.corridor, nullptr);
+    EXPECT_EQ(show.scenes().corridor, nullptr);
   }
 }
 
@@ -139,7 +141,7 @@ protected:
   void SetUp() override {
     ShowGL::SetUp();
     screen = std::make_unique<RenderTarget>(800, 600);
-    closing = std::make_unique<ClosingScene>(nullptr);
+    closing = std::make_unique<ClosingScene>();
     glViewport(0, 0, 800, 600);
     glEnable(GL_SCISSOR_TEST);
     const float colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
@@ -159,10 +161,11 @@ protected:
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(1.f, 1.f, 1.f, 1.f);
-    closing->render(a, 1.f / 60.f, nullptr);
+    closing->render(a, 1.f / 60.f, Spectrum{}, random);
   }
   std::unique_ptr<RenderTarget> screen;
   std::unique_ptr<ClosingScene> closing;
+  ShowRandom random;
 };
 
 TEST_F(ClosingGL, PictureStandsWholeBeforeTheBreak) {
@@ -220,7 +223,7 @@ TEST(ClosingScene, GlowGainRisesToOnePointFiveAtTheBreakAndFades) {
 // The timeline calling scenes: which scene, with which local time, and the
 // final boxes scene's cut list starting over in the quick cuts.
 struct RecordingScene : Effect {
-  void step(const FrameInput &frame) override {
+  void step(const FrameInput &frame, ShowRandom &) override {
     ++steps;
     lastStepTime = frame.time;
   }
@@ -242,26 +245,23 @@ class TimelineGL : public ShowGL {
 protected:
   void SetUp() override {
     ShowGL::SetUp();
-    for (auto *slot : {&scenes.water, &scenes.logo, &scenes.letters, &scenes.event, &scenes.corridor,
-                       &scenes.finalBoxes}) {
+    for (auto *slot : {&scenes.logo, &scenes.letters, &scenes.corridor}) {
       auto scene = std::make_unique<RecordingScene>();
       recorders.push_back(scene.get());
       *slot = std::move(scene);
     }
-    scenes.finalCutIndex = &cutIndex;
   }
   // Steps and draws the frame at t and returns the one scene called (-1 if
   // none, -2 if several, -3 if the step and the draw went to different
-  // scenes or times), in the order water, logo, letters, event, corridor,
-  // final.
+  // scenes or times), in the order logo, letters, corridor.
   int sceneCalledAt(float t) {
     std::vector<int> before, stepsBefore;
     for (RecordingScene *r : recorders) {
       before.push_back(r->calls);
       stepsBefore.push_back(r->steps);
     }
-    timeline.step(t, 1.f / 60.f, spectrum.data());
-    timeline.draw(t, 1.f / 60.f, spectrum.data());
+    timeline.step(t, 1.f / 60.f, spectrum, random);
+    timeline.draw(t, 1.f / 60.f, spectrum);
     int called = -1;
     for (size_t i = 0; i < recorders.size(); ++i) {
       if (recorders[i]->calls - before[i] != recorders[i]->steps - stepsBefore[i])
@@ -278,46 +278,44 @@ protected:
 
   ShowScenes scenes;
   std::vector<RecordingScene *> recorders;
-  int cutIndex = 0;
+  ShowRandom random;
   // The target's texture needs the context, which the first test of a
   // process opens only here.
   bool contextFirst = (glWindow().makeCurrent(), true);
   RenderTarget screen{800, 600};
   Timeline timeline{scenes, screen};
-  std::vector<float> spectrum = std::vector<float>(512, 0.f);
+  Spectrum spectrum;
 };
 
 TEST_F(TimelineGL, EachWindowCallsItsSceneWithItsLocalTime) {
-  EXPECT_EQ(sceneCalledAt(10.f), 0);
-  EXPECT_FLOAT_EQ(lastTime(0), 10.f);
+  EXPECT_EQ(sceneCalledAt(45.f), 0);
+  EXPECT_NEAR(lastTime(0), 45.f - 39.57f, 1e-5f);
   EXPECT_EQ(sceneCalledAt(39.57f), -1); // the exact edge draws no scene
-  EXPECT_EQ(sceneCalledAt(60.f), 0);
-  EXPECT_NEAR(lastTime(0), 100.63f, 1e-4f);
-  EXPECT_EQ(sceneCalledAt(230.f), 5);
-  EXPECT_FLOAT_EQ(lastTime(5), 230.f);
+  EXPECT_EQ(sceneCalledAt(10.f), -1);   // a scene not built draws nothing
+  EXPECT_EQ(sceneCalledAt(100.f), 1);
+  EXPECT_NEAR(lastTime(1), 100.f - 79.14f, 1e-5f);
+  EXPECT_EQ(sceneCalledAt(200.f), 2);
+  EXPECT_NEAR(lastTime(2), 200.f - 158.4f, 1e-5f);
+  EXPECT_EQ(sceneCalledAt(240.f), 0); // the quick cuts' logo runs twice as fast
+  EXPECT_NEAR(lastTime(0), (240.f - 237.52f) * 2.f, 1e-4f);
 }
 
-TEST_F(TimelineGL, QuickCutsPlayLogoWaterAndFinalBoxesAtTheirTimes) {
-  EXPECT_EQ(sceneCalledAt(240.f), 1);
-  EXPECT_NEAR(lastTime(1), (240.f - 237.52f) * 2.f, 1e-4f);
-  EXPECT_EQ(sceneCalledAt(245.f), 0);
-  EXPECT_NEAR(lastTime(0), 245.f - 242.45f + 100.f, 1e-4f);
-  EXPECT_EQ(sceneCalledAt(250.f), 5);
-  EXPECT_NEAR(lastTime(5), 250.f - 247.39f + 217.5f, 1e-4f);
-}
-
-TEST_F(TimelineGL, QuickCutsStartTheCutListOverOnlyPastItsSixthEntry) {
-  cutIndex = 18; // where the final boxes scene leaves it after its window
-  sceneCalledAt(236.f);
-  EXPECT_EQ(cutIndex, 18) << "no reset in the scene's own window";
-  sceneCalledAt(238.f);
-  EXPECT_EQ(cutIndex, 0);
-  cutIndex = 5;
-  sceneCalledAt(249.f);
-  EXPECT_EQ(cutIndex, 5);
-  cutIndex = 6;
-  sceneCalledAt(249.1f);
-  EXPECT_EQ(cutIndex, 0);
+// The final boxes run their cut list to its end in their own window; the
+// quick cuts' return plays it again from the start and lets it run there.
+TEST_F(TimelineGL, QuickCutsReplayTheFinalBoxesCutListFromItsStart) {
+  scenes.finalBoxes = std::make_unique<FinalBoxesScene>(); // no files: its cuts still run
+  for (int64_t k = lastStepDueBy(217.5f) + 1; stepTime(k) < 237.52f; ++k)
+    timeline.step(stepTime(k), stepLength(k), spectrum, random);
+  EXPECT_EQ(scenes.finalBoxes->nextCut(), kFinalCutCount);
+  timeline.step(238.f, 1.f / 60.f, spectrum, random);
+  EXPECT_EQ(scenes.finalBoxes->nextCut(), 0);
+  for (int64_t k = lastStepDueBy(247.39f) + 1; stepTime(k) < 252.4f; ++k)
+    timeline.step(stepTime(k), stepLength(k), spectrum, random);
+  // Five seconds from 217.5 s again: the cuts before 222.5 s, none undone.
+  int expected = 0;
+  while (kFinalCutList[expected] - kFinalCutLead < 222.5f)
+    ++expected;
+  EXPECT_EQ(scenes.finalBoxes->nextCut(), expected);
 }
 
 // The ending switches the ARB program targets off only where the context has
@@ -343,10 +341,6 @@ TEST_F(TimelineGL, TheEndingDisablesTheArbProgramTargetsOnlyWhereTheContextHasTh
   EXPECT_TRUE(noGlError());
 }
 
-TEST_F(TimelineGL, TheEndingRestartsTheEventSceneFromZero) {
-  EXPECT_EQ(sceneCalledAt(253.f), 3);
-  EXPECT_NEAR(lastTime(3), 0.6f, 1e-4f);
-}
 
 // The corridor's tint lags the beat by a step: a frame is drawn with the
 // pulse level from before its last step's pulses.
@@ -354,12 +348,12 @@ TEST_F(TimelineGL, FramesSeeThePulseLevelOfTheStepBefore) {
   const float peak = 198.4f; // the first pulse peaks at 1 here
   const float level = beatPulses(peak);
   ASSERT_GT(level, 0.99f);
-  timeline.step(peak, 1.f / 60.f, spectrum.data());
+  timeline.step(peak, 1.f / 60.f, spectrum, random);
   EXPECT_FLOAT_EQ(timeline.pulseLevel(), level);
   EXPECT_EQ(timeline.drawnPulseLevel(), 0.f);
-  timeline.step(peak + 1.f / 60.f, 1.f / 60.f, spectrum.data());
-  timeline.draw(peak + 1.f / 60.f, 1.f / 60.f, spectrum.data());
-  EXPECT_FLOAT_EQ(recorders[4]->lastPulse, level);
+  timeline.step(peak + 1.f / 60.f, 1.f / 60.f, spectrum, random);
+  timeline.draw(peak + 1.f / 60.f, 1.f / 60.f, spectrum);
+  EXPECT_FLOAT_EQ(recorders[2]->lastPulse, level);
   EXPECT_GT(timeline.pulseLevel(), level);
 }
 

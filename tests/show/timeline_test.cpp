@@ -149,19 +149,23 @@ TEST(Schedule, EachWindowGetsItsSceneAndLocalTime) {
     float t;
     Slot slot;
     float local;
+    bool returning;
   };
+  // Every scene's time starts at 0 with its window; only the water's second
+  // visit is on its return path.
   const Case cases[] = {
-      {0.f, Slot::Water, 0.f},          {39.56f, Slot::Water, 39.56f},
-      {39.58f, Slot::Logo, 39.58f - 39.57f}, {59.36f, Slot::Logo, 59.36f - 39.57f},
-      {59.38f, Slot::Water, 59.38f - 59.37f + 100.f}, {79.13f, Slot::Water, 79.13f - 59.37f + 100.f},
-      {79.15f, Slot::Letters, 79.15f - 79.14f}, {118.85f, Slot::Event, 118.85f - 118.84f},
-      {158.41f, Slot::Corridor, 158.41f - 158.4f}, {217.51f, Slot::FinalBoxes, 217.51f},
-      {237.51f, Slot::FinalBoxes, 237.51f},
+      {0.f, Slot::Water, 0.f, false},          {39.56f, Slot::Water, 39.56f, false},
+      {39.58f, Slot::Logo, 0.01f, false},      {59.36f, Slot::Logo, 19.79f, false},
+      {59.38f, Slot::Water, 0.01f, true},      {79.13f, Slot::Water, 19.76f, true},
+      {79.15f, Slot::Letters, 0.01f, false},   {118.85f, Slot::Event, 0.01f, false},
+      {158.41f, Slot::Corridor, 0.01f, false}, {217.51f, Slot::FinalBoxes, 0.01f, false},
+      {237.51f, Slot::FinalBoxes, 20.01f, false},
   };
   for (const Case &c : cases) {
     ScheduledCall call = scheduleAt(c.t);
     EXPECT_EQ(call.slot, c.slot) << c.t;
-    EXPECT_FLOAT_EQ(call.localTime, c.local) << c.t;
+    EXPECT_NEAR(call.localTime, c.local, 2e-5f) << c.t;
+    EXPECT_EQ(call.returning, c.returning) << c.t;
   }
   EXPECT_EQ(scheduleAt(237.53f).slot, Slot::QuickCuts);
   EXPECT_EQ(scheduleAt(252.41f).slot, Slot::Ending);
@@ -172,11 +176,13 @@ TEST(Schedule, QuickCutsRunLogoTwiceAsFastThenWaterThenFinalBoxes) {
   EXPECT_EQ(quickCutAt(237.53f).slot, Slot::Logo);
   EXPECT_NEAR(quickCutAt(242.44f).localTime, 9.84f, 1e-3f);
   EXPECT_EQ(quickCutAt(242.45f).slot, Slot::Water); // 242.45 itself belongs to the water
-  EXPECT_FLOAT_EQ(quickCutAt(242.45f).localTime, 100.f);
-  EXPECT_NEAR(quickCutAt(247.38f).localTime, 104.93f, 1e-3f);
+  EXPECT_EQ(quickCutAt(242.45f).localTime, 0.f);
+  EXPECT_TRUE(quickCutAt(242.45f).returning); // on its return path, as in its second visit
+  EXPECT_NEAR(quickCutAt(247.38f).localTime, 4.93f, 1e-3f);
   EXPECT_EQ(quickCutAt(247.39f).slot, Slot::FinalBoxes);
-  EXPECT_FLOAT_EQ(quickCutAt(247.39f).localTime, 217.5f);
-  EXPECT_NEAR(quickCutAt(252.39f).localTime, 222.5f, 1e-3f);
+  EXPECT_EQ(quickCutAt(247.39f).localTime, 0.f); // the final boxes start over
+  EXPECT_FALSE(quickCutAt(247.39f).returning);
+  EXPECT_NEAR(quickCutAt(252.39f).localTime, 5.f, 1e-3f);
 }
 
 TEST(Flashes, QuickCutFlashPeaksAtTheLastThreeCuts) {
