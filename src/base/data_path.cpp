@@ -2,6 +2,7 @@
 
 #include "base/byte_reader.h"
 #include "base/message.h"
+#include "base/process_state.h"
 
 #include <cstdint>
 #include <cstring>
@@ -11,14 +12,9 @@
 namespace demo {
 
 namespace {
-std::string &dataDir() {
-  static std::string dir = "data";
-  return dir;
-}
-int &detailInUse() {
-  static int detail = 1;
-  return detail;
-}
+// The run's data set is the process's (process_state.h says why).
+std::string &dataDir() { return processState().data.directory; }
+int &detailInUse() { return processState().data.detail; }
 } // namespace
 
 void setDataDirectory(const std::string &dir) {

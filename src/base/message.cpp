@@ -1,37 +1,29 @@
 #include "base/message.h"
 
+#include "base/process_state.h"
+
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <set>
 
 namespace demo {
 
 namespace {
 
-bool gBoxesEnabled = false;
-SDL_Window *gOwner = nullptr;
-
 void sdlBox(const char *text, const char *caption, SDL_Window *owner) {
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, owner);
 }
 
-MessageBoxFunction gBoxFunction = &sdlBox;
-
-// Loading runs on the main thread, but the list is cheap to guard.
-std::mutex gReportedMutex;
-std::set<std::string> &reportedFiles() {
-  static std::set<std::string> files;
-  return files;
-}
+// The messages' part of the process's state (process_state.h says why it
+// is process-wide).
+ProcessState::Messages &messages() { return processState().messages; }
 
 } // namespace
 
-void setMessageBoxesEnabled(bool enabled) { gBoxesEnabled = enabled; }
-bool messageBoxesEnabled() { return gBoxesEnabled; }
+void setMessageBoxesEnabled(bool enabled) { messages().boxesEnabled = enabled; }
+bool messageBoxesEnabled() { return messages().boxesEnabled; }
 
 bool messageBoxesWanted(const char *driver) {
   const char *off = std::getenv("DEMO_NO_MESSAGE_BOXES");
@@ -41,10 +33,10 @@ bool messageBoxesWanted(const char *driver) {
          std::strcmp(driver, "") != 0;
 }
 
-void setMessageOwner(SDL_Window *window) { gOwner = window; }
-SDL_Window *messageOwner() { return gOwner; }
+void setMessageOwner(SDL_Window *window) { messages().owner = window; }
+SDL_Window *messageOwner() { return messages().owner; }
 
-void setMessageBoxFunction(MessageBoxFunction function) { gBoxFunction = function ? function : &sdlBox; }
+void setMessageBoxFunction(MessageBoxFunction function) { messages().showBox = function; }
 
 void showMessage(const char *text, const char *caption, SDL_Window *owner) {
   showMessage(text, caption, std::string(), owner);
@@ -58,13 +50,14 @@ void showMessage(const char *text, const char *caption, const std::string &detai
   else
     std::fprintf(stderr, "%s: %s (%s)\n", caption, text, detail.c_str());
   std::fflush(stderr);
-  if (gBoxesEnabled)
-    gBoxFunction(text, caption, owner ? owner : gOwner);
+  const ProcessState::Messages &state = messages();
+  if (state.boxesEnabled)
+    (state.showBox ? state.showBox : &sdlBox)(text, caption, owner ? owner : state.owner);
 }
 
 bool firstReportFor(const std::string &path) {
-  std::lock_guard<std::mutex> lock(gReportedMutex);
-  return reportedFiles().insert(path).second;
+  std::lock_guard<std::mutex> lock(messages().reportedMutex);
+  return messages().reportedFiles.insert(path).second;
 }
 
 bool reportFileProblem(const std::string &path, const std::string &what) {
@@ -76,8 +69,8 @@ bool reportFileProblem(const std::string &path, const std::string &what) {
 }
 
 void forgetReportedFiles() {
-  std::lock_guard<std::mutex> lock(gReportedMutex);
-  reportedFiles().clear();
+  std::lock_guard<std::mutex> lock(messages().reportedMutex);
+  messages().reportedFiles.clear();
 }
 
 } // namespace demo

@@ -16,10 +16,13 @@
 //
 // Problems with pictures and the music are said once per file:
 // reportFileProblem keeps a list of the paths already reported, so a picture
-// that two scenes load is not reported twice.
+// that two scenes load is not reported twice. The switch, the owner and the
+// list are the process's (see process_state.h for why).
 #pragma once
 
 #include <string>
+
+#include "base/process_state.h"
 
 struct SDL_Window;
 
@@ -49,7 +52,6 @@ SDL_Window *messageOwner();
 
 // What shows a box; SDL's simple message box unless a test replaces it
 // (null puts SDL's back).
-using MessageBoxFunction = void (*)(const char *text, const char *caption, SDL_Window *owner);
 void setMessageBoxFunction(MessageBoxFunction function);
 
 // True the first time it is asked about `path` in this run (and from then on
