@@ -100,7 +100,7 @@ int main(int argc, char **argv) {
   MusicStream &music = window.music();
   music.init(nullptr, false);
   music.open("data/01.ogg");
-  const SpectrumSource spectrumAt = [&music](float at, Spectrum &spectrum) { music.spectrumAt(at, spectrum.data()); };
+  const SpectrumSource spectrumAt = [&music](float at, Spectrum &spectrum) { music.spectrumAt(at, spectrum); };
 
   std::printf("%s on %s, %d x %d%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
               reinterpret_cast<const char *>(glGetString(GL_VERSION)), window.width(), window.height(),

@@ -92,7 +92,7 @@ int runShow(const Options &options) {
   }
   MusicStream &music = window.music();
   music.finishOpen();
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
   show.startAt(options.start, spectrumAt);
   Playback playback(music, options.start);
   LiveShow live(show, window, playback, spectrumAt);

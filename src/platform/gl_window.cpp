@@ -383,8 +383,6 @@ void GLWindow::openMusicInBackground(const char *path) {
   music_.openInBackground(path);
 }
 
-void GLWindow::getSpectrum(float *buffer) { music_.getSpectrum(buffer); }
-
 std::unique_ptr<GLWindow> openHeadlessWindow() {
   if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
     setenv("SDL_VIDEODRIVER", "offscreen", 1);

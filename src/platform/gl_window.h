@@ -36,8 +36,8 @@
 // asks it whether the viewer pressed something meanwhile); what it takes
 // waits for takeKeys() and the next update() as if update() had taken it.
 //
-// The music lives here too (openMusicInBackground / getSpectrum forward to
-// MusicStream; music().play starts it).
+// The music lives here too (openMusicInBackground forwards to MusicStream;
+// music().play starts it).
 // What it does not do: switch display modes (full screen is the desktop's own
 // mode), or handle more than one window.
 #pragma once
@@ -84,7 +84,6 @@ public:
   // decodes the file on a worker thread: music().finishOpen() waits for it,
   // music().play(seconds) then starts it.
   void openMusicInBackground(const char *path);
-  void getSpectrum(float *buffer);
   MusicStream &music() { return music_; }
 
   // True once construction finished: a context is current and the frame

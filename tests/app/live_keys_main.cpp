@@ -61,7 +61,7 @@ struct LiveRun {
     MusicStream &music = window->music();
     if (!loaded || !music.finishOpen())
       return;
-    spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+    spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
     show->startAt(start, spectrumAt);
     playback = std::make_unique<Playback>(music, start);
     live = std::make_unique<LiveShow>(*show, *window, *playback, spectrumAt);
@@ -100,7 +100,7 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   show.load();
   MusicStream &music = window.music();
   ASSERT_TRUE(music.finishOpen());
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
   show.startAt(100.f, spectrumAt);
   Playback playback(music, 100.f);
   ASSERT_TRUE(playback.followsMusic());
