@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "app/contact_sheet.h"
+#include "app/main_loop.h"
 #include "show/show.h"
 #include "base/data_path.h"
 #include "gfx/pass_profile.h"
@@ -100,7 +101,7 @@ int main(int argc, char **argv) {
   MusicStream &music = window.music();
   music.init(nullptr, false);
   music.open("data/01.ogg");
-  const SpectrumSource spectrumAt = [&music](float at, Spectrum &spectrum) { music.spectrumAt(at, spectrum); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
 
   std::printf("%s on %s, %d x %d%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
               reinterpret_cast<const char *>(glGetString(GL_VERSION)), window.width(), window.height(),

@@ -351,7 +351,7 @@ int runCapture(const Options &options) {
     return true;
   });
 
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
   // The catch-up to --from (seconds of steps late in the show) looks for a
   // signal between its steps too.
   if (loaded && !signals.caught())

@@ -32,6 +32,10 @@ void useDataSetFor(const Options &options, const FrameSize &frame) {
     std::fprintf(stderr, "demo: pictures of detail %d, from %s\n", dataDetail(), dataDirectory().c_str());
 }
 
+SpectrumSource spectrumSourceFor(MusicStream &music) {
+  return [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
+}
+
 namespace {
 
 bool displayAvailable() {
@@ -92,7 +96,7 @@ int runShow(const Options &options) {
   }
   MusicStream &music = window.music();
   music.finishOpen();
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
   show.startAt(options.start, spectrumAt);
   Playback playback(music, options.start);
   LiveShow live(show, window, playback, spectrumAt);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/live_show.h"
+#include "app/main_loop.h"
 #include "base/data_path.h"
 #include "base/show_parts.h"
 #include "gfx/png_writer.h"
@@ -61,7 +62,7 @@ struct LiveRun {
     MusicStream &music = window->music();
     if (!loaded || !music.finishOpen())
       return;
-    spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
+    spectrumAt = spectrumSourceFor(music);
     show->startAt(start, spectrumAt);
     playback = std::make_unique<Playback>(music, start);
     live = std::make_unique<LiveShow>(*show, *window, *playback, spectrumAt);
@@ -100,7 +101,7 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   show.load();
   MusicStream &music = window.music();
   ASSERT_TRUE(music.finishOpen());
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
   show.startAt(100.f, spectrumAt);
   Playback playback(music, 100.f);
   ASSERT_TRUE(playback.followsMusic());
