@@ -43,6 +43,7 @@
 
 #include "app/contact_sheet.h"
 #include "app/main_loop.h"
+#include "audio/music_stream.h"
 #include "show/show.h"
 #include "base/data_path.h"
 #include "gfx/pass_profile.h"
@@ -98,7 +99,7 @@ int main(int argc, char **argv) {
   Show show(window);
   show.reduceFlashing(reduceFlashing);
   show.load();
-  MusicStream &music = window.music();
+  MusicStream music;
   music.init(nullptr, false);
   music.open("data/01.ogg");
   const SpectrumSource spectrumAt = spectrumSourceFor(music);

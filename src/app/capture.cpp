@@ -273,7 +273,7 @@ int runCapture(const Options &options) {
 
   // The music is decoded, not played: the spectrum of each frame comes from
   // the samples at that frame's time.
-  MusicStream &music = window.music();
+  MusicStream music;
   music.init(nullptr, false);
   music.open("data/01.ogg");
   const DecodedAudio &audio = music.audio();

@@ -397,6 +397,26 @@ TEST_F(MusicFiles, AFileThatDoesNotOpenSaysWhyInTheBoxAsOnTheLine) {
   }
 }
 
+// Given no window of its own, the music's boxes open in front of the show's
+// window, from its start-up to its last play.
+TEST_F(MusicFiles, WithoutAnOwnerTheBoxesBelongToTheShowsWindow) {
+  int window = 0;
+  SDL_Window *const show = reinterpret_cast<SDL_Window *>(&window); // never dereferenced
+  RecordedBoxes boxes;
+  setMessageOwner(show);
+  MusicStream music;
+  ASSERT_TRUE(music.init(nullptr, false));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(music.open(scratch("not-there.ogg").c_str()));
+  EXPECT_FALSE(music.play(0.0));
+  testing::internal::GetCapturedStderr();
+  setMessageOwner(nullptr);
+  ASSERT_EQ(boxes.all().size(), 2u);
+  EXPECT_EQ(boxes.all()[0].owner, show);
+  EXPECT_EQ(boxes.all()[1].text, "BASS error, can not play stream?");
+  EXPECT_EQ(boxes.all()[1].owner, show);
+}
+
 TEST_F(MusicFiles, OpenResolvesDataNames) {
   setDataDirectory(dir_->path());
   MusicStream music;
