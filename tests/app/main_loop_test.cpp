@@ -186,14 +186,9 @@ TEST(SpectrumSource, EachTimeReadsTheMusicOfThatTimeWhateverIsPlaying) {
 
 TEST(SpectrumSource, WithoutMusicTheSpectrumStaysAsItWas) {
   MusicStream music; // never opened
-  const SpectrumSource source = spectrumSourceFor(music);
-  Spectrum silent;
-  source(100.f, silent);
-  for (int k = 0; k < kSpectrumBins; ++k)
-    ASSERT_EQ(silent[k], 0.f) << "bin " << k;
   Spectrum held;
   held.bins.fill(0.5f);
-  source(100.f, held);
+  spectrumSourceFor(music)(100.f, held);
   for (int k = 0; k < kSpectrumBins; ++k)
     ASSERT_EQ(held[k], 0.5f) << "bin " << k;
 }
