@@ -42,6 +42,8 @@
 #include <vector>
 
 #include "app/contact_sheet.h"
+#include "app/main_loop.h"
+#include "audio/music_stream.h"
 #include "show/show.h"
 #include "base/data_path.h"
 #include "gfx/pass_profile.h"
@@ -97,10 +99,10 @@ int main(int argc, char **argv) {
   Show show(window);
   show.reduceFlashing(reduceFlashing);
   show.load();
-  MusicStream &music = window.music();
+  MusicStream music;
   music.init(nullptr, false);
   music.open("data/01.ogg");
-  const SpectrumSource spectrumAt = [&music](float at, Spectrum &spectrum) { music.spectrumAt(at, spectrum.data()); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
 
   std::printf("%s on %s, %d x %d%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
               reinterpret_cast<const char *>(glGetString(GL_VERSION)), window.width(), window.height(),

@@ -2,7 +2,7 @@
 //
 // The show asks for one spectrum per rendered frame; these measure that call:
 // the analyser on a decoded synthetic stereo track, and MusicStream's own
-// spectrumAt / getSpectrum on a real file. The file benchmarks need an Ogg
+// spectrumAt on a real file, at given times and at the playing position. The file benchmarks need an Ogg
 // Vorbis file: $DEMO_MUSIC_FILE, else the show's "data/01.ogg"; without one
 // they report an error and are skipped.
 #include <benchmark/benchmark.h>
@@ -46,7 +46,7 @@ DecodedAudio syntheticTrack() {
 void BM_AnalyseStereo(benchmark::State &state) {
   const DecodedAudio audio = syntheticTrack();
   SpectrumAnalyser analyser;
-  float out[kSpectrumSize] = {};
+  Spectrum out;
   size_t endFrame = 0;
   for (auto _ : state) {
     analyser.analyse(audio, endFrame, out);
@@ -61,7 +61,7 @@ void BM_AnalyseMono(benchmark::State &state) {
   for (int n = 0; n < kFftSize; ++n)
     mono[n] = static_cast<float>(std::sin(n * 0.37));
   SpectrumAnalyser analyser;
-  float out[kSpectrumSize] = {};
+  Spectrum out;
   for (auto _ : state) {
     analyser.analyseMono(mono.data(), out);
     benchmark::DoNotOptimize(out);
@@ -91,7 +91,7 @@ void BM_SpectrumAt(benchmark::State &state) {
   if (!openMusic(state, music))
     return;
   const double seconds = static_cast<double>(music.audio().frames()) / music.audio().sampleRate;
-  float out[kSpectrumSize] = {};
+  Spectrum out;
   double t = 0.0;
   for (auto _ : state) {
     music.spectrumAt(t, out);
@@ -103,20 +103,20 @@ void BM_SpectrumAt(benchmark::State &state) {
 }
 BENCHMARK(BM_SpectrumAt);
 
-// The call the show makes each frame: the silent clock's position, then the
+// The spectrum of what is heard now: the silent clock's position, then the
 // analysis.
-void BM_GetSpectrum(benchmark::State &state) {
+void BM_SpectrumAtTheClock(benchmark::State &state) {
   MusicStream music;
   if (!openMusic(state, music))
     return;
   music.play(0.0);
-  float out[kSpectrumSize] = {};
+  Spectrum out;
   for (auto _ : state) {
-    music.getSpectrum(out);
+    music.spectrumAt(music.clockSeconds(), out);
     benchmark::DoNotOptimize(out);
   }
 }
-BENCHMARK(BM_GetSpectrum);
+BENCHMARK(BM_SpectrumAtTheClock);
 
 } // namespace
 } // namespace demo

@@ -273,7 +273,7 @@ int runCapture(const Options &options) {
 
   // The music is decoded, not played: the spectrum of each frame comes from
   // the samples at that frame's time.
-  MusicStream &music = window.music();
+  MusicStream music;
   music.init(nullptr, false);
   music.open("data/01.ogg");
   const DecodedAudio &audio = music.audio();
@@ -351,7 +351,7 @@ int runCapture(const Options &options) {
     return true;
   });
 
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
   // The catch-up to --from (seconds of steps late in the show) looks for a
   // signal between its steps too.
   if (loaded && !signals.caught())

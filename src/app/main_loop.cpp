@@ -32,6 +32,10 @@ void useDataSetFor(const Options &options, const FrameSize &frame) {
     std::fprintf(stderr, "demo: pictures of detail %d, from %s\n", dataDetail(), dataDirectory().c_str());
 }
 
+SpectrumSource spectrumSourceFor(MusicStream &music) {
+  return [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
+}
+
 namespace {
 
 bool displayAvailable() {
@@ -67,7 +71,9 @@ int runShow(const Options &options) {
   // Start-up, in order: window, shader context, the ending's screen target,
   // zeroed spectra (Show), the music decoding on a worker thread while the
   // loading sequence runs, the simulation caught up to the start time, then
-  // music and clock together.
+  // music and clock together. The music is made before the window, so that it
+  // outlives everything that plays from it and sounds until the very end.
+  MusicStream music;
   WindowOptions windowOptions;
   windowOptions.vsync = options.vsync;
   windowOptions.display = options.display;
@@ -83,16 +89,17 @@ int runShow(const Options &options) {
 
   Show show(window);
   show.reduceFlashing(options.reduceFlashing);
-  window.openMusicInBackground("data/01.ogg");
+  // Its boxes go to the show's window, the message owner while it is open.
+  music.init(nullptr);
+  music.openInBackground("data/01.ogg");
   // Escape or a quit message while loading ends the program there: nothing
   // more is drawn, and the music never starts.
   if (!show.load()) {
     window.close();
     return 0;
   }
-  MusicStream &music = window.music();
   music.finishOpen();
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
   show.startAt(options.start, spectrumAt);
   Playback playback(music, options.start);
   LiveShow live(show, window, playback, spectrumAt);

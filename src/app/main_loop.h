@@ -28,8 +28,18 @@
 #include "app/options.h"
 #include "base/frame_size.h"
 #include "show/frame_clock.h"
+#include "show/show.h"
 
 namespace demo {
+
+class MusicStream;
+
+// The show's spectrum source in every run: each step and frame reads the
+// music's spectrum at its own time (MusicStream::spectrumAt), whether the
+// music plays or not, so a live run and a capture read the same values at
+// the same times. Without a stream the spectrum is left as it was (silent).
+// `music` must outlive the source.
+SpectrumSource spectrumSourceFor(MusicStream &music);
 
 // Without --data, switches to the most detailed set beside the default one
 // that a picture of `frame` needs (chooseDataDirectory). With --progress it

@@ -257,7 +257,7 @@ SpectrumAnalyser::~SpectrumAnalyser() {
   delete[] static_cast<kiss_fft_cpx *>(bins_);
 }
 
-void SpectrumAnalyser::analyse(const DecodedAudio &audio, size_t endFrame, float *out) {
+void SpectrumAnalyser::analyse(const DecodedAudio &audio, size_t endFrame, Spectrum &out) {
   // The window covers frames endFrame - 512 .. endFrame - 1. Frames before
   // the music (endFrame < 512) and past its end are silence.
   const size_t frames = audio.frames();
@@ -285,7 +285,7 @@ void SpectrumAnalyser::analyse(const DecodedAudio &audio, size_t endFrame, float
   analyseMono(mono_, out);
 }
 
-void SpectrumAnalyser::analyseMono(const float *mono512, float *out) {
+void SpectrumAnalyser::analyseMono(const float *mono512, Spectrum &out) {
   float windowed[kFftSize];
   for (int n = 0; n < kFftSize; ++n)
     windowed[n] = mono512[n] * window_[n];
@@ -598,16 +598,10 @@ size_t MusicStream::positionFrames() {
   return framesAt(clockSeconds(), audio_.sampleRate > 0 ? audio_.sampleRate : 44100, true);
 }
 
-void MusicStream::getSpectrum(float *buffer) {
-  if (!hasStream() || !playing_ || !buffer)
-    return;
-  analyser_.analyse(audio_, positionFrames(), buffer);
-}
-
-bool MusicStream::spectrumAt(double seconds, float *buffer) {
-  if (!hasStream() || !buffer)
+bool MusicStream::spectrumAt(double seconds, Spectrum &out) {
+  if (!hasStream())
     return false;
-  analyser_.analyse(audio_, framesAt(seconds, audio_.sampleRate, true), buffer);
+  analyser_.analyse(audio_, framesAt(seconds, audio_.sampleRate, true), out);
   return true;
 }
 

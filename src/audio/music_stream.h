@@ -1,7 +1,7 @@
-// music_stream.h - the soundtrack: playback and the per-frame spectrum.
+// music_stream.h - the soundtrack: playback, its clock and the spectrum.
 //
-// MusicStream plays one Ogg Vorbis file and answers, once per frame, with the
-// 256 FFT magnitudes of what is playing now. The whole file is decoded when it
+// MusicStream plays one Ogg Vorbis file and answers with the 256 FFT
+// magnitudes of the music at any time of it. The whole file is decoded when it
 // is opened (libvorbisfile), so positions are exact and playback never waits
 // for the decoder; an SDL audio device then plays the decoded samples from its
 // callback, which counts the frames it hands out. That count is the playback
@@ -11,24 +11,27 @@
 //
 // Use:
 //   MusicStream music;
-//   music.init(window);            // "BASS error" box when no audio system
+//   music.init(nullptr);           // "BASS error" box when no audio system
 //   music.open("data/01.ogg");     // "BASS error, file not found? (<file>: <why>)"
 //   music.play(0.0);               // "BASS error" when no device opens,
 //                                  // "BASS error, can not play stream?" without a stream
+//   Spectrum spectrum;
+//   music.spectrumAt(music.clockSeconds(), spectrum); // what is heard now
 //
-// Boxes are owned by the window given to init(). Every failure also writes one
+// Boxes are owned by the window given to init(), or, given none, by the
+// show's window (base/message.h's messageOwner). Every failure also writes one
 // standard-error line naming the file or SDL's reason. A file that does not
 // open names the file and why (missing, empty, not Ogg Vorbis, ...) in its box
 // as well, since the show's text alone guesses a missing file. A damaged file
 // that still decodes (cut off, or with skipped damage) is said once, with the
 // time where the music goes silent or skips.
-//   music.getSpectrum(spectrum);   // each frame: elements 0-255 written
 //
-// The spectrum is a 512-sample FFT (kissfft) of the mono mix (L+R)/2 ending at
-// the playback position, under a Hann window, scaled so that a full-scale sine
-// at a bin's centre frequency reads 1.0; bin i covers i * rate / 512 Hz.
-// Elements 256-511 of the caller's buffer are never written. Before a
-// successful open (or after a failed one) getSpectrum leaves the buffer as it
+// The spectrum (base/spectrum.h) is a 512-sample FFT (kissfft) of the mono mix
+// (L+R)/2 ending at the given time, under a Hann window, scaled so that a
+// full-scale sine at a bin's centre frequency reads 1.0; bin i covers
+// i * rate / 512 Hz. It depends on the time alone, not on playback: the live
+// run and the capture read the same values at the same times. Before a
+// successful open (or after a failed one) spectrumAt leaves the Spectrum as it
 // was.
 //
 // The clock. clockSeconds() is the show time of the sample being heard: with
@@ -59,8 +62,7 @@ struct SDL_Window;
 
 namespace demo {
 
-// The spectrum buffer every frame fills: 512 floats, 0-255 used.
-constexpr int kSpectrumSize = 512;
+// The samples one spectrum is taken over.
 constexpr int kFftSize = 512;
 
 // Decoded music: interleaved 16-bit samples.
@@ -80,8 +82,8 @@ bool decodeOggFile(const std::string &path, DecodedAudio &out, std::string *erro
                    std::string *warning = nullptr);
 
 // The show's spectrum of `audio` for the 512 frames that end at `endFrame`
-// (frames before the start of the music count as silence). Writes out[0..255].
-// Reuses internal buffers; not thread-safe.
+// (frames before the start of the music count as silence), into every bin of
+// `out`. Reuses internal buffers; not thread-safe.
 class SpectrumAnalyser {
 public:
   SpectrumAnalyser();
@@ -89,9 +91,9 @@ public:
   SpectrumAnalyser(const SpectrumAnalyser &) = delete;
   SpectrumAnalyser &operator=(const SpectrumAnalyser &) = delete;
 
-  void analyse(const DecodedAudio &audio, size_t endFrame, float *out);
+  void analyse(const DecodedAudio &audio, size_t endFrame, Spectrum &out);
   // The same on 512 mono samples already in [-1, 1].
-  void analyseMono(const float *mono512, float *out);
+  void analyseMono(const float *mono512, Spectrum &out);
 
 private:
   void *config_ = nullptr; // kiss_fftr_cfg
@@ -119,9 +121,6 @@ public:
   // "BASS error, can not play stream?". An audio device that does not open
   // shows "BASS error" and the stream plays on the silent clock.
   bool play(double startSeconds);
-  // Writes bins 0-255 of the spectrum at the clock's position into buffer;
-  // nothing without a playing stream.
-  void getSpectrum(float *buffer);
 
   // Decodes the file on a worker thread; finishOpen() waits for it and then
   // does what open() does after decoding (messages included). Returns
@@ -137,9 +136,10 @@ public:
   // Moves playback and the clock to `seconds` (a time before 0 to 0).
   void seek(double seconds);
 
-  // The spectrum at any time of the music, independent of playback (capture
-  // mode). Returns false and leaves buffer alone without a stream.
-  bool spectrumAt(double seconds, float *buffer);
+  // The spectrum at any time of the music, playing or not (the playing
+  // position's is spectrumAt(clockSeconds())). Returns false and leaves `out`
+  // alone without a stream.
+  bool spectrumAt(double seconds, Spectrum &out);
 
   // The byte position play() sets: seconds * 176400, truncated toward zero
   // (44100 frames a second, two channels of two bytes).

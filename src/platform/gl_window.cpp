@@ -378,20 +378,12 @@ const char *GLWindow::videoDriver() const {
   return driver ? driver : "";
 }
 
-void GLWindow::openMusicInBackground(const char *path) {
-  music_.init(window_, options_.audio);
-  music_.openInBackground(path);
-}
-
-void GLWindow::getSpectrum(float *buffer) { music_.getSpectrum(buffer); }
-
 std::unique_ptr<GLWindow> openHeadlessWindow() {
   if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
   WindowOptions options;
   options.hidden = true;
   options.vsync = false;
-  options.audio = false;
   return std::make_unique<GLWindow>(kBaseFrameWidth, kBaseFrameHeight, 32, false, "Demo", options);
 }
 

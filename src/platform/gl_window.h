@@ -36,10 +36,9 @@
 // asks it whether the viewer pressed something meanwhile); what it takes
 // waits for takeKeys() and the next update() as if update() had taken it.
 //
-// The music lives here too (openMusicInBackground / getSpectrum forward to
-// MusicStream; music().play starts it).
-// What it does not do: switch display modes (full screen is the desktop's own
-// mode), or handle more than one window.
+// What it does not do: play sound (the window knows nothing of the music),
+// switch display modes (full screen is the desktop's own mode), or handle
+// more than one window.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +46,6 @@
 #include <string>
 #include <vector>
 
-#include "audio/music_stream.h"
 #include "base/frame_size.h"
 
 struct SDL_Window;
@@ -61,7 +59,6 @@ struct WindowOptions {
   bool hidden = false;    // no window on screen (capture, tests); nothing is presented
   bool vsync = true;      // swap interval 1
   bool resizable = true;  // windowed mode only
-  bool audio = true;      // open an audio device for the music
   int display = -1;       // SDL's display index to open on; -1: where the desktop puts new windows
 };
 
@@ -79,13 +76,6 @@ public:
   // Releases the frame buffer, the context and the window. A second call does
   // nothing.
   void close();
-
-  // Starts the audio output (a device unless the options say none) and
-  // decodes the file on a worker thread: music().finishOpen() waits for it,
-  // music().play(seconds) then starts it.
-  void openMusicInBackground(const char *path);
-  void getSpectrum(float *buffer);
-  MusicStream &music() { return music_; }
 
   // True once construction finished: a context is current and the frame
   // buffer is complete.
@@ -146,18 +136,16 @@ private:
   bool closeRequested_ = false;
   bool escapePressed_ = false; // until the next update() says so
   std::vector<ShowKey> keys_;
-  MusicStream music_;
 };
 
 // Whether GL_RENDERER names a renderer that draws on the CPU (Mesa's
 // llvmpipe, softpipe or swrast), where every extra pixel costs frame time.
 bool isSoftwareRenderer(const std::string &renderer);
 
-// The 800 x 600 "Demo" window for drawing without a screen: hidden, no vsync,
-// no audio device. Where no display is named (neither SDL_VIDEODRIVER,
-// DISPLAY nor WAYLAND_DISPLAY is set) it first picks SDL's offscreen driver
-// (EGL, on llvmpipe without a GPU). Never null; isOpen() says whether it
-// opened.
+// The 800 x 600 "Demo" window for drawing without a screen: hidden, no vsync.
+// Where no display is named (neither SDL_VIDEODRIVER, DISPLAY nor
+// WAYLAND_DISPLAY is set) it first picks SDL's offscreen driver (EGL, on
+// llvmpipe without a GPU). Never null; isOpen() says whether it opened.
 std::unique_ptr<GLWindow> openHeadlessWindow();
 
 } // namespace demo

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "app/live_show.h"
+#include "app/main_loop.h"
+#include "audio/music_stream.h"
 #include "base/data_path.h"
 #include "base/show_parts.h"
 #include "gfx/png_writer.h"
@@ -56,12 +58,12 @@ struct LiveRun {
     if (!window->isOpen())
       return;
     show = std::make_unique<Show>(*window);
-    window->openMusicInBackground("data/01.ogg");
+    music.init(nullptr);
+    music.openInBackground("data/01.ogg");
     loaded = show->load(whileLoading);
-    MusicStream &music = window->music();
     if (!loaded || !music.finishOpen())
       return;
-    spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+    spectrumAt = spectrumSourceFor(music);
     show->startAt(start, spectrumAt);
     playback = std::make_unique<Playback>(music, start);
     live = std::make_unique<LiveShow>(*show, *window, *playback, spectrumAt);
@@ -77,10 +79,11 @@ struct LiveRun {
   // The show stands at exactly `t`: the clock, the sound and the steps.
   void expectStandingAt(float t) {
     EXPECT_EQ(show->time(), t);
-    EXPECT_NEAR(window->music().clockSeconds(), t, 1e-4);
+    EXPECT_NEAR(music.clockSeconds(), t, 1e-4);
     EXPECT_EQ(show->stepsRun() - 1, lastStepDueBy(t));
   }
 
+  MusicStream music;
   std::unique_ptr<GLWindow> window;
   std::unique_ptr<Show> show;
   bool loaded = false;
@@ -96,11 +99,12 @@ TEST(LiveKeys, PauseJumpsAndTheTimeLineWorkInARealWindow) {
   GLWindow window(800, 600, 32, false, "Demo", options);
   ASSERT_TRUE(window.isOpen());
   Show show(window);
-  window.openMusicInBackground("data/01.ogg");
+  MusicStream music;
+  music.init(nullptr);
+  music.openInBackground("data/01.ogg");
   show.load();
-  MusicStream &music = window.music();
   ASSERT_TRUE(music.finishOpen());
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
   show.startAt(100.f, spectrumAt);
   Playback playback(music, 100.f);
   ASSERT_TRUE(playback.followsMusic());

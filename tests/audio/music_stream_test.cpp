@@ -23,8 +23,6 @@
 namespace demo::test {
 namespace {
 
-constexpr float kSentinel = -7.f;
-
 // A sine exactly at bin k's centre frequency (k * rate / 512).
 float toneAt(int bin, size_t frame, int rate, float amplitude, double phase = 0.0) {
   const double hz = bin * static_cast<double>(rate) / kFftSize;
@@ -52,7 +50,7 @@ std::vector<float> toneTrack(int firstBin, int secondBin, double switchSeconds, 
   return out;
 }
 
-int loudestBin(const float *spectrum) {
+int loudestBin(const Spectrum &spectrum) {
   int best = 0;
   for (int k = 1; k < kSpectrumBins; ++k)
     if (spectrum[k] > spectrum[best])
@@ -61,7 +59,7 @@ int loudestBin(const float *spectrum) {
 }
 
 // Every bin farther than one from `bin` stays below `limit`.
-void expectQuietAwayFrom(const float *spectrum, int bin, float limit) {
+void expectQuietAwayFrom(const Spectrum &spectrum, int bin, float limit) {
   for (int k = 0; k < kSpectrumBins; ++k) {
     if (std::abs(k - bin) > 1) {
       EXPECT_LT(spectrum[k], limit) << "bin " << k;
@@ -89,19 +87,24 @@ std::vector<Page> audioPages(const std::vector<uint8_t> &file) {
   return pages;
 }
 
-void expectAll(const std::vector<float> &values, float value) {
-  for (size_t i = 0; i < values.size(); ++i)
-    ASSERT_EQ(values[i], value) << "element " << i;
+// A spectrum no analysis gives: every bin `value`.
+Spectrum filledWith(float value) {
+  Spectrum spectrum;
+  spectrum.bins.fill(value);
+  return spectrum;
 }
 
-std::vector<float> sentinelBuffer() { return std::vector<float>(kSpectrumSize, kSentinel); }
+void expectAll(const Spectrum &spectrum, float value) {
+  for (int k = 0; k < kSpectrumBins; ++k)
+    ASSERT_EQ(spectrum[k], value) << "bin " << k;
+}
 
 // ---------------------------------------------------------------------------
 // The analyser on exact input
 
 TEST(SpectrumAnalyser, FullScaleSineAtBinCentreReadsOneWhateverItsPhase) {
   SpectrumAnalyser analyser;
-  float out[kSpectrumBins];
+  Spectrum out;
   for (int bin : {1, 2, 37, 128, 254, 255}) {
     for (double phase : {0.0, 0.7, kPi / 2}) {
       analyser.analyseMono(monoTone(bin, 1.f, phase).data(), out);
@@ -126,7 +129,7 @@ TEST(SpectrumAnalyser, FullScaleSineAtBinCentreReadsOneWhateverItsPhase) {
 
 TEST(SpectrumAnalyser, MagnitudeFollowsAmplitude) {
   SpectrumAnalyser analyser;
-  float out[kSpectrumBins];
+  Spectrum out;
   analyser.analyseMono(monoTone(50, 0.5f).data(), out);
   EXPECT_NEAR(out[50], 0.5f, 1e-4f);
   analyser.analyseMono(monoTone(50, 0.f).data(), out);
@@ -144,7 +147,7 @@ TEST(SpectrumAnalyser, StereoIsMixedAsMeanOfTheChannels) {
     audio.samples.push_back(0);
   }
   SpectrumAnalyser analyser;
-  float out[kSpectrumBins];
+  Spectrum out;
   analyser.analyse(audio, 1024, out);
   EXPECT_NEAR(out[30], 0.5f, 1e-3f); // (L + 0) / 2
   for (size_t f = 0; f < 2048; ++f)
@@ -161,7 +164,7 @@ TEST(SpectrumAnalyser, FramesOutsideTheMusicAreSilence) {
   audio.channels = 1;
   audio.samples.assign(4096, 16384);
   SpectrumAnalyser analyser;
-  float out[kSpectrumBins];
+  Spectrum out;
 
   analyser.analyse(audio, 0, out);
   EXPECT_EQ(out[0], 0.f);
@@ -212,7 +215,7 @@ TEST_F(MusicFiles, DecodesMonoFileInItsOwnRate) {
 
   MusicStream music;
   ASSERT_TRUE(music.open(monoFile().c_str()));
-  float out[kSpectrumBins];
+  Spectrum out;
   ASSERT_TRUE(music.spectrumAt(0.2, out)); // times count in the file's own rate
   EXPECT_NEAR(out[12], 1.f, 0.05f);
   expectQuietAwayFrom(out, 12, 0.05f);
@@ -301,20 +304,22 @@ TEST_F(MusicFiles, SpectrumAtFindsTheToneOfThatTime) {
   EXPECT_EQ(music.audio().channels, 2);
   EXPECT_EQ(music.audio().sampleRate, 44100);
   EXPECT_EQ(music.audio().frames(), 2u * 44100);
-  std::vector<float> buffer = sentinelBuffer();
-  ASSERT_TRUE(music.spectrumAt(0.25, buffer.data()));
-  EXPECT_NEAR(buffer[20], 1.f, 0.05f);
-  expectQuietAwayFrom(buffer.data(), 20, 0.05f);
-  ASSERT_TRUE(music.spectrumAt(1.0, buffer.data()));
-  EXPECT_NEAR(buffer[40], 1.f, 0.05f);
-  expectQuietAwayFrom(buffer.data(), 40, 0.05f);
-  expectAll(std::vector<float>(buffer.begin() + kSpectrumBins, buffer.end()), kSentinel);
+  Spectrum spectrum = filledWith(-7.f);
+  ASSERT_TRUE(music.spectrumAt(0.25, spectrum));
+  EXPECT_NEAR(spectrum[20], 1.f, 0.05f);
+  expectQuietAwayFrom(spectrum, 20, 0.05f);
+  ASSERT_TRUE(music.spectrumAt(1.0, spectrum));
+  EXPECT_NEAR(spectrum[40], 1.f, 0.05f);
+  expectQuietAwayFrom(spectrum, 40, 0.05f);
+  // Every bin is written: a magnitude is never negative.
+  for (int k = 0; k < kSpectrumBins; ++k)
+    ASSERT_GE(spectrum[k], 0.f) << "bin " << k;
 }
 
 TEST_F(MusicFiles, SpectrumAtBeforeTheStartAndAfterTheEndIsSilence) {
   MusicStream music;
   ASSERT_TRUE(music.open(toneFile().c_str()));
-  float out[kSpectrumBins];
+  Spectrum out;
   for (double seconds : {-5.0, 0.0, 2.0 + 512.0 / 44100, 100.0, 1e300, std::nan("")}) {
     SCOPED_TRACE(seconds);
     ASSERT_TRUE(music.spectrumAt(seconds, out));
@@ -323,14 +328,12 @@ TEST_F(MusicFiles, SpectrumAtBeforeTheStartAndAfterTheEndIsSilence) {
   }
 }
 
-TEST_F(MusicFiles, WithoutAPlayingStreamTheBufferIsLeftAlone) {
-  std::vector<float> buffer(kSpectrumSize, 0.25f);
+TEST_F(MusicFiles, WithoutAStreamTheSpectrumIsLeftAlone) {
+  Spectrum spectrum = filledWith(0.25f);
   MusicStream music;
-  music.getSpectrum(buffer.data()); // never opened
-  EXPECT_FALSE(music.spectrumAt(0.0, buffer.data()));
+  EXPECT_FALSE(music.spectrumAt(0.0, spectrum)); // never opened
+  expectAll(spectrum, 0.25f);
   ASSERT_TRUE(music.open(toneFile().c_str()));
-  music.getSpectrum(buffer.data()); // opened, not playing
-  expectAll(buffer, 0.25f);
 
   // A failed open drops the stream opened before.
   writeFile(scratch("junk.ogg"), std::string(300, 'O'));
@@ -338,8 +341,8 @@ TEST_F(MusicFiles, WithoutAPlayingStreamTheBufferIsLeftAlone) {
   EXPECT_FALSE(music.open(scratch("junk.ogg").c_str()));
   testing::internal::GetCapturedStderr();
   EXPECT_FALSE(music.hasStream());
-  EXPECT_FALSE(music.spectrumAt(0.25, buffer.data()));
-  expectAll(buffer, 0.25f);
+  EXPECT_FALSE(music.spectrumAt(0.25, spectrum));
+  expectAll(spectrum, 0.25f);
 }
 
 TEST_F(MusicFiles, MissingFileShowsBothMessagesAndPlaysNothing) {
@@ -361,9 +364,9 @@ TEST_F(MusicFiles, MissingFileShowsBothMessagesAndPlaysNothing) {
   EXPECT_LT(first, second);
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
 
-  std::vector<float> buffer(kSpectrumSize, 0.25f);
-  music.getSpectrum(buffer.data());
-  expectAll(buffer, 0.25f);
+  Spectrum spectrum = filledWith(0.25f);
+  EXPECT_FALSE(music.spectrumAt(0.0, spectrum));
+  expectAll(spectrum, 0.25f);
 }
 
 // The show's text guesses a missing file; the box says the file and the real
@@ -392,6 +395,26 @@ TEST_F(MusicFiles, AFileThatDoesNotOpenSaysWhyInTheBoxAsOnTheLine) {
     EXPECT_EQ(boxes.all()[0].caption, "BASS");
     EXPECT_EQ(boxes.all()[0].owner, owner);
   }
+}
+
+// Given no window of its own, the music's boxes open in front of the show's
+// window, from its start-up to its last play.
+TEST_F(MusicFiles, WithoutAnOwnerTheBoxesBelongToTheShowsWindow) {
+  int window = 0;
+  SDL_Window *const show = reinterpret_cast<SDL_Window *>(&window); // never dereferenced
+  RecordedBoxes boxes;
+  setMessageOwner(show);
+  MusicStream music;
+  ASSERT_TRUE(music.init(nullptr, false));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(music.open(scratch("not-there.ogg").c_str()));
+  EXPECT_FALSE(music.play(0.0));
+  testing::internal::GetCapturedStderr();
+  setMessageOwner(nullptr);
+  ASSERT_EQ(boxes.all().size(), 2u);
+  EXPECT_EQ(boxes.all()[0].owner, show);
+  EXPECT_EQ(boxes.all()[1].text, "BASS error, can not play stream?");
+  EXPECT_EQ(boxes.all()[1].owner, show);
 }
 
 TEST_F(MusicFiles, OpenResolvesDataNames) {
@@ -435,14 +458,13 @@ TEST_F(MusicFiles, SilentPlaybackFollowsTheClock) {
   ASSERT_TRUE(music.init(nullptr, false));
   ASSERT_TRUE(music.open(toneFile().c_str()));
   ASSERT_TRUE(music.play(0.4));
-  std::vector<float> buffer = sentinelBuffer();
-  music.getSpectrum(buffer.data());
-  EXPECT_EQ(loudestBin(buffer.data()), 20);
+  Spectrum spectrum;
+  ASSERT_TRUE(music.spectrumAt(music.clockSeconds(), spectrum));
+  EXPECT_EQ(loudestBin(spectrum), 20);
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  music.getSpectrum(buffer.data());
-  EXPECT_EQ(loudestBin(buffer.data()), 40);
-  EXPECT_NEAR(buffer[40], 1.f, 0.05f);
-  expectAll(std::vector<float>(buffer.begin() + kSpectrumBins, buffer.end()), kSentinel);
+  ASSERT_TRUE(music.spectrumAt(music.clockSeconds(), spectrum));
+  EXPECT_EQ(loudestBin(spectrum), 40);
+  EXPECT_NEAR(spectrum[40], 1.f, 0.05f);
 }
 
 // SDL's dummy driver consumes samples in real time, so the callback's frame
@@ -454,12 +476,12 @@ TEST_F(MusicFiles, DevicePlaybackAdvancesWithTheCallback) {
   ASSERT_TRUE(music.open(toneFile().c_str()));
   ASSERT_TRUE(music.play(0.3));
   ASSERT_TRUE(music.hasDevice());
-  float out[kSpectrumBins];
-  music.getSpectrum(out);
+  Spectrum out;
+  ASSERT_TRUE(music.spectrumAt(music.clockSeconds(), out));
   EXPECT_EQ(loudestBin(out), 20);
   std::this_thread::sleep_for(std::chrono::milliseconds(350));
   EXPECT_GT(music.positionFrames(), static_cast<size_t>(0.5 * 44100));
-  music.getSpectrum(out);
+  ASSERT_TRUE(music.spectrumAt(music.clockSeconds(), out));
   EXPECT_EQ(loudestBin(out), 40);
 
   // Opening again while the device runs stops playback first.
@@ -499,8 +521,10 @@ TEST_F(MusicFiles, TheDeviceClockFollowsTheSoundNeverBackwards) {
   EXPECT_EQ(music.consumedFrames(), consumed);
   // The clock is behind the device's count by at least the block it holds.
   EXPECT_GE(static_cast<double>(consumed) - held * 44100.0, 1024.0 - 1.0);
-  float playing[kSpectrumBins], atClock[kSpectrumBins];
-  music.getSpectrum(playing);
+  // The position in frames reads the same samples as the clock's time.
+  Spectrum playing, atClock;
+  SpectrumAnalyser analyser;
+  analyser.analyse(music.audio(), music.positionFrames(), playing);
   ASSERT_TRUE(music.spectrumAt(held, atClock));
   for (int k = 0; k < kSpectrumBins; ++k)
     ASSERT_EQ(playing[k], atClock[k]) << "bin " << k;
@@ -514,7 +538,7 @@ TEST_F(MusicFiles, TheDeviceClockFollowsTheSoundNeverBackwards) {
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   EXPECT_GT(music.clockSeconds(), 1.2);
   EXPECT_LT(music.clockSeconds(), 1.5);
-  music.getSpectrum(playing);
+  ASSERT_TRUE(music.spectrumAt(music.clockSeconds(), playing));
   EXPECT_EQ(loudestBin(playing), 40);
   music.seek(0.2);
   EXPECT_LT(music.clockSeconds(), 0.25);

@@ -54,12 +54,12 @@ protected:
       return;
     // The spectrum the show reads, frame by frame.
     SpectrumAnalyser analyser;
-    float spectrum[kSpectrumSize] = {};
+    Spectrum spectrum;
     const size_t frames = static_cast<size_t>(static_cast<double>(audio_->frames()) / audio_->sampleRate * kFps);
     bins_ = new std::vector<std::vector<float>>(frames);
     for (size_t f = 0; f < frames; ++f) {
       analyser.analyse(*audio_, frameAt(static_cast<double>(f) / kFps), spectrum);
-      (*bins_)[f].assign(spectrum, spectrum + 8);
+      (*bins_)[f].assign(spectrum.data(), spectrum.data() + 8);
     }
   }
   static void TearDownTestSuite() {
@@ -110,7 +110,7 @@ protected:
   // (5.8 ms) before `end`: the onset strength of whatever starts there. The
   // low bins are left out: a held kick makes them swing with its phase.
   static double flux(SpectrumAnalyser &analyser, double end) {
-    float now[kSpectrumSize], before[kSpectrumSize];
+    Spectrum now, before;
     const size_t at = frameAt(end);
     analyser.analyse(*audio_, at, now);
     analyser.analyse(*audio_, at - 256, before);
@@ -216,7 +216,7 @@ TEST_F(MusicData, BuildUpsRiseIntoTheFlashAndTheWhiteOut) {
     // what it was six seconds earlier.
     auto treble = [&](double from, double to) {
       SpectrumAnalyser analyser;
-      float spectrum[kSpectrumSize];
+      Spectrum spectrum;
       double sum = 0.0;
       int count = 0;
       for (double p = from; p < to; p += 1.0 / kFps) {

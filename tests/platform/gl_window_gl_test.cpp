@@ -28,7 +28,6 @@ void pushEscape() {
 TEST_F(GLWindowTest, AScreenThatDoesNotExistIsNamedAndTheFirstIsUsed) {
   WindowOptions options;
   options.hidden = true;
-  options.audio = false;
   options.display = 7;
   testing::internal::CaptureStderr();
   {
@@ -83,7 +82,6 @@ TEST_F(GLWindowTest, InitialStateHasDepthTestNormalizeAndCulling) {
   // A fresh window, to see exactly what construction leaves.
   WindowOptions options;
   options.hidden = true;
-  options.audio = false;
   GLWindow second(320, 200, 32, false, "Demo", options);
   ASSERT_TRUE(second.isOpen());
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
@@ -125,7 +123,6 @@ TEST_F(GLWindowTest, EscapeEndsTheRunOnceThenTheWindowGoesOn) {
 TEST_F(GLWindowTest, ClosingTheWindowEndsEveryLaterUpdate) {
   WindowOptions options;
   options.hidden = true;
-  options.audio = false;
   GLWindow second(64, 64, 32, false, "Demo", options);
   ASSERT_TRUE(second.isOpen());
   SDL_Event event{};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/capture.h"
+#include "app/main_loop.h"
 #include "show/show.h"
 #include "audio/music_stream.h"
 #include "scenes/corridor_scene.h"
@@ -72,7 +73,7 @@ TEST_F(FrameRateGL, EveryPartCarriesTheSameStateAtThirtySixtyAndOneHundredFortyF
   MusicStream music;
   music.init(nullptr, false);
   ASSERT_TRUE(music.open("data/01.ogg"));
-  const SpectrumSource spectrumAt = [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+  const SpectrumSource spectrumAt = spectrumSourceFor(music);
   // A sixth of a second of drawn frames ending at each time, one time in
   // every part (the corridor's intro and its corridor both).
   const float ends[] = {30.f, 50.f, 70.f, 100.f, 150.f, 175.f, 200.f, 230.f, 241.f, 256.f};
@@ -113,7 +114,7 @@ struct StraightRun {
   explicit StraightRun(GLWindow &window) {
     music.init(nullptr, false);
     EXPECT_TRUE(music.open("data/01.ogg"));
-    spectrumAt = [this](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum.data()); };
+    spectrumAt = spectrumSourceFor(music);
     Show straight(window);
     EXPECT_TRUE(straight.load());
     straight.startAt(100.f, spectrumAt);

@@ -575,7 +575,7 @@ TEST(MusicInstruments, TheKicksBodyFillsTheShowsLowestSpectrumBin) {
   std::vector<float> left(kick.frames(note)), right(left.size());
   kick.render(note, left.data(), right.data());
   SpectrumAnalyser analyser;
-  float spectrum[kSpectrumSize] = {};
+  Spectrum spectrum;
   float loudestLow = 0.f, loudestHigh = 0.f;
   // Windows ending 30 to 130 ms into the hit, in 5 ms steps.
   for (size_t end = 1323; end <= 5733; end += 220) {

@@ -320,7 +320,7 @@ Inspection inspectOgg(const std::string &path, const std::optional<double> &spec
     // The show's own path to a spectrum at a given time (the capture clock's):
     // a stream without an audio device. It decodes the file once more, which
     // costs time only when a spectrum is asked for.
-    float bins[kSpectrumSize] = {};
+    Spectrum bins;
     StderrCapture streamCapture;
     MusicStream music;
     music.init(nullptr, false);
