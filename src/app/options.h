@@ -31,8 +31,8 @@ struct Options {
   float from = 0.f;
   float to = 265.f;
   std::vector<float> only; // --only T1,T2,...: just the frames nearest these times
-  int videoWidth = 800;    // --size WxH of a video capture
-  int videoHeight = 600;
+  int videoWidth = kBaseFrameWidth; // --size WxH of a video capture
+  int videoHeight = kBaseFrameHeight;
   int quality = kDefaultVideoQuality; // --quality: x264's constant rate factor
 
   bool capturing() const { return !captureDir.empty(); }

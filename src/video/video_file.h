@@ -26,6 +26,8 @@
 #include <memory>
 #include <string>
 
+#include "base/frame_size.h"
+
 namespace demo {
 
 // The video's quality is x264's constant rate factor: 0 the finest, 51 the
@@ -52,7 +54,7 @@ bool videoSizeAllowed(int width, int height);
 std::string videoSizeLimits();
 
 struct VideoSettings {
-  int width = 800, height = 600; // even numbers: odd ones are refused
+  int width = kBaseFrameWidth, height = kBaseFrameHeight; // even numbers: odd ones are refused
   int fps = 60;
   int quality = kDefaultVideoQuality; // x264's CRF, lower is better
 };
