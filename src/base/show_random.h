@@ -4,15 +4,16 @@
 // jitter and pokes, the corridor's jumps, the final boxes' shots, the event
 // camera's jumps, the closing tiles) comes from one ShowRandom that Show
 // owns and hands to each step. Nothing in the show calls the C library's
-// rand, so no other code in the process can move the sequence, and a
+// generator, so no other code in the process can move the sequence, and a
 // capture is the same on any C library.
 //
 // The sequence is that of the generator the show has always been built
-// against: glibc's rand (its additive feedback generator, r[i] = r[i - 3] +
+// against: glibc's (its additive feedback generator, r[i] = r[i - 3] +
 // r[i - 31] mod 2^32, output r[i] >> 1, seeded through the 16807
 // multiplicative generator mod 2^31 - 1 with the first 310 outputs
-// discarded). seed(s) is srand(s), next() is rand(); a new generator stands
-// where a new process stands, seeded with 1.
+// discarded). seed(s) starts the sequence the C library's seeding gives for
+// s, next() is its next number; a new generator stands where a new process
+// stands, seeded with 1.
 //
 // unit() is a draw in [0, 1] on a 15-bit grid: the top 15 bits of next()
 // (0 to 32767) times the float nearest 1/32767, so 0 and 1 are both
