@@ -29,10 +29,10 @@ std::vector<float> simulationState(const Show &show) {
   std::vector<float> s;
   const ShowScenes &scenes = show.scenes();
   if (const auto *water = dynamic_cast<const WaterScene *>(scenes.water.get())) {
-    s.push_back(water->bassLevel);
-    add(s, water->nextUp);
+    s.push_back(water->bassLevel());
+    add(s, water->nextUp());
     for (int i = 0; i < WaterSurface::kCellCount; i += 37)
-      s.push_back(water->water.cells[static_cast<size_t>(i)].height);
+      s.push_back(water->water().cells[static_cast<size_t>(i)].height);
   }
   if (const auto *logo = dynamic_cast<const LogoScene *>(scenes.logo.get()))
     s.push_back(logo->bassLevel);
