@@ -35,7 +35,7 @@ std::vector<float> simulationState(const Show &show) {
       s.push_back(water->water().cells[static_cast<size_t>(i)].height);
   }
   if (const auto *logo = dynamic_cast<const LogoScene *>(scenes.logo.get()))
-    s.push_back(logo->bassLevel);
+    s.push_back(logo->bassLevel());
   if (const auto *letters = dynamic_cast<const LetterScene *>(scenes.letters.get())) {
     s.insert(s.end(), {letters->motion.spin, letters->motion.lastKick, letters->drawnKick});
     add(s, letters->motion.spritePos);
