@@ -37,11 +37,11 @@ std::vector<float> simulationState(const Show &show) {
   if (const auto *logo = dynamic_cast<const LogoScene *>(scenes.logo.get()))
     s.push_back(logo->bassLevel());
   if (const auto *letters = dynamic_cast<const LetterScene *>(scenes.letters.get())) {
-    s.insert(s.end(), {letters->motion.spin, letters->motion.lastKick, letters->drawnKick});
-    add(s, letters->motion.spritePos);
-    add(s, letters->motion.spriteTarget);
-    for (size_t i = 0; i < letters->jelly.nodes().size(); i += 7)
-      add(s, letters->jelly.nodes()[i].position);
+    s.insert(s.end(), {letters->motion().spin, letters->motion().lastKick, letters->drawnKick()});
+    add(s, letters->motion().spritePos);
+    add(s, letters->motion().spriteTarget);
+    for (size_t i = 0; i < letters->jelly().nodes().size(); i += 7)
+      add(s, letters->jelly().nodes()[i].position);
   }
   if (const auto *event = dynamic_cast<const EventScene *>(scenes.event.get())) {
     s.insert(s.end(), {event->viewClock, event->spikeClock, event->bassLevel, event->jumpCooldown,
