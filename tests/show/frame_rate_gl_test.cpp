@@ -44,10 +44,10 @@ std::vector<float> simulationState(const Show &show) {
       add(s, letters->jelly().nodes()[i].position);
   }
   if (const auto *event = dynamic_cast<const EventScene *>(scenes.event.get())) {
-    s.insert(s.end(), {event->viewClock, event->spikeClock, event->bassLevel, event->jumpCooldown,
-                       event->cameraJump, event->titleShakeX, event->titleShakeY});
-    for (int i = 0; i < event->spikeVertexCount; i += 5)
-      add(s, event->spikePositions[i]);
+    s.insert(s.end(), {event->viewClock(), event->spikeClock(), event->bassLevel(), event->jumpCooldown(),
+                       event->cameraJump(), event->titleShakeX(), event->titleShakeY()});
+    for (int i = 0; i < event->spikeVertexCount(); i += 5)
+      add(s, event->spikePositions()[i]);
   }
   if (const auto *corridor = dynamic_cast<const CorridorScene *>(scenes.corridor.get())) {
     s.insert(s.end(), {corridor->rollAngle, corridor->swingPhase, corridor->bass.barPhase,
