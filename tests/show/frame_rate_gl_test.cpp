@@ -50,9 +50,9 @@ std::vector<float> simulationState(const Show &show) {
       add(s, event->spikePositions()[i]);
   }
   if (const auto *corridor = dynamic_cast<const CorridorScene *>(scenes.corridor.get())) {
-    s.insert(s.end(), {corridor->rollAngle, corridor->swingPhase, corridor->bass.barPhase,
-                       corridor->bass.jumpCooldown, corridor->bass.travel, corridor->logoJitterX,
-                       corridor->bandJitter[7][1], corridor->points[999][0]});
+    s.insert(s.end(), {corridor->rollAngle(), corridor->swingPhase(), corridor->bass().barPhase,
+                       corridor->bass().jumpCooldown, corridor->bass().travel, corridor->logoJitterX(),
+                       corridor->bandJitter()[7][1], corridor->points()[999][0]});
   }
   if (const auto *boxes = dynamic_cast<const FinalBoxesScene *>(scenes.finalBoxes.get())) {
     s.insert(s.end(), {static_cast<float>(boxes->shot.cutIndex), static_cast<float>(boxes->shot.cameraSlot),
