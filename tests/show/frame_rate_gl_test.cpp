@@ -55,9 +55,9 @@ std::vector<float> simulationState(const Show &show) {
                        corridor->bandJitter()[7][1], corridor->points()[999][0]});
   }
   if (const auto *boxes = dynamic_cast<const FinalBoxesScene *>(scenes.finalBoxes.get())) {
-    s.insert(s.end(), {static_cast<float>(boxes->shot.cutIndex), static_cast<float>(boxes->shot.cameraSlot),
-                       boxes->shot.shotClock, boxes->shot.shotSpeed});
-    add(s, boxes->nextUp);
+    s.insert(s.end(), {static_cast<float>(boxes->shot().cutIndex), static_cast<float>(boxes->shot().cameraSlot),
+                       boxes->shot().shotClock, boxes->shot().shotSpeed});
+    add(s, boxes->nextUp());
   }
   s.push_back(show.pulseLevel());
   return s;
