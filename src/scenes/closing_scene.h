@@ -46,6 +46,8 @@ public:
     float depth;          // 0..1
     float fall;           // -1..1
   };
+
+private:
   std::array<TileDraws, kTileCount> tiles{}; // column by column
 
   Texture endLogoTexture;
@@ -54,8 +56,6 @@ public:
   std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
   RenderTarget &screenCopy;
   RenderTarget glowTarget;
-
-private:
   const RenderTarget *screen_ = nullptr; // the picture to break (not owned)
 };
 

@@ -116,13 +116,13 @@ const char *kMetaballProgramFile = "data/metaballsfp.txt";
 }
 
 CorridorScene::CorridorScene(const SceneFrame &sceneFrame)
-    : markerTexture("data/marker.jpg", 0), greetingsTexture("data/greetings.png", 0), metaballs(kGridSize),
+    : markerTexture_("data/marker.jpg", 0), greetingsTexture("data/greetings.png", 0), metaballs(kGridSize),
       envTexture("data/envmap_metaballs.jpg", 0), detailTexture("data/ooo.jpg", 0), cgContext(),
       metaballProgram(kMetaballProgramFile, &cgContext, "main", kCgProfileArbfp1), frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
-      glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), corridor("data/gang.gsp"), corridorNode(findMesh(corridor, "Box59")),
-      corridorIndices(indicesOf(corridor, corridorNode)), corridorVertices(positionsOf(corridor, corridorNode)),
-      corridorNormals(normalsOf(corridor, corridorNode)), corridorIndexCount(indexCountOf(corridor, corridorNode)),
-      corridorTexCoords(texCoordsOf(corridor, corridorNode)), wallTexture("data/vegg.png", 0),
+      glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), corridor("data/gang.gsp"), corridorNode_(findMesh(corridor, "Box59")),
+      corridorIndices_(indicesOf(corridor, corridorNode_)), corridorVertices_(positionsOf(corridor, corridorNode_)),
+      corridorNormals(normalsOf(corridor, corridorNode_)), corridorIndexCount_(indexCountOf(corridor, corridorNode_)),
+      corridorTexCoords(texCoordsOf(corridor, corridorNode_)), wallTexture("data/vegg.png", 0),
       logoOverlay("data/overlays/o_kestrane.png", 0), borderTexture("data/overlays/o_border.png", 0) {
   // The program's own diagnostics went to standard output without a name.
   if (!metaballProgram.failure.empty())
@@ -150,7 +150,7 @@ void CorridorScene::drawCorridor(float x) {
 
   // 4-5. 30 units along y per unit of travel, looking 120 ahead, the height
   // swinging with 0.1 x; the scale flips the mesh in z.
-  setViewClip(60.f * std::sin(swingPhase) + 30.f, 30.f * x, 100.f * std::sin(0.1f * x) - 100.f, 0.f,
+  setViewClip(60.f * std::sin(swingPhase_) + 30.f, 30.f * x, 100.f * std::sin(0.1f * x) - 100.f, 0.f,
               30.f * x + 120.f, -100.f, 0.f, 0.f, 1.f, 80.f, 4.f / 3.f, 1.f, 2000.f);
   glTranslatef(-60.f, 0.f, 0.f);
   glScalef(1.3f, 1.3f, -2.6f);
@@ -159,14 +159,14 @@ void CorridorScene::drawCorridor(float x) {
   glColor4f(1.f, 1.f, 1.f, 1.f);
   wallTexture.bind();
   glDisable(GL_CULL_FACE);
-  if (corridorIndices && corridorVertices && corridorNormals && corridorTexCoords && corridorIndexCount > 0) {
+  if (corridorIndices_ && corridorVertices_ && corridorNormals && corridorTexCoords && corridorIndexCount_ > 0) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, corridorVertices);
+    glVertexPointer(3, GL_FLOAT, 0, corridorVertices_);
     glNormalPointer(GL_FLOAT, 0, corridorNormals);
     glTexCoordPointer(2, GL_FLOAT, 0, corridorTexCoords);
-    glDrawElements(GL_TRIANGLES, corridorIndexCount, GL_UNSIGNED_INT, corridorIndices);
+    glDrawElements(GL_TRIANGLES, corridorIndexCount_, GL_UNSIGNED_INT, corridorIndices_);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -179,29 +179,29 @@ void CorridorScene::drawCorridor(float x) {
 }
 
 void CorridorScene::restart() {
-  rollAngle = swingPhase = 0.f;
-  bass = CorridorBass();
-  points = {};
-  logoJitterY = logoJitterX = 0.f;
-  bandJitter = {};
+  rollAngle_ = swingPhase_ = 0.f;
+  bass_ = CorridorBass();
+  points_ = {};
+  logoJitterY_ = logoJitterX_ = 0.f;
+  bandJitter_ = {};
 }
 
 void CorridorScene::step(const FrameInput &frame, ShowRandom &random) {
   const Spectrum &s = frame.spectrum;
   // The bass pushes the bands, makes the flight jump and speeds it up.
-  reactToBass(bass, frame.time, frame.dt, s[0], random);
+  reactToBass(bass_, frame.time, frame.dt, s[0], random);
 
   // Bin 2 swings the corridor camera; bins 1 and 3 push the balls' roll.
   const float T = corridorClock(frame.time);
   const bool inCorridor = T > kCorridorSwitch;
   if (inCorridor)
-    swingPhase += s[2];
-  rollAngle += 6.f * s[3] + 18.f * s[1];
+    swingPhase_ += s[2];
+  rollAngle_ += 6.f * s[3] + 18.f * s[1];
 
   // The same 1000 points every intro step (reseeded); z is drawn first.
   if (T < kCorridorSwitch) {
     random.seed(1);
-    for (std::array<float, 3> &point : points) {
+    for (std::array<float, 3> &point : points_) {
       point[2] = random.signedUnit() * 20.f;
       point[1] = random.signedUnit() * 20.f;
       point[0] = random.signedUnit() * 20.f;
@@ -209,9 +209,9 @@ void CorridorScene::step(const FrameInput &frame, ShowRandom &random) {
   }
   // The corridor's jitter: the logo's (y first), then each band pair's.
   if (inCorridor) {
-    logoJitterY = random.signedUnit();
-    logoJitterX = random.signedUnit();
-    for (std::array<float, 2> &jitter : bandJitter) {
+    logoJitterY_ = random.signedUnit();
+    logoJitterX_ = random.signedUnit();
+    for (std::array<float, 2> &jitter : bandJitter_) {
       jitter[0] = random.signedUnit();
       jitter[1] = random.signedUnit();
     }
@@ -235,10 +235,10 @@ void CorridorScene::draw(const FrameInput &frame) {
   // 4. Intentional: the depth buffer is not cleared after the corridor, so
   // the balls (another projection) are depth-tested against its values.
   if (inCorridor)
-    drawCorridor(bass.travel);
+    drawCorridor(bass_.travel);
 
   // 5. The balls' camera wanders with travel and tilts with bin 3.
-  const float travel = bass.travel;
+  const float travel = bass_.travel;
   setViewClip(0.9f, -0.8f, 0.7f, 0.3f * std::cos(0.035f * travel), 0.4f * std::sin(0.03f * travel),
               0.4f * std::sin(0.045f * travel), 0.4f * std::sin(0.02f * travel), 1.f, 2.f * s[3], 90.f,
               4.f / 3.f, 0.1f, 20.f);
@@ -246,7 +246,7 @@ void CorridorScene::draw(const FrameInput &frame) {
   // 6. Spin, and the roll that bins 1 and 3 push.
   glRotatef(3.f * travel, 0.f, 0.f, 1.f);
   glRotatef(30.f * T, 0.f, 1.f, std::sin(T));
-  glRotatef(rollAngle, 1.f, 0.f, 0.f);
+  glRotatef(rollAngle_, 1.f, 0.f, 0.f);
 
   // 7. The step's 1000 points; point size stays 8 pixels of the base
   // picture (8 s at scale s).
@@ -256,7 +256,7 @@ void CorridorScene::draw(const FrameInput &frame) {
     glColor4f(1.f, 1.f, 1.f, 1.f);
     glPointSize(frameSize.size(8.f));
     glBegin(GL_POINTS);
-    for (const std::array<float, 3> &point : points)
+    for (const std::array<float, 3> &point : points_)
       glVertex3f(point[0], point[1], point[2]);
     glEnd();
   }
@@ -300,14 +300,14 @@ void CorridorScene::draw(const FrameInput &frame) {
     glowTarget.drawAdditive(bloom.glow, bloom.glow, bloom.glow, 1.f);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    const ScreenPoint logo = logoPosition(s[5], logoJitterY, logoJitterX);
+    const ScreenPoint logo = logoPosition(s[5], logoJitterY_, logoJitterX_);
     logoOverlay.drawAt(logo.x, logo.y, 1.f);
   } else {
     // 16. The intro shows the scrolling picture with the greetings
     // multiplied over it; the balls only as a faint copy and a strong glow.
     glowTarget.blur(4, 4, 2.f, 1.1f);
     glClear(GL_COLOR_BUFFER_BIT);
-    markerTexture.drawAt(0.f, 300.f - 10.f * T, 1.f);
+    markerTexture_.drawAt(0.f, 300.f - 10.f * T, 1.f);
     glEnable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
     glColor4f(1.f, 1.f, 1.f, 0.3f);
@@ -321,14 +321,14 @@ void CorridorScene::draw(const FrameInput &frame) {
     // Overlay units: the bands span the picture's width at any scale.
     const float width = static_cast<float>(kBaseFrameWidth);
     for (int i = 0; i < kBandPairs; ++i) {
-      const DarkBand band = darkBand(i, T, bass.barPhase);
+      const DarkBand band = darkBand(i, T, bass_.barPhase);
       glColor4f(0.f, 0.f, 0.f, band.alpha);
       const float span = width / band.thickness;
       borderTexture.drawSprite(0.f, static_cast<float>(kBaseFrameHeight) - band.distance, width, -band.thickness,
                                span, 1.f,
-                               band.scroll + 0.1f * bandJitter[i][0], 0.f);
+                               band.scroll + 0.1f * bandJitter_[i][0], 0.f);
       borderTexture.drawSprite(0.f, band.distance, width, band.thickness, span, 1.f,
-                               band.scroll + 0.1f * bandJitter[i][1], 0.f);
+                               band.scroll + 0.1f * bandJitter_[i][1], 0.f);
     }
   }
 

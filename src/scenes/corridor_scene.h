@@ -126,20 +126,37 @@ public:
   void draw(const FrameInput &frame) override;
   void restart() override;
 
+  // Read-only views of the state, for tests and tools.
+  float rollAngle() const { return rollAngle_; }
+  float swingPhase() const { return swingPhase_; }
+  const CorridorBass &bass() const { return bass_; }
+  const std::array<std::array<float, 3>, kPointCount> &points() const { return points_; }
+  float logoJitterY() const { return logoJitterY_; }
+  float logoJitterX() const { return logoJitterX_; }
+  const std::array<std::array<float, 2>, kBandPairs> &bandJitter() const { return bandJitter_; }
+  const Texture &markerTexture() const { return markerTexture_; }
+  // The corridor mesh and its arrays: null (and a count of 0) when the file
+  // lacks it.
+  const MeshNode *corridorNode() const { return corridorNode_; }
+  const uint32_t *corridorIndices() const { return corridorIndices_; }
+  const float *corridorVertices() const { return corridorVertices_; }
+  int corridorIndexCount() const { return corridorIndexCount_; }
+
+private:
   // Carried between steps.
-  float rollAngle = 0.f;  // degrees, the balls' roll about x
-  float swingPhase = 0.f; // radians, the corridor camera's sideways swing
-  CorridorBass bass;
+  float rollAngle_ = 0.f;  // degrees, the balls' roll about x
+  float swingPhase_ = 0.f; // radians, the corridor camera's sideways swing
+  CorridorBass bass_;
   // The random numbers of the last step: the intro's points (x, y, z), the
   // logo's jitter (y drawn first) and each band pair's scroll jitter (the
   // upper band's first).
-  std::array<std::array<float, 3>, kPointCount> points{};
-  float logoJitterY = 0.f;
-  float logoJitterX = 0.f;
-  std::array<std::array<float, 2>, kBandPairs> bandJitter{};
+  std::array<std::array<float, 3>, kPointCount> points_{};
+  float logoJitterY_ = 0.f;
+  float logoJitterX_ = 0.f;
+  std::array<std::array<float, 2>, kBandPairs> bandJitter_{};
 
   // Built in this order by the constructor.
-  Texture markerTexture;
+  Texture markerTexture_;
   Texture greetingsTexture;
   MetaballField metaballs;
   Texture envTexture;    // unit 0 of the balls, sphere-mapped
@@ -151,17 +168,16 @@ public:
   RenderTarget &screenCopy;
   RenderTarget glowTarget;
   Scene corridor;
-  MeshNode *corridorNode; // null when the file lacks it
-  const uint32_t *corridorIndices;
-  const float *corridorVertices;  // 3 per vertex
-  const float *corridorNormals;   // 3 per vertex
-  int corridorIndexCount;
+  MeshNode *corridorNode_; // null when the file lacks it
+  const uint32_t *corridorIndices_;
+  const float *corridorVertices_;  // 3 per vertex
+  const float *corridorNormals;    // 3 per vertex
+  int corridorIndexCount_;
   const float *corridorTexCoords; // 2 per vertex
   Texture wallTexture;
   Texture logoOverlay;
   Texture borderTexture;
 
-private:
   // The corridor mesh seen from flight position x (travel).
   void drawCorridor(float x);
 };

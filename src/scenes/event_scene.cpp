@@ -174,24 +174,24 @@ EventTitlePosition eventTitlePosition(float s0, float slide, float randomY, floa
 
 EventScene::EventScene(const SceneFrame &sceneFrame)
     // 1-2. The event overlay, then the spike and its rest shape.
-    : eventOverlay("data/overlays/scene-event.png", 0), spike("data/yollspike.ebr"),
-      spikeVertexCount(spike.partCount > 0 ? spike.parts[0]->vertexCount : 0),
-      restPositions(firstPartPositions(spike)),
+    : eventOverlay_("data/overlays/scene-event.png", 0), spike_("data/yollspike.ebr"),
+      spikeVertexCount_(spike_.partCount > 0 ? spike_.parts[0]->vertexCount : 0),
+      restPositions_(firstPartPositions(spike_)),
       // 3-5. Springs at rest on the loaded shape; each vertex's lag.
-      spikeVelocities(static_cast<size_t>(spikeVertexCount), Vec3{0.f, 0.f, 0.f}),
-      spikeTargets(static_cast<size_t>(spikeVertexCount), Vec3{0.f, 0.f, 0.f}), spikeLags(lagsOf(restPositions)),
+      spikeVelocities(static_cast<size_t>(spikeVertexCount_), Vec3{0.f, 0.f, 0.f}),
+      spikeTargets(static_cast<size_t>(spikeVertexCount_), Vec3{0.f, 0.f, 0.f}), spikeLags(lagsOf(restPositions_)),
       // 6. The two environment maps.
       spikeTexture("data/poopscience.jpg", 0), cubeTexture("data/grey.jpg", 0),
       // 8-10. The colour picture, the grid (3 x) and the cube (2 x).
-      colourMap("data/ultramap.jpg", 0), grid(scaledMesh("data/grid.ebr", 3.f)),
+      colourMap_("data/ultramap.jpg", 0), grid(scaledMesh("data/grid.ebr", 3.f)),
       cube(scaledMesh("data/kubedritt.ebr", 2.f)),
       // 11. The frame copy and the bloom buffer.
       frameSize(sceneFrame.size), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage), glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size) {
   // 5, 7. The spike's first part draws straight from the animated positions:
   // they are that part's own array, which still holds the loaded shape, while
   // restPositions keeps a copy that never changes.
-  if (spike.partCount > 0)
-    spikePositions = spike.parts[0]->positions.data();
+  if (spike_.partCount > 0)
+    spikePositions_ = spike_.parts[0]->positions.data();
 
   // 12. The clocks, bass level and jump start at 0 (member initialisers).
 
@@ -203,12 +203,12 @@ EventScene::EventScene(const SceneFrame &sceneFrame)
 }
 
 void EventScene::restart() {
-  for (int i = 0; i < spikeVertexCount; ++i)
-    spikePositions[i] = restPositions[static_cast<size_t>(i)];
+  for (int i = 0; i < spikeVertexCount_; ++i)
+    spikePositions_[i] = restPositions_[static_cast<size_t>(i)];
   std::fill(spikeVelocities.begin(), spikeVelocities.end(), Vec3{0.f, 0.f, 0.f});
   std::fill(spikeTargets.begin(), spikeTargets.end(), Vec3{0.f, 0.f, 0.f});
-  viewClock = spikeClock = bassLevel = jumpCooldown = cameraJump = 0.f;
-  titleShakeY = titleShakeX = 0.f;
+  viewClock_ = spikeClock_ = bassLevel_ = jumpCooldown_ = cameraJump_ = 0.f;
+  titleShakeY_ = titleShakeX_ = 0.f;
 }
 
 void EventScene::drawWholeTitle() { titleOverlays[kTitleCount - 1].drawAt(0.f, 250.f, 1.f); }
@@ -218,28 +218,28 @@ void EventScene::step(const FrameInput &frame, ShowRandom &random) {
   const float time = frame.time;
 
   // 1. A strong bass hit re-rolls the camera jump, at most every 0.05 s.
-  if (stepBassJump(jumpCooldown, s[0], frame.dt))
-    cameraJump = 200.f * random.unit() - 100.f;
+  if (stepBassJump(jumpCooldown_, s[0], frame.dt))
+    cameraJump_ = 200.f * random.unit() - 100.f;
 
   // 2. The view and spike clocks.
-  viewClock += 0.03f * s[1];
-  spikeClock += 0.03f * s[2];
-  const float w = time + viewClock;
-  const float spikeTime = time + spikeClock;
+  viewClock_ += 0.03f * s[1];
+  spikeClock_ += 0.03f * s[2];
+  const float w = time + viewClock_;
+  const float spikeTime = time + spikeClock_;
 
   // 7-8. Every vertex chases its tumbling, swaying target on a spring.
-  for (int i = 0; i < spikeVertexCount; ++i) {
-    spikeTargets[i] = eventSpikeTarget(restPositions[i], spikeLags[i], w, spikeTime);
-    eventSpringStep(spikePositions[i], spikeVelocities[i], spikeTargets[i]);
+  for (int i = 0; i < spikeVertexCount_; ++i) {
+    spikeTargets[i] = eventSpikeTarget(restPositions_[i], spikeLags[i], w, spikeTime);
+    eventSpringStep(spikePositions_[i], spikeVelocities[i], spikeTargets[i]);
   }
 
   // 12. The ripple follows the bass.
-  bassLevel = nextBassLevel(bassLevel, s[0], s[1]);
+  bassLevel_ = nextBassLevel(bassLevel_, s[0], s[1]);
 
   // 16. While a title shows, it shakes with the bass.
   if (eventTitleIndex(eventShowClock(time)) >= 0) {
-    titleShakeY = random.signedUnit(); // drawn first
-    titleShakeX = random.signedUnit();
+    titleShakeY_ = random.signedUnit(); // drawn first
+    titleShakeX_ = random.signedUnit();
   }
 }
 
@@ -249,8 +249,8 @@ void EventScene::draw(const FrameInput &frame) {
   const float showClock = eventShowClock(time);
 
   // 1-2. The swing, view and spike clocks as the last step left them.
-  const float swing = time + cameraJump;
-  const float w = time + viewClock;
+  const float swing = time + cameraJump_;
+  const float w = time + viewClock_;
 
   // 3. A black frame, no vertex program, no sphere mapping.
   glClearColor(0.f, 0.f, 0.f, 1.f);
@@ -268,7 +268,7 @@ void EventScene::draw(const FrameInput &frame) {
   // 5. The camera swings on S and looks at a point wandering on w; the jump
   // also tilts the up vector.
   setView(-130.f * std::sin(swing), 70.f * std::cos(0.8f * swing), 90.f, 30.f * std::sin(0.5f * w),
-          20.f * std::sin(0.6f * w + 0.3f), 30.f * std::sin(0.6f * w + 0.4f), 0.f, std::sin(cameraJump), 1.f, 75.f,
+          20.f * std::sin(0.6f * w + 0.3f), 30.f * std::sin(0.6f * w + 0.4f), 0.f, std::sin(cameraJump_), 1.f, 75.f,
           box.aspect);
 
   // 6. Black linear fog far behind the field.
@@ -281,11 +281,11 @@ void EventScene::draw(const FrameInput &frame) {
   glColor4f(1.f, 1.f, 1.f, 1.f);
 
   // 9-10. The spike, sphere-mapped.
-  spike.recomputeNormals();
+  spike_.recomputeNormals();
   spikeTexture.bind();
   enableSphereMap();
-  if (spike.partCount > 0)
-    spike.parts[0]->draw();
+  if (spike_.partCount > 0)
+    spike_.parts[0]->draw();
   spikeTexture.unbind();
 
   // 11-12. The cubes keep sphere mapping; the ripple follows the bass.
@@ -299,12 +299,12 @@ void EventScene::draw(const FrameInput &frame) {
     for (size_t j = 0; j < points.size(); ++j) {
       if (j < static_cast<size_t>(kColouredCubes)) {
         const EventRgb c =
-            eventCubeColour(colourMap.pixels, static_cast<int>(j), w, colourMap.detail);
+            eventCubeColour(colourMap_.pixels, static_cast<int>(j), w, colourMap_.detail);
         glColor3ub(c.r, c.g, c.b);
       }
       const Vec3 &p = points[j];
       glPushMatrix();
-      glTranslatef(p.x, p.y, p.z + 20.f * bassLevel * std::sin(w + p.x - std::sin(p.y + 3.f * w)));
+      glTranslatef(p.x, p.y, p.z + 20.f * bassLevel_ * std::sin(w + p.x - std::sin(p.y + 3.f * w)));
       cube.draw();
       glPopMatrix();
     }
@@ -335,7 +335,7 @@ void EventScene::draw(const FrameInput &frame) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   if (k >= 0) {
-    const EventTitlePosition at = eventTitlePosition(s[0], box.slide, titleShakeY, titleShakeX);
+    const EventTitlePosition at = eventTitlePosition(s[0], box.slide, titleShakeY_, titleShakeX_);
     titleOverlays[k].drawAt(at.x, at.y, 1.f);
   }
   glDisable(GL_BLEND);
@@ -346,7 +346,7 @@ void EventScene::draw(const FrameInput &frame) {
   if (eventOverlayShown(showClock)) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    eventOverlay.drawAt(368.f, 0.f, 1.f);
+    eventOverlay_.drawAt(368.f, 0.f, 1.f);
     glColor4f(1.f, 1.f, 1.f, static_cast<float>(envelope(kEventStart, 1.f, 2.f, 3.f, showClock)));
     drawFullScreenQuad();
   }

@@ -53,19 +53,40 @@ public:
   // the caller set: the ending draws it over the scene.
   void drawWholeTitle();
 
-  Texture eventOverlay;
-  EbrMesh spike;
-  int spikeVertexCount = 0;
-  std::vector<Vec3> restPositions;  // the spike's first part as loaded
+  // Read-only views of the state, for tests and tools.
+  const Texture &eventOverlay() const { return eventOverlay_; }
+  // k is 0 to kTitleCount - 1.
+  const Texture &titleOverlay(int k) const { return titleOverlays[k]; }
+  const EbrMesh &spike() const { return spike_; }
+  int spikeVertexCount() const { return spikeVertexCount_; }
+  const std::vector<Vec3> &restPositions() const { return restPositions_; }
+  const Vec3 *spikePositions() const { return spikePositions_; }
+  const Texture &colourMap() const { return colourMap_; }
+  float viewClock() const { return viewClock_; }
+  float spikeClock() const { return spikeClock_; }
+  float bassLevel() const { return bassLevel_; }
+  float jumpCooldown() const { return jumpCooldown_; }
+  float cameraJump() const { return cameraJump_; }
+  float titleShakeY() const { return titleShakeY_; }
+  float titleShakeX() const { return titleShakeX_; }
+
+private:
+  // The members are constructed in the order the scene loads its assets.
+  // colourMap and grid are loaded but never drawn: their bytes and points
+  // are read instead.
+  Texture eventOverlay_;
+  EbrMesh spike_;
+  int spikeVertexCount_ = 0;
+  std::vector<Vec3> restPositions_;  // the spike's first part as loaded
   // The spike's first part's own position array (null without a part): the
   // scene animates it in place, so drawing and normals follow the springs.
-  Vec3 *spikePositions = nullptr;
+  Vec3 *spikePositions_ = nullptr;
   std::vector<Vec3> spikeVelocities;
   std::vector<Vec3> spikeTargets;
   std::vector<float> spikeLags;
   Texture spikeTexture;
   Texture cubeTexture;
-  Texture colourMap;  // never bound; its decoded bytes colour the cubes
+  Texture colourMap_; // never bound; its decoded bytes colour the cubes
   EbrMesh grid;       // never drawn; its first part's points carry the cubes
   EbrMesh cube;
   FrameSize frameSize; // the frame it draws into
@@ -74,15 +95,15 @@ public:
   RenderTarget glowTarget;
 
   // State carried from frame to frame and from one visit to the next.
-  float viewClock = 0.f;
-  float spikeClock = 0.f;
-  float bassLevel = 0.f;
-  float jumpCooldown = 0.f;
-  float cameraJump = 0.f;
+  float viewClock_ = 0.f;
+  float spikeClock_ = 0.f;
+  float bassLevel_ = 0.f;
+  float jumpCooldown_ = 0.f;
+  float cameraJump_ = 0.f;
   // The title's shake of the last step that showed a title: the random
   // values for y and x (y drawn first).
-  float titleShakeY = 0.f;
-  float titleShakeX = 0.f;
+  float titleShakeY_ = 0.f;
+  float titleShakeX_ = 0.f;
 
   // Overlay k shows the first k + 1 letters of the title; [10] is the whole word.
   Texture titleOverlays[kTitleCount];

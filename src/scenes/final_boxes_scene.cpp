@@ -73,29 +73,29 @@ FinalBoxesScene::FinalBoxesScene(const SceneFrame &sceneFrame)
   // Camera01 stands twice in the list; it is reported once if missing.
   for (int i = 0; i < kFinalCameraSlots; ++i)
     cameras[i] = i == 4 ? cameras[0] : findCamera(scene, kFinalCameraNames[i]);
-  currentCamera = cameras[0];
+  currentCamera_ = cameras[0];
 }
 
 void FinalBoxesScene::restart() {
-  shot = FinalShot();
-  currentCamera = cameras[0];
-  drawnUp = nextUp = Vec3{0.f, 1.f, 0.f};
+  shot_ = FinalShot();
+  currentCamera_ = cameras[0];
+  drawnUp = nextUp_ = Vec3{0.f, 1.f, 0.f};
 }
 
 void FinalBoxesScene::step(const FrameInput &frame, ShowRandom &random) {
   const float a = frame.time + kFinalClockAtStart;
   // 2. At most one cut per step. A cut to a missing camera keeps the one in
   // use; its shot still gets a new head start and speed.
-  if (shot.cut(a, random) && cameras[shot.cameraSlot])
-    currentCamera = cameras[shot.cameraSlot];
+  if (shot_.cut(a, random) && cameras[shot_.cameraSlot])
+    currentCamera_ = cameras[shot_.cameraSlot];
 
   // 3. The shot runs on.
-  shot.advance(frame.dt);
+  shot_.advance(frame.dt);
 
   // 7. The camera rolls slowly with clock time. Intentional: the up vector
   // takes effect a step late.
-  drawnUp = nextUp;
-  nextUp = Vec3{std::sin(a), std::sin(0.4f * a), std::sin(0.26f * a)};
+  drawnUp = nextUp_;
+  nextUp_ = Vec3{std::sin(a), std::sin(0.4f * a), std::sin(0.26f * a)};
 }
 
 void FinalBoxesScene::draw(const FrameInput &frame) {
@@ -119,15 +119,15 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   // step before the last one left it; the aspect goes back to 4/3 after.
   scene.setUpVector(drawnUp.x, drawnUp.y, drawnUp.z);
   scene.aspect = kWideAspect;
-  if (currentCamera)
-    scene.update(shot.sceneTime(), *currentCamera);
-  scene.setUpVector(nextUp.x, nextUp.y, nextUp.z);
+  if (currentCamera_)
+    scene.update(shot_.sceneTime(), *currentCamera_);
+  scene.setUpVector(nextUp_.x, nextUp_.y, nextUp_.z);
 
   // 8-9. The crates, unlit, each with its own map, in their world matrices.
   glColor4f(1.f, 1.f, 1.f, 1.f);
   glDisable(GL_FOG);
   glDisable(GL_LIGHTING);
-  if (currentCamera) {
+  if (currentCamera_) {
     for (size_t i = 0; i < boxes.size(); ++i) {
       if (!boxes[i])
         continue;

@@ -99,17 +99,31 @@ public:
   void restart() override;
   // Back to the first entry of the cut list once the list has passed its
   // sixth (a return to the scene in the quick cuts replays it).
-  void rewindCuts() { shot.rewind(); }
+  void rewindCuts() { shot_.rewind(); }
   // The next entry of the cut list (kFinalCutCount once all have cut).
-  int nextCut() const { return shot.cutIndex; }
+  int nextCut() const { return shot_.cutIndex; }
 
+  // Read-only views of the state, for tests and tools.
+  const FinalShot &shot() const { return shot_; }
+  // The up vector the last step set.
+  Vec3 nextUp() const { return nextUp_; }
+  // The camera the crates are seen through: null only when no camera was
+  // ever found.
+  const CameraNode *currentCamera() const { return currentCamera_; }
+  // The camera of a slot of kFinalCameraNames, or null when the scene file
+  // lacks it.
+  const CameraNode *camera(int slot) const { return cameras[slot]; }
+  // Box i (0 to 3), or null when the scene file lacks it.
+  const MeshNode *box(int i) const { return boxes[i]; }
+
+private:
   // Carried between steps.
-  FinalShot shot;
+  FinalShot shot_;
   // The camera rolls with the clock a step late: a frame is drawn with the
   // up vector of the step before its last one (the default until then).
   Vec3 drawnUp{0.f, 1.f, 0.f};
-  Vec3 nextUp{0.f, 1.f, 0.f};
-  CameraNode *currentCamera = nullptr; // null only when no camera was ever found
+  Vec3 nextUp_{0.f, 1.f, 0.f};
+  CameraNode *currentCamera_ = nullptr; // null only when no camera was ever found
 
   Scene scene;
   FrameSize frameSize; // the frame it draws into

@@ -91,37 +91,37 @@ void kickJelly(JellyMesh &jelly, int kicks, ShowRandom &random) {
 }
 
 LetterScene::LetterScene(const SceneFrame &sceneFrame)
-    : motion(), squirrelTexture("data/ekorn.jpg", 0), scene("data/bokstavscene.gsp"),
+    : motion_(), squirrelTexture_("data/ekorn.jpg", 0), scene("data/bokstavscene.gsp"),
       letterNodes{findMesh(scene, "Mesh29"), findMesh(scene, "Mesh39"), findMesh(scene, "Mesh52"),
                   findMesh(scene, "Text02")},
-      torusNode(findMesh(scene, "Torus02")), letterEnvTexture("data/phong.jpg", 0),
+      torusNode_(findMesh(scene, "Torus02")), letterEnvTexture_("data/phong.jpg", 0),
       creditTextures{{"data/credits/code.png", 0},
                      {"data/credits/music.png", 0},
                      {"data/credits/gfx1.png", 0},
                      {"data/credits/gfx2.png", 0}},
-      borderTexture("data/overlays/o_border.png", 0),
+      borderTexture_("data/overlays/o_border.png", 0),
       spareCreditTextures{{"data/credits/code.png", 0},
                           {"data/credits/gfx1.png", 0},
                           {"data/credits/gfx2.png", 0},
                           {"data/credits/music.png", 0}},
-      jellyEnvTexture("data/envmap_gummi.jpg", 0), jellyMesh("data/gummi.ebr"), jelly(jellyMesh),
+      jellyEnvTexture_("data/envmap_gummi.jpg", 0), jellyMesh("data/gummi.ebr"), jelly_(jellyMesh),
       screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage), glowTarget(128, 128, TargetStorage::Rgb, sceneFrame.size),
       jellyTarget(128, 128, TargetStorage::Rgb, sceneFrame.size) {}
 
 // From behind and to the side, aimed at a point that wanders with the time
 // and jumps with every strong beat, the world turned by the time and spin.
 void LetterScene::applyView(float a) {
-  const float k = drawnKick;
+  const float k = drawnKick_;
   setViewClip(-70.f, 0.f, -100.f, 50.f * std::sin(0.8f * a), 60.f * std::sin(k + 0.5f * a),
               50.f * std::sin(a + k), 0.f, 1.f, 0.f, 90.f, 1.3333334f, 1.f, 2000.f);
-  glRotatef(60.f * a + motion.spin, 0.f, 1.f, 0.f);
-  glRotatef(0.4f * motion.spin, 1.f, 0.f, 0.f);
+  glRotatef(60.f * a + motion_.spin, 0.f, 1.f, 0.f);
+  glRotatef(0.4f * motion_.spin, 1.f, 0.f, 0.f);
 }
 
 void LetterScene::restart() {
-  motion = LetterMotion();
-  drawnKick = 0.f;
-  jelly.reset();
+  motion_ = LetterMotion();
+  drawnKick_ = 0.f;
+  jelly_.reset();
 }
 
 void LetterScene::step(const FrameInput &frame, ShowRandom &random) {
@@ -129,19 +129,19 @@ void LetterScene::step(const FrameInput &frame, ShowRandom &random) {
   const Spectrum &s = frame.spectrum;
 
   // The jelly moves one step; the low band turns the world.
-  jelly.step();
-  motion.turn(frame.dt, s[0]);
+  jelly_.step();
+  motion_.turn(frame.dt, s[0]);
 
   // A strong beat moves the camera's aim (from the next step on); after 20 s
   // it also kicks the jelly three times.
-  drawnKick = motion.lastKick;
-  kickJelly(jelly, motion.beat(a, s[0]), random);
+  drawnKick_ = motion_.lastKick;
+  kickJelly(jelly_, motion_.beat(a, s[0]), random);
 
   // The credit picture moves whenever the overlay is drawn (not at 20 s
   // exactly). Every credit picture is placed by the size of the first, in
   // base pixels (whatever the data set's detail).
   if (letterOverlayPlace(a) != LetterOverlayPlace::None)
-    motion.moveSprite(frame.dt, s, creditTextures[0].baseWidth(), creditTextures[0].baseHeight(), random);
+    motion_.moveSprite(frame.dt, s, creditTextures[0].baseWidth(), creditTextures[0].baseHeight(), random);
 }
 
 void LetterScene::draw(const FrameInput &frame) {
@@ -174,7 +174,7 @@ void LetterScene::draw(const FrameInput &frame) {
   // 6-8. The letters in their rest transforms, sphere-mapped.
   scene.updateTransforms();
   glEnable(GL_DEPTH_TEST);
-  letterEnvTexture.bind();
+  letterEnvTexture_.bind();
   enableSphereMap();
   glPushMatrix();
   glRotatef(130.f * a, 0.f, std::sin(a), 1.f);
@@ -197,7 +197,7 @@ void LetterScene::draw(const FrameInput &frame) {
   // 10.
   glPopMatrix();
   disableSphereMap();
-  letterEnvTexture.unbind();
+  letterEnvTexture_.unbind();
 
   // 11. The letters' glow, from the picture so far; step 21 adds it back.
   const GlowPass letterGlow(screenCopy, glowTarget, {3, 3, 1.f, 1.15f});
@@ -233,9 +233,9 @@ void LetterScene::draw(const FrameInput &frame) {
   jellyTarget.drawAdditiveWhite();
   jellyMesh.recomputeNormals();
   enableSphereMap();
-  jellyEnvTexture.bind();
+  jellyEnvTexture_.bind();
   jellyMesh.draw();
-  jellyEnvTexture.unbind();
+  jellyEnvTexture_.unbind();
   disableSphereMap();
 
   // 21. The final glow: the letters' glow plus the shrunken picture, blurred
@@ -294,7 +294,7 @@ void LetterScene::drawOverlay(float a, const Spectrum &s) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   const int k = letterCreditIndex(a);
   if (k >= 0)
-    creditTextures[k].drawAt(motion.spritePos.x, motion.spritePos.y, 1.f);
+    creditTextures[k].drawAt(motion_.spritePos.x, motion_.spritePos.y, 1.f);
   glDisable(GL_BLEND);
 
   // 9. The white flash at each change of picture (drawn every frame, also at

@@ -108,30 +108,48 @@ public:
   void draw(const FrameInput &frame) override;
   void restart() override;
 
+  // Read-only views of the state, for tests and tools. The nodes are null
+  // when the scene file lacks them; i is 0 to 3.
+  const LetterMotion &motion() const { return motion_; }
+  float drawnKick() const { return drawnKick_; }
+  const JellyMesh &jelly() const { return jelly_; }
+  const MeshNode *letterNode(int i) const { return letterNodes[i]; }
+  const Texture &letterEnvTexture() const { return letterEnvTexture_; }
+  const Texture &creditTexture(int i) const { return creditTextures[i]; }
+  const Texture &jellyEnvTexture() const { return jellyEnvTexture_; }
+  // Loaded but never drawn (see below).
+  const Texture &squirrelTexture() const { return squirrelTexture_; }
+  const MeshNode *torusNode() const { return torusNode_; }
+  const Texture &borderTexture() const { return borderTexture_; }
+  const Texture &spareCreditTexture(int i) const { return spareCreditTextures[i]; }
+
+private:
   // Carried between steps (with the jelly's own nodes).
-  LetterMotion motion;
+  LetterMotion motion_;
   // The aim a frame is drawn with: lastKick as it was before the last step's
   // beat (a beat moves the camera from the next step on).
-  float drawnKick = 0.f;
+  float drawnKick_ = 0.f;
 
-  // Loaded in this order.
-  Texture squirrelTexture; // loaded, not drawn
+  // Loaded in this order. Four of them are loaded (or looked up) but never
+  // drawn: squirrelTexture, torusNode, borderTexture and
+  // spareCreditTextures. They stay, each in its place, because the loading
+  // sequence and its messages count on them.
+  Texture squirrelTexture_; // loaded, not drawn
   Scene scene;             // not prepared; its cameras are not used
   MeshNode *letterNodes[4];
-  MeshNode *torusNode;     // looked up, not drawn
-  Texture letterEnvTexture;
+  MeshNode *torusNode_;    // looked up, not drawn
+  Texture letterEnvTexture_;
   Texture creditTextures[4]; // code, music, gfx1, gfx2
-  Texture borderTexture;     // loaded, not drawn
+  Texture borderTexture_;    // loaded, not drawn
   Texture spareCreditTextures[4]; // code, gfx1, gfx2, music; loaded, not drawn
-  Texture jellyEnvTexture;
+  Texture jellyEnvTexture_;
   EbrMesh jellyMesh;
-  JellyMesh jelly;
+  JellyMesh jelly_;
   std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
   RenderTarget &screenCopy;
   RenderTarget glowTarget;
   RenderTarget jellyTarget;
 
-private:
   void applyView(float a); // the scene's camera and turn, see draw()
   void drawOverlay(float a, const Spectrum &spectrum);
 };

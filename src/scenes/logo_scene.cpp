@@ -31,18 +31,18 @@ float logoNextBassLevel(float bassLevel, float bass) { return (bassLevel + bass)
 float logoLift(float bassLevel) { return kLiftPerBass * bassLevel; }
 
 LogoScene::LogoScene(const SceneFrame &sceneFrame)
-    : scene("data/logoscene.gsp"), camera(findCamera(prepared(scene), "Camera01")),
-      backdropNode(findMesh(scene, "Box03")), backdropTexture("data/bgcomplete.jpg", 0),
-      logoNode(findMesh(scene, "Text08")), redTextNode(findMesh(scene, "Text09")),
+    : scene("data/logoscene.gsp"), camera_(findCamera(prepared(scene), "Camera01")),
+      backdropNode_(findMesh(scene, "Box03")), backdropTexture("data/bgcomplete.jpg", 0),
+      logoNode_(findMesh(scene, "Text08")), redTextNode_(findMesh(scene, "Text09")),
       logoTextTexture("data/logotextcomplete.jpg", 0), flareTexture("data/flare.jpg", 0),
       tunnelMesh("data/tunnel.ebr"), tunnelTexture("data/tunnel.jpg", 0), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
-      glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), tunnelTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), bassLevel(0.f) {}
+      glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), tunnelTarget(256, 256, TargetStorage::Rgb, sceneFrame.size), bassLevel_(0.f) {}
 
-void LogoScene::restart() { bassLevel = 0.f; }
+void LogoScene::restart() { bassLevel_ = 0.f; }
 
 void LogoScene::step(const FrameInput &frame, ShowRandom &random) {
   // The bass level is a leaky sum of the lowest band.
-  bassLevel = logoNextBassLevel(bassLevel, frame.spectrum[0]);
+  bassLevel_ = logoNextBassLevel(bassLevel_, frame.spectrum[0]);
 }
 
 void LogoScene::draw(const FrameInput &frame) {
@@ -86,20 +86,20 @@ void LogoScene::draw(const FrameInput &frame) {
   tunnelTarget.draw();
 
   // 8-12. The card and its texts through the camera, lifted by the bass.
-  if (camera) {
-    scene.update(logoSceneTime(a), *camera);
-    glTranslatef(0.f, logoLift(bassLevel), 0.f);
+  if (camera_) {
+    scene.update(logoSceneTime(a), *camera_);
+    glTranslatef(0.f, logoLift(bassLevel_), 0.f);
     backdropTexture.bind();
-    if (backdropNode)
-      scene.drawNode(*backdropNode, true);
+    if (backdropNode_)
+      scene.drawNode(*backdropNode_, true);
     backdropTexture.unbind();
     logoTextTexture.bind();
-    if (logoNode)
-      scene.drawNode(*logoNode, true);
+    if (logoNode_)
+      scene.drawNode(*logoNode_, true);
     logoTextTexture.unbind();
     glColor4f(1.f, 0.f, 0.f, 1.f);
-    if (redTextNode)
-      scene.drawNode(*redTextNode, true);
+    if (redTextNode_)
+      scene.drawNode(*redTextNode_, true);
     glColor4f(1.f, 1.f, 1.f, 1.f);
   }
 

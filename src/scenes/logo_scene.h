@@ -51,13 +51,24 @@ public:
   void draw(const FrameInput &frame) override;
   void restart() override;
 
+  // Read-only views of the state, for tests and tools. The nodes are null
+  // when the scene file lacks them.
+  float bassLevel() const { return bassLevel_; }
+  const CameraNode *camera() const { return camera_; }
+  const MeshNode *backdropNode() const { return backdropNode_; }
+  const MeshNode *logoNode() const { return logoNode_; }
+  const MeshNode *redTextNode() const { return redTextNode_; }
+
+private:
   // The members are constructed in the order the scene loads its assets.
+  // One of them, flareTexture, is loaded but never drawn: it stays, in its
+  // place, because the loading sequence and its messages count on it.
   Scene scene;
-  CameraNode *camera;
-  MeshNode *backdropNode; // the card
+  CameraNode *camera_;
+  MeshNode *backdropNode_; // the card
   Texture backdropTexture;
-  MeshNode *logoNode;    // the logo lettering
-  MeshNode *redTextNode; // drawn untextured, in red
+  MeshNode *logoNode_;    // the logo lettering
+  MeshNode *redTextNode_; // drawn untextured, in red
   Texture logoTextTexture;
   Texture flareTexture; // loaded, not drawn
   EbrMesh tunnelMesh;
@@ -66,7 +77,7 @@ public:
   RenderTarget &screenCopy;
   RenderTarget glowTarget;   // 256 x 256
   RenderTarget tunnelTarget; // 256 x 256
-  float bassLevel = 0.f;     // leaky sum of spectrum[0], factor 0.8
+  float bassLevel_ = 0.f;    // leaky sum of spectrum[0], factor 0.8
 };
 
 // The time everything in a frame runs on: the time itself up to the turn at

@@ -106,9 +106,9 @@ WaterDrops nextWaterDrops(float bassLevel, float u, const Spectrum &spectrum, Sh
 }
 
 WaterScene::WaterScene(const SceneFrame &sceneFrame)
-    : scene("data/vannscene.gsp"), camera01(findCamera(prepared(scene), "Camera01")),
-      camera02(findCamera(scene, "Camera02")), camera03(findCamera(scene, "Camera03")),
-      camera05(findCamera(scene, "Camera05")), meshes(findMeshes(scene)),
+    : scene_("data/vannscene.gsp"), camera01(findCamera(prepared(scene_), "Camera01")),
+      camera02(findCamera(scene_, "Camera02")), camera03(findCamera(scene_, "Camera03")),
+      camera05(findCamera(scene_, "Camera05")), meshes_(findMeshes(scene_)),
       meshTextures{{
           {"data/vannscene/aller_ytterste_stenger.jpg", 0},
           {"data/vannscene/andre_stenger.jpg", 0},
@@ -120,16 +120,28 @@ WaterScene::WaterScene(const SceneFrame &sceneFrame)
           {"data/vannscene/ytterstenger_og_skjermer.jpg", 0},
       }},
       envTexture("data/envmap_old.jpg", 0), bumpTexture("data/vannbump.jpg", 1),
-      logoTexture("data/kestranelogo3d.jpg", 0), water(), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
+      logoTexture("data/kestranelogo3d.jpg", 0), water_(), screenCopyStorage(sceneFrame.screenCopyOrNew()), screenCopy(*screenCopyStorage),
       glowTarget(256, 256, TargetStorage::Rgb, sceneFrame.size),
       squareTexture("data/sq.jpg", 0) {
   // The water surface's constructor sizes its arrays and resets it to height 0.
 }
 
 void WaterScene::restart() {
-  water.reset(0.f);
-  bassLevel = 0.f;
-  drawnUp = nextUp = Vec3{0.f, 1.f, 0.f};
+  water_.reset(0.f);
+  bassLevel_ = 0.f;
+  drawnUp = nextUp_ = Vec3{0.f, 1.f, 0.f};
+}
+
+const CameraNode *WaterScene::camera(WaterCamera which) const {
+  switch (which) {
+  case WaterCamera::Camera01:
+    return camera01;
+  case WaterCamera::Camera03:
+    return camera03;
+  case WaterCamera::Camera05:
+    return camera05;
+  }
+  return nullptr;
 }
 
 float WaterScene::sceneClock(float localTime) const {
@@ -139,22 +151,22 @@ float WaterScene::sceneClock(float localTime) const {
 
 void WaterScene::step(const FrameInput &frame, ShowRandom &random) {
   // The bass follows the lowest band.
-  bassLevel = (frame.spectrum[0] + bassLevel) * 0.8f;
+  bassLevel_ = (frame.spectrum[0] + bassLevel_) * 0.8f;
 
   // Three drops, then one step of the water.
   const WaterShot shot = waterShotAt(sceneClock(frame.time));
-  const WaterDrops drops = nextWaterDrops(bassLevel, shot.u, frame.spectrum, random);
-  water.addDrop(drops.rain.x, drops.rain.y, drops.rain.radius, drops.rain.strength);
-  water.addDrop(drops.large.x, drops.large.y, drops.large.radius, drops.large.strength);
-  water.addDrop(drops.music.x, drops.music.y, drops.music.radius, drops.music.strength);
-  water.step();
+  const WaterDrops drops = nextWaterDrops(bassLevel_, shot.u, frame.spectrum, random);
+  water_.addDrop(drops.rain.x, drops.rain.y, drops.rain.radius, drops.rain.strength);
+  water_.addDrop(drops.large.x, drops.large.y, drops.large.radius, drops.large.strength);
+  water_.addDrop(drops.music.x, drops.music.y, drops.music.radius, drops.music.strength);
+  water_.step();
 
   // Camera05 rolls with the bass. Intentional: the up vector takes effect a
   // step late and keeps its last value after the segment (the quick cuts
   // start rolled).
-  drawnUp = nextUp;
+  drawnUp = nextUp_;
   if (shot.camera == WaterCamera::Camera05)
-    nextUp = waterUpVector(bassLevel);
+    nextUp_ = waterUpVector(bassLevel_);
 }
 
 void WaterScene::draw(const FrameInput &frame) {
@@ -180,16 +192,16 @@ void WaterScene::draw(const FrameInput &frame) {
                        : shot.camera == WaterCamera::Camera03 ? camera03
                                                               : camera05;
   if (camera) {
-    scene.setUpVector(drawnUp.x, drawnUp.y, drawnUp.z);
-    scene.update(shot.sceneTime, *camera);
+    scene_.setUpVector(drawnUp.x, drawnUp.y, drawnUp.z);
+    scene_.update(shot.sceneTime, *camera);
 
     // 6. The room, each mesh with its own picture. Texturing stays on with the
     // last one bound.
     for (int i = 0; i < kMeshCount; ++i) {
-      if (!meshes[i])
+      if (!meshes_[i])
         continue;
       meshTextures[i].bind();
-      scene.drawNode(*meshes[i], true);
+      scene_.drawNode(*meshes_[i], true);
     }
 
     // 7. The pool's grid lies in the scene's x-z plane.
@@ -197,7 +209,7 @@ void WaterScene::draw(const FrameInput &frame) {
   }
 
   // 8-9. The surface as the last step left it (the drops went in there).
-  water.computeNormals();
+  water_.computeNormals();
 
   // 10. The pool is drawn unlit, both faces, opaque.
   glDisable(GL_BLEND);
@@ -211,7 +223,7 @@ void WaterScene::draw(const FrameInput &frame) {
     glTranslatef(-65.f, -65.f, 5.f);
     envTexture.bind();
     enableSphereMap();
-    water.draw();
+    water_.draw();
     envTexture.unbind();
     disableSphereMap();
   }

@@ -49,6 +49,9 @@ namespace demo {
 // The opening visit (Camera01, then Camera03) or a return (Camera05).
 enum class WaterPath { Opening, Return };
 
+// The three cameras the room is seen through.
+enum class WaterCamera { Camera01, Camera03, Camera05 };
+
 class WaterScene : public Effect {
 public:
   static constexpr int kMeshCount = 8;
@@ -61,38 +64,49 @@ public:
   // path when made).
   void followPath(WaterPath path) { path_ = path; }
 
-  // The members are constructed in the order the scene loads its assets:
-  // the scene file, the cameras, the meshes, their textures, the other
-  // pictures, the water and the render targets.
-  Scene scene;
-  CameraNode *camera01;
-  CameraNode *camera02; // looked up, never used
-  CameraNode *camera03;
-  CameraNode *camera05;
-  std::array<MeshNode *, kMeshCount> meshes;
-  std::array<Texture, kMeshCount> meshTextures;
-  Texture envTexture;    // the pool's sphere map
-  Texture bumpTexture;   // loaded as a normal map; not drawn
-  Texture logoTexture;   // not drawn
-  WaterSurface water;
-  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
-  RenderTarget &screenCopy;
-  RenderTarget glowTarget;
-  Texture squareTexture; // not drawn
-  float bassLevel = 0.f; // leaky sum of spectrum[0], factor 0.8
-  // The Camera05 roll lags a step: a frame is drawn with the up vector the
-  // step before its last one set (the camera's default until then).
-  Vec3 drawnUp{0.f, 1.f, 0.f};
-  Vec3 nextUp{0.f, 1.f, 0.f};
+  // Read-only views of the state, for tests and tools.
+  float bassLevel() const { return bassLevel_; }
+  // The up vector the last step set.
+  Vec3 nextUp() const { return nextUp_; }
+  const Scene &scene() const { return scene_; }
+  // The camera of a segment; null when the scene file lacks it.
+  const CameraNode *camera(WaterCamera which) const;
+  const std::array<MeshNode *, kMeshCount> &meshes() const { return meshes_; }
+  const WaterSurface &water() const { return water_; }
 
 private:
   // The scene's own clock at a local time on the current path.
   float sceneClock(float localTime) const;
 
+  // The members are constructed in the order the scene loads its assets:
+  // the scene file, the cameras, the meshes, their textures, the other
+  // pictures, the water and the render targets. Four of them are loaded but
+  // never drawn: camera02, bumpTexture, logoTexture and squareTexture. They
+  // stay, each in its place, because the loading sequence and its messages
+  // count on them.
+  Scene scene_;
+  CameraNode *camera01;
+  CameraNode *camera02; // looked up, never used
+  CameraNode *camera03;
+  CameraNode *camera05;
+  std::array<MeshNode *, kMeshCount> meshes_;
+  std::array<Texture, kMeshCount> meshTextures;
+  Texture envTexture;    // the pool's sphere map
+  Texture bumpTexture;   // loaded as a normal map; not drawn
+  Texture logoTexture;   // not drawn
+  WaterSurface water_;
+  std::shared_ptr<RenderTarget> screenCopyStorage; // the copy of the whole frame
+  RenderTarget &screenCopy;
+  RenderTarget glowTarget;
+  Texture squareTexture; // not drawn
+  float bassLevel_ = 0.f; // leaky sum of spectrum[0], factor 0.8
+  // The Camera05 roll lags a step: a frame is drawn with the up vector the
+  // step before its last one set (the camera's default until then).
+  Vec3 drawnUp{0.f, 1.f, 0.f};
+  Vec3 nextUp_{0.f, 1.f, 0.f};
+
   WaterPath path_ = WaterPath::Opening;
 };
-
-enum class WaterCamera { Camera01, Camera03, Camera05 };
 
 // The camera of a local time and its camera time u; every timed step of the
 // frame uses u, not the local time. h is the time into the Camera05 path

@@ -55,8 +55,8 @@ double correlation(const std::vector<double> &a, const std::vector<double> &b) {
 
 TEST_F(CorridorSceneGL, TheIntroShowsTheScrollingPictureUnderTheGreetings) {
   CorridorScene scene;
-  ASSERT_EQ(scene.markerTexture.width, 800);
-  ASSERT_GT(scene.markerTexture.height, 400);
+  ASSERT_EQ(scene.markerTexture().width, 800);
+  ASSERT_GT(scene.markerTexture().height, 400);
   const PngImage greetings = decodePng("data/greetings.png");
   ASSERT_EQ(greetings.width, 800);
   ASSERT_EQ(greetings.height, 600);
@@ -66,7 +66,7 @@ TEST_F(CorridorSceneGL, TheIntroShowsTheScrollingPictureUnderTheGreetings) {
   const Spectrum spectrum{};
   scene.render(2.f, 2.f, spectrum, random_);
   const std::vector<uint8_t> frame = readFrame();
-  const int w = scene.markerTexture.width, h = scene.markerTexture.height;
+  const int w = scene.markerTexture().width, h = scene.markerTexture().height;
 
   // What the picture and the greetings multiplied over it give on their own
   // (p (g + 0.3)), for the picture's lower edge at y0; the glow only adds.
@@ -74,7 +74,7 @@ TEST_F(CorridorSceneGL, TheIntroShowsTheScrollingPictureUnderTheGreetings) {
     const int row = h - 1 - (y - y0);
     if (row < 0 || row >= h)
       return 0.0;
-    const double p = scene.markerTexture.pixels[(static_cast<size_t>(row) * w + x) * 3 + c];
+    const double p = scene.markerTexture().pixels[(static_cast<size_t>(row) * w + x) * 3 + c];
     const double g = greetings.data[(static_cast<size_t>(599 - y) * 800 + x) * greetings.channels + c] / 255.0;
     return std::min(255.0, p * (g + 0.3));
   };
@@ -120,11 +120,11 @@ TEST_F(CorridorSceneGL, AfterTheSwitchTheCorridorAndTheDarkBandsAppear) {
   std::vector<uint8_t> withCorridor, without;
   {
     CorridorScene scene;
-    ASSERT_NE(scene.corridorNode, nullptr);
-    ASSERT_GT(scene.corridorIndexCount, 0);
+    ASSERT_NE(scene.corridorNode(), nullptr);
+    ASSERT_GT(scene.corridorIndexCount(), 0);
     renderToTwentyFive(scene);
     withCorridor = readFrame();
-    EXPECT_NEAR(scene.bass.travel, 3.f * 19.9f + 14.f * 5.1f, 1e-3f);
+    EXPECT_NEAR(scene.bass().travel, 3.f * 19.9f + 14.f * 5.1f, 1e-3f);
 
     // Corridor frames leave blending on for the overlays, light 0 on,
     // lighting and fog off.
@@ -150,10 +150,10 @@ TEST_F(CorridorSceneGL, AfterTheSwitchTheCorridorAndTheDarkBandsAppear) {
     CorridorScene scene;
     const std::string messages = testing::internal::GetCapturedStderr();
     EXPECT_NE(messages.find("no mesh named \"Box59\""), std::string::npos) << messages;
-    EXPECT_EQ(scene.corridorNode, nullptr);
-    EXPECT_EQ(scene.corridorIndices, nullptr);
-    EXPECT_EQ(scene.corridorVertices, nullptr);
-    EXPECT_EQ(scene.corridorIndexCount, 0);
+    EXPECT_EQ(scene.corridorNode(), nullptr);
+    EXPECT_EQ(scene.corridorIndices(), nullptr);
+    EXPECT_EQ(scene.corridorVertices(), nullptr);
+    EXPECT_EQ(scene.corridorIndexCount(), 0);
     renderToTwentyFive(scene);
     without = readFrame();
     EXPECT_TRUE(noGlError());

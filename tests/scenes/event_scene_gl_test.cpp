@@ -45,17 +45,17 @@ protected:
 std::unique_ptr<EventScene> EventSceneGL::scene_;
 
 TEST_F(EventSceneGL, LoadsEveryPictureAndMesh) {
-  EXPECT_TRUE(scene_->eventOverlay.loaded);
+  EXPECT_TRUE(scene_->eventOverlay().loaded);
   for (int k = 0; k < EventScene::kTitleCount; ++k)
-    EXPECT_TRUE(scene_->titleOverlays[k].loaded) << k;
-  EXPECT_EQ(scene_->titleOverlays[10].width, 800);
-  ASSERT_GE(scene_->spike.partCount, 1);
-  EXPECT_GT(scene_->spikeVertexCount, 0);
+    EXPECT_TRUE(scene_->titleOverlay(k).loaded) << k;
+  EXPECT_EQ(scene_->titleOverlay(10).width, 800);
+  ASSERT_GE(scene_->spike().partCount, 1);
+  EXPECT_GT(scene_->spikeVertexCount(), 0);
   // The first part draws from the animated positions.
-  EXPECT_EQ(scene_->spikePositions, scene_->spike.parts[0]->positions.data());
-  EXPECT_EQ(scene_->restPositions.size(), static_cast<size_t>(scene_->spikeVertexCount));
-  EXPECT_EQ(scene_->colourMap.width, 256);
-  EXPECT_GE(scene_->colourMap.pixels.size(), static_cast<size_t>(256 * 32 * 3));
+  EXPECT_EQ(scene_->spikePositions(), scene_->spike().parts[0]->positions.data());
+  EXPECT_EQ(scene_->restPositions().size(), static_cast<size_t>(scene_->spikeVertexCount()));
+  EXPECT_EQ(scene_->colourMap().width, 256);
+  EXPECT_GE(scene_->colourMap().pixels.size(), static_cast<size_t>(256 * 32 * 3));
 }
 
 TEST_F(EventSceneGL, ClosedLetterboxLeavesBlackBarsAndA450RowPicture) {
@@ -152,8 +152,8 @@ TEST_F(EventSceneGL, WithoutItsFilesItDrawsABlackFrameWithoutCrashing) {
   EventScene bare;
   const std::string messages = testing::internal::GetCapturedStderr();
   EXPECT_NE(messages.find("yollspike.ebr"), std::string::npos);
-  EXPECT_EQ(bare.spikeVertexCount, 0);
-  EXPECT_EQ(bare.spikePositions, nullptr);
+  EXPECT_EQ(bare.spikeVertexCount(), 0);
+  EXPECT_EQ(bare.spikePositions(), nullptr);
   bare.render(at(140.f), 1.f / 30.f, silence_, random_);
   EXPECT_TRUE(noGlError());
   EXPECT_EQ(pixel(400, 300).r, 0);

@@ -52,13 +52,13 @@ void expectBlackBars(const std::vector<uint8_t> &frame) {
 
 TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
   FinalBoxesScene scene;
-  ASSERT_NE(scene.currentCamera, nullptr);
+  ASSERT_NE(scene.currentCamera(), nullptr);
   random_.seed(5);
   Spectrum spectrum;
   spectrum[1] = 0.3f;
   play(scene, 220.2f, 220.6f, &spectrum);
-  EXPECT_EQ(scene.shot.cutIndex, 1);
-  EXPECT_EQ(scene.currentCamera, scene.cameras[1]);
+  EXPECT_EQ(scene.shot().cutIndex, 1);
+  EXPECT_EQ(scene.currentCamera(), scene.camera(1));
   EXPECT_TRUE(noGlError());
 
   std::vector<uint8_t> frame = readFrame();
@@ -74,15 +74,19 @@ TEST_F(FinalBoxesSceneGL, CratesFillTheBandBetweenBlackBarsAcrossCuts) {
 
   // The last cut of the first run, then the quick cuts' rewind and the scene
   // called from 217.5 s again: the last shot holds until the first cut
-  // selects Camera02 once more.
-  scene.shot.cutIndex = kFinalCutCount - 1;
+  // selects Camera02 once more. Steps alone (no drawing) run the list on to
+  // its last entry.
+  for (float t = 220.6f; t < 235.2f && scene.nextCut() < kFinalCutCount - 1; t += 1.f / 30.f)
+    scene.step(FrameInput{t - kFinalClockAtStart, 1.f / 30.f, Spectrum{}, 0.f}, random_);
+  ASSERT_EQ(scene.nextCut(), kFinalCutCount - 1);
   play(scene, 235.2f, 235.3f, nullptr);
-  ASSERT_EQ(scene.currentCamera, scene.cameras[2]); // Camera03
+  EXPECT_EQ(scene.nextCut(), kFinalCutCount);
+  ASSERT_EQ(scene.currentCamera(), scene.camera(2)); // Camera03
   scene.rewindCuts();
   play(scene, 220.2f, 220.3f, nullptr);
-  EXPECT_EQ(scene.currentCamera, scene.cameras[2]);
+  EXPECT_EQ(scene.currentCamera(), scene.camera(2));
   play(scene, 220.32f, 220.4f, nullptr);
-  EXPECT_EQ(scene.currentCamera, scene.cameras[1]); // Camera02
+  EXPECT_EQ(scene.currentCamera(), scene.camera(1)); // Camera02
   EXPECT_EQ(scene.nextCut(), 1);
   frame = readFrame();
   expectBlackBars(frame);
@@ -93,11 +97,11 @@ TEST_F(FinalBoxesSceneGL, MissingFilesLeaveTheBackgroundAlone) {
   TempDir empty;
   setDataDirectory(empty.path());
   FinalBoxesScene scene;
-  EXPECT_EQ(scene.currentCamera, nullptr);
-  EXPECT_EQ(scene.boxes[0], nullptr);
+  EXPECT_EQ(scene.currentCamera(), nullptr);
+  EXPECT_EQ(scene.box(0), nullptr);
   play(scene, 220.2f, 220.5f, nullptr);
-  EXPECT_EQ(scene.shot.cutIndex, 1); // the cuts run on without cameras
-  EXPECT_EQ(scene.currentCamera, nullptr);
+  EXPECT_EQ(scene.shot().cutIndex, 1); // the cuts run on without cameras
+  EXPECT_EQ(scene.currentCamera(), nullptr);
   EXPECT_TRUE(noGlError());
 
   std::vector<uint8_t> frame = readFrame();

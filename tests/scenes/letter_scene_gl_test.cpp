@@ -49,18 +49,18 @@ bool isIdentity(GLenum matrix) {
 TEST_F(LetterSceneGL, FlashesAtEachChangeOfPictureOutshineTheFramesAround) {
   LetterScene scene;
   // Everything loaded, every letter found.
-  EXPECT_TRUE(scene.squirrelTexture.loaded);
-  EXPECT_TRUE(scene.letterEnvTexture.loaded);
-  EXPECT_TRUE(scene.jellyEnvTexture.loaded);
-  EXPECT_TRUE(scene.borderTexture.loaded);
+  EXPECT_TRUE(scene.squirrelTexture().loaded);
+  EXPECT_TRUE(scene.letterEnvTexture().loaded);
+  EXPECT_TRUE(scene.jellyEnvTexture().loaded);
+  EXPECT_TRUE(scene.borderTexture().loaded);
   for (int i = 0; i < 4; ++i) {
-    EXPECT_TRUE(scene.creditTextures[i].loaded) << i;
-    EXPECT_TRUE(scene.spareCreditTextures[i].loaded) << i;
-    EXPECT_NE(scene.letterNodes[i], nullptr) << i;
+    EXPECT_TRUE(scene.creditTexture(i).loaded) << i;
+    EXPECT_TRUE(scene.spareCreditTexture(i).loaded) << i;
+    EXPECT_NE(scene.letterNode(i), nullptr) << i;
   }
-  EXPECT_NE(scene.torusNode, nullptr);
-  EXPECT_GT(scene.creditTextures[0].width, 0);
-  ASSERT_GT(scene.jelly.nodeCount(), 100);
+  EXPECT_NE(scene.torusNode(), nullptr);
+  EXPECT_GT(scene.creditTexture(0).width, 0);
+  ASSERT_GT(scene.jelly().nodeCount(), 100);
   EXPECT_TRUE(noGlError());
 
   Spectrum spectrum;
@@ -116,7 +116,7 @@ TEST_F(LetterSceneGL, FlashesAtEachChangeOfPictureOutshineTheFramesAround) {
   }
   // The beats after 20 s have kicked the jelly.
   double moved = 0.0;
-  for (const JellyNode &node : scene.jelly.nodes())
+  for (const JellyNode &node : scene.jelly().nodes())
     moved += std::fabs(node.position.x - node.rest.x) + std::fabs(node.position.y - node.rest.y);
   EXPECT_GT(moved, 1.0);
 }

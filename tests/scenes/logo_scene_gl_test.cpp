@@ -25,7 +25,7 @@ protected:
   ShowRandom random_; // the show's generator, fresh for each test
 
   // One scene for the whole suite: loading it is the slow part. Every test
-  // sets the bass level it needs; the fixture loads identity matrices, as
+  // restarts it (bass level 0); the fixture loads identity matrices, as
   // the frame before the segment leaves them.
   static LogoScene &scene() {
     static std::unique_ptr<LogoScene> shared;
@@ -81,7 +81,7 @@ RedPixels redPixels(const std::vector<uint8_t> &frame) {
 
 TEST_F(LogoSceneGL, TheTunnelShowsBehindTheCardFromTheSecondFrameOn) {
   LogoScene &logo = scene();
-  logo.bassLevel = 0.f;
+  logo.restart();
   // The first frame inherits identity matrices: the tunnel, 1000 units away,
   // falls outside the unit clip volume and the sides stay black.
   logo.render(3.f, 1.f / 30.f, kSilence, random_);
@@ -95,7 +95,7 @@ TEST_F(LogoSceneGL, TheTunnelShowsBehindTheCardFromTheSecondFrameOn) {
 
 TEST_F(LogoSceneGL, AFrameLeavesTheStateTheNextPassesExpect) {
   LogoScene &logo = scene();
-  logo.bassLevel = 0.f;
+  logo.restart();
   glEnable(GL_FOG);
   glEnable(GL_CULL_FACE);
   logo.render(2.f, 1.f / 30.f, kSilence, random_);
@@ -122,11 +122,16 @@ TEST_F(LogoSceneGL, AFrameLeavesTheStateTheNextPassesExpect) {
 
 TEST_F(LogoSceneGL, TheRedLineIsRedAndTheBassLiftsItUpTheScreen) {
   LogoScene &logo = scene();
-  logo.bassLevel = 0.f;
+  logo.restart();
   logo.render(6.f, 1.f / 30.f, kSilence, random_);
   const RedPixels resting = redPixels(readFrame());
-  // (2.5 + 0) x 0.8 = 2: a lift of 38 units.
-  logo.bassLevel = 2.5f;
+  // A step of loud bass leaves the level at (0 + 3.125) x 0.8 = 2.5; the
+  // silent frame after it draws (2.5 + 0) x 0.8 = 2: a lift of 38 units.
+  Spectrum loud;
+  loud[0] = 3.125f;
+  logo.restart();
+  logo.step(FrameInput{6.f, 1.f / 30.f, loud, 0.f}, random_);
+  ASSERT_FLOAT_EQ(logo.bassLevel(), 2.5f);
   logo.render(6.f, 1.f / 30.f, kSilence, random_);
   const RedPixels lifted = redPixels(readFrame());
   EXPECT_GT(resting.count, 400);
@@ -136,7 +141,7 @@ TEST_F(LogoSceneGL, TheRedLineIsRedAndTheBassLiftsItUpTheScreen) {
 
 TEST_F(LogoSceneGL, TheGlowWhitensTheTurnAndIsGoneTheFrameAfter) {
   LogoScene &logo = scene();
-  logo.bassLevel = 0.f;
+  logo.restart();
   // A frame before, so that the tunnel is seen through the camera.
   logo.render(10.2f - 1.f / 30.f, 1.f / 30.f, kSilence, random_);
   logo.render(10.2f, 1.f / 30.f, kSilence, random_);
@@ -155,10 +160,10 @@ TEST_F(LogoSceneGL, WithoutItsSceneFileTheTunnelAndGlowStillDraw) {
   testing::internal::CaptureStderr();
   LogoScene logo;
   const std::string messages = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(logo.camera, nullptr);
-  EXPECT_EQ(logo.backdropNode, nullptr);
-  EXPECT_EQ(logo.logoNode, nullptr);
-  EXPECT_EQ(logo.redTextNode, nullptr);
+  EXPECT_EQ(logo.camera(), nullptr);
+  EXPECT_EQ(logo.backdropNode(), nullptr);
+  EXPECT_EQ(logo.logoNode(), nullptr);
+  EXPECT_EQ(logo.redTextNode(), nullptr);
   // One line for the missing file; nothing about the names it would hold.
   EXPECT_EQ(messages, data.file("logoscene.gsp") + ": cannot open\n");
   // Without a camera nothing sets a view: give the tunnel one, as a camera

@@ -75,19 +75,19 @@ TEST_F(WaterSceneGL, CarriesTheBassAndRollsCameraFiveWithIt) {
   Spectrum loud;
   loud[0] = 1.f;
   frame(scene, 100.f, &loud);
-  EXPECT_FLOAT_EQ(scene.bassLevel, 0.8f);
+  EXPECT_FLOAT_EQ(scene.bassLevel(), 0.8f);
   frame(scene, 100.1f, &loud);
-  EXPECT_FLOAT_EQ(scene.bassLevel, 1.44f);
+  EXPECT_FLOAT_EQ(scene.bassLevel(), 1.44f);
   // The roll takes effect a step late: the second frame is drawn with the
   // first step's up vector.
-  const Vec3 up = waterUpVector(scene.bassLevel);
-  EXPECT_EQ(scene.nextUp.x, up.x);
-  EXPECT_EQ(scene.nextUp.y, up.y);
-  EXPECT_EQ(scene.nextUp.z, up.z);
+  const Vec3 up = waterUpVector(scene.bassLevel());
+  EXPECT_EQ(scene.nextUp().x, up.x);
+  EXPECT_EQ(scene.nextUp().y, up.y);
+  EXPECT_EQ(scene.nextUp().z, up.z);
   const Vec3 drawn = waterUpVector(0.8f);
-  EXPECT_EQ(scene.scene.up.x, drawn.x);
-  EXPECT_EQ(scene.scene.up.y, drawn.y);
-  EXPECT_EQ(scene.scene.up.z, drawn.z);
+  EXPECT_EQ(scene.scene().up.x, drawn.x);
+  EXPECT_EQ(scene.scene().up.y, drawn.y);
+  EXPECT_EQ(scene.scene().up.z, drawn.z);
 }
 
 TEST_F(WaterSceneGL, LeavesFogBlendLightingAndTexturingOff) {
@@ -113,16 +113,16 @@ TEST_F(WaterSceneGL, LeavesFogBlendLightingAndTexturingOff) {
 TEST_F(WaterSceneGL, ASceneFileWithoutItsNodesStillDraws) {
   setDataDirectory("/nonexistent-water-data");
   WaterScene scene;
-  EXPECT_EQ(scene.camera01, nullptr);
-  EXPECT_EQ(scene.camera05, nullptr);
-  for (MeshNode *mesh : scene.meshes)
+  EXPECT_EQ(scene.camera(WaterCamera::Camera01), nullptr);
+  EXPECT_EQ(scene.camera(WaterCamera::Camera05), nullptr);
+  for (const MeshNode *mesh : scene.meshes())
     EXPECT_EQ(mesh, nullptr);
   for (float time : {1.f, 20.f, 110.f})
     frame(scene, time);
   EXPECT_TRUE(noGlError());
   // The water still advances; the flash at the turn still shows.
   double stirred = 0.0;
-  for (const WaterCell &cell : scene.water.cells)
+  for (const WaterCell &cell : scene.water().cells)
     stirred += std::fabs(cell.height);
   EXPECT_GT(stirred, 0.0);
   EXPECT_GE(meanBrightness(readFrame(), 0, 600), 3 * 254.0);

@@ -30,35 +30,35 @@ std::vector<float> simulationState(const Show &show) {
   std::vector<float> s;
   const ShowScenes &scenes = show.scenes();
   if (const auto *water = dynamic_cast<const WaterScene *>(scenes.water.get())) {
-    s.push_back(water->bassLevel);
-    add(s, water->nextUp);
+    s.push_back(water->bassLevel());
+    add(s, water->nextUp());
     for (int i = 0; i < WaterSurface::kCellCount; i += 37)
-      s.push_back(water->water.cells[static_cast<size_t>(i)].height);
+      s.push_back(water->water().cells[static_cast<size_t>(i)].height);
   }
   if (const auto *logo = dynamic_cast<const LogoScene *>(scenes.logo.get()))
-    s.push_back(logo->bassLevel);
+    s.push_back(logo->bassLevel());
   if (const auto *letters = dynamic_cast<const LetterScene *>(scenes.letters.get())) {
-    s.insert(s.end(), {letters->motion.spin, letters->motion.lastKick, letters->drawnKick});
-    add(s, letters->motion.spritePos);
-    add(s, letters->motion.spriteTarget);
-    for (size_t i = 0; i < letters->jelly.nodes().size(); i += 7)
-      add(s, letters->jelly.nodes()[i].position);
+    s.insert(s.end(), {letters->motion().spin, letters->motion().lastKick, letters->drawnKick()});
+    add(s, letters->motion().spritePos);
+    add(s, letters->motion().spriteTarget);
+    for (size_t i = 0; i < letters->jelly().nodes().size(); i += 7)
+      add(s, letters->jelly().nodes()[i].position);
   }
   if (const auto *event = dynamic_cast<const EventScene *>(scenes.event.get())) {
-    s.insert(s.end(), {event->viewClock, event->spikeClock, event->bassLevel, event->jumpCooldown,
-                       event->cameraJump, event->titleShakeX, event->titleShakeY});
-    for (int i = 0; i < event->spikeVertexCount; i += 5)
-      add(s, event->spikePositions[i]);
+    s.insert(s.end(), {event->viewClock(), event->spikeClock(), event->bassLevel(), event->jumpCooldown(),
+                       event->cameraJump(), event->titleShakeX(), event->titleShakeY()});
+    for (int i = 0; i < event->spikeVertexCount(); i += 5)
+      add(s, event->spikePositions()[i]);
   }
   if (const auto *corridor = dynamic_cast<const CorridorScene *>(scenes.corridor.get())) {
-    s.insert(s.end(), {corridor->rollAngle, corridor->swingPhase, corridor->bass.barPhase,
-                       corridor->bass.jumpCooldown, corridor->bass.travel, corridor->logoJitterX,
-                       corridor->bandJitter[7][1], corridor->points[999][0]});
+    s.insert(s.end(), {corridor->rollAngle(), corridor->swingPhase(), corridor->bass().barPhase,
+                       corridor->bass().jumpCooldown, corridor->bass().travel, corridor->logoJitterX(),
+                       corridor->bandJitter()[7][1], corridor->points()[999][0]});
   }
   if (const auto *boxes = dynamic_cast<const FinalBoxesScene *>(scenes.finalBoxes.get())) {
-    s.insert(s.end(), {static_cast<float>(boxes->shot.cutIndex), static_cast<float>(boxes->shot.cameraSlot),
-                       boxes->shot.shotClock, boxes->shot.shotSpeed});
-    add(s, boxes->nextUp);
+    s.insert(s.end(), {static_cast<float>(boxes->shot().cutIndex), static_cast<float>(boxes->shot().cameraSlot),
+                       boxes->shot().shotClock, boxes->shot().shotSpeed});
+    add(s, boxes->nextUp());
   }
   s.push_back(show.pulseLevel());
   return s;
