@@ -21,9 +21,9 @@
 //
 // State carried from step to step: rollAngle, swingPhase and the bass state
 // (barPhase, jumpCooldown, travel); all start at 0 and are never reset. The
-// step also draws the frame's random numbers: the points, reseeded with
-// srand(1) every intro step so they stand still, and the jitter of the logo
-// and the bands. The metaball field is rebuilt for every drawn frame.
+// step also draws the frame's random numbers: the points (the show's
+// generator reseeded with 1 every intro step, so they stand still), and the
+// jitter of the logo and the bands. The metaball field is rebuilt for every drawn frame.
 //
 // Leaves: point size 8, GL_LIGHT0 on, face culling off, colour white; in the
 // corridor phase blending on with (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA), in

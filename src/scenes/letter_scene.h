@@ -96,7 +96,7 @@ struct LetterMotion {
   float spin = 0.f;
 };
 
-// `kicks` pokes of radius 15, each at a node n = rand() % node count, from its
+// `kicks` pokes of radius 15, each at a node n = random.next() % node count, from its
 // current position along 350 x its loaded normal. A jelly without nodes is
 // left alone (and draws no random numbers).
 void kickJelly(JellyMesh &jelly, int kicks, ShowRandom &random);
