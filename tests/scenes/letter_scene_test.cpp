@@ -227,7 +227,7 @@ TEST(LetterBands, AfterTwentyBinsOneToThreeEachBrightenOneChannel) {
 
   Spectrum s;
   s[0] = 1.f; // the low band and everything above bin 3 leave the bands alone
-  for (int bin = 4; bin < 512; ++bin)
+  for (int bin = 4; bin < kSpectrumBins; ++bin)
     s[bin] = 1.f;
   EXPECT_TRUE(sameColour(letterBandColour(20.01f, s), quiet));
 
