@@ -16,6 +16,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri
+  python3
 )
 
 for group in "$@"; do
