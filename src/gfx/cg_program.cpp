@@ -251,10 +251,7 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
 
 CgProgram::~CgProgram() { release(); }
 
-CgProgram::CgProgram(CgProgram &&other) noexcept
-    : profile(other.profile), program(other.program), failure(std::move(other.failure)) {
-  other.program = 0;
-}
+CgProgram::CgProgram(CgProgram &&other) noexcept { *this = std::move(other); }
 
 CgProgram &CgProgram::operator=(CgProgram &&other) noexcept {
   if (this == &other)

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -66,13 +67,7 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage stor
 
 RenderTarget::~RenderTarget() { release(); }
 
-RenderTarget::RenderTarget(RenderTarget &&other) noexcept
-    : glName(other.glName), width(other.width), height(other.height), texWidth(other.texWidth),
-      texHeight(other.texHeight), uMax(other.uMax), vMax(other.vMax), screenWidth(other.screenWidth),
-      screenHeight(other.screenHeight), mipLevels(other.mipLevels), shrinkLevel(other.shrinkLevel),
-      mipmapStale_(other.mipmapStale_) {
-  other.glName = 0;
-}
+RenderTarget::RenderTarget(RenderTarget &&other) noexcept { *this = std::move(other); }
 
 RenderTarget &RenderTarget::operator=(RenderTarget &&other) noexcept {
   if (this == &other)
