@@ -1,17 +1,11 @@
 #include "app/main_loop.h"
 #include "app/options.h"
-#include "audio/music_stream.h"
-#include "base/math.h"
 #include "platform/gl_window.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <vector>
-
-#include "support/ogg_writer.h"
-#include "support/test_files.h"
 
 namespace demo {
 namespace {
@@ -142,55 +136,6 @@ TEST(Options, OnlyMesasCpuRenderersCountAsSoftware) {
   EXPECT_TRUE(isSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
   EXPECT_TRUE(isSoftwareRenderer("Mesa X11 SWRAST"));
   EXPECT_FALSE(isSoftwareRenderer("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6, DRM 3.49)"));
-}
-
-// One second of stereo: a full-scale sine at bin 20's centre frequency until
-// 0.5 s, then at bin 40's.
-std::vector<float> twoToneSecond() {
-  std::vector<float> samples;
-  for (int f = 0; f < 44100; ++f) {
-    const int bin = f < 22050 ? 20 : 40;
-    const float value = static_cast<float>(std::sin(2.0 * kPi * bin * f / kFftSize));
-    samples.push_back(value);
-    samples.push_back(value);
-  }
-  return samples;
-}
-
-int loudestBin(const Spectrum &spectrum) {
-  int best = 0;
-  for (int k = 1; k < kSpectrumBins; ++k)
-    if (spectrum[k] > spectrum[best])
-      best = k;
-  return best;
-}
-
-TEST(SpectrumSource, EachTimeReadsTheMusicOfThatTimeWhateverIsPlaying) {
-  test::TempDir dir;
-  ASSERT_TRUE(test::writeOggVorbis(dir.file("tones.ogg"), twoToneSecond(), 2, 44100));
-  MusicStream music;
-  ASSERT_TRUE(music.init(nullptr, false));
-  ASSERT_TRUE(music.open(dir.file("tones.ogg").c_str()));
-  const SpectrumSource source = spectrumSourceFor(music);
-  Spectrum early, late, again;
-  source(0.25f, early);
-  source(0.75f, late);
-  EXPECT_EQ(loudestBin(early), 20);
-  EXPECT_NEAR(early[20], 1.f, 0.05f);
-  EXPECT_EQ(loudestBin(late), 40);
-  // Playing elsewhere changes nothing: the time alone decides.
-  ASSERT_TRUE(music.play(0.9));
-  source(0.25f, again);
-  EXPECT_EQ(again.bins, early.bins);
-}
-
-TEST(SpectrumSource, WithoutMusicTheSpectrumStaysAsItWas) {
-  MusicStream music; // never opened
-  Spectrum held;
-  held.bins.fill(0.5f);
-  spectrumSourceFor(music)(100.f, held);
-  for (int k = 0; k < kSpectrumBins; ++k)
-    ASSERT_EQ(held[k], 0.5f) << "bin " << k;
 }
 
 } // namespace
