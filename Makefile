@@ -16,7 +16,7 @@ ARGS ?=
 # lines out of the build output.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build data-detail run test test-sanitize test-thread bench fuzz clean
+.PHONY: all setup configure build data-detail package run test test-sanitize test-thread bench fuzz clean
 
 all: build
 
@@ -34,8 +34,13 @@ build: configure
 data-detail: build
 	@cmake --build $(BUILD_DIR) -j$(JOBS) --target data_detail
 
+# The Debian package, build/quintervale_<version>_amd64.deb; install it with
+# sudo apt-get install ./build/quintervale_*.deb
+package: build
+	@cmake --build $(BUILD_DIR) --target package
+
 run: build
-	@bash scripts/run.sh $(BUILD_DIR)/bin/demo $(ARGS)
+	@bash scripts/run.sh $(BUILD_DIR)/bin/quintervale $(ARGS)
 
 test: build
 	@cd $(BUILD_DIR) && SDL_AUDIODRIVER=dummy ctest --no-tests=error --output-on-failure -j$(JOBS)

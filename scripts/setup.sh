@@ -17,6 +17,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri
   python3
+  desktop-file-utils appstream lintian help2man file
 )
 
 for group in "$@"; do

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "app/contact_sheet.h"
 #include "app/directory_lock.h"
 #include "app/frame_writer.h"
 #include "app/main_loop.h"
@@ -236,7 +237,7 @@ AudioRange audioRange(const DecodedAudio &audio, float from, float to) {
 constexpr size_t kListingLineRoom = 24;
 
 void stoppedLine(size_t n, float t) {
-  std::fprintf(stderr, "demo: stopped at frame %zu (%.3f s)\n", n, static_cast<double>(t));
+  std::fprintf(stderr, "quintervale: stopped at frame %zu (%.3f s)\n", n, static_cast<double>(t));
 }
 
 } // namespace
@@ -252,12 +253,12 @@ int runCapture(const Options &options) {
     std::error_code ec;
     std::filesystem::create_directories(target, ec);
     if (ec) {
-      std::fprintf(stderr, "demo: cannot create %s: %s\n", target.c_str(), ec.message().c_str());
+      std::fprintf(stderr, "quintervale: cannot create %s: %s\n", target.c_str(), ec.message().c_str());
       return 1;
     }
     lock = std::make_unique<DirectoryLock>(target);
     if (!lock->held()) {
-      std::fprintf(stderr, "demo: %s\n", lock->error().c_str());
+      std::fprintf(stderr, "quintervale: %s\n", lock->error().c_str());
       return 1;
     }
   }
@@ -293,7 +294,7 @@ int runCapture(const Options &options) {
     const AudioRange range = audioRange(audio, options.from, to);
     const int16_t *samples = range.frames > 0 ? audio.samples.data() + range.first * audio.channels : nullptr;
     if (!videoFile.open(target, settings, samples, range.frames, audio.sampleRate, audio.channels)) {
-      std::fprintf(stderr, "demo: %s\n", videoFile.error().c_str());
+      std::fprintf(stderr, "quintervale: %s\n", videoFile.error().c_str());
       return 1;
     }
   }
@@ -332,7 +333,7 @@ int runCapture(const Options &options) {
     wholeMusic = encodeWav(audio, range.first, range.first + range.frames);
     if (!listingFile.reserve(target + "/frames.txt", std::vector<uint8_t>(barTotal * kListingLineRoom, ' '), &reason) ||
         !musicFile.reserve(target + "/music.wav", wholeMusic, &reason)) {
-      std::fprintf(stderr, "demo: cannot write into %s: %s\n", target.c_str(), reason.c_str());
+      std::fprintf(stderr, "quintervale: cannot write into %s: %s\n", target.c_str(), reason.c_str());
       return 1;
     }
   }
@@ -358,6 +359,9 @@ int runCapture(const Options &options) {
     show.seek(options.from, spectrumAt, [&signals] { return signals.caught() == 0; });
 
   CaptureProgress progress(barTotal);
+  // --summary: the contact sheet of the frames drawn (their frames per
+  // second would be the capture's own, so none are printed).
+  RunReport report;
   size_t n = 0; // the next frame of the range
   for (; loaded && n < last; ++n) {
     if (signals.caught() || !output.ok())
@@ -368,10 +372,13 @@ int runCapture(const Options &options) {
       window.update();
     if (show.over())
       break;
-    if (drawn)
+    if (drawn) {
       show.frame(t, spectrumAt);
-    else
+      if (!options.summary.empty())
+        report.afterFrame(show.time(), show.frameDt(), window);
+    } else {
       show.stepTo(t, spectrumAt);
+    }
     if (wanted(n)) {
       char name[32];
       std::snprintf(name, sizeof name, "/frame-%06zu.png", n);
@@ -390,9 +397,9 @@ int runCapture(const Options &options) {
   const std::vector<FrameOutput::Picture> written = output.written();
   progress.end(output.framesWritten());
   if (!allWritten)
-    std::fprintf(stderr, "demo: %s\n", output.error().c_str());
+    std::fprintf(stderr, "quintervale: %s\n", output.error().c_str());
   else if (cutShort)
-    std::fprintf(stderr, "demo: the loading was ended by a quit message; nothing of the range was captured\n");
+    std::fprintf(stderr, "quintervale: the loading was ended by a quit message; nothing of the range was captured\n");
 
   // Where the frames written end: after the last of them (the whole range
   // when nothing went wrong).
@@ -409,6 +416,15 @@ int runCapture(const Options &options) {
       stoppedLine(next, captureFrameTime(options.from, options.fps, next));
   }
 
+  bool sheetWritten = true;
+  if (allWritten && !cutShort && !stopSignal && !options.summary.empty()) {
+    sheetWritten = report.writeSheet(options.summary);
+    if (sheetWritten)
+      std::printf("contact sheet: %s\n", options.summary.c_str());
+    else
+      std::fprintf(stderr, "quintervale: %s: cannot write the contact sheet\n", options.summary.c_str());
+  }
+
   if (video) {
     window.close();
     if (stopSignal) {
@@ -418,11 +434,11 @@ int runCapture(const Options &options) {
     if (!allWritten || cutShort || !videoFile.finish()) {
       videoFile.abandon();
       if (allWritten && !cutShort)
-        std::fprintf(stderr, "demo: %s\n", videoFile.error().empty() ? ("cannot write " + target).c_str()
+        std::fprintf(stderr, "quintervale: %s\n", videoFile.error().empty() ? ("cannot write " + target).c_str()
                                                                       : videoFile.error().c_str());
       return 1;
     }
-    return 0;
+    return sheetWritten ? 0 : 1;
   }
 
   // The listing and the music describe exactly the frames written.
@@ -434,10 +450,10 @@ int runCapture(const Options &options) {
     std::snprintf(line, sizeof line, "%zu %.6f\n", picture.n, static_cast<double>(picture.t));
     listing += line;
   }
-  bool ok = allWritten && !cutShort;
+  bool ok = allWritten && !cutShort && sheetWritten;
   std::string reason;
   if (!listingFile.commit(std::vector<uint8_t>(listing.begin(), listing.end()), &reason)) {
-    std::fprintf(stderr, "demo: %s/frames.txt: cannot write: %s\n", target.c_str(), reason.c_str());
+    std::fprintf(stderr, "quintervale: %s/frames.txt: cannot write: %s\n", target.c_str(), reason.c_str());
     ok = false;
   }
   if (writtenTo != to) {
@@ -445,7 +461,7 @@ int runCapture(const Options &options) {
     wholeMusic = encodeWav(audio, range.first, range.first + range.frames);
   }
   if (!musicFile.commit(wholeMusic, &reason)) {
-    std::fprintf(stderr, "demo: %s/music.wav: cannot write: %s\n", target.c_str(), reason.c_str());
+    std::fprintf(stderr, "quintervale: %s/music.wav: cannot write: %s\n", target.c_str(), reason.c_str());
     ok = false;
   }
 

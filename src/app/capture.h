@@ -1,6 +1,6 @@
 // capture.h - frame-exact offline rendering of the show.
 //
-// demo --capture DIR [--fps N] [--from S] [--to S] [--only T1,T2,...] renders
+// quintervale --capture DIR [--fps N] [--from S] [--to S] [--only T1,T2,...] renders
 // the show the way frame-exact capture tools do: no window on screen, no
 // vsync, the clock is from + n / fps for frame n, and the spectrum is
 // computed from the decoded music at that time. Every frame is written as

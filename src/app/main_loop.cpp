@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/capture.h"
 #include "app/contact_sheet.h"
@@ -29,7 +31,7 @@ void useDataSetFor(const Options &options, const FrameSize &frame) {
       setDataDirectory(chosen);
   }
   if (options.progress)
-    std::fprintf(stderr, "demo: pictures of detail %d, from %s\n", dataDetail(), dataDirectory().c_str());
+    std::fprintf(stderr, "quintervale: pictures of detail %d, from %s\n", dataDetail(), dataDirectory().c_str());
 }
 
 SpectrumSource spectrumSourceFor(MusicStream &music) {
@@ -48,13 +50,29 @@ bool displayAvailable() {
 } // namespace
 
 int runShow(const Options &options) {
-  setDataDirectory(options.dataDir.empty() ? defaultDataDirectory() : options.dataDir);
   // Without a data set every file would be reported on its own, about a
-  // hundred lines over grey frames: say it once instead.
+  // hundred lines over grey frames: say it once instead, with where it was
+  // looked for.
+  std::string dataDir = options.dataDir;
+  if (dataDir.empty()) {
+    const std::vector<std::string> places = dataDirectoryCandidates(executableDirectory());
+    dataDir = findDataDirectory(places);
+    if (dataDir.empty()) {
+      std::string looked;
+      for (size_t i = 0; i < places.size(); ++i)
+        looked += (i == 0 ? "" : i + 1 == places.size() ? " and " : ", ") + places[i];
+      std::fprintf(stderr,
+                   "quintervale: there is no data set in %s (looked in that order); the build bakes one into "
+                   "build/bin/data, and 'quintervale-bake DIR' writes one anywhere for --data DIR\n",
+                   looked.c_str());
+      return 1;
+    }
+  }
+  setDataDirectory(dataDir);
   if (!holdsDataSet(dataDirectory())) {
     std::fprintf(stderr,
-                 "demo: there is no data set in %s; the build bakes one into build/bin/data, and "
-                 "'demo-bake DIR' writes one anywhere\n",
+                 "quintervale: there is no data set in %s; the build bakes one into build/bin/data, and "
+                 "'quintervale-bake DIR' writes one anywhere\n",
                  dataDirectory().c_str());
     return 1;
   }
@@ -62,7 +80,7 @@ int runShow(const Options &options) {
     return runCapture(options);
 
   if (!displayAvailable()) {
-    std::fprintf(stderr, "demo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set). "
+    std::fprintf(stderr, "quintervale: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set). "
                          "Run it from a desktop session, or with 'make run', which starts a virtual display "
                          "when there is none.\n");
     return 1;

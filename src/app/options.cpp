@@ -83,20 +83,22 @@ FrameSize frameSizeFor(const Options &options, const FrameSize &native, bool sof
 }
 
 bool parseOptions(int argc, const char *const *argv, Options &options, int &exitCode) {
-  CLI::App app("demo - a real-time audiovisual show in OpenGL.\n"
+  CLI::App app("quintervale - a real-time audiovisual show in OpenGL.\n"
                "Without options it plays full screen from the loading screen to the end; "
                "Escape or closing the window ends it.\n"
                "Warning: the show contains fast flashing and strobing light, which can trigger seizures in "
                "people with photosensitive epilepsy. --reduce-flashing turns on a gentle mode that keeps it to "
                "three flashes a second or fewer.",
-               "demo");
+               "quintervale");
+  app.set_version_flag("--version", "quintervale " DEMO_VERSION);
   app.footer("Keys while it plays: Space pauses and resumes picture and sound; Left and Right jump 5 s back "
              "and forward, Page Up and Page Down 30 s; Home starts over; T shows or hides a line with the "
              "time, the part and the frames per second; Escape ends the show.");
   app.add_flag("--window", options.window, "Play in an 800 x 600 window (resizable) instead of full screen");
   bool noVsync = false;
   app.add_flag("--no-vsync", noVsync, "Do not wait for the display's refresh between frames");
-  app.add_option("--data", options.dataDir, "Directory of the show's files (default: data/ beside the program, then ./data; for a picture "
+  app.add_option("--data", options.dataDir, "Directory of the show's files (default: the first that holds them of data/ beside the program, "
+                 "../share/quintervale/data from it, and ./data; for a picture "
                  "of 1.5 or 3 times 800 x 600, data-detail2/ or data-detail4/ beside it when there, which "
                  "'make data-detail' bakes)")
       ->type_name("DIR");
@@ -105,7 +107,8 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
       ->check(kFinite)
       ->check(CLI::Range(0.f, 265.f));
   app.add_option("--summary", options.summary,
-                 "After the run, print frames per second per part of the show and write a contact sheet PNG here")
+                 "After the run, print frames per second per part of the show and write a contact sheet PNG here "
+                 "(one frame from the middle of each part); with --capture, only the sheet, of the frames drawn")
       ->type_name("FILE");
   app.add_flag("--reduce-flashing", options.reduceFlashing,
                "Gentle mode: soften the flashes, glows and cuts that would flash more than three times in a "
@@ -182,7 +185,7 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
                                                               " s): --from must be below it"
                                                         : "the capture range is empty: --from must be below --to");
     if (clipped)
-      std::fprintf(stderr, "demo: the capture range is clipped to the show: %g to %g s\n",
+      std::fprintf(stderr, "quintervale: the capture range is clipped to the show: %g to %g s\n",
                    static_cast<double>(options.from), static_cast<double>(options.to));
     if (options.capturingVideo() && only->count() > 0)
       throw CLI::ValidationError("--only", "a video holds every frame of its range; capture into a directory for "

@@ -101,7 +101,7 @@ std::string executableDirectory() {
 
 namespace {
 
-// Every file the show loads, as the baker writes them (demo-bake --list),
+// Every file the show loads, as the baker writes them (quintervale-bake --list),
 // sorted, with a picture's size at detail 1 (0 x 0 for the other files).
 struct SetFile {
   const char *name;
@@ -209,15 +209,28 @@ PictureSize dataSetPictureSize(const std::string &name) {
   return PictureSize{};
 }
 
-std::string defaultDataDirectory() {
-  std::string exeDir = executableDirectory();
+std::vector<std::string> dataDirectoryCandidates(const std::string &exeDir) {
+  std::vector<std::string> places;
   if (!exeDir.empty()) {
-    std::error_code ec;
-    std::filesystem::path beside = std::filesystem::path(exeDir) / "data";
-    if (std::filesystem::is_directory(beside, ec))
-      return beside.string();
+    const std::filesystem::path bin(exeDir);
+    places.push_back((bin / "data").lexically_normal().string());
+    // DEMO_PACKAGE_NAME is the install's folder under share/ (CMakeLists.txt).
+    places.push_back((bin / ".." / "share" / DEMO_PACKAGE_NAME / "data").lexically_normal().string());
   }
-  return "data";
+  places.push_back("./data");
+  return places;
+}
+
+std::string findDataDirectory(const std::vector<std::string> &candidates) {
+  for (const std::string &dir : candidates)
+    if (holdsDataSet(dir))
+      return dir;
+  return std::string();
+}
+
+std::string defaultDataDirectory() {
+  const std::string found = findDataDirectory(dataDirectoryCandidates(executableDirectory()));
+  return found.empty() ? std::string("./data") : found;
 }
 
 } // namespace demo

@@ -3,7 +3,8 @@
 // The show names its files as "data/<name>" everywhere (textures, scenes,
 // meshes, the music). resolveDataPath maps that prefix onto the data
 // directory in use, which the program picks at start-up: --data DIR, else the
-// data/ directory beside the executable, else ./data; without --data, once
+// first that holds a set of data/ beside the executable, the installed
+// share/quintervale/data and ./data (dataDirectoryCandidates); without --data, once
 // the picture's size is known, the more detailed set beside it that the
 // picture needs (chooseDataDirectory). Any other path (absolute paths in
 // tests, for example) passes through unchanged.
@@ -74,8 +75,19 @@ struct PictureSize {
 };
 PictureSize dataSetPictureSize(const std::string &name);
 
-// Chooses the default data directory: "<exe dir>/data" if it exists, else
-// "data". Does not check that the chosen directory exists.
+// The places a data set is looked for when none is named, in order: data/
+// beside the program (the build folder), ../share/quintervale/data from the
+// program (an installed tree, wherever it was moved to), then ./data. With
+// `exeDir` empty (the program's place unknown) only ./data is left.
+std::vector<std::string> dataDirectoryCandidates(const std::string &exeDir);
+
+// The first of `candidates` that holds a data set (holdsDataSet); "" when
+// none does.
+std::string findDataDirectory(const std::vector<std::string> &candidates);
+
+// The data set the program finds by itself: findDataDirectory over the
+// candidates beside the running executable, or "./data" when none holds one
+// (the caller says so; holdsDataSet tells).
 std::string defaultDataDirectory();
 
 } // namespace demo

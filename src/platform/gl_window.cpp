@@ -39,7 +39,7 @@ int chooseDisplay(int wanted) {
   }
   if (count <= 0)
     screens = "none reported";
-  std::fprintf(stderr, "demo: there is no screen %d; the screens here are %s; the show opens on screen 0\n", wanted,
+  std::fprintf(stderr, "quintervale: there is no screen %d; the screens here are %s; the show opens on screen 0\n", wanted,
                screens.c_str());
   std::fflush(stderr);
   return 0;
@@ -89,7 +89,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   const int position = display < 0 ? SDL_WINDOWPOS_CENTERED : SDL_WINDOWPOS_CENTERED_DISPLAY(display);
   window_ = SDL_CreateWindow(title, position, position, width, height, flags);
   if (!window_) {
-    std::fprintf(stderr, "demo: unable to create a window: %s\n", SDL_GetError());
+    std::fprintf(stderr, "quintervale: unable to create a window: %s\n", SDL_GetError());
     std::fflush(stderr);
     return;
   }
@@ -177,7 +177,7 @@ bool GLWindow::setFrameSize(const FrameSize &frame) {
   // A copy's texture is up to kCopyMargin texels larger than the frame.
   if (frame.width <= 0 || frame.height <= 0 || frame.width + kCopyMargin > limit ||
       frame.height + kCopyMargin > limit) {
-    std::fprintf(stderr, "demo: a %d x %d picture is more than this OpenGL driver holds (%d on a side); "
+    std::fprintf(stderr, "quintervale: a %d x %d picture is more than this OpenGL driver holds (%d on a side); "
                          "it stays %d x %d\n",
                  frame.width, frame.height, limit - kCopyMargin, width_, height_);
     std::fflush(stderr);
@@ -187,7 +187,7 @@ bool GLWindow::setFrameSize(const FrameSize &frame) {
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   if (glGetError() != GL_NO_ERROR || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     // Out of memory: back to the size it had.
-    std::fprintf(stderr, "demo: no room for a %d x %d picture; it stays %d x %d\n", frame.width, frame.height,
+    std::fprintf(stderr, "quintervale: no room for a %d x %d picture; it stays %d x %d\n", frame.width, frame.height,
                  width_, height_);
     std::fflush(stderr);
     allocateBuffers(width_, height_);

@@ -44,10 +44,10 @@ TEST_F(DataPath, ExecutableDirectoryIsKnown) {
 }
 
 // Writes the first `count` files of the data set (one byte each) under `dir`.
-void writeSetFiles(const TempDir &dir, size_t count) {
+void writeSetFiles(const std::string &dir, size_t count) {
   const std::vector<std::string> &files = dataSetFiles();
   for (size_t i = 0; i < count && i < files.size(); ++i) {
-    const std::filesystem::path path = std::filesystem::path(dir.path()) / files[i];
+    const std::filesystem::path path = std::filesystem::path(dir) / files[i];
     std::filesystem::create_directories(path.parent_path());
     test::writeFile(path.string(), std::string("x"));
   }
@@ -65,7 +65,7 @@ TEST_F(DataPath, MoreThanHalfOfTheFilesIsADataSet) {
   ASSERT_GE(all, 2u);
   for (size_t count : {all / 2, all / 2 + 1, all - 1, all}) {
     TempDir dir;
-    writeSetFiles(dir, count);
+    writeSetFiles(dir.path(), count);
     EXPECT_EQ(holdsDataSet(dir.path()), count * 2 > all) << count << " of " << all;
   }
 }
@@ -122,6 +122,29 @@ TEST_F(DataPath, TheScaleChoosesTheMostDetailedSetThereIsThatItNeeds) {
   // A detail-4 folder whose file says otherwise is passed over.
   test::writeFile(detailedDataDirectory(base, 4) + "/" + kDataDetailFile, std::string("2"));
   EXPECT_EQ(chooseDataDirectory(base, 3.6f), detailedDataDirectory(base, 2));
+}
+
+// An installed tree is bin/quintervale beside share/quintervale/data, and may
+// be moved as a whole; the build folder keeps data/ beside the program.
+TEST_F(DataPath, LooksBesideTheProgramThenInTheInstalledShareThenHere) {
+  TempDir root;
+  const std::string bin = root.file("usr/bin");
+  const std::vector<std::string> places = dataDirectoryCandidates(bin + "/");
+  ASSERT_EQ(places.size(), 3u);
+  EXPECT_EQ(places[0], root.file("usr/bin/data"));
+  EXPECT_EQ(places[1], root.file("usr/share/quintervale/data"));
+  EXPECT_EQ(places[2], "./data");
+  EXPECT_EQ(dataDirectoryCandidates(""), std::vector<std::string>{"./data"});
+
+  const std::vector<std::string> here{places[0], places[1]}; // ./data is the test's own folder
+  EXPECT_EQ(findDataDirectory(here), "");
+  // A handful of files beside the program is no set: the installed one is found.
+  writeSetFiles(places[0], 3);
+  writeSetFiles(places[1], dataSetFiles().size());
+  EXPECT_EQ(findDataDirectory(here), places[1]);
+  // A whole set beside the program comes first.
+  writeSetFiles(places[0], dataSetFiles().size());
+  EXPECT_EQ(findDataDirectory(here), places[0]);
 }
 
 } // namespace

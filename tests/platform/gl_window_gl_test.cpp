@@ -37,7 +37,7 @@ TEST_F(GLWindowTest, AScreenThatDoesNotExistIsNamedAndTheFirstIsUsed) {
   }
   const std::string err = testing::internal::GetCapturedStderr();
   glWindow().makeCurrent();
-  EXPECT_EQ(err.rfind("demo: there is no screen 7; the screens here are 0 (", 0), 0u) << err;
+  EXPECT_EQ(err.rfind("quintervale: there is no screen 7; the screens here are 0 (", 0), 0u) << err;
   EXPECT_NE(err.find("the show opens on screen 0\n"), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }

@@ -37,7 +37,7 @@ struct Outcome {
 };
 
 Outcome inspect(const std::vector<std::string> &args) {
-  std::vector<const char *> argv{"demo-inspect"};
+  std::vector<const char *> argv{"quintervale-inspect"};
   for (const std::string &a : args)
     argv.push_back(a.c_str());
   std::ostringstream out, err;

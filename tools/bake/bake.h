@@ -1,7 +1,7 @@
 // bake.h - the data baker's shared pieces: where files go and how they are
 // written.
 //
-// demo-bake writes every file the show loads into one directory, from code
+// quintervale-bake writes every file the show loads into one directory, from code
 // alone: pictures, meshes, scenes, the shader program and the music. Each
 // asset group (one per scene, plus the loading screen and the end) is a
 // function `void bakeX(BakeContext &)` that builds its files in memory and
@@ -71,7 +71,7 @@ private:
   std::vector<std::string> written_;
 };
 
-// The asset groups, in the order demo-bake runs them.
+// The asset groups, in the order quintervale-bake runs them.
 void bakeStartAndEnd(BakeContext &context);
 void bakeWater(BakeContext &context);
 void bakeLogo(BakeContext &context);

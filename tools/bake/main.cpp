@@ -1,4 +1,4 @@
-// demo-bake [--detail N] OUTDIR: writes every file the show loads into OUTDIR,
+// quintervale-bake [--detail N] OUTDIR: writes every file the show loads into OUTDIR,
 // its pictures at N times their base detail.
 #include <CLI/CLI.hpp>
 
@@ -9,7 +9,8 @@
 #include "base/data_path.h"
 
 int main(int argc, char **argv) {
-  CLI::App app("demo-bake - writes the show's data set (pictures, meshes, scenes, shader, music) from code", "demo-bake");
+  CLI::App app("quintervale-bake - writes the show's data set (pictures, meshes, scenes, shader, music) from code", "quintervale-bake");
+  app.set_version_flag("--version", "quintervale-bake " DEMO_VERSION);
   std::string outDir;
   bool list = false;
   int detail = 1;

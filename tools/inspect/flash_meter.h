@@ -1,9 +1,9 @@
-// flash_meter.h - demo-inspect --flashes: how often a capture of the show
+// flash_meter.h - quintervale-inspect --flashes: how often a capture of the show
 // flashes, second by second, and whether that is safe to watch.
 //
 // Use:
-//   demo-inspect --flashes shots/              // a --capture directory (frames.txt, frame-*.png)
-//   demo-inspect --flashes show.mp4 --from 40  // a video; its first picture is at 40 s of the show
+//   quintervale-inspect --flashes shots/              // a --capture directory (frames.txt, frame-*.png)
+//   quintervale-inspect --flashes show.mp4 --from 40  // a video; its first picture is at 40 s of the show
 // or, from code (the tests):
 //   FlashMeter meter(30.0, 0.0);
 //   meter.add(measureLevels(rgb, w, h), n);   // frame n, in order

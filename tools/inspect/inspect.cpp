@@ -480,7 +480,8 @@ Inspection inspectFile(const std::string &path, const InspectOptions &options) {
 int runInspect(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {
   CLI::App app("Describes a scene (.gsp), mesh (.ebr), picture (PNG, JPEG) or music (Ogg) file of the show "
                "as JSON, as the show loads it; with --flashes, measures how a capture of the show flashes.",
-               "demo-inspect");
+               "quintervale-inspect");
+  app.set_version_flag("--version", "quintervale-inspect " DEMO_VERSION);
   bool full = false;
   double seconds = 0.0;
   bool flashes = false;

@@ -1,11 +1,11 @@
-// inspect.h - demo-inspect: describes one of the show's data files as JSON,
+// inspect.h - quintervale-inspect: describes one of the show's data files as JSON,
 // exactly as the show's own readers load it.
 //
 // Use:
-//   demo-inspect data/final.gsp                 // nodes and materials
-//   demo-inspect --full data/tunnel.ebr         // every array too
-//   demo-inspect --spectrum 12.5 data/01.ogg    // the 256 bins at 12.5 s
-//   demo-inspect --flashes shots/               // a capture's flashing (flash_meter.h)
+//   quintervale-inspect data/final.gsp                 // nodes and materials
+//   quintervale-inspect --full data/tunnel.ebr         // every array too
+//   quintervale-inspect --spectrum 12.5 data/01.ogg    // the 256 bins at 12.5 s
+//   quintervale-inspect --flashes shots/               // a capture's flashing (flash_meter.h)
 // or, from code (the tests):
 //   Inspection result = inspectFile("data/final.gsp", InspectOptions{});
 //   if (result.ok) use(result.document); else report(result.error);

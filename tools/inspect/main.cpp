@@ -1,4 +1,4 @@
-// demo-inspect: prints one JSON document describing a data file of the show
+// quintervale-inspect: prints one JSON document describing a data file of the show
 // (see inspect.h for the document and the exit status).
 #include <iostream>
 

@@ -1,10 +1,10 @@
-// demo-view: renders a baked scene through one of its cameras (or a mesh, or
+// quintervale-view: renders a baked scene through one of its cameras (or a mesh, or
 // a picture) to a PNG with the show's own loaders and drawing code, so the
 // assets can be looked at without the scenes that use them.
 //
-//   demo-view OUT.png data/final.gsp --camera Camera01 --time 2.5
-//   demo-view OUT.png data/gummi.ebr --texture data/phong.jpg --sphere-map
-//   demo-view OUT.png data/overlays/logo_quintervale.png
+//   quintervale-view OUT.png data/final.gsp --camera Camera01 --time 2.5
+//   quintervale-view OUT.png data/gummi.ebr --texture data/phong.jpg --sphere-map
+//   quintervale-view OUT.png data/overlays/logo_quintervale.png
 //
 // Scenes draw every mesh node with its own materials, lit by the scene's
 // lights (or a head light when it has none), over a grey background.
@@ -75,7 +75,7 @@ bool savePng(const std::string &path, GLWindow &window) {
 } // namespace
 
 int main(int argc, char **argv) {
-  CLI::App app("demo-view - renders a scene, mesh or picture of the data set to a PNG", "demo-view");
+  CLI::App app("quintervale-view - renders a scene, mesh or picture of the data set to a PNG", "quintervale-view");
   std::string out, file, cameraName, texturePath, dataDir;
   float time = 0.f, fov = 45.f;
   bool sphereMap = false;
@@ -114,7 +114,7 @@ int main(int argc, char **argv) {
     };
     findCamera(scene);
     if (!camera) {
-      std::fprintf(stderr, "demo-view: %s: no camera %s\n", file.c_str(), cameraName.c_str());
+      std::fprintf(stderr, "quintervale-view: %s: no camera %s\n", file.c_str(), cameraName.c_str());
       return 1;
     }
     // Lights are placed under the previous view: load this view once first.
@@ -167,7 +167,7 @@ int main(int argc, char **argv) {
   }
   glFinish();
   if (!savePng(out, window)) {
-    std::fprintf(stderr, "demo-view: cannot write %s\n", out.c_str());
+    std::fprintf(stderr, "quintervale-view: cannot write %s\n", out.c_str());
     return 1;
   }
   return 0;
