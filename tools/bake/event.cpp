@@ -262,9 +262,7 @@ Image makeUltramap(int detail) {
 
 // --- Lettering -------------------------------------------------------------------
 
-const char *const kTitleWord = "quintervale";
 constexpr int kOverlayWidth = 800, kOverlayHeight = 128;
-constexpr int kTitlePixels = 92;
 constexpr int kLetterPadding = 14;
 
 // The event overlay, drawn at (368, 0) from A = 148.44 on, when the letterbox

@@ -77,6 +77,12 @@ struct LetterStyle {
 // The title's look: ice-white letters with a navy rim and a blue halo.
 extern const LetterStyle kTitleStyle;
 
+// The title as the event scene spells it, in kFontSansBold (text.h): the
+// word, and its size in base pixels per em, the size kTitleStyle's widths
+// are made for (a picture of the letters at another size scales them).
+inline constexpr const char *kTitleWord = "quintervale";
+inline constexpr int kTitlePixels = 92;
+
 // The coverage mask (alpha of `coverage`) painted in `style`, RGBA of the same
 // size and detail. Leave at least glowRadius base pixels of padding round the
 // ink.
