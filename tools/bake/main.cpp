@@ -1,5 +1,5 @@
 // quintervale-bake [--detail N] OUTDIR: writes every file the show loads into OUTDIR,
-// its pictures at N times their base detail.
+// its pictures at N times their base detail; quintervale-bake --icons DIR writes the desktop icon.
 #include <CLI/CLI.hpp>
 
 #include <chrono>
