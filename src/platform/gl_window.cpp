@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/message.h"
+#include "draw/gl_classic_backend.h"
 #include "platform/pixel_readback.h"
 
 namespace demo {
@@ -144,11 +145,14 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   if (!options.hidden)
     SDL_RaiseWindow(window_);
 
+  drawing_ = std::make_unique<draw::Context>(draw::makeClassicBackend());
+  draw::setCurrent(drawing_.get());
+
   // The show's initial state: every later part starts from here.
-  glViewport(0, 0, width, height);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_NORMALIZE);
-  glEnable(GL_CULL_FACE);
+  draw::viewport(0, 0, width, height);
+  draw::enable(draw::Cap::DepthTest);
+  draw::enable(draw::Cap::Normalize);
+  draw::enable(draw::Cap::CullFace);
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   open_ = true;
@@ -243,6 +247,9 @@ void GLWindow::close() {
     }
     SDL_GL_MakeCurrent(window_, nullptr);
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    if (draw::current() == drawing_.get())
+      draw::setCurrent(nullptr);
+    drawing_.reset();
   }
   fbo_ = colourBuffer_ = depthStencilBuffer_ = 0;
   context_ = nullptr;
@@ -358,8 +365,10 @@ std::vector<ShowKey> GLWindow::takeKeys() {
 int GLWindow::displayIndex() const { return window_ ? SDL_GetWindowDisplayIndex(window_) : -1; }
 
 void GLWindow::makeCurrent() const {
-  if (window_ && context_)
+  if (window_ && context_) {
     SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
+    draw::setCurrent(drawing_.get());
+  }
 }
 
 void GLWindow::bindFramebuffer() const {

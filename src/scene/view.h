@@ -1,6 +1,6 @@
-// view.h - the GL helpers every scene calls each frame: a perspective view in
-// one call, and sphere-map texture coordinates on and off. They touch OpenGL
-// state and need a current context; the maths they use is base/math.h.
+// view.h - the helpers every scene calls each frame: a perspective view in
+// one call, and sphere-map texture coordinates on and off. They draw through
+// the current drawing context (draw/draw.h); the maths they use is base/math.h.
 #pragma once
 
 #include "base/math.h"

@@ -1,0 +1,200 @@
+// draw.h - the one drawing interface under the scenes, the effects and the 2D
+// passes: the fixed-function pipeline the show was written against, as calls
+// on a Context that keeps its State (draw_state.h) and hands each call to a
+// Backend.
+//
+//   draw::matrixMode(draw::MatrixMode::ModelView);
+//   draw::pushMatrix();
+//   draw::translate(0.f, 0.f, -5.f);
+//   draw::enable(draw::Cap::Blend);
+//   draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
+//   draw::begin(draw::Primitive::Quads);
+//   draw::texCoord(0.f, 0.f);
+//   draw::vertex(-1.f, -1.f, 0.f);
+//   ...
+//   draw::end();              // the whole batch goes to the backend at once
+//   draw::popMatrix();
+//
+// The calls act on the current context, as OpenGL's calls act on the current
+// GL context: the window makes one current when it makes its GL context
+// (setCurrent), and everything drawn in that window goes through it. Batches
+// (begin ... end) and indexed arrays reach the backend through one entry
+// point each, drawBatch and drawIndexed, with every vertex's attributes, so a
+// backend without immediate mode can draw them from buffers.
+//
+// Questions about the pipeline (isEnabled, the blend function, the current
+// colour, a matrix) are answered from the context's State, never from the
+// driver.
+//
+// The classic backend (gl_classic_backend.h) hands each call to the same
+// OpenGL compatibility-profile call the show always made, in the same order,
+// so its pictures are the show's own. It does not own textures, render
+// targets or shader programs: those are made by gfx and bound here by name.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "draw/draw_state.h"
+
+namespace demo::draw {
+
+enum class Primitive : uint8_t { Points, Triangles, Quads };
+
+// One vertex of a batch, with the attributes current when it was given.
+struct Vertex {
+  float position[3];
+  float colour[4];
+  float normal[3];
+  float texCoord[2];  // unit 0
+  float texCoord1[2]; // unit 1
+};
+
+// The vertices of one begin ... end, in order, and which attributes were
+// given inside it (the others are the values current before begin).
+struct Batch {
+  Primitive primitive = Primitive::Triangles;
+  std::vector<Vertex> vertices;
+  bool colours = false, normals = false, texCoords = false, texCoords1 = false;
+};
+
+// Vertex arrays with 32-bit indices: positions (x, y, z), and optionally
+// normals (x, y, z) and texture coordinates (s, t) for unit 0, all read
+// through `indices`.
+struct IndexedArrays {
+  Primitive primitive = Primitive::Triangles;
+  const float *positions = nullptr;
+  const float *normals = nullptr;
+  const float *texCoords = nullptr;
+  const uint32_t *indices = nullptr;
+  int32_t count = 0; // indices to draw
+};
+
+enum class LightParam : uint8_t { Ambient, Diffuse, Specular, Position };
+enum class MaterialParam : uint8_t { Ambient, Diffuse, Specular, Emission };
+
+// What a backend does with each call, after the context has updated its
+// State (passed along, so a backend can draw from it). The classic backend
+// issues the matching GL call.
+class Backend {
+public:
+  virtual ~Backend() = default;
+  virtual void setEnabled(const State &state, Cap cap, bool on) = 0;
+  virtual void matrixMode(const State &state) = 0;
+  virtual void loadIdentity(const State &state) = 0;
+  virtual void pushMatrix(const State &state) = 0;
+  virtual void popMatrix(const State &state) = 0;
+  virtual void translate(const State &state, float x, float y, float z) = 0;
+  virtual void rotate(const State &state, float degrees, float x, float y, float z) = 0;
+  virtual void scale(const State &state, float x, float y, float z) = 0;
+  virtual void multMatrix(const State &state, const float *m) = 0;
+  virtual void ortho(const State &state, double left, double right, double bottom, double top, double zNear,
+                     double zFar) = 0;
+  virtual void perspective(const State &state, double fovY, double aspect, double zNear, double zFar) = 0;
+  virtual void lookAt(const State &state, double eyeX, double eyeY, double eyeZ, double centreX, double centreY,
+                      double centreZ, double upX, double upY, double upZ) = 0;
+  virtual void colour(const State &state) = 0;
+  virtual void normal(const State &state) = 0;
+  virtual void texCoord(const State &state, int unit) = 0;
+  virtual void blendFunc(const State &state) = 0;
+  virtual void depthMask(const State &state) = 0;
+  virtual void light(const State &state, int light, LightParam param, const float *values) = 0;
+  virtual void material(const State &state, MaterialParam param, const float *values) = 0;
+  virtual void shininess(const State &state) = 0;
+  virtual void fog(const State &state) = 0;
+  virtual void sphereMap(const State &state) = 0;
+  virtual void activeTexture(const State &state) = 0;
+  virtual void bindTexture(const State &state) = 0;
+  virtual void viewport(const State &state) = 0;
+  virtual void scissor(const State &state) = 0;
+  virtual void drawBatch(const State &state, const Batch &batch) = 0;
+  virtual void drawIndexed(const State &state, const IndexedArrays &arrays) = 0;
+};
+
+// A drawing context: the State and the backend that draws it.
+class Context {
+public:
+  explicit Context(std::unique_ptr<Backend> backend);
+  Context(const Context &) = delete;
+  Context &operator=(const Context &) = delete;
+
+  const State &state() const { return state_; }
+  State &mutableState() { return state_; }
+  Backend &backend() { return *backend_; }
+  Batch &batch() { return batch_; }
+  bool inBatch() const { return inBatch_; }
+  void setInBatch(bool on) { inBatch_ = on; }
+
+private:
+  State state_;
+  std::unique_ptr<Backend> backend_;
+  Batch batch_; // the batch being given; its storage is kept between batches
+  bool inBatch_ = false;
+};
+
+// The context the calls below act on (nullptr: none; calling them then is a
+// fault). The window sets it when it makes its GL context current.
+void setCurrent(Context *context);
+Context *current();
+const State &state();
+
+// Enables.
+void enable(Cap cap);
+void disable(Cap cap);
+bool isEnabled(Cap cap);
+
+// Matrices: the current stack's top, as glMatrixMode and friends.
+void matrixMode(MatrixMode mode);
+void loadIdentity();
+void pushMatrix();
+void popMatrix();
+void translate(float x, float y, float z);
+void rotate(float degrees, float x, float y, float z);
+void scale(float x, float y, float z);
+void multMatrix(const float *m);
+void ortho(double left, double right, double bottom, double top, double zNear, double zFar);
+// GLU's gluPerspective and gluLookAt, multiplied onto the current matrix.
+void perspective(double fovY, double aspect, double zNear, double zFar);
+void lookAt(double eyeX, double eyeY, double eyeZ, double centreX, double centreY, double centreZ, double upX,
+            double upY, double upZ);
+
+// The current colour and normal; inside begin ... end they belong to the next
+// vertex (and stay current afterwards, as in OpenGL).
+void colour(float r, float g, float b, float a);
+void colour(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255);
+void normal(float x, float y, float z);
+void texCoord(float s, float t);
+void multiTexCoord(int unit, float s, float t); // unit 0 or 1
+
+// Batches: quads, triangles or points, drawn at end().
+void begin(Primitive primitive);
+void vertex(float x, float y, float z = 0.f);
+void end();
+
+void drawIndexed(const IndexedArrays &arrays);
+
+void blendFunc(Factor source, Factor destination);
+void depthMask(bool on);
+
+// Lights and the material of both faces. A light's position is taken into eye
+// space by the modelview matrix current when it is set.
+void light(int light, LightParam param, const float *values);
+void material(MaterialParam param, const float *values);
+void shininess(float value);
+
+// Linear fog from `start` to `end` in `colour` (the fog's enable is Cap::Fog).
+void linearFog(float start, float end, const float *colour);
+void fogDensity(float density);
+
+// Sphere-map generation of s and t on or off (the mode and the enables).
+void sphereMap(bool on);
+
+// Texture units and the 2D texture bound to the active one.
+void activeTexture(int unit);
+void bindTexture(uint32_t texture);
+
+void viewport(int x, int y, int width, int height);
+void scissor(int x, int y, int width, int height);
+
+} // namespace demo::draw

@@ -1,0 +1,206 @@
+#include "draw/gl_classic_backend.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+namespace demo::draw {
+
+namespace {
+
+GLenum glCap(Cap cap) {
+  switch (cap) {
+  case Cap::Blend:
+    return GL_BLEND;
+  case Cap::CullFace:
+    return GL_CULL_FACE;
+  case Cap::DepthTest:
+    return GL_DEPTH_TEST;
+  case Cap::Fog:
+    return GL_FOG;
+  case Cap::Lighting:
+    return GL_LIGHTING;
+  case Cap::Normalize:
+    return GL_NORMALIZE;
+  case Cap::ScissorTest:
+    return GL_SCISSOR_TEST;
+  case Cap::Texture2D:
+    return GL_TEXTURE_2D;
+  case Cap::TextureGenS:
+    return GL_TEXTURE_GEN_S;
+  case Cap::TextureGenT:
+    return GL_TEXTURE_GEN_T;
+  default:
+    break;
+  }
+  return GL_LIGHT0 + static_cast<GLenum>(static_cast<int>(cap) - static_cast<int>(Cap::Light0));
+}
+
+GLenum glMatrixModeOf(MatrixMode mode) {
+  switch (mode) {
+  case MatrixMode::Projection:
+    return GL_PROJECTION;
+  case MatrixMode::Texture:
+    return GL_TEXTURE;
+  case MatrixMode::ModelView:
+    break;
+  }
+  return GL_MODELVIEW;
+}
+
+GLenum glFactor(Factor factor) {
+  switch (factor) {
+  case Factor::Zero:
+    return GL_ZERO;
+  case Factor::One:
+    return GL_ONE;
+  case Factor::SrcAlpha:
+    return GL_SRC_ALPHA;
+  case Factor::OneMinusSrcAlpha:
+    return GL_ONE_MINUS_SRC_ALPHA;
+  case Factor::DstColor:
+    return GL_DST_COLOR;
+  case Factor::OneMinusDstColor:
+    return GL_ONE_MINUS_DST_COLOR;
+  case Factor::SrcColor:
+    return GL_SRC_COLOR;
+  case Factor::OneMinusSrcColor:
+    return GL_ONE_MINUS_SRC_COLOR;
+  }
+  return GL_ONE;
+}
+
+GLenum glPrimitive(Primitive primitive) {
+  switch (primitive) {
+  case Primitive::Points:
+    return GL_POINTS;
+  case Primitive::Quads:
+    return GL_QUADS;
+  case Primitive::Triangles:
+    break;
+  }
+  return GL_TRIANGLES;
+}
+
+class ClassicBackend final : public Backend {
+public:
+  void setEnabled(const State &, Cap cap, bool on) override {
+    if (on)
+      glEnable(glCap(cap));
+    else
+      glDisable(glCap(cap));
+  }
+  void matrixMode(const State &s) override { glMatrixMode(glMatrixModeOf(s.matrixMode)); }
+  void loadIdentity(const State &) override { glLoadIdentity(); }
+  void pushMatrix(const State &) override { glPushMatrix(); }
+  void popMatrix(const State &) override { glPopMatrix(); }
+  void translate(const State &, float x, float y, float z) override { glTranslatef(x, y, z); }
+  void rotate(const State &, float degrees, float x, float y, float z) override { glRotatef(degrees, x, y, z); }
+  void scale(const State &, float x, float y, float z) override { glScalef(x, y, z); }
+  void multMatrix(const State &, const float *m) override { glMultMatrixf(m); }
+  void ortho(const State &, double left, double right, double bottom, double top, double zNear,
+             double zFar) override {
+    glOrtho(left, right, bottom, top, zNear, zFar);
+  }
+  void perspective(const State &, double fovY, double aspect, double zNear, double zFar) override {
+    gluPerspective(fovY, aspect, zNear, zFar);
+  }
+  void lookAt(const State &, double eyeX, double eyeY, double eyeZ, double centreX, double centreY, double centreZ,
+              double upX, double upY, double upZ) override {
+    gluLookAt(eyeX, eyeY, eyeZ, centreX, centreY, centreZ, upX, upY, upZ);
+  }
+  void colour(const State &s) override { glColor4f(s.colour[0], s.colour[1], s.colour[2], s.colour[3]); }
+  void normal(const State &s) override { glNormal3f(s.normal[0], s.normal[1], s.normal[2]); }
+  void texCoord(const State &s, int unit) override {
+    if (unit == 0)
+      glTexCoord2f(s.texCoord[0][0], s.texCoord[0][1]);
+    else
+      glMultiTexCoord2fARB(GL_TEXTURE1_ARB, s.texCoord[1][0], s.texCoord[1][1]);
+  }
+  void blendFunc(const State &s) override { glBlendFunc(glFactor(s.blendSource), glFactor(s.blendDestination)); }
+  void depthMask(const State &s) override { glDepthMask(s.depthMask ? GL_TRUE : GL_FALSE); }
+  void light(const State &, int light, LightParam param, const float *values) override {
+    static const GLenum names[] = {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_POSITION};
+    glLightfv(GL_LIGHT0 + static_cast<GLenum>(light), names[static_cast<int>(param)], values);
+  }
+  void material(const State &, MaterialParam param, const float *values) override {
+    static const GLenum names[] = {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_EMISSION};
+    glMaterialfv(GL_FRONT_AND_BACK, names[static_cast<int>(param)], values);
+  }
+  void shininess(const State &s) override { glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, s.material.shininess); }
+  void fog(const State &s) override {
+    if (s.fog.linear)
+      glFogi(GL_FOG_MODE, GL_LINEAR);
+    glFogf(GL_FOG_START, s.fog.start);
+    glFogf(GL_FOG_END, s.fog.end);
+    glFogf(GL_FOG_DENSITY, s.fog.density);
+    glFogfv(GL_FOG_COLOR, s.fog.colour.data());
+  }
+  void sphereMap(const State &s) override {
+    if (s.isEnabled(Cap::TextureGenS)) {
+      glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+      glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+      glEnable(GL_TEXTURE_GEN_S);
+      glEnable(GL_TEXTURE_GEN_T);
+    } else {
+      glDisable(GL_TEXTURE_GEN_S);
+      glDisable(GL_TEXTURE_GEN_T);
+    }
+  }
+  void activeTexture(const State &s) override { glActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(s.activeUnit)); }
+  void bindTexture(const State &s) override {
+    glBindTexture(GL_TEXTURE_2D, s.boundTexture[static_cast<size_t>(s.activeUnit)]);
+  }
+  void viewport(const State &s) override { glViewport(s.viewport[0], s.viewport[1], s.viewport[2], s.viewport[3]); }
+  void scissor(const State &s) override { glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]); }
+
+  // The batch as it was given: each vertex with the attributes given inside
+  // begin ... end, then the attributes left current as the State has them.
+  void drawBatch(const State &s, const Batch &b) override {
+    glBegin(glPrimitive(b.primitive));
+    for (const Vertex &v : b.vertices) {
+      if (b.colours)
+        glColor4f(v.colour[0], v.colour[1], v.colour[2], v.colour[3]);
+      if (b.normals)
+        glNormal3f(v.normal[0], v.normal[1], v.normal[2]);
+      if (b.texCoords)
+        glTexCoord2f(v.texCoord[0], v.texCoord[1]);
+      if (b.texCoords1)
+        glMultiTexCoord2fARB(GL_TEXTURE1_ARB, v.texCoord1[0], v.texCoord1[1]);
+      glVertex3f(v.position[0], v.position[1], v.position[2]);
+    }
+    glEnd();
+    if (b.colours)
+      colour(s);
+    if (b.normals)
+      normal(s);
+    if (b.texCoords)
+      texCoord(s, 0);
+    if (b.texCoords1)
+      texCoord(s, 1);
+  }
+
+  void drawIndexed(const State &, const IndexedArrays &a) override {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, a.positions);
+    if (a.normals) {
+      glEnableClientState(GL_NORMAL_ARRAY);
+      glNormalPointer(GL_FLOAT, 0, a.normals);
+    }
+    if (a.texCoords) {
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+      glTexCoordPointer(2, GL_FLOAT, 0, a.texCoords);
+    }
+    glDrawElements(glPrimitive(a.primitive), a.count, GL_UNSIGNED_INT, a.indices);
+    if (a.texCoords)
+      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    if (a.normals)
+      glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+  }
+};
+
+} // namespace
+
+std::unique_ptr<Backend> makeClassicBackend() { return std::make_unique<ClassicBackend>(); }
+
+} // namespace demo::draw
