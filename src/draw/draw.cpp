@@ -294,6 +294,31 @@ void depthMask(bool on) {
   c.backend().depthMask(c.state());
 }
 
+void colourMask(bool on) {
+  Context &c = ctx();
+  c.mutableState().colourMask = on;
+  c.backend().colourMask(c.state());
+}
+
+void pointSize(float size) {
+  Context &c = ctx();
+  c.mutableState().pointSize = size;
+  c.backend().pointSize(c.state());
+}
+
+void clearColour(float r, float g, float b, float a) {
+  Context &c = ctx();
+  c.mutableState().clearColour = {r, g, b, a};
+  c.backend().clearColour(c.state());
+}
+
+void clear(unsigned buffers) {
+  Context &c = ctx();
+  c.backend().clear(c.state(), buffers);
+}
+
+uint32_t error() { return ctx().backend().error(); }
+
 void light(int index, LightParam param, const float *values) {
   Context &c = ctx();
   Light &l = c.mutableState().lights[static_cast<size_t>(index)];

@@ -99,6 +99,13 @@ public:
   virtual void texCoord(const State &state, int unit) = 0;
   virtual void blendFunc(const State &state) = 0;
   virtual void depthMask(const State &state) = 0;
+  virtual void colourMask(const State &state) = 0;
+  virtual void clearColour(const State &state) = 0;
+  virtual void clear(const State &state, unsigned buffers) = 0;
+  virtual void pointSize(const State &state) = 0;
+  // The first error the driver has recorded since the last call (0: none),
+  // and clears it.
+  virtual uint32_t error() = 0;
   virtual void light(const State &state, int light, LightParam param, const float *values) = 0;
   virtual void material(const State &state, MaterialParam param, const float *values) = 0;
   virtual void shininess(const State &state) = 0;
@@ -176,6 +183,19 @@ void drawIndexed(const IndexedArrays &arrays);
 
 void blendFunc(Factor source, Factor destination);
 void depthMask(bool on);
+// Writing of the colour channels, all four or none.
+void colourMask(bool on);
+void pointSize(float size);
+
+// Clearing: the colour, depth and stencil buffers named in `buffers` (of the
+// bits below) within the scissor box when the scissor test is on.
+enum ClearBuffer : unsigned { kClearColour = 1u, kClearDepth = 2u, kClearStencil = 4u };
+void clearColour(float r, float g, float b, float a);
+void clear(unsigned buffers);
+
+// The driver's first recorded error since the last call, its own code (0:
+// none; "ERROR! <code>" is printed with it).
+uint32_t error();
 
 // Lights and the material of both faces. A light's position is taken into eye
 // space by the modelview matrix current when it is set.

@@ -101,6 +101,9 @@ struct State {
   std::array<std::array<float, 2>, 2> texCoord{};
   Factor blendSource = Factor::One, blendDestination = Factor::Zero;
   bool depthMask = true;
+  bool colourMask = true; // all four channels written, or none
+  std::array<float, 4> clearColour{0.f, 0.f, 0.f, 0.f};
+  float pointSize = 1.f;
   std::array<Light, kLights> lights{};
   Material material;
   Fog fog;

@@ -118,6 +118,25 @@ public:
   }
   void blendFunc(const State &s) override { glBlendFunc(glFactor(s.blendSource), glFactor(s.blendDestination)); }
   void depthMask(const State &s) override { glDepthMask(s.depthMask ? GL_TRUE : GL_FALSE); }
+  void colourMask(const State &s) override {
+    const GLboolean on = s.colourMask ? GL_TRUE : GL_FALSE;
+    glColorMask(on, on, on, on);
+  }
+  void clearColour(const State &s) override {
+    glClearColor(s.clearColour[0], s.clearColour[1], s.clearColour[2], s.clearColour[3]);
+  }
+  void clear(const State &, unsigned buffers) override {
+    GLbitfield bits = 0;
+    if (buffers & kClearColour)
+      bits |= GL_COLOR_BUFFER_BIT;
+    if (buffers & kClearDepth)
+      bits |= GL_DEPTH_BUFFER_BIT;
+    if (buffers & kClearStencil)
+      bits |= GL_STENCIL_BUFFER_BIT;
+    glClear(bits);
+  }
+  void pointSize(const State &s) override { glPointSize(s.pointSize); }
+  uint32_t error() override { return glGetError(); }
   void light(const State &, int light, LightParam param, const float *values) override {
     static const GLenum names[] = {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_POSITION};
     glLightfv(GL_LIGHT0 + static_cast<GLenum>(light), names[static_cast<int>(param)], values);

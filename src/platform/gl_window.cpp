@@ -153,8 +153,8 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   draw::enable(draw::Cap::DepthTest);
   draw::enable(draw::Cap::Normalize);
   draw::enable(draw::Cap::CullFace);
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth | draw::kClearStencil);
   open_ = true;
 }
 
