@@ -71,13 +71,13 @@ const State &state() { return ctx().state(); }
 
 void enable(Cap cap) {
   Context &c = ctx();
-  c.mutableState().enabled.set(static_cast<size_t>(cap));
+  c.mutableState().setEnabled(cap, true);
   c.backend().setEnabled(c.state(), cap, true);
 }
 
 void disable(Cap cap) {
   Context &c = ctx();
-  c.mutableState().enabled.reset(static_cast<size_t>(cap));
+  c.mutableState().setEnabled(cap, false);
   c.backend().setEnabled(c.state(), cap, false);
 }
 
@@ -319,6 +319,62 @@ void clear(unsigned buffers) {
 
 uint32_t error() { return ctx().backend().error(); }
 
+void pushAttributes(unsigned groups) {
+  Context &c = ctx();
+  c.saved().emplace_back(groups, c.state());
+  c.backend().pushAttributes(c.state(), groups);
+}
+
+void popAttributes() {
+  Context &c = ctx();
+  if (c.saved().empty()) {
+    c.backend().popAttributes(c.state()); // an error in OpenGL too; nothing is restored
+    return;
+  }
+  const unsigned groups = c.saved().back().first;
+  const State &was = c.saved().back().second;
+  State &s = c.mutableState();
+  if (groups & kEnableGroup) {
+    s.enabled = was.enabled;
+    s.unitEnabled = was.unitEnabled;
+  }
+  if (groups & kCurrentGroup) {
+    s.colour = was.colour;
+    s.normal = was.normal;
+    s.texCoord = was.texCoord;
+  }
+  if (groups & kColourBufferGroup) {
+    s.blendSource = was.blendSource;
+    s.blendDestination = was.blendDestination;
+    s.colourMask = was.colourMask;
+    s.clearColour = was.clearColour;
+    s.enabled.set(static_cast<size_t>(Cap::Blend), was.isEnabled(Cap::Blend));
+  }
+  if (groups & kViewportGroup)
+    s.viewport = was.viewport;
+  if (groups & kDepthBufferGroup) {
+    s.depthMask = was.depthMask;
+    s.enabled.set(static_cast<size_t>(Cap::DepthTest), was.enabled.test(static_cast<size_t>(Cap::DepthTest)));
+  }
+  if (groups & kTransformGroup) {
+    s.matrixMode = was.matrixMode;
+    s.enabled.set(static_cast<size_t>(Cap::Normalize), was.enabled.test(static_cast<size_t>(Cap::Normalize)));
+  }
+  if (groups == kAllGroups) {
+    s.lights = was.lights;
+    s.material = was.material;
+    s.fog = was.fog;
+    s.scissor = was.scissor;
+    s.pointSize = was.pointSize;
+    s.sphereMapS = was.sphereMapS;
+    s.sphereMapT = was.sphereMapT;
+    s.boundTexture = was.boundTexture;
+    s.activeUnit = was.activeUnit;
+  }
+  c.saved().pop_back();
+  c.backend().popAttributes(c.state());
+}
+
 void light(int index, LightParam param, const float *values) {
   Context &c = ctx();
   Light &l = c.mutableState().lights[static_cast<size_t>(index)];
@@ -389,8 +445,8 @@ void sphereMap(bool on) {
   State &s = c.mutableState();
   if (on)
     s.sphereMapS = s.sphereMapT = true;
-  s.enabled.set(static_cast<size_t>(Cap::TextureGenS), on);
-  s.enabled.set(static_cast<size_t>(Cap::TextureGenT), on);
+  s.setEnabled(Cap::TextureGenS, on);
+  s.setEnabled(Cap::TextureGenT, on);
   c.backend().sphereMap(c.state());
 }
 

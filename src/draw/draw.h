@@ -115,6 +115,9 @@ public:
   virtual void bindTexture(const State &state) = 0;
   virtual void viewport(const State &state) = 0;
   virtual void scissor(const State &state) = 0;
+  virtual void pushAttributes(const State &state, unsigned groups) = 0;
+  // After the context has restored the groups saved last.
+  virtual void popAttributes(const State &state) = 0;
   virtual void drawBatch(const State &state, const Batch &batch) = 0;
   virtual void drawIndexed(const State &state, const IndexedArrays &arrays) = 0;
 };
@@ -130,6 +133,8 @@ public:
   State &mutableState() { return state_; }
   Backend &backend() { return *backend_; }
   Batch &batch() { return batch_; }
+  // The states saved by pushAttributes, with the groups each restores.
+  std::vector<std::pair<unsigned, State>> &saved() { return saved_; }
   bool inBatch() const { return inBatch_; }
   void setInBatch(bool on) { inBatch_ = on; }
 
@@ -137,6 +142,7 @@ private:
   State state_;
   std::unique_ptr<Backend> backend_;
   Batch batch_; // the batch being given; its storage is kept between batches
+  std::vector<std::pair<unsigned, State>> saved_;
   bool inBatch_ = false;
 };
 
@@ -186,6 +192,25 @@ void depthMask(bool on);
 // Writing of the colour channels, all four or none.
 void colourMask(bool on);
 void pointSize(float size);
+
+// Groups of state saved and restored together, as glPushAttrib and
+// glPopAttrib do: the switches; the current colour, normal and texture
+// coordinates; the blend function, colour mask and clear colour; the
+// viewport; the depth mask; the matrix mode; and everything, which adds the
+// lights and material, fog, scissor box, point size and the texture units
+// (bindings, sphere-map modes, the active unit). The matrices are never
+// saved: they have their own stacks.
+enum AttributeGroup : unsigned {
+  kEnableGroup = 1u,
+  kCurrentGroup = 2u,
+  kColourBufferGroup = 4u,
+  kViewportGroup = 8u,
+  kDepthBufferGroup = 16u,
+  kTransformGroup = 32u,
+  kAllGroups = 0xffffffffu
+};
+void pushAttributes(unsigned groups);
+void popAttributes();
 
 // Clearing: the colour, depth and stencil buffers named in `buffers` (of the
 // bits below) within the scissor box when the scissor test is on.

@@ -86,8 +86,14 @@ struct Fog {
 
 inline constexpr int kTextureUnits = 4;
 
+// The switches that belong to a texture unit (the active one when set).
+inline bool isPerUnit(Cap cap) { return cap == Cap::Texture2D || cap == Cap::TextureGenS || cap == Cap::TextureGenT; }
+
 struct State {
+  // The switches of the whole pipeline, and those of each texture unit
+  // (isPerUnit); isEnabled and setEnabled pick the right one.
   std::bitset<static_cast<size_t>(Cap::Count)> enabled;
+  std::array<std::bitset<static_cast<size_t>(Cap::Count)>, kTextureUnits> unitEnabled{};
   MatrixMode matrixMode = MatrixMode::ModelView;
   // Each stack's last entry is the current matrix; none is ever empty. The
   // texture stacks are per unit.
@@ -117,7 +123,17 @@ struct State {
   uint32_t program = 0; // the shader program in use, 0 for the fixed pipeline
 
   State();
-  bool isEnabled(Cap cap) const { return enabled.test(static_cast<size_t>(cap)); }
+  // For a per-unit switch, the active unit's.
+  bool isEnabled(Cap cap) const {
+    return isPerUnit(cap) ? unitEnabled[static_cast<size_t>(activeUnit)].test(static_cast<size_t>(cap))
+                          : enabled.test(static_cast<size_t>(cap));
+  }
+  void setEnabled(Cap cap, bool on) {
+    if (isPerUnit(cap))
+      unitEnabled[static_cast<size_t>(activeUnit)].set(static_cast<size_t>(cap), on);
+    else
+      enabled.set(static_cast<size_t>(cap), on);
+  }
   const Mat4 &current(MatrixMode mode) const;
   Mat4 &current(MatrixMode mode);
   std::vector<Mat4> &stack(MatrixMode mode);

@@ -172,6 +172,28 @@ public:
   void viewport(const State &s) override { glViewport(s.viewport[0], s.viewport[1], s.viewport[2], s.viewport[3]); }
   void scissor(const State &s) override { glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]); }
 
+  void pushAttributes(const State &, unsigned groups) override {
+    if (groups == kAllGroups) {
+      glPushAttrib(GL_ALL_ATTRIB_BITS);
+      return;
+    }
+    GLbitfield bits = 0;
+    if (groups & kEnableGroup)
+      bits |= GL_ENABLE_BIT;
+    if (groups & kCurrentGroup)
+      bits |= GL_CURRENT_BIT;
+    if (groups & kColourBufferGroup)
+      bits |= GL_COLOR_BUFFER_BIT;
+    if (groups & kViewportGroup)
+      bits |= GL_VIEWPORT_BIT;
+    if (groups & kDepthBufferGroup)
+      bits |= GL_DEPTH_BUFFER_BIT;
+    if (groups & kTransformGroup)
+      bits |= GL_TRANSFORM_BIT;
+    glPushAttrib(bits);
+  }
+  void popAttributes(const State &) override { glPopAttrib(); }
+
   // The batch as it was given: each vertex with the attributes given inside
   // begin ... end, then the attributes left current as the State has them.
   void drawBatch(const State &s, const Batch &b) override {

@@ -4,18 +4,19 @@
 
 #include <initializer_list>
 
+#include "draw/draw.h"
 #include "gfx/pass_profile.h"
 #include "gfx/texture.h"
 
 namespace demo {
 
 void pushIdentityMatrices() {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::pushMatrix();
+  draw::loadIdentity();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::pushMatrix();
+  draw::loadIdentity();
 }
 
 void Texture::drawAt(float x, float y, float scale) {

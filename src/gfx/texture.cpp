@@ -13,6 +13,8 @@
 
 #include <jpeglib.h>
 #include <libdeflate.h>
+
+#include "draw/draw.h"
 #include <png.h>
 
 #include "base/byte_reader.h"
@@ -691,24 +693,24 @@ void Texture::load(const char *path, int normalMap) {
 }
 
 void Texture::bind() {
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, glName);
+  draw::enable(draw::Cap::Texture2D);
+  draw::bindTexture(glName);
 }
 
-void Texture::unbind() { glDisable(GL_TEXTURE_2D); }
+void Texture::unbind() { draw::disable(draw::Cap::Texture2D); }
 
 void Texture::bindUnit(int unit) {
-  glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit));
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glEnable(GL_TEXTURE_2D);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
+  draw::activeTexture(unit);
+  draw::bindTexture(glName);
+  draw::enable(draw::Cap::Texture2D);
+  draw::activeTexture(0);
 }
 
 void Texture::unbindUnit(int unit) {
-  glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit));
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glDisable(GL_TEXTURE_2D);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
+  draw::activeTexture(unit);
+  draw::bindTexture(glName);
+  draw::disable(draw::Cap::Texture2D);
+  draw::activeTexture(0);
 }
 
 } // namespace demo

@@ -49,6 +49,14 @@ protected:
     expectMatchesGL(draw::state().current(MatrixMode::ModelView), GL_MODELVIEW_MATRIX);
     expectMatchesGL(draw::state().current(MatrixMode::Projection), GL_PROJECTION_MATRIX);
   }
+  // GL's fog defaults, which the fixture leaves to the tests.
+  static void restoreFogDefaults() {
+    glFogi(GL_FOG_MODE, GL_EXP);
+    glFogf(GL_FOG_START, 0.f);
+    glFogf(GL_FOG_END, 1.f);
+    glFogf(GL_FOG_DENSITY, 1.f);
+    glFogfv(GL_FOG_COLOR, std::array<float, 4>{}.data());
+  }
   // Pixel coordinates: (0, 0) at the bottom left, 800 x 600.
   static void pixelSpace(double zNear = -1.0, double zFar = 1.0) {
     draw::matrixMode(MatrixMode::Projection);
@@ -125,7 +133,11 @@ TEST_F(DrawGL, LightPositionIsFixedInEyeSpaceWhenSet) {
   draw::lookAt(2.0, 3.0, 6.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
   draw::scale(1.f, 2.f, 1.f);
   draw::light(1, draw::LightParam::Position, point);
+  draw::matrixMode(MatrixMode::Projection); // the modelview applies in any mode
+  draw::scale(3.f, 3.f, 3.f);
   draw::light(2, draw::LightParam::Position, direction);
+  draw::loadIdentity();
+  draw::matrixMode(MatrixMode::ModelView);
   draw::loadIdentity();
   draw::translate(9.f, 9.f, 9.f);
   for (int i : {1, 2}) {
@@ -135,20 +147,6 @@ TEST_F(DrawGL, LightPositionIsFixedInEyeSpaceWhenSet) {
       EXPECT_NEAR(draw::state().lights[static_cast<size_t>(i)].eyePosition[static_cast<size_t>(k)], gl[k], 1e-5f)
           << "light " << i << " component " << k;
   }
-}
-
-TEST_F(DrawGL, LightPositionUsesTheModelViewWhateverTheMatrixMode) {
-  const float point[4] = {1.f, 0.f, 0.f, 1.f};
-  draw::translate(0.f, 0.f, -5.f);
-  draw::matrixMode(MatrixMode::Projection);
-  draw::scale(3.f, 3.f, 3.f);
-  draw::light(0, draw::LightParam::Position, point);
-  draw::loadIdentity();
-  draw::matrixMode(MatrixMode::ModelView);
-  GLfloat gl[4];
-  glGetLightfv(GL_LIGHT0, GL_POSITION, gl);
-  for (int k = 0; k < 4; ++k)
-    EXPECT_NEAR(draw::state().lights[0].eyePosition[static_cast<size_t>(k)], gl[k], 1e-5f) << "component " << k;
 }
 
 TEST_F(DrawGL, LinearFogAndDensityMatchGL) {
@@ -167,11 +165,7 @@ TEST_F(DrawGL, LinearFogAndDensityMatchGL) {
   EXPECT_EQ(fog.density, density);
   for (int k = 0; k < 4; ++k)
     EXPECT_EQ(fog.colour[static_cast<size_t>(k)], glColour[k]);
-  glFogi(GL_FOG_MODE, GL_EXP); // GL's defaults again for the tests after
-  glFogf(GL_FOG_START, 0.f);
-  glFogf(GL_FOG_END, 1.f);
-  glFogf(GL_FOG_DENSITY, 1.f);
-  glFogfv(GL_FOG_COLOR, std::array<float, 4>{}.data());
+  restoreFogDefaults();
 }
 
 TEST_F(DrawGL, LinearFogMixesInTheFogColourByEyeDistance) {
@@ -188,10 +182,7 @@ TEST_F(DrawGL, LinearFogMixesInTheFogColourByEyeDistance) {
   const float f = (fog.end - 5.f) / (fog.end - fog.start);
   expectPixel(200, 200, static_cast<int>(std::lround(255.f * f)), 0, static_cast<int>(std::lround(255.f * (1.f - f))),
               2);
-  glFogi(GL_FOG_MODE, GL_EXP);
-  glFogf(GL_FOG_START, 0.f);
-  glFogf(GL_FOG_END, 1.f);
-  glFogfv(GL_FOG_COLOR, std::array<float, 4>{}.data());
+  restoreFogDefaults();
 }
 
 TEST_F(DrawGL, SphereMapSetsTheGenerationModeAndBothEnablesAsGL) {
@@ -208,18 +199,6 @@ TEST_F(DrawGL, SphereMapSetsTheGenerationModeAndBothEnablesAsGL) {
   EXPECT_FALSE(draw::isEnabled(Cap::TextureGenT) || glIsEnabled(GL_TEXTURE_GEN_T));
   glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
   glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
-}
-
-TEST_F(DrawGL, QuadsBatchFillsItsRectangle) {
-  pixelSpace();
-  draw::begin(Primitive::Quads);
-  draw::colour(uint8_t{255}, uint8_t{255}, uint8_t{0});
-  quad(100.f, 100.f, 300.f, 200.f);
-  draw::end();
-  expectPixel(101, 101, 255, 255, 0);
-  expectPixel(298, 198, 255, 255, 0);
-  expectPixel(302, 150, 0, 0, 0);
-  expectPixel(200, 202, 0, 0, 0);
 }
 
 TEST_F(DrawGL, IndexedQuadsReadIndicesAbove65535) {
@@ -244,18 +223,21 @@ TEST_F(DrawGL, IndexedQuadsReadIndicesAbove65535) {
   EXPECT_TRUE(noGlError());
 }
 
-TEST_F(DrawGL, ColoursGivenPerVertexLandOnTheirVertices) {
+TEST_F(DrawGL, QuadsBatchFillsItsQuadsWithTheColoursGivenPerVertex) {
   glShadeModel(GL_SMOOTH);
   pixelSpace();
   draw::begin(Primitive::Quads);
   draw::colour(1.f, 0.f, 0.f, 1.f);
   quad(100.f, 100.f, 200.f, 200.f);
-  draw::colour(0.f, 1.f, 0.f, 1.f);
+  draw::colour(uint8_t{0}, uint8_t{255}, uint8_t{0});
   quad(200.f, 100.f, 300.f, 200.f);
   draw::end();
-  expectPixel(150, 150, 255, 0, 0);
-  expectPixel(201, 150, 0, 255, 0);
-  expectPixel(250, 150, 0, 255, 0);
+  expectPixel(101, 101, 255, 0, 0);
+  expectPixel(198, 198, 255, 0, 0);
+  expectPixel(201, 150, 0, 255, 0); // beside the second quad's first vertex
+  expectPixel(298, 198, 0, 255, 0);
+  expectPixel(302, 150, 0, 0, 0);
+  expectPixel(150, 202, 0, 0, 0);
 }
 
 TEST_F(DrawGL, ColourGivenInABatchStaysCurrentAfterIt) {
@@ -313,13 +295,15 @@ TEST_F(DrawGL, BlendFunctionAgreesWithGLForEveryFactorPair) {
       {Factor::SrcAlpha, GL_SRC_ALPHA}, {Factor::OneMinusSrcAlpha, GL_ONE_MINUS_SRC_ALPHA},
       {Factor::DstColor, GL_DST_COLOR}, {Factor::OneMinusDstColor, GL_ONE_MINUS_DST_COLOR},
       {Factor::SrcColor, GL_SRC_COLOR}, {Factor::OneMinusSrcColor, GL_ONE_MINUS_SRC_COLOR}};
-  for (const auto &[source, glSource] : factors)
-    for (const auto &[destination, glDestination] : factors) {
-      draw::blendFunc(source, destination);
-      EXPECT_EQ(draw::state().blendSource, source);
-      EXPECT_EQ(draw::state().blendDestination, destination);
-      EXPECT_EQ(glInteger(GL_BLEND_SRC_RGB), static_cast<int>(glSource));
-      EXPECT_EQ(glInteger(GL_BLEND_DST_RGB), static_cast<int>(glDestination));
+  auto glFactor = [&](Factor f) {
+    return static_cast<int>(std::find_if(std::begin(factors), std::end(factors), [f](auto &p) { return p.first == f; })
+                                ->second);
+  };
+  for (const auto &source : factors)
+    for (const auto &destination : factors) {
+      draw::blendFunc(source.first, destination.first);
+      EXPECT_EQ(glInteger(GL_BLEND_SRC_RGB), glFactor(draw::state().blendSource));
+      EXPECT_EQ(glInteger(GL_BLEND_DST_RGB), glFactor(draw::state().blendDestination));
     }
   draw::blendFunc(Factor::One, Factor::Zero);
 }
