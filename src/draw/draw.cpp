@@ -462,6 +462,11 @@ void bindTexture(uint32_t texture) {
   c.backend().bindTexture(c.state());
 }
 
+void textureParameter(TextureParam param, TextureValue value) {
+  Context &c = ctx();
+  c.backend().textureParameter(c.state(), param, value);
+}
+
 void viewport(int x, int y, int width, int height) {
   Context &c = ctx();
   c.mutableState().viewport = {x, y, width, height};

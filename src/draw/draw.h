@@ -71,6 +71,18 @@ struct IndexedArrays {
   int32_t count = 0; // indices to draw
 };
 
+// Sampling settings of a texture object (they stay with the texture).
+enum class TextureParam : uint8_t { WrapS, WrapT, MinFilter, MagFilter };
+enum class TextureValue : uint8_t {
+  Repeat,
+  Clamp,
+  ClampToEdge,
+  Nearest,
+  Linear,
+  LinearMipmapNearest,
+  LinearMipmapLinear
+};
+
 enum class LightParam : uint8_t { Ambient, Diffuse, Specular, Position };
 enum class MaterialParam : uint8_t { Ambient, Diffuse, Specular, Emission };
 
@@ -113,6 +125,7 @@ public:
   virtual void sphereMap(const State &state) = 0;
   virtual void activeTexture(const State &state) = 0;
   virtual void bindTexture(const State &state) = 0;
+  virtual void textureParameter(const State &state, TextureParam param, TextureValue value) = 0;
   virtual void viewport(const State &state) = 0;
   virtual void scissor(const State &state) = 0;
   virtual void pushAttributes(const State &state, unsigned groups) = 0;
@@ -238,6 +251,8 @@ void sphereMap(bool on);
 // Texture units and the 2D texture bound to the active one.
 void activeTexture(int unit);
 void bindTexture(uint32_t texture);
+// A sampling setting of the texture bound to the active unit.
+void textureParameter(TextureParam param, TextureValue value);
 
 void viewport(int x, int y, int width, int height);
 void scissor(int x, int y, int width, int height);

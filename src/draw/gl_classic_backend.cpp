@@ -169,6 +169,13 @@ public:
   void bindTexture(const State &s) override {
     glBindTexture(GL_TEXTURE_2D, s.boundTexture[static_cast<size_t>(s.activeUnit)]);
   }
+  void textureParameter(const State &, TextureParam param, TextureValue value) override {
+    static const GLenum params[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER,
+                                    GL_TEXTURE_MAG_FILTER};
+    static const GLint values[] = {GL_REPEAT, GL_CLAMP, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_LINEAR,
+                                   GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR};
+    glTexParameteri(GL_TEXTURE_2D, params[static_cast<int>(param)], values[static_cast<int>(value)]);
+  }
   void viewport(const State &s) override { glViewport(s.viewport[0], s.viewport[1], s.viewport[2], s.viewport[3]); }
   void scissor(const State &s) override { glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]); }
 

@@ -21,13 +21,13 @@ void pushIdentityMatrices() {
 
 void Texture::drawAt(float x, float y, float scale) {
   const ScopedPass profiled("overlay");
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glDisable(GL_DEPTH_TEST);
+  draw::enable(draw::Cap::Texture2D);
+  draw::bindTexture(glName);
+  draw::disable(draw::Cap::DepthTest);
 
   // The scale applies about the clip-space origin, which is the screen centre.
   pushIdentityMatrices();
-  glScalef(scale, scale, scale);
+  draw::scale(scale, scale, scale);
 
   const float x0 = x * kPixelToClipX - 1.f;
   const float y0 = y * kPixelToClipY - 1.f;
@@ -35,16 +35,16 @@ void Texture::drawAt(float x, float y, float scale) {
   const float y1 = y0 + baseHeight() * (1.f / 300.f);
   // The picture's top row is at t = 0. The coordinates stop a hair inside the
   // edges so that a repeating texture does not pick up the opposite border.
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.0001f, 0.9999f);
-  glVertex3f(x0, y0, 0.f);
-  glTexCoord2f(0.9999f, 0.9999f);
-  glVertex3f(x1, y0, 0.f);
-  glTexCoord2f(0.9999f, 0.0001f);
-  glVertex3f(x1, y1, 0.f);
-  glTexCoord2f(0.0001f, 0.0001f);
-  glVertex3f(x0, y1, 0.f);
-  glEnd();
+  draw::begin(draw::Primitive::Quads);
+  draw::texCoord(0.0001f, 0.9999f);
+  draw::vertex(x0, y0, 0.f);
+  draw::texCoord(0.9999f, 0.9999f);
+  draw::vertex(x1, y0, 0.f);
+  draw::texCoord(0.9999f, 0.0001f);
+  draw::vertex(x1, y1, 0.f);
+  draw::texCoord(0.0001f, 0.0001f);
+  draw::vertex(x0, y1, 0.f);
+  draw::end();
 
   endTexturedPass();
 }
@@ -52,13 +52,13 @@ void Texture::drawAt(float x, float y, float scale) {
 void Texture::drawSprite(float x, float y, float w, float h, float uSpan, float vSpan, float uStart,
                          float vStart) {
   const ScopedPass profiled("overlay");
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, glName);
+  draw::enable(draw::Cap::Texture2D);
+  draw::bindTexture(glName);
   // Intentional: these stay set on the texture object after the call; later
   // uses of the same picture see them too.
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  glDisable(GL_DEPTH_TEST);
+  draw::textureParameter(draw::TextureParam::WrapT, draw::TextureValue::Clamp);
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::LinearMipmapLinear);
+  draw::disable(draw::Cap::DepthTest);
 
   pushIdentityMatrices();
 
@@ -69,32 +69,32 @@ void Texture::drawSprite(float x, float y, float w, float h, float uSpan, float 
   const float y1 = y0 + h * (1.f / 300.f);
   const float u0 = uStart, u1 = uStart + uSpan;
   const float vTop = vStart, vBottom = vStart + vSpan;
-  glBegin(GL_QUADS);
-  glTexCoord2f(u0, vBottom);
-  glVertex3f(x0, y0, 0.f);
-  glTexCoord2f(u1, vBottom);
-  glVertex3f(x1, y0, 0.f);
-  glTexCoord2f(u1, vTop);
-  glVertex3f(x1, y1, 0.f);
-  glTexCoord2f(u0, vTop);
-  glVertex3f(x0, y1, 0.f);
-  glEnd();
+  draw::begin(draw::Primitive::Quads);
+  draw::texCoord(u0, vBottom);
+  draw::vertex(x0, y0, 0.f);
+  draw::texCoord(u1, vBottom);
+  draw::vertex(x1, y0, 0.f);
+  draw::texCoord(u1, vTop);
+  draw::vertex(x1, y1, 0.f);
+  draw::texCoord(u0, vTop);
+  draw::vertex(x0, y1, 0.f);
+  draw::end();
 
-  glDisable(GL_TEXTURE_2D);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glEnable(GL_DEPTH_TEST);
+  draw::disable(draw::Cap::Texture2D);
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::popMatrix();
+  draw::enable(draw::Cap::DepthTest);
 }
 
 void endTexturedPass() {
-  glDisable(GL_TEXTURE_2D);
-  glPopMatrix(); // model-view
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glEnable(GL_DEPTH_TEST);
+  draw::disable(draw::Cap::Texture2D);
+  draw::popMatrix(); // model-view
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::enable(draw::Cap::DepthTest);
 }
 
 bool blendedDrawIsInvisible() {
@@ -174,28 +174,28 @@ bool texelsDrawAsTheyAre() {
 
 void drawFullScreenQuad() {
   const ScopedPass profiled("full-screen quad");
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_CULL_FACE);
+  draw::disable(draw::Cap::DepthTest);
+  draw::disable(draw::Cap::CullFace);
   pushIdentityMatrices();
 
   // A flash or fade at strength 0 changes no pixel: only its state changes
   // are made.
   if (!blendedDrawIsInvisible()) {
-    glBegin(GL_QUADS);
-    glVertex3f(-1.f, -1.f, 0.f);
-    glVertex3f(1.f, -1.f, 0.f);
-    glVertex3f(1.f, 1.f, 0.f);
-    glVertex3f(-1.f, 1.f, 0.f);
-    glEnd();
+    draw::begin(draw::Primitive::Quads);
+    draw::vertex(-1.f, -1.f, 0.f);
+    draw::vertex(1.f, -1.f, 0.f);
+    draw::vertex(1.f, 1.f, 0.f);
+    draw::vertex(-1.f, 1.f, 0.f);
+    draw::end();
   }
 
   // Intentional: the projection matrix stays selected and culling stays off;
   // callers that need either set it again themselves.
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glEnable(GL_DEPTH_TEST);
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::popMatrix();
+  draw::enable(draw::Cap::DepthTest);
 }
 
 } // namespace demo
