@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/draw.h"
 #include "gfx/pass_profile.h"
 #include "gfx/overlay.h"
 #include "base/math.h"
@@ -105,14 +106,14 @@ void RenderTarget::release() {
   glName = 0;
 }
 
-void RenderTarget::setViewport() { glViewport(0, 0, width, height); }
+void RenderTarget::setViewport() { draw::viewport(0, 0, width, height); }
 
 void RenderTarget::copyFromScreen() {
   const ScopedPass profiled("copy");
-  glBindTexture(GL_TEXTURE_2D, glName);
+  draw::bindTexture(glName);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
   mipmapStale_ = true;
-  glViewport(0, 0, screenWidth, screenHeight);
+  draw::viewport(0, 0, screenWidth, screenHeight);
 }
 
 bool RenderTarget::readAtBaseLevel() {
@@ -143,9 +144,9 @@ void RenderTarget::readWholeLevels() {
 
 void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   const ScopedPass profiled("target draw");
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glDisable(GL_DEPTH_TEST);
+  draw::enable(draw::Cap::Texture2D);
+  draw::bindTexture(glName);
+  draw::disable(draw::Cap::DepthTest);
   pushIdentityMatrices();
 
   if (blendedDrawIsInvisible()) {
@@ -160,16 +161,16 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   const float y1 = y0 + 2.f * dh / sh + 2.f;
   const bool shrinking = readAtBaseLevel();
   // Texture row 0 is the frame's bottom row, so the copy shows upright.
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.f, 0.f);
-  glVertex2f(x0, y0);
-  glTexCoord2f(uMax, 0.f);
-  glVertex2f(x1, y0);
-  glTexCoord2f(uMax, vMax);
-  glVertex2f(x1, y1);
-  glTexCoord2f(0.f, vMax);
-  glVertex2f(x0, y1);
-  glEnd();
+  draw::begin(draw::Primitive::Quads);
+  draw::texCoord(0.f, 0.f);
+  draw::vertex(x0, y0);
+  draw::texCoord(uMax, 0.f);
+  draw::vertex(x1, y0);
+  draw::texCoord(uMax, vMax);
+  draw::vertex(x1, y1);
+  draw::texCoord(0.f, vMax);
+  draw::vertex(x0, y1);
+  draw::end();
   if (shrinking)
     readWholeLevels();
 
@@ -187,31 +188,31 @@ void RenderTarget::drawBack() {
     draw();
     return;
   }
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glDisable(GL_TEXTURE_2D);
-  glEnable(GL_DEPTH_TEST);
-  glMatrixMode(GL_MODELVIEW);
+  draw::bindTexture(glName);
+  draw::disable(draw::Cap::Texture2D);
+  draw::enable(draw::Cap::DepthTest);
+  draw::matrixMode(draw::MatrixMode::ModelView);
 }
 
 void RenderTarget::drawTinted(float r, float g, float b, float a) {
-  glColor4f(r, g, b, a);
+  draw::colour(r, g, b, a);
   draw();
 }
 
 void RenderTarget::drawAdditive(float r, float g, float b, float a) {
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glColor4f(r, g, b, a);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
+  draw::colour(r, g, b, a);
   draw();
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glDisable(GL_BLEND);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::disable(draw::Cap::Blend);
 }
 
 void RenderTarget::drawAdditiveWhite() { drawAdditive(1.f, 1.f, 1.f, 1.f); }
 
 void RenderTarget::copyTo(RenderTarget &other) {
   other.setViewport();
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Blend);
   draw();
   other.copyFromScreen();
 }
@@ -321,41 +322,41 @@ const BlurProgram &blurProgram(int radius) {
 // What both kinds of blur pass leave: blending and texturing off, colour
 // white, the matrices pushed by pushIdentityMatrices popped, depth test on.
 void endBlurPass() {
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glEnable(GL_DEPTH_TEST);
+  draw::disable(draw::Cap::Blend);
+  draw::disable(draw::Cap::Texture2D);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::popMatrix();
+  draw::enable(draw::Cap::DepthTest);
 }
 
 } // namespace
 
 CornerScissor::CornerScissor(int width, int height) : wasOn_(glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE) {
   glGetIntegerv(GL_SCISSOR_BOX, box_);
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(0, 0, width, height);
+  draw::enable(draw::Cap::ScissorTest);
+  draw::scissor(0, 0, width, height);
 }
 
 CornerScissor::~CornerScissor() {
-  glScissor(box_[0], box_[1], box_[2], box_[3]);
+  draw::scissor(box_[0], box_[1], box_[2], box_[3]);
   if (!wasOn_)
-    glDisable(GL_SCISSOR_TEST);
+    draw::disable(draw::Cap::ScissorTest);
 }
 
 void RenderTarget::drawAreaQuad(float ox, float oy) const {
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.f, 0.f);
-  glVertex2f(ox - 1.f, oy - 1.f);
-  glTexCoord2f(uMax, 0.f);
-  glVertex2f(ox + 1.f, oy - 1.f);
-  glTexCoord2f(uMax, vMax);
-  glVertex2f(ox + 1.f, oy + 1.f);
-  glTexCoord2f(0.f, vMax);
-  glVertex2f(ox - 1.f, oy + 1.f);
-  glEnd();
+  draw::begin(draw::Primitive::Quads);
+  draw::texCoord(0.f, 0.f);
+  draw::vertex(ox - 1.f, oy - 1.f);
+  draw::texCoord(uMax, 0.f);
+  draw::vertex(ox + 1.f, oy - 1.f);
+  draw::texCoord(uMax, vMax);
+  draw::vertex(ox + 1.f, oy + 1.f);
+  draw::texCoord(0.f, vMax);
+  draw::vertex(ox - 1.f, oy + 1.f);
+  draw::end();
 }
 
 bool RenderTarget::blurProgramAvailable() { return blurProgram(3).program != 0; }
@@ -372,11 +373,11 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
     return;
   }
   pushIdentityMatrices();
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glEnable(GL_TEXTURE_2D);
+  draw::disable(draw::Cap::DepthTest);
+  draw::disable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
+  draw::bindTexture(glName);
+  draw::enable(draw::Cap::Texture2D);
   GLint previous = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
   glUseProgram(blur.program);
@@ -398,20 +399,20 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
   // values for much less work.
   const bool centres = spread == std::floor(spread);
   if (centres) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Nearest);
+    draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Nearest);
   }
   for (int pass = 0; pass < passes; ++pass) {
     setViewport();
-    glClearColor(0.f, 0.f, 0.f, 1.f);
+    draw::clearColour(0.f, 0.f, 0.f, 1.f);
     drawAreaQuad(0.f, 0.f);
     copyFromScreen();
   }
 
   if (centres) {
-    glBindTexture(GL_TEXTURE_2D, glName);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    draw::bindTexture(glName);
+    draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
+    draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
   }
   glUseProgram(static_cast<GLuint>(previous));
   endBlurPass();
@@ -421,17 +422,17 @@ void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float in
                                   float dirY) {
   const ScopedPass profiled("blur");
   pushIdentityMatrices();
-  glDisable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  draw::disable(draw::Cap::DepthTest);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
 
   // Each of the 2 radius + 1 taps adds the image at weight intensity / taps
   // (times the texel's alpha, 1 in frame copies): a box filter whose weights
   // sum to the intensity.
   const int taps = 2 * radius + 1;
-  glColor4f(1.f, 1.f, 1.f, intensity / static_cast<float>(taps));
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glEnable(GL_TEXTURE_2D);
+  draw::colour(1.f, 1.f, 1.f, intensity / static_cast<float>(taps));
+  draw::bindTexture(glName);
+  draw::enable(draw::Cap::Texture2D);
 
   // One tap is `spread` pixels across: the viewport is `width` pixels over two
   // clip units. Intentional: the vertical direction uses the same clip step,
@@ -443,10 +444,10 @@ void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float in
     setViewport();
     // Only the corner the taps add into is cleared (a scissor: the viewport
     // does not limit glClear); the rest of the frame is left as it was.
-    glClearColor(0.f, 0.f, 0.f, 1.f);
+    draw::clearColour(0.f, 0.f, 0.f, 1.f);
     {
       const CornerScissor corner(width, height);
-      glClear(GL_COLOR_BUFFER_BIT);
+      draw::clear(draw::kClearColour);
     }
     for (int j = -radius; j <= radius; ++j) {
       const float o = static_cast<float>(j) * step;
