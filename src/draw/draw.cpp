@@ -319,6 +319,30 @@ void clear(unsigned buffers) {
 
 uint32_t error() { return ctx().backend().error(); }
 
+bool programsAvailable() { return ctx().backend().programsAvailable(); }
+ProgramBuild buildProgram(ShaderStage stage, const std::string &source) {
+  return ctx().backend().buildProgram(stage, source);
+}
+void deleteProgram(uint32_t program) {
+  // A program that outlives its window went with the window's GL context.
+  if (!currentContext)
+    return;
+  currentContext->backend().deleteProgram(program);
+}
+void useProgram(uint32_t program) {
+  Context &c = ctx();
+  c.mutableState().program = program;
+  c.backend().useProgram(c.state());
+}
+int uniformLocation(uint32_t program, const char *name) { return ctx().backend().uniformLocation(program, name); }
+void uniform(int location, float x) { ctx().backend().uniform(location, 1, &x); }
+void uniform(int location, float x, float y) {
+  const float values[2] = {x, y};
+  ctx().backend().uniform(location, 2, values);
+}
+void uniformInt(int location, int value) { ctx().backend().uniformInt(location, value); }
+void disableArbPrograms() { ctx().backend().disableArbPrograms(); }
+
 void pushAttributes(unsigned groups) {
   Context &c = ctx();
   c.saved().emplace_back(groups, c.state());

@@ -34,6 +34,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "draw/draw_state.h"
@@ -83,6 +84,18 @@ enum class TextureValue : uint8_t {
   LinearMipmapLinear
 };
 
+enum class ShaderStage : uint8_t { Vertex, Fragment };
+
+// A shader program of one stage (the other stage stays the fixed pipeline's),
+// as built: its name (0 when it did not compile or link) and the compiler's
+// and linker's logs.
+struct ProgramBuild {
+  uint32_t program = 0;
+  bool compiled = false;
+  bool linked = false;
+  std::string compileLog, linkLog;
+};
+
 enum class LightParam : uint8_t { Ambient, Diffuse, Specular, Position };
 enum class MaterialParam : uint8_t { Ambient, Diffuse, Specular, Emission };
 
@@ -128,6 +141,14 @@ public:
   virtual void textureParameter(const State &state, TextureParam param, TextureValue value) = 0;
   virtual void viewport(const State &state) = 0;
   virtual void scissor(const State &state) = 0;
+  virtual bool programsAvailable() = 0;
+  virtual ProgramBuild buildProgram(ShaderStage stage, const std::string &source) = 0;
+  virtual void deleteProgram(uint32_t program) = 0;
+  virtual void useProgram(const State &state) = 0;
+  virtual int uniformLocation(uint32_t program, const char *name) = 0;
+  virtual void uniform(int location, int count, const float *values) = 0;
+  virtual void uniformInt(int location, int value) = 0;
+  virtual void disableArbPrograms() = 0;
   virtual void pushAttributes(const State &state, unsigned groups) = 0;
   // After the context has restored the groups saved last.
   virtual void popAttributes(const State &state) = 0;
@@ -205,6 +226,21 @@ void depthMask(bool on);
 // Writing of the colour channels, all four or none.
 void colourMask(bool on);
 void pointSize(float size);
+
+// Shader programs. A program replaces one stage of the fixed pipeline; 0 in
+// use is the fixed pipeline. Uniforms are set on the program in use;
+// location -1 (a uniform the compiler dropped) is ignored.
+bool programsAvailable();
+ProgramBuild buildProgram(ShaderStage stage, const std::string &source);
+// Without a current context (the window closed) there is nothing to delete.
+void deleteProgram(uint32_t program);
+void useProgram(uint32_t program);
+int uniformLocation(uint32_t program, const char *name);
+void uniform(int location, float x);
+void uniform(int location, float x, float y);
+void uniformInt(int location, int value);
+// Turns off the ARB assembly program targets, where the driver has them.
+void disableArbPrograms();
 
 // Groups of state saved and restored together, as glPushAttrib and
 // glPopAttrib do: the switches; the current colour, normal and texture

@@ -81,8 +81,80 @@ GLenum glPrimitive(Primitive primitive) {
   return GL_TRIANGLES;
 }
 
+std::string shaderLog(GLuint shader) {
+  GLint length = 0;
+  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+  if (length <= 1)
+    return std::string();
+  std::string log(static_cast<size_t>(length), '\0');
+  glGetShaderInfoLog(shader, length, nullptr, &log[0]);
+  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+  return log;
+}
+
+std::string programLog(GLuint program) {
+  GLint length = 0;
+  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+  if (length <= 1)
+    return std::string();
+  std::string log(static_cast<size_t>(length), '\0');
+  glGetProgramInfoLog(program, length, nullptr, &log[0]);
+  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+  return log;
+}
+
 class ClassicBackend final : public Backend {
 public:
+  bool programsAvailable() override { return glCreateShader && glUseProgram; }
+  ProgramBuild buildProgram(ShaderStage stage, const std::string &source) override {
+    ProgramBuild built;
+    GLuint shader = glCreateShader(stage == ShaderStage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+    const GLchar *text = source.c_str();
+    const GLint length = static_cast<GLint>(source.size());
+    glShaderSource(shader, 1, &text, &length);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    built.compiled = compiled == GL_TRUE;
+    built.compileLog = shaderLog(shader);
+    if (built.compiled) {
+      GLuint program = glCreateProgram();
+      glAttachShader(program, shader);
+      glLinkProgram(program);
+      GLint linked = GL_FALSE;
+      glGetProgramiv(program, GL_LINK_STATUS, &linked);
+      built.linked = linked == GL_TRUE;
+      built.linkLog = programLog(program);
+      if (built.linked)
+        built.program = program;
+      else
+        glDeleteProgram(program);
+    }
+    // Flagged for deletion; it goes with the program.
+    glDeleteShader(shader);
+    return built;
+  }
+  void deleteProgram(uint32_t program) override { glDeleteProgram(program); }
+  void useProgram(const State &s) override {
+    if (glUseProgram)
+      glUseProgram(s.program);
+  }
+  int uniformLocation(uint32_t program, const char *name) override { return glGetUniformLocation(program, name); }
+  void uniform(int location, int count, const float *values) override {
+    if (count == 1)
+      glUniform1f(location, values[0]);
+    else
+      glUniform2f(location, values[0], values[1]);
+  }
+  void uniformInt(int location, int value) override { glUniform1i(location, value); }
+  void disableArbPrograms() override {
+    // Only where the driver has the ARB program targets; elsewhere the enums
+    // would raise GL_INVALID_ENUM.
+    if (GLEW_ARB_vertex_program)
+      glDisable(GL_VERTEX_PROGRAM_ARB);
+    if (GLEW_ARB_fragment_program)
+      glDisable(GL_FRAGMENT_PROGRAM_ARB);
+  }
   void setEnabled(const State &, Cap cap, bool on) override {
     if (on)
       glEnable(glCap(cap));

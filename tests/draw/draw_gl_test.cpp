@@ -35,8 +35,10 @@ protected:
     draw::State &s = draw::current()->mutableState();
     s = draw::State();
     for (Cap cap : {Cap::DepthTest, Cap::Normalize, Cap::CullFace})
-      s.enabled.set(static_cast<size_t>(cap));
+      s.setEnabled(cap, true);
     s.viewport = {0, 0, 800, 600};
+    s.pointSize = 1.f;
+    s.clearColour = {0.f, 0.f, 0.f, 1.f};
   }
 
   static void expectMatchesGL(const draw::Mat4 &m, GLenum which) {

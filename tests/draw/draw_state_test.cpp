@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace demo::test {
@@ -33,6 +34,11 @@ struct RecordingBackend final : draw::Backend {
   void texCoord(const draw::State &, int) override {}
   void blendFunc(const draw::State &) override {}
   void depthMask(const draw::State &) override {}
+  void colourMask(const draw::State &) override {}
+  void clearColour(const draw::State &) override {}
+  void clear(const draw::State &, unsigned) override {}
+  void pointSize(const draw::State &) override {}
+  uint32_t error() override { return 0; }
   void light(const draw::State &, int, draw::LightParam, const float *) override {}
   void material(const draw::State &, draw::MaterialParam, const float *) override {}
   void shininess(const draw::State &) override {}
@@ -40,8 +46,19 @@ struct RecordingBackend final : draw::Backend {
   void sphereMap(const draw::State &) override {}
   void activeTexture(const draw::State &) override {}
   void bindTexture(const draw::State &) override {}
+  void textureParameter(const draw::State &, draw::TextureParam, draw::TextureValue) override {}
   void viewport(const draw::State &) override {}
   void scissor(const draw::State &) override {}
+  bool programsAvailable() override { return false; }
+  draw::ProgramBuild buildProgram(draw::ShaderStage, const std::string &) override { return {}; }
+  void deleteProgram(uint32_t) override {}
+  void useProgram(const draw::State &) override {}
+  int uniformLocation(uint32_t, const char *) override { return -1; }
+  void uniform(int, int, const float *) override {}
+  void uniformInt(int, int) override {}
+  void disableArbPrograms() override {}
+  void pushAttributes(const draw::State &, unsigned) override {}
+  void popAttributes(const draw::State &) override {}
   void drawBatch(const draw::State &, const draw::Batch &batch) override { batches.push_back(batch); }
   void drawIndexed(const draw::State &, const draw::IndexedArrays &) override {}
 };
