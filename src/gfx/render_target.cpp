@@ -250,8 +250,8 @@ void main() {
 )";
 
 struct BlurProgram {
-  GLuint program = 0;
-  GLint tapStep = -1, areaMax = -1, alpha8 = -1;
+  uint32_t program = 0;
+  int tapStep = -1, areaMax = -1, alpha8 = -1;
 };
 
 // The blur programs by radius (built on first use), and whether to use them.
@@ -285,37 +285,21 @@ const BlurProgram &blurProgram(int radius) {
   if (all.tried[radius])
     return blur;
   all.tried[radius] = true;
-  if (!GLEW_VERSION_2_0)
+  if (!draw::programsAvailable())
     return blur;
   const std::string source = "#version 120\n#define RADIUS " + std::to_string(radius) + "\n" + kBlurProgram;
-  const char *text = source.c_str();
-  const GLuint shader = glCreateShader(GL_FRAGMENT_SHADER);
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    glDeleteShader(shader);
+  const draw::ProgramBuild built = draw::buildProgram(draw::ShaderStage::Fragment, source);
+  if (!built.program)
     return blur;
-  }
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, shader);
-  glLinkProgram(program);
-  glDeleteShader(shader);
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    glDeleteProgram(program);
-    return blur;
-  }
+  const uint32_t program = built.program;
   blur.program = program;
-  blur.tapStep = glGetUniformLocation(program, "tapStep");
-  blur.areaMax = glGetUniformLocation(program, "areaMax");
-  blur.alpha8 = glGetUniformLocation(program, "alpha8");
-  GLint previous = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-  glUseProgram(program);
-  glUniform1i(glGetUniformLocation(program, "image"), 0);
-  glUseProgram(static_cast<GLuint>(previous));
+  blur.tapStep = draw::uniformLocation(program, "tapStep");
+  blur.areaMax = draw::uniformLocation(program, "areaMax");
+  blur.alpha8 = draw::uniformLocation(program, "alpha8");
+  const uint32_t previous = draw::state().program;
+  draw::useProgram(program);
+  draw::uniformInt(draw::uniformLocation(program, "image"), 0);
+  draw::useProgram(previous);
   return blur;
 }
 
@@ -378,19 +362,18 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
   draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
   draw::bindTexture(glName);
   draw::enable(draw::Cap::Texture2D);
-  GLint previous = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-  glUseProgram(blur.program);
+  const uint32_t previous = draw::state().program;
+  draw::useProgram(blur.program);
   // A tap is `spread` target pixels across; the vertical direction keeps the
   // horizontal clip step (see blurPassByTaps).
   const float step = spread / static_cast<float>(width);
-  glUniform2f(blur.tapStep, step * uMax * dirX, step * vMax * dirY);
-  glUniform2f(blur.areaMax, uMax, vMax);
+  draw::uniform(blur.tapStep, step * uMax * dirX, step * vMax * dirY);
+  draw::uniform(blur.areaMax, uMax, vMax);
   // GL clamps the colour's alpha the taps are drawn with, and blends with it
   // as an 8-bit value.
   float weight = intensity / static_cast<float>(2 * radius + 1);
   weight = weight < 0.f ? 0.f : weight > 1.f ? 1.f : weight;
-  glUniform1f(blur.alpha8, std::floor(weight * 255.f + 0.5f));
+  draw::uniform(blur.alpha8, std::floor(weight * 255.f + 0.5f));
 
   // The quad writes every pixel of the corner (blending off): nothing to
   // clear first, and the rest of the frame is left as it was.
@@ -414,7 +397,7 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
     draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
     draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
   }
-  glUseProgram(static_cast<GLuint>(previous));
+  draw::useProgram(previous);
   endBlurPass();
 }
 
