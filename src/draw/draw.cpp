@@ -491,6 +491,49 @@ void textureParameter(TextureParam param, TextureValue value) {
   c.backend().textureParameter(c.state(), param, value);
 }
 
+uint32_t createTexture() {
+  Context &c = ctx();
+  const uint32_t texture = c.backend().createTexture(c.state());
+  c.mutableState().boundTexture[static_cast<size_t>(c.state().activeUnit)] = texture;
+  return texture;
+}
+
+void deleteTexture(uint32_t texture) {
+  if (!currentContext || texture == 0)
+    return;
+  Context &c = *currentContext;
+  // A deleted texture is unbound from every unit that had it.
+  for (uint32_t &bound : c.mutableState().boundTexture)
+    if (bound == texture)
+      bound = 0;
+  c.backend().deleteTexture(c.state(), texture);
+}
+
+void textureImage(int level, PixelFormat stored, int width, int height, PixelFormat given, const uint8_t *pixels) {
+  Context &c = ctx();
+  c.backend().textureImage(c.state(), level, stored, width, height, given, pixels);
+}
+
+void textureLevels(float minLod, float maxLod) {
+  Context &c = ctx();
+  c.backend().textureLevels(c.state(), minLod, maxLod);
+}
+
+void textureMaxLevel(int level) {
+  Context &c = ctx();
+  c.backend().textureMaxLevel(c.state(), level);
+}
+
+void generateMipmaps() {
+  Context &c = ctx();
+  c.backend().generateMipmaps(c.state());
+}
+
+void copyToTexture(int width, int height) {
+  Context &c = ctx();
+  c.backend().copyToTexture(c.state(), width, height);
+}
+
 void viewport(int x, int y, int width, int height) {
   Context &c = ctx();
   c.mutableState().viewport = {x, y, width, height};

@@ -84,6 +84,9 @@ enum class TextureValue : uint8_t {
   LinearMipmapLinear
 };
 
+// Texel formats: 8 bits a channel, RGB or RGBA.
+enum class PixelFormat : uint8_t { Rgb8, Rgba8 };
+
 enum class ShaderStage : uint8_t { Vertex, Fragment };
 
 // A shader program of one stage (the other stage stays the fixed pipeline's),
@@ -139,6 +142,14 @@ public:
   virtual void activeTexture(const State &state) = 0;
   virtual void bindTexture(const State &state) = 0;
   virtual void textureParameter(const State &state, TextureParam param, TextureValue value) = 0;
+  virtual uint32_t createTexture(const State &state) = 0;
+  virtual void deleteTexture(const State &state, uint32_t texture) = 0;
+  virtual void textureImage(const State &state, int level, PixelFormat stored, int width, int height,
+                            PixelFormat given, const uint8_t *pixels) = 0;
+  virtual void textureLevels(const State &state, float minLod, float maxLod) = 0;
+  virtual void textureMaxLevel(const State &state, int level) = 0;
+  virtual void generateMipmaps(const State &state) = 0;
+  virtual void copyToTexture(const State &state, int width, int height) = 0;
   virtual void viewport(const State &state) = 0;
   virtual void scissor(const State &state) = 0;
   virtual bool programsAvailable() = 0;
@@ -289,6 +300,24 @@ void activeTexture(int unit);
 void bindTexture(uint32_t texture);
 // A sampling setting of the texture bound to the active unit.
 void textureParameter(TextureParam param, TextureValue value);
+
+// Texture objects. createTexture makes one and binds it to the active unit;
+// the others act on the texture bound there. Pixel rows are tightly packed,
+// the first row at t = 0. Without a current context (the window closed)
+// deleteTexture has nothing to delete.
+uint32_t createTexture();
+void deleteTexture(uint32_t texture);
+// Level `level`'s texels: `pixels` (`given` format; nullptr leaves them
+// undefined), stored as `stored`.
+void textureImage(int level, PixelFormat stored, int width, int height, PixelFormat given, const uint8_t *pixels);
+// The levels sampling may use: between minLod and maxLod, and up to maxLevel.
+void textureLevels(float minLod, float maxLod);
+void textureMaxLevel(int level);
+// Every level below 0, made from level 0.
+void generateMipmaps();
+// The lower-left width x height pixels of the frame being drawn into level
+// 0's lower-left corner.
+void copyToTexture(int width, int height);
 
 void viewport(int x, int y, int width, int height);
 void scissor(int x, int y, int width, int height);

@@ -248,6 +248,29 @@ public:
                                    GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR};
     glTexParameteri(GL_TEXTURE_2D, params[static_cast<int>(param)], values[static_cast<int>(value)]);
   }
+  uint32_t createTexture(const State &) override {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    return name;
+  }
+  void deleteTexture(const State &, uint32_t texture) override { glDeleteTextures(1, &texture); }
+  void textureImage(const State &, int level, PixelFormat stored, int width, int height, PixelFormat given,
+                    const uint8_t *pixels) override {
+    glTexImage2D(GL_TEXTURE_2D, level, stored == PixelFormat::Rgba8 ? GL_RGBA8 : GL_RGB8, width, height, 0,
+                 given == PixelFormat::Rgba8 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
+  }
+  void textureLevels(const State &, float minLod, float maxLod) override {
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, minLod);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, maxLod);
+  }
+  void textureMaxLevel(const State &, int level) override {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, level);
+  }
+  void generateMipmaps(const State &) override { glGenerateMipmap(GL_TEXTURE_2D); }
+  void copyToTexture(const State &, int width, int height) override {
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+  }
   void viewport(const State &s) override { glViewport(s.viewport[0], s.viewport[1], s.viewport[2], s.viewport[3]); }
   void scissor(const State &s) override { glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]); }
 

@@ -49,16 +49,15 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage stor
 
   // Zeros until the first copy: black, with alpha 0 where alpha is stored.
   std::vector<uint8_t> zeros(static_cast<size_t>(texWidth) * static_cast<size_t>(texHeight) * 4, 0);
-  const GLint format = storage == TargetStorage::Rgba ? GL_RGBA8 : GL_RGB8;
-  glGenTextures(1, &glName);
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glTexImage2D(GL_TEXTURE_2D, 0, format, texWidth, texHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, zeros.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glName = draw::createTexture();
+  draw::textureImage(0, storage == TargetStorage::Rgba ? draw::PixelFormat::Rgba8 : draw::PixelFormat::Rgb8, texWidth,
+                     texHeight, draw::PixelFormat::Rgba8, zeros.data());
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
+  draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
+  draw::textureParameter(draw::TextureParam::WrapS, draw::TextureValue::Repeat);
+  draw::textureParameter(draw::TextureParam::WrapT, draw::TextureValue::Repeat);
   if (mipLevels > 0)
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, mipLevels);
+    draw::textureMaxLevel(mipLevels);
   if (glName)
     gAllocatedBytes += bytes();
 
@@ -101,7 +100,7 @@ size_t RenderTarget::bytes() const {
 void RenderTarget::release() {
   if (!glName)
     return;
-  glDeleteTextures(1, &glName);
+  draw::deleteTexture(glName);
   gAllocatedBytes -= bytes();
   glName = 0;
 }
@@ -111,7 +110,7 @@ void RenderTarget::setViewport() { draw::viewport(0, 0, width, height); }
 void RenderTarget::copyFromScreen() {
   const ScopedPass profiled("copy");
   draw::bindTexture(glName);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+  draw::copyToTexture(width, height);
   mipmapStale_ = true;
   draw::viewport(0, 0, screenWidth, screenHeight);
 }
@@ -127,19 +126,17 @@ bool RenderTarget::readAtBaseLevel() {
   // picture's level: the lod clamp holds every fragment there (between two
   // levels, linearly, where the scale is not a power of two).
   if (mipmapStale_) {
-    glGenerateMipmap(GL_TEXTURE_2D);
+    draw::generateMipmaps();
     mipmapStale_ = false;
   }
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, shrinkLevel);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, shrinkLevel);
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::LinearMipmapLinear);
+  draw::textureLevels(shrinkLevel, shrinkLevel);
   return true;
 }
 
 void RenderTarget::readWholeLevels() {
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, -1000.f);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, 1000.f);
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
+  draw::textureLevels(-1000.f, 1000.f);
 }
 
 void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
