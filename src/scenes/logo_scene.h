@@ -24,10 +24,10 @@
 // construction; a missing mesh is not drawn, and without the camera the
 // card and its texts are not drawn at all (the tunnel and glow still are).
 //
-// GL state left: fog, face culling, blending and GL_TEXTURE_2D off, colour
-// white, clear colour (0, 0, 0, 1), depth test on, viewport the whole frame,
-// matrix mode GL_MODELVIEW with the camera's projection and view (plus the
-// bass lift) loaded, the texture matrix as it was found.
+// Drawing state left: Fog, CullFace, Blend and Texture2D off, colour white,
+// clear colour (0, 0, 0, 1), DepthTest on, viewport the whole frame, matrix
+// mode ModelView with the camera's projection and view (plus the bass lift)
+// loaded, the texture matrix as it was found.
 //
 // The free functions below are the scene's decisions without GL.
 #pragma once
