@@ -341,7 +341,12 @@ void uniform(int location, float x, float y) {
   ctx().backend().uniform(location, 2, values);
 }
 void uniformInt(int location, int value) { ctx().backend().uniformInt(location, value); }
-void disableArbPrograms() { ctx().backend().disableArbPrograms(); }
+void disableArbPrograms() {
+  Context &c = ctx();
+  c.mutableState().setEnabled(Cap::VertexProgramArb, false);
+  c.mutableState().setEnabled(Cap::FragmentProgramArb, false);
+  c.backend().disableArbPrograms();
+}
 
 void pushAttributes(unsigned groups) {
   Context &c = ctx();

@@ -40,6 +40,8 @@ enum class Cap : uint8_t {
   Texture2D,
   TextureGenS,
   TextureGenT,
+  VertexProgramArb,   // the ARB assembly program targets
+  FragmentProgramArb,
   Count
 };
 inline constexpr int kLights = 8;

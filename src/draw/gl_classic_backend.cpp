@@ -29,6 +29,10 @@ GLenum glCap(Cap cap) {
     return GL_TEXTURE_GEN_S;
   case Cap::TextureGenT:
     return GL_TEXTURE_GEN_T;
+  case Cap::VertexProgramArb:
+    return GL_VERTEX_PROGRAM_ARB;
+  case Cap::FragmentProgramArb:
+    return GL_FRAGMENT_PROGRAM_ARB;
   default:
     break;
   }

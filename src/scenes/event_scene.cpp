@@ -1,7 +1,5 @@
 #include "scenes/event_scene.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -256,8 +254,7 @@ void EventScene::draw(const FrameInput &frame) {
   // 3. A black frame, no vertex program, no sphere mapping.
   draw::clearColour(0.f, 0.f, 0.f, 1.f);
   draw::clear(draw::kClearColour | draw::kClearDepth);
-  // The drawing module has no switch for vertex programs: this one call stays GL.
-  glDisable(GL_VERTEX_PROGRAM_ARB);
+  draw::disable(draw::Cap::VertexProgramArb);
   disableSphereMap();
 
   // 4. The letterbox: the picture between two black bars (the bars scaled
