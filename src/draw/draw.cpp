@@ -161,8 +161,13 @@ void perspective(double fovY, double aspect, double zNear, double zFar) {
   // gluPerspective: f = cot(fovY / 2), the depth mapped from [-zNear, -zFar]
   // to [-1, 1].
   const double radians = fovY / 2.0 * 3.14159265358979323846 / 180.0;
-  const double f = std::cos(radians) / std::sin(radians);
   const double depth = zFar - zNear;
+  // GLU leaves the matrix alone where the projection is degenerate.
+  if (depth == 0.0 || std::sin(radians) == 0.0 || aspect == 0.0) {
+    c.backend().perspective(c.state(), fovY, aspect, zNear, zFar);
+    return;
+  }
+  const double f = std::cos(radians) / std::sin(radians);
   Mat4 m{};
   m[0] = static_cast<float>(f / aspect);
   m[5] = static_cast<float>(f);
@@ -395,8 +400,7 @@ void popAttributes() {
     s.fog = was.fog;
     s.scissor = was.scissor;
     s.pointSize = was.pointSize;
-    s.sphereMapS = was.sphereMapS;
-    s.sphereMapT = was.sphereMapT;
+    s.sphereMap = was.sphereMap;
     s.boundTexture = was.boundTexture;
     s.activeUnit = was.activeUnit;
   }
@@ -473,7 +477,7 @@ void sphereMap(bool on) {
   Context &c = ctx();
   State &s = c.mutableState();
   if (on)
-    s.sphereMapS = s.sphereMapT = true;
+    s.sphereMap[static_cast<size_t>(s.activeUnit)] = true;
   s.setEnabled(Cap::TextureGenS, on);
   s.setEnabled(Cap::TextureGenT, on);
   c.backend().sphereMap(c.state());

@@ -115,9 +115,9 @@ struct State {
   std::array<Light, kLights> lights{};
   Material material;
   Fog fog;
-  // Sphere-map generation of s and t (GL_TEXTURE_GEN_MODE GL_SPHERE_MAP); the
-  // enables are Cap::TextureGenS/T.
-  bool sphereMapS = false, sphereMapT = false;
+  // Per texture unit: whether s and t are generated as a sphere map (once
+  // set, the mode stays; the enables are Cap::TextureGenS/T).
+  std::array<bool, kTextureUnits> sphereMap{};
   int activeUnit = 0;
   std::array<uint32_t, kTextureUnits> boundTexture{};
   std::array<int, 4> viewport{0, 0, 0, 0};

@@ -19,28 +19,8 @@ using draw::Factor;
 using draw::MatrixMode;
 using draw::Primitive;
 
-// The fixture resets GL behind the drawing context's back; DrawGL brings the
-// State to the same starting point before and after each test.
 class DrawGL : public GLTest {
 protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    resetState();
-  }
-  void TearDown() override {
-    resetState();
-    GLTest::TearDown();
-  }
-  static void resetState() {
-    draw::State &s = draw::current()->mutableState();
-    s = draw::State();
-    for (Cap cap : {Cap::DepthTest, Cap::Normalize, Cap::CullFace})
-      s.setEnabled(cap, true);
-    s.viewport = {0, 0, 800, 600};
-    s.pointSize = 1.f;
-    s.clearColour = {0.f, 0.f, 0.f, 1.f};
-  }
-
   static void expectMatchesGL(const draw::Mat4 &m, GLenum which) {
     GLfloat gl[16];
     glGetFloatv(which, gl);
@@ -192,8 +172,7 @@ TEST_F(DrawGL, SphereMapSetsTheGenerationModeAndBothEnablesAsGL) {
   GLint modeS = 0, modeT = 0;
   glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &modeS);
   glGetTexGeniv(GL_T, GL_TEXTURE_GEN_MODE, &modeT);
-  EXPECT_EQ(draw::state().sphereMapS, modeS == GL_SPHERE_MAP);
-  EXPECT_EQ(draw::state().sphereMapT, modeT == GL_SPHERE_MAP);
+  EXPECT_EQ(draw::state().sphereMap[0], modeS == GL_SPHERE_MAP && modeT == GL_SPHERE_MAP);
   EXPECT_TRUE(draw::isEnabled(Cap::TextureGenS) && glIsEnabled(GL_TEXTURE_GEN_S));
   EXPECT_TRUE(draw::isEnabled(Cap::TextureGenT) && glIsEnabled(GL_TEXTURE_GEN_T));
   draw::sphereMap(false);
@@ -264,7 +243,8 @@ const std::pair<Cap, GLenum> kCaps[] = {
     {Cap::Light1, GL_LIGHT1},      {Cap::Light2, GL_LIGHT2},             {Cap::Light3, GL_LIGHT3},
     {Cap::Light4, GL_LIGHT4},      {Cap::Light5, GL_LIGHT5},             {Cap::Light6, GL_LIGHT6},
     {Cap::Light7, GL_LIGHT7},      {Cap::Normalize, GL_NORMALIZE},       {Cap::ScissorTest, GL_SCISSOR_TEST},
-    {Cap::Texture2D, GL_TEXTURE_2D}, {Cap::TextureGenS, GL_TEXTURE_GEN_S}, {Cap::TextureGenT, GL_TEXTURE_GEN_T}};
+    {Cap::Texture2D, GL_TEXTURE_2D}, {Cap::TextureGenS, GL_TEXTURE_GEN_S}, {Cap::TextureGenT, GL_TEXTURE_GEN_T},
+    {Cap::VertexProgramArb, GL_VERTEX_PROGRAM_ARB}, {Cap::FragmentProgramArb, GL_FRAGMENT_PROGRAM_ARB}};
 
 TEST_F(DrawGL, IsEnabledAgreesWithGLForEveryCap) {
   static_assert(std::size(kCaps) == static_cast<size_t>(Cap::Count));

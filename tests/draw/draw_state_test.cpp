@@ -1,4 +1,5 @@
 #include "draw/draw.h"
+#include "draw/null_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -13,54 +14,11 @@ using draw::Cap;
 using draw::MatrixMode;
 
 // A backend that draws nothing and keeps the batches and colours it is handed.
-struct RecordingBackend final : draw::Backend {
+struct RecordingBackend final : draw::NullBackend {
   std::vector<draw::Batch> batches;
   int colourCalls = 0;
-  void setEnabled(const draw::State &, Cap, bool) override {}
-  void matrixMode(const draw::State &) override {}
-  void loadIdentity(const draw::State &) override {}
-  void pushMatrix(const draw::State &) override {}
-  void popMatrix(const draw::State &) override {}
-  void translate(const draw::State &, float, float, float) override {}
-  void rotate(const draw::State &, float, float, float, float) override {}
-  void scale(const draw::State &, float, float, float) override {}
-  void multMatrix(const draw::State &, const float *) override {}
-  void ortho(const draw::State &, double, double, double, double, double, double) override {}
-  void perspective(const draw::State &, double, double, double, double) override {}
-  void lookAt(const draw::State &, double, double, double, double, double, double, double, double,
-              double) override {}
   void colour(const draw::State &) override { ++colourCalls; }
-  void normal(const draw::State &) override {}
-  void texCoord(const draw::State &, int) override {}
-  void blendFunc(const draw::State &) override {}
-  void depthMask(const draw::State &) override {}
-  void colourMask(const draw::State &) override {}
-  void clearColour(const draw::State &) override {}
-  void clear(const draw::State &, unsigned) override {}
-  void pointSize(const draw::State &) override {}
-  uint32_t error() override { return 0; }
-  void light(const draw::State &, int, draw::LightParam, const float *) override {}
-  void material(const draw::State &, draw::MaterialParam, const float *) override {}
-  void shininess(const draw::State &) override {}
-  void fog(const draw::State &) override {}
-  void sphereMap(const draw::State &) override {}
-  void activeTexture(const draw::State &) override {}
-  void bindTexture(const draw::State &) override {}
-  void textureParameter(const draw::State &, draw::TextureParam, draw::TextureValue) override {}
-  void viewport(const draw::State &) override {}
-  void scissor(const draw::State &) override {}
-  bool programsAvailable() override { return false; }
-  draw::ProgramBuild buildProgram(draw::ShaderStage, const std::string &) override { return {}; }
-  void deleteProgram(uint32_t) override {}
-  void useProgram(const draw::State &) override {}
-  int uniformLocation(uint32_t, const char *) override { return -1; }
-  void uniform(int, int, const float *) override {}
-  void uniformInt(int, int) override {}
-  void disableArbPrograms() override {}
-  void pushAttributes(const draw::State &, unsigned) override {}
-  void popAttributes(const draw::State &) override {}
   void drawBatch(const draw::State &, const draw::Batch &batch) override { batches.push_back(batch); }
-  void drawIndexed(const draw::State &, const draw::IndexedArrays &) override {}
 };
 
 class DrawState : public ::testing::Test {
