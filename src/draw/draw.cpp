@@ -1,5 +1,7 @@
 #include "draw/draw.h"
 
+#include "draw/image_scaling.h"
+
 #include <cassert>
 #include <cmath>
 #include <utility>
@@ -537,6 +539,18 @@ void generateMipmaps() {
   Context &c = ctx();
   c.backend().generateMipmaps(c.state());
 }
+
+void textureMipmapped(PixelFormat format, int width, int height, const uint8_t *pixels) {
+  Context &c = ctx();
+  const int channels = format == PixelFormat::Rgba8 ? 4 : 3;
+  const std::vector<MipLevel> levels =
+      buildMipmaps(pixels, width, height, channels, c.backend().maxTextureSize());
+  for (size_t level = 0; level < levels.size(); ++level)
+    c.backend().textureImage(c.state(), static_cast<int>(level), format, levels[level].width, levels[level].height,
+                             format, levels[level].pixels.data());
+}
+
+int maxTextureSize() { return ctx().backend().maxTextureSize(); }
 
 void copyToTexture(int width, int height) {
   Context &c = ctx();

@@ -150,6 +150,7 @@ public:
   virtual void textureMaxLevel(const State &state, int level) = 0;
   virtual void generateMipmaps(const State &state) = 0;
   virtual void copyToTexture(const State &state, int width, int height) = 0;
+  virtual int maxTextureSize() = 0;
   virtual void viewport(const State &state) = 0;
   virtual void scissor(const State &state) = 0;
   virtual bool programsAvailable() = 0;
@@ -315,6 +316,11 @@ void textureLevels(float minLod, float maxLod);
 void textureMaxLevel(int level);
 // Every level below 0, made from level 0.
 void generateMipmaps();
+// A picture with all its mipmap levels, made on the CPU as GLU made them
+// (image_scaling.h): `format` both given and stored.
+void textureMipmapped(PixelFormat format, int width, int height, const uint8_t *pixels);
+// The largest side a texture may have.
+int maxTextureSize();
 // The lower-left width x height pixels of the frame being drawn into level
 // 0's lower-left corner.
 void copyToTexture(int width, int height);

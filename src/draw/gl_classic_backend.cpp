@@ -261,8 +261,19 @@ public:
   void deleteTexture(const State &, uint32_t texture) override { glDeleteTextures(1, &texture); }
   void textureImage(const State &, int level, PixelFormat stored, int width, int height, PixelFormat given,
                     const uint8_t *pixels) override {
+    // Rows are tightly packed (3 x width bytes for RGB): alignment 1 for the
+    // upload, the caller's put back after.
+    GLint unpack = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, level, stored == PixelFormat::Rgba8 ? GL_RGBA8 : GL_RGB8, width, height, 0,
                  given == PixelFormat::Rgba8 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
+  }
+  int maxTextureSize() override {
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    return size;
   }
   void textureLevels(const State &, float minLod, float maxLod) override {
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, minLod);

@@ -50,6 +50,7 @@ public:
   void textureMaxLevel(const State &, int) override {}
   void generateMipmaps(const State &) override {}
   void copyToTexture(const State &, int, int) override {}
+  int maxTextureSize() override { return 16384; }
   void viewport(const State &) override {}
   void scissor(const State &) override {}
   bool programsAvailable() override { return false; }

@@ -53,6 +53,8 @@
 #include <string>
 #include <vector>
 
+#include "draw/draw.h"
+
 namespace demo {
 
 class Texture {
@@ -146,7 +148,8 @@ PngImage decodePng(const char *path, std::string *error = nullptr);
 // The contract of the show's PNG loader: decode, scale up to powers of two,
 // build mipmaps, upload RGBA with alpha else RGB, set wrap and filters. Returns
 // the new texture name (0 on failure) and the file's own size.
-unsigned pngBind(const char *path, int wrap, int minFilter, int magFilter, int *width, int *height);
+unsigned pngBind(const char *path, draw::TextureValue wrap, draw::TextureValue minFilter,
+                 draw::TextureValue magFilter, int *width, int *height);
 
 // What a file's first bytes say it is.
 enum class PictureKind { Png, Jpeg, Unknown };

@@ -117,7 +117,8 @@ TEST_F(TextureGL, ParametersFollowTheLoader) {
 
   int w = 0, h = 0;
   const unsigned bound =
-      pngBind(dir.file("p.png").c_str(), GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_LINEAR, GL_NEAREST, &w, &h);
+      pngBind(dir.file("p.png").c_str(), draw::TextureValue::ClampToEdge, draw::TextureValue::LinearMipmapLinear,
+              draw::TextureValue::Nearest, &w, &h);
   EXPECT_EQ(texParam(bound, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
   EXPECT_EQ(texParam(bound, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
   EXPECT_EQ(texParam(bound, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);

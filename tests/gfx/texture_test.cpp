@@ -612,7 +612,9 @@ TEST(PngBind, FailureReturnsZeroWithALine) {
   writeFile(dir.file("junk.png"), std::string("\x89PNG\r\n\x1a\n not really"));
   int w = -1, h = -1;
   CaptureStderr();
-  EXPECT_EQ(pngBind(dir.file("junk.png").c_str(), 0, 0, 0, &w, &h), 0u);
+  EXPECT_EQ(pngBind(dir.file("junk.png").c_str(), draw::TextureValue::Repeat, draw::TextureValue::Linear,
+                    draw::TextureValue::Linear, &w, &h),
+            0u);
   const std::string err = GetCapturedStderr();
   EXPECT_EQ(err.rfind(dir.file("junk.png") + ": ", 0), 0u) << err;
   EXPECT_EQ(w, -1);
