@@ -1,8 +1,7 @@
 #include "gfx/render_target.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
+#include <array>
 #include <utility>
 #include <cmath>
 #include <cstddef>
@@ -118,8 +117,7 @@ void RenderTarget::copyFromScreen() {
 bool RenderTarget::readAtBaseLevel() {
   if (mipLevels == 0)
     return false;
-  GLint viewport[4] = {};
-  glGetIntegerv(GL_VIEWPORT, viewport);
+  const std::array<int, 4> &viewport = draw::state().viewport;
   if (!(viewport[2] < width && viewport[3] < height))
     return false;
   // The levels below the copy, made once per copy, and read at the base
@@ -177,8 +175,7 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
 void RenderTarget::draw() { drawQuad(0.f, 0.f, 0.f, 0.f); }
 
 void RenderTarget::drawBack() {
-  GLint viewport[4] = {};
-  glGetIntegerv(GL_VIEWPORT, viewport);
+  const std::array<int, 4> &viewport = draw::state().viewport;
   const bool sameArea = viewport[0] == 0 && viewport[1] == 0 && viewport[2] == width && viewport[3] == height &&
                         width == screenWidth && height == screenHeight;
   if (!sameArea || !texelsDrawAsTheyAre()) {
@@ -315,8 +312,9 @@ void endBlurPass() {
 
 } // namespace
 
-CornerScissor::CornerScissor(int width, int height) : wasOn_(glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE) {
-  glGetIntegerv(GL_SCISSOR_BOX, box_);
+CornerScissor::CornerScissor(int width, int height) : wasOn_(draw::isEnabled(draw::Cap::ScissorTest)) {
+  const std::array<int, 4> &box = draw::state().scissor;
+  std::copy(box.begin(), box.end(), box_);
   draw::enable(draw::Cap::ScissorTest);
   draw::scissor(0, 0, width, height);
 }
@@ -347,9 +345,7 @@ void RenderTarget::useBlurProgram(bool use) { blurPrograms().wanted = use; }
 void RenderTarget::blurPass(int passes, int radius, float spread, float intensity, float dirX, float dirY) {
   const ScopedPass profiled("blur");
   const BlurProgram &blur = blurProgram(radius);
-  GLint active = 0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-  if (!blur.program || !blurPrograms().wanted || active != GL_TEXTURE0) {
+  if (!blur.program || !blurPrograms().wanted || draw::state().activeUnit != 0) {
     blurPassByTaps(passes, radius, spread, intensity, dirX, dirY);
     return;
   }

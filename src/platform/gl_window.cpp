@@ -147,6 +147,11 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
 
   drawing_ = std::make_unique<draw::Context>(draw::makeClassicBackend());
   draw::setCurrent(drawing_.get());
+  // The one piece of GL state that does not start at a constant: the
+  // scissor box is the drawable's size when the context is first current.
+  GLint box[4] = {};
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  drawing_->mutableState().scissor = {box[0], box[1], box[2], box[3]};
 
   // The show's initial state: every later part starts from here.
   draw::viewport(0, 0, width, height);
@@ -199,8 +204,8 @@ bool GLWindow::setFrameSize(const FrameSize &frame) {
   }
   width_ = frame.width;
   height_ = frame.height;
-  glViewport(0, 0, width_, height_);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  draw::viewport(0, 0, width_, height_);
+  draw::clear(draw::kClearColour | draw::kClearDepth | draw::kClearStencil);
   return true;
 }
 
