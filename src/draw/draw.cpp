@@ -326,6 +326,8 @@ void clear(unsigned buffers) {
 
 uint32_t error() { return ctx().backend().error(); }
 
+void finish() { ctx().backend().finish(); }
+
 bool programsAvailable() { return ctx().backend().programsAvailable(); }
 ProgramBuild buildProgram(ShaderStage stage, const std::string &source) {
   return ctx().backend().buildProgram(stage, source);

@@ -151,6 +151,7 @@ public:
   virtual void generateMipmaps(const State &state) = 0;
   virtual void copyToTexture(const State &state, int width, int height) = 0;
   virtual int maxTextureSize() = 0;
+  virtual void finish() = 0;
   virtual void viewport(const State &state) = 0;
   virtual void scissor(const State &state) = 0;
   virtual bool programsAvailable() = 0;
@@ -278,6 +279,9 @@ void popAttributes();
 enum ClearBuffer : unsigned { kClearColour = 1u, kClearDepth = 2u, kClearStencil = 4u };
 void clearColour(float r, float g, float b, float a);
 void clear(unsigned buffers);
+
+// Waits until everything drawn so far is done (for timing passes).
+void finish();
 
 // The driver's first recorded error since the last call, its own code (0:
 // none; "ERROR! <code>" is printed with it).

@@ -213,6 +213,7 @@ public:
   }
   void pointSize(const State &s) override { glPointSize(s.pointSize); }
   uint32_t error() override { return glGetError(); }
+  void finish() override { glFinish(); }
   void light(const State &, int light, LightParam param, const float *values) override {
     static const GLenum names[] = {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_POSITION};
     glLightfv(GL_LIGHT0 + static_cast<GLenum>(light), names[static_cast<int>(param)], values);

@@ -35,6 +35,7 @@ public:
   void clear(const State &, unsigned) override {}
   void pointSize(const State &) override {}
   uint32_t error() override { return 0; }
+  void finish() override {}
   void light(const State &, int, LightParam, const float *) override {}
   void material(const State &, MaterialParam, const float *) override {}
   void shininess(const State &) override {}
