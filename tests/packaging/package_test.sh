@@ -27,7 +27,10 @@ arch=$(dpkg-deb -f "$deb" Architecture)
 [[ $(basename "$deb") == "quintervale_${version}_${arch}.deb" ]] || fail "$(basename "$deb") is not quintervale_${version}_${arch}.deb"
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libsdl2* && $depends == *libc6* ]] || fail "Depends does not list the shared libraries: $depends"
-dpkg-deb -f "$deb" Description | grep -q -- '--reduce-flashing' || fail "the description does not name the gentle mode"
+# (Read whole before matching: grep -q stops at the first match, and the
+# writer's broken pipe would fail the pipeline under pipefail.)
+description=$(dpkg-deb -f "$deb" Description)
+[[ $description == *--reduce-flashing* ]] || fail "the description does not name the gentle mode"
 
 echo "== contents of $(basename "$deb")"
 dpkg-deb -c "$deb" | awk '{print $6}' | tee "$work/contents" | grep -v '/$' | grep -v '/data[^/]*/' || true
@@ -44,7 +47,8 @@ for path in usr/bin/quintervale usr/bin/quintervale-bake usr/bin/quintervale-ins
 done
 
 dpkg -x "$deb" "$work/root"
-"$work/root/usr/bin/quintervale" --version | grep -qx "quintervale $version" || fail "the installed show's --version is not $version"
+[[ $("$work/root/usr/bin/quintervale" --version) == "quintervale $version" ]] \
+  || fail "the installed show's --version is not $version"
 # From a folder without data/, so that the installed show can only find its
 # set in share/.
 mkdir "$work/elsewhere"
