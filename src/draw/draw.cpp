@@ -544,7 +544,7 @@ void generateMipmaps() {
 
 void textureMipmapped(PixelFormat format, int width, int height, const uint8_t *pixels) {
   Context &c = ctx();
-  const int channels = format == PixelFormat::Rgba8 ? 4 : 3;
+  const int channels = hasAlpha(format) ? 4 : 3;
   const std::vector<MipLevel> levels =
       buildMipmaps(pixels, width, height, channels, c.backend().maxTextureSize());
   for (size_t level = 0; level < levels.size(); ++level)

@@ -84,8 +84,11 @@ enum class TextureValue : uint8_t {
   LinearMipmapLinear
 };
 
-// Texel formats: 8 bits a channel, RGB or RGBA.
-enum class PixelFormat : uint8_t { Rgb8, Rgba8 };
+// Texel formats, 8 bits a channel, RGB or RGBA: as given, and as stored,
+// where Rgb and Rgba leave the exact storage to the driver (as pictures have
+// always been uploaded) and Rgb8 and Rgba8 ask for 8 bits a channel.
+enum class PixelFormat : uint8_t { Rgb, Rgba, Rgb8, Rgba8 };
+inline bool hasAlpha(PixelFormat format) { return format == PixelFormat::Rgba || format == PixelFormat::Rgba8; }
 
 enum class ShaderStage : uint8_t { Vertex, Fragment };
 

@@ -267,8 +267,9 @@ public:
     GLint unpack = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, level, stored == PixelFormat::Rgba8 ? GL_RGBA8 : GL_RGB8, width, height, 0,
-                 given == PixelFormat::Rgba8 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    static const GLint storage[] = {GL_RGB, GL_RGBA, GL_RGB8, GL_RGBA8};
+    glTexImage2D(GL_TEXTURE_2D, level, storage[static_cast<int>(stored)], width, height, 0,
+                 hasAlpha(given) ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
   }
   int maxTextureSize() override {

@@ -511,7 +511,7 @@ unsigned pngBind(const char *path, draw::TextureValue wrap, draw::TextureValue m
   }
   if (!image.damage.empty())
     report(path, image.damage);
-  const draw::PixelFormat format = image.channels == 4 ? draw::PixelFormat::Rgba8 : draw::PixelFormat::Rgb8;
+  const draw::PixelFormat format = image.channels == 4 ? draw::PixelFormat::Rgba : draw::PixelFormat::Rgb;
   const int texWidth = powerOfTwoAtLeast(image.width);
   const int texHeight = powerOfTwoAtLeast(image.height);
 
@@ -630,7 +630,7 @@ void Texture::load(const char *path, int normalMap) {
 
   const unsigned name = draw::createTexture();
   // Rows are 3 x width bytes without padding; any width works.
-  draw::textureMipmapped(draw::PixelFormat::Rgb8, image.width, image.height, image.data.data());
+  draw::textureMipmapped(draw::PixelFormat::Rgb, image.width, image.height, image.data.data());
   draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::LinearMipmapNearest);
   draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
   tallyMipmapped(image.width, image.height);

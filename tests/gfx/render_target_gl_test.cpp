@@ -13,6 +13,7 @@
 #include "gfx/overlay.h"
 #include "gfx/render_target.h"
 #include "gl_fixture.h"
+#include "draw/draw.h"
 
 namespace demo::test {
 namespace {
@@ -279,24 +280,23 @@ TEST_F(RenderTargetTest, DrawBackIsSkippedExactlyWhereTheCopyWouldChangeNoPixel)
     for (int back = 0; back < 2; ++back) {
       drawIntoFrame(picture, 800, 600);
       screen.copyFromScreen();
-      glPushAttrib(GL_ALL_ATTRIB_BITS);
-      glEnable(GL_BLEND);
+      draw::pushAttributes(draw::kAllGroups);
+      draw::enable(draw::Cap::Blend);
       if (state == AlphaOver)
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
       else if (state == Additive)
-        glBlendFunc(GL_ONE, GL_ONE);
+        draw::blendFunc(draw::Factor::One, draw::Factor::One);
       else
-        glDisable(GL_BLEND);
-      glColor4f(1.f, state == Tinted ? 0.5f : 1.f, 1.f, 1.f);
+        draw::disable(draw::Cap::Blend);
+      draw::colour(1.f, state == Tinted ? 0.5f : 1.f, 1.f, 1.f);
       // The quad, at eye depth 0, lies wholly in the (black) fog.
-      glFogi(GL_FOG_MODE, GL_LINEAR);
-      glFogf(GL_FOG_START, -1.f);
-      glFogf(GL_FOG_END, 0.f);
+      const float black[4] = {0.f, 0.f, 0.f, 0.f};
+      draw::linearFog(-1.f, 0.f, black);
       if (state == Fog)
-        glEnable(GL_FOG);
-      glMatrixMode(GL_TEXTURE);
-      glTranslatef(state == TextureMatrix ? 1.f / 1024.f : 0.f, 0.f, 0.f);
-      glMatrixMode(GL_MODELVIEW);
+        draw::enable(draw::Cap::Fog);
+      draw::matrixMode(draw::MatrixMode::Texture);
+      draw::translate(state == TextureMatrix ? 1.f / 1024.f : 0.f, 0.f, 0.f);
+      draw::matrixMode(draw::MatrixMode::ModelView);
       if (back) {
         EXPECT_EQ(texelsDrawAsTheyAre(), invisible);
         screen.drawBack();
@@ -307,10 +307,10 @@ TEST_F(RenderTargetTest, DrawBackIsSkippedExactlyWhereTheCopyWouldChangeNoPixel)
       EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
       EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
       EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-      glPopAttrib();
-      glMatrixMode(GL_TEXTURE);
-      glLoadIdentity();
-      glMatrixMode(GL_MODELVIEW);
+      draw::popAttributes();
+      draw::matrixMode(draw::MatrixMode::Texture);
+      draw::loadIdentity();
+      draw::matrixMode(draw::MatrixMode::ModelView);
     }
     EXPECT_EQ(frames[0] == picture, invisible);
     EXPECT_EQ(frames[1], frames[0]);
