@@ -102,7 +102,7 @@ public:
   // normals. No texture coordinates (the caller generates sphere-map ones);
   // colour, texturing, blending, lighting, fog and matrices are the caller's.
   // Needs the window's drawing context current (and, with the classic
-  // backend, no buffer bound to GL_ARRAY_BUFFER or GL_ELEMENT_ARRAY_BUFFER).
+  // backend, no buffer bound to the array or element array targets).
   void draw();
 
   std::vector<WaterCell> cells;    // kCellCount, row-major

@@ -20,7 +20,7 @@ void pushIdentityMatrices() {
 void Texture::drawAt(float x, float y, float scale) {
   const ScopedPass profiled("overlay");
   draw::enable(draw::Cap::Texture2D);
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::disable(draw::Cap::DepthTest);
 
   // The scale applies about the clip-space origin, which is the screen centre.
@@ -51,7 +51,7 @@ void Texture::drawSprite(float x, float y, float w, float h, float uSpan, float 
                          float vStart) {
   const ScopedPass profiled("overlay");
   draw::enable(draw::Cap::Texture2D);
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   // Intentional: these stay set on the texture object after the call; later
   // uses of the same picture see them too.
   draw::textureParameter(draw::TextureParam::WrapT, draw::TextureValue::Clamp);
@@ -96,8 +96,8 @@ void endTexturedPass() {
 }
 
 // The questions below are answered from the drawing state. The show only
-// ever blends with GL_FUNC_ADD, never changes the texture environment from
-// GL_MODULATE, and never turns on colour sums, logic ops, r or q generation
+// ever blends by adding (the blend equation is never changed), never changes
+// the texture environment from modulate, and never turns on colour sums, logic ops, r or q generation
 // or 1D, 3D and cube textures, so those need no asking.
 bool blendedDrawIsInvisible() {
   const draw::State &s = draw::state();

@@ -48,7 +48,7 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage stor
 
   // Zeros until the first copy: black, with alpha 0 where alpha is stored.
   std::vector<uint8_t> zeros(static_cast<size_t>(texWidth) * static_cast<size_t>(texHeight) * 4, 0);
-  glName = draw::createTexture();
+  textureId = draw::createTexture();
   draw::textureImage(0, storage == TargetStorage::Rgba ? draw::PixelFormat::Rgba8 : draw::PixelFormat::Rgb8, texWidth,
                      texHeight, draw::PixelFormat::Rgba8, zeros.data());
   draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
@@ -57,7 +57,7 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage stor
   draw::textureParameter(draw::TextureParam::WrapT, draw::TextureValue::Repeat);
   if (mipLevels > 0)
     draw::textureMaxLevel(mipLevels);
-  if (glName)
+  if (textureId)
     gAllocatedBytes += bytes();
 
   uMax = static_cast<float>(width) / static_cast<float>(texWidth);
@@ -72,7 +72,7 @@ RenderTarget &RenderTarget::operator=(RenderTarget &&other) noexcept {
   if (this == &other)
     return *this;
   release();
-  glName = other.glName;
+  textureId = other.textureId;
   width = other.width;
   height = other.height;
   texWidth = other.texWidth;
@@ -84,7 +84,7 @@ RenderTarget &RenderTarget::operator=(RenderTarget &&other) noexcept {
   mipLevels = other.mipLevels;
   shrinkLevel = other.shrinkLevel;
   mipmapStale_ = other.mipmapStale_;
-  other.glName = 0;
+  other.textureId = 0;
   return *this;
 }
 
@@ -97,18 +97,18 @@ size_t RenderTarget::bytes() const {
 }
 
 void RenderTarget::release() {
-  if (!glName)
+  if (!textureId)
     return;
-  draw::deleteTexture(glName);
+  draw::deleteTexture(textureId);
   gAllocatedBytes -= bytes();
-  glName = 0;
+  textureId = 0;
 }
 
 void RenderTarget::setViewport() { draw::viewport(0, 0, width, height); }
 
 void RenderTarget::copyFromScreen() {
   const ScopedPass profiled("copy");
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::copyToTexture(width, height);
   mipmapStale_ = true;
   draw::viewport(0, 0, screenWidth, screenHeight);
@@ -140,7 +140,7 @@ void RenderTarget::readWholeLevels() {
 void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   const ScopedPass profiled("target draw");
   draw::enable(draw::Cap::Texture2D);
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::disable(draw::Cap::DepthTest);
   pushIdentityMatrices();
 
@@ -182,7 +182,7 @@ void RenderTarget::drawBack() {
     draw();
     return;
   }
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::disable(draw::Cap::Texture2D);
   draw::enable(draw::Cap::DepthTest);
   draw::matrixMode(draw::MatrixMode::ModelView);
@@ -353,7 +353,7 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
   draw::disable(draw::Cap::DepthTest);
   draw::disable(draw::Cap::Blend);
   draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::enable(draw::Cap::Texture2D);
   const uint32_t previous = draw::state().program;
   draw::useProgram(blur.program);
@@ -386,7 +386,7 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
   }
 
   if (centres) {
-    draw::bindTexture(glName);
+    draw::bindTexture(textureId);
     draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
     draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
   }
@@ -407,7 +407,7 @@ void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float in
   // sum to the intensity.
   const int taps = 2 * radius + 1;
   draw::colour(1.f, 1.f, 1.f, intensity / static_cast<float>(taps));
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::enable(draw::Cap::Texture2D);
 
   // One tap is `spread` pixels across: the viewport is `width` pixels over two
@@ -419,7 +419,7 @@ void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float in
   for (int pass = 0; pass < passes; ++pass) {
     setViewport();
     // Only the corner the taps add into is cleared (a scissor: the viewport
-    // does not limit glClear); the rest of the frame is left as it was.
+    // does not limit draw::clear); the rest of the frame is left as it was.
     draw::clearColour(0.f, 0.f, 0.f, 1.f);
     {
       const CornerScissor corner(width, height);

@@ -10,7 +10,7 @@ namespace demo {
 
 namespace {
 
-// A screen-pixel rectangle inside a GL_QUADS batch (identity matrices).
+// A screen-pixel rectangle inside a batch of quads (identity matrices).
 void pixelQuad(float x0, float y0, float x1, float y1) {
   const float cx0 = x0 * kPixelToClipX - 1.f, cx1 = x1 * kPixelToClipX - 1.f;
   const float cy0 = y0 * kPixelToClipY - 1.f, cy1 = y1 * kPixelToClipY - 1.f;

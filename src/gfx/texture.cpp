@@ -583,7 +583,7 @@ int checkDetailSize(const char *path, int width, int height, int detail) {
 
 void Texture::load(const char *path, int normalMap) {
   loaded = true;
-  glName = 0;
+  textureId = 0;
   width = 0;
   height = 0;
   detail = 1;
@@ -610,7 +610,7 @@ void Texture::load(const char *path, int normalMap) {
 
   switch (pictureKind(signature, got)) {
   case PictureKind::Png:
-    glName = pngBind(path, draw::TextureValue::Repeat, draw::TextureValue::Linear, draw::TextureValue::Linear, &width,
+    textureId = pngBind(path, draw::TextureValue::Repeat, draw::TextureValue::Linear, draw::TextureValue::Linear, &width,
                      &height);
     detail = checkDetailSize(path, width, height, detail);
     return;
@@ -634,7 +634,7 @@ void Texture::load(const char *path, int normalMap) {
   draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::LinearMipmapNearest);
   draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
   tallyMipmapped(image.width, image.height);
-  glName = name;
+  textureId = name;
   width = image.width;
   height = image.height;
   pixels = std::move(image.data);
@@ -642,21 +642,21 @@ void Texture::load(const char *path, int normalMap) {
 
 void Texture::bind() {
   draw::enable(draw::Cap::Texture2D);
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
 }
 
 void Texture::unbind() { draw::disable(draw::Cap::Texture2D); }
 
 void Texture::bindUnit(int unit) {
   draw::activeTexture(unit);
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::enable(draw::Cap::Texture2D);
   draw::activeTexture(0);
 }
 
 void Texture::unbindUnit(int unit) {
   draw::activeTexture(unit);
-  draw::bindTexture(glName);
+  draw::bindTexture(textureId);
   draw::disable(draw::Cap::Texture2D);
   draw::activeTexture(0);
 }

@@ -72,7 +72,7 @@ void ClosingScene::draw(const FrameInput &frame) {
 
   // 5-7. The step's random values for every tile.
   draw::enable(draw::Cap::Texture2D);
-  draw::bindTexture(screen_ ? screen_->glName : 0);
+  draw::bindTexture(screen_ ? screen_->textureId : 0);
   draw::disable(draw::Cap::CullFace);
   screenCopy.setViewport();
   draw::rotate(180.f, 0.f, 0.f, 1.f);

@@ -66,16 +66,16 @@ bool near(const Rgb &c, int r, int g, int b, int tolerance = 2) {
 class OverlayTest : public GLTest {
 protected:
   void TearDown() override {
-    if (picture_.glName)
-      glDeleteTextures(1, &picture_.glName);
+    if (picture_.textureId)
+      glDeleteTextures(1, &picture_.textureId);
     GLTest::TearDown();
   }
 
   // Uploads the picture with nearest filtering (texel values come through
   // unmixed) and a mipmap chain, as every loaded picture has one.
   void makePicture(const std::vector<uint8_t> &rgb, int w, int h) {
-    glGenTextures(1, &picture_.glName);
-    glBindTexture(GL_TEXTURE_2D, picture_.glName);
+    glGenTextures(1, &picture_.textureId);
+    glBindTexture(GL_TEXTURE_2D, picture_.textureId);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     glGenerateMipmap(GL_TEXTURE_2D);
@@ -217,7 +217,7 @@ TEST_F(OverlayTest, DrawSpriteWithNegativeHeightExtendsDownwards) {
 TEST_F(OverlayTest, DrawSpriteSetsClampAndTrilinearOnTheTexture) {
   makePicture(std::vector<uint8_t>(16 * 16 * 3, 255), 16, 16);
   picture_.drawSprite(0, 0, 10, 10, 1, 1, 0, 0);
-  glBindTexture(GL_TEXTURE_2D, picture_.glName);
+  glBindTexture(GL_TEXTURE_2D, picture_.textureId);
   GLint wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0;
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
@@ -256,7 +256,7 @@ TEST_F(OverlayTest, OverlaysLeaveDepthTestTexturingAndMatrices) {
 
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(picture_.glName));
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(picture_.textureId));
     EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
     EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), projection);
     EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelView);
