@@ -19,6 +19,10 @@ import tempfile
 MODULE_CALL = re.compile(r"^\s*demo_module\s*\(([^)]*)\)", re.M)
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]*"')
 KEYWORDS = {"DEPENDS", "LIBS"}
+# OpenGL is reached through the drawing module only; the window and the
+# read-back code (platform) are the one other place that talks to it.
+GL_MODULES = {"draw", "platform"}
+GL_USE = re.compile(r'^\s*#\s*include\s*<GL/|\bglu?[A-Z]\w*\s*\(')
 
 
 def read_modules(cmake_file):
@@ -52,6 +56,10 @@ def scan(root):
         files = sorted(p for p in (src / module).glob("*") if p.suffix in (".h", ".cpp"))
         for path in files:
             for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                code = line.split("//")[0]
+                if module not in GL_MODULES and GL_USE.search(code):
+                    problems.append(f"{path.relative_to(root)}:{number}: {module} calls OpenGL; "
+                                    f"draw through draw/draw.h instead")
                 match = INCLUDE.match(line)
                 if not match or match.group(1) not in floor:
                     continue
@@ -79,9 +87,10 @@ def self_test():
                "high/h.cpp": '#include "mid/m.h"\n'}
     bad = {"low/b.cpp": '#include "low/a.h"\n\n#include "mid/m.h"\n',  # up, and not a dependency
            "mid/n.h": '#include "high/h.h"\n',                          # up, though a dependency
-           "high/x.cpp": '#include "low/a.h"\n'}                       # down, but not a dependency
+           "high/x.cpp": '#include "low/a.h"\n',                       # down, but not a dependency
+           "high/y.cpp": '// glEnable(GL_BLEND) in a comment is fine\n  glEnable(GL_BLEND);\n'}  # OpenGL
     ok = True
-    for extra, expected in (({}, []), (bad, ["src/low/b.cpp:3", "src/mid/n.h:1", "src/high/x.cpp:1"])):
+    for extra, expected in (({}, []), (bad, ["src/low/b.cpp:3", "src/mid/n.h:1", "src/high/x.cpp:1", "src/high/y.cpp:2"])):
         with tempfile.TemporaryDirectory() as tmp:
             root = pathlib.Path(tmp)
             for name, text in {"CMakeLists.txt": cmake, **sources, **extra}.items():

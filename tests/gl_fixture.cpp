@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/data_path.h"
+#include "draw/draw.h"
 
 namespace demo::test {
 
@@ -88,6 +89,14 @@ void GLTest::SetUp() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   while (glGetError() != GL_NO_ERROR) {
   }
+  // The drawing context's state, brought to the same starting point as GL's
+  // above (those calls went behind its back).
+  draw::State &state = draw::current()->mutableState();
+  state = draw::State();
+  for (draw::Cap cap : {draw::Cap::DepthTest, draw::Cap::Normalize, draw::Cap::CullFace})
+    state.setEnabled(cap, true);
+  state.viewport = {0, 0, 800, 600};
+  state.clearColour = {0.f, 0.f, 0.f, 1.f};
 }
 
 void GLTest::TearDown() { glFinish(); }

@@ -1,6 +1,5 @@
 #include "app/main_loop.h"
 
-#include <GL/glew.h>
 
 #include <unistd.h>
 

@@ -5,7 +5,8 @@
 //
 // Conventions (the scene files and scenes depend on every one of them):
 // - Matrix4 is sixteen floats in OpenGL column order: row r, column c at 4c + r,
-//   so the translation sits at 12, 13, 14 and the array goes to glMultMatrixf.
+//   so the translation sits at 12, 13, 14 and the array goes to
+//   draw::multMatrix as it is.
 // - Quat is (x, y, z, w), scalar last; nothing assumes unit length.
 // - Intentional: quatToMatrix builds the transpose of the textbook rotation, so
 //   a quaternion turns by the opposite angle about its axis. The scene files'

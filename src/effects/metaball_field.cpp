@@ -1,7 +1,5 @@
 #include "effects/metaball_field.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -12,6 +10,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include "draw/draw.h"
 #include "effects/marching_cubes_tables.h"
 
 namespace demo {
@@ -24,7 +23,7 @@ constexpr float kIsoLevel = 1.0f;
 // an infinite one (which would turn the neighbouring normals into NaN).
 constexpr float kMinDistanceSquared = 1e-6f;
 // drawSurface polygonises into its own buffer in batches of this many
-// triangles, all inside one glBegin/glEnd.
+// triangles, all inside one draw::begin ... draw::end.
 constexpr int kDrawBatchTriangles = 2048;
 
 // How many triangles each corner code yields, counted from the table once.
@@ -81,17 +80,15 @@ int emitCell(const FieldPoint *const corners[8], int code, SurfaceVertex *out) {
   return entries / 3;
 }
 
-// Sends vertices inside a glBegin(GL_TRIANGLES) the way the scene's shader
-// expects them: unit 1's coordinate is the surface point's x and y.
+// Sends vertices inside a Triangles batch the way the scene's shader expects
+// them: unit 1's coordinate is the surface point's x and y.
 void submit(const SurfaceVertex *vertices, int count) {
   for (int v = 0; v < count; ++v) {
     const Vec3 &p = vertices[v].position;
     const Vec3 &n = vertices[v].normal;
-    const float normal[3] = {n.x, n.y, n.z};
-    const float position[3] = {p.x, p.y, p.z};
-    glMultiTexCoord2fARB(GL_TEXTURE1_ARB, p.x, p.y);
-    glNormal3fv(normal);
-    glVertex3fv(position);
+    draw::multiTexCoord(1, p.x, p.y);
+    draw::normal(n.x, n.y, n.z);
+    draw::vertex(p.x, p.y, p.z);
   }
 }
 
@@ -463,13 +460,13 @@ int MetaballField::polygonise(SurfaceVertex *out, int capacity, int &nextCell) {
 int MetaballField::drawSurface() {
   int total = 0;
   int nextCell = 0;
-  glBegin(GL_TRIANGLES);
+  draw::begin(draw::Primitive::Triangles);
   while (nextCell < cellCount()) {
     const int triangles = polygonise(drawBuffer_.data(), kDrawBatchTriangles, nextCell);
     submit(drawBuffer_.data(), 3 * triangles);
     total += triangles;
   }
-  glEnd();
+  draw::end();
   return total;
 }
 

@@ -6,8 +6,8 @@
 //   field.clearValues();
 //   field.addBall(cx, cy, cz, r);        // per ball, or addBalls for all at once
 //   field.updateNormals();
-//   field.drawSurface();                 // GL: one GL_TRIANGLES batch
-// or, without GL, polygonise() into a buffer the caller owns (the surface
+//   field.drawSurface();                 // one draw:: Triangles batch
+// or, without drawing, polygonise() into a buffer the caller owns (the surface
 // comes out exactly as drawSurface submits it).
 //
 // A cell's corner is "below" when its value is below 1.0 (exactly 1.0, or
@@ -111,18 +111,18 @@ public:
   // with k, the normal's z does not); the scene's shading was made with it.
   void updateNormals();
 
-  // Polygonises the whole grid into one glBegin(GL_TRIANGLES) ... glEnd()
-  // batch: per vertex glMultiTexCoord2fARB(GL_TEXTURE1_ARB, x, y),
-  // glNormal3fv, glVertex3fv. Returns the number of triangles. Leaves the
-  // current normal and unit 1 texture coordinate at the last vertex's; no
-  // other GL state changes. Needs a current context.
+  // Polygonises the whole grid into one draw::begin(Triangles) ... end()
+  // batch: per vertex draw::multiTexCoord(1, x, y), draw::normal,
+  // draw::vertex. Returns the number of triangles. Leaves the current normal
+  // and unit 1 texture coordinate at the last vertex's; no other drawing
+  // state changes. Needs a current drawing context.
   int drawSurface();
 
-  // The triangles of one cell, submitted as drawSurface does (call it
-  // inside glBegin(GL_TRIANGLES)); returns their number. Leaves the current
-  // normal and unit 1 texture coordinate at its last vertex's.
+  // The triangles of one cell, submitted as drawSurface does (call it inside
+  // draw::begin(draw::Primitive::Triangles)); returns their number. Leaves
+  // the current normal and unit 1 texture coordinate at its last vertex's.
   int polygoniseCell(const FieldCell &cell);
-  // The same without GL: writes 3 vertices per triangle (at most
+  // The same without drawing: writes 3 vertices per triangle (at most
   // kMaxTrianglesPerCell triangles) to out and returns the triangle count.
   static int polygoniseCell(const FieldCell &cell, SurfaceVertex *out);
 

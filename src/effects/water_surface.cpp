@@ -1,13 +1,13 @@
 #include "effects/water_surface.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <cmath>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "draw/draw.h"
 
 namespace demo {
 
@@ -218,13 +218,13 @@ void WaterSurface::updateElevations() {
 
 void WaterSurface::draw() {
   updateElevations();
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, vertices.data());
-  glNormalPointer(GL_FLOAT, 0, normals.data());
-  glDrawElements(GL_QUADS, indexCount, GL_UNSIGNED_INT, indices.data());
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
+  draw::IndexedArrays arrays;
+  arrays.primitive = draw::Primitive::Quads;
+  arrays.positions = reinterpret_cast<const float *>(vertices.data());
+  arrays.normals = reinterpret_cast<const float *>(normals.data());
+  arrays.indices = indices.data();
+  arrays.count = indexCount;
+  draw::drawIndexed(arrays);
 }
 
 } // namespace demo

@@ -22,8 +22,8 @@
 // simulated (the stencil reads it) but never shown, and its normals stay zero.
 //
 // What it does not do: keep time (one step per call, whatever the frame
-// time), clamp or renormalise the heights, or touch any GL state but the
-// client arrays in draw.
+// time), clamp or renormalise the heights, or change any drawing state in
+// draw.
 #pragma once
 
 #include <cmath>
@@ -97,14 +97,12 @@ public:
   // of draw, apart so it can run and be tested without GL.
   void updateElevations();
 
-  // updateElevations, then the mesh with the current GL state: enables the
-  // vertex and normal client arrays, points them at vertices and normals,
-  // draws indexCount indices as GL_QUADS (GL_UNSIGNED_INT) and disables both
-  // arrays again, leaving their pointers aimed at this surface. No texture
-  // coordinates (the caller generates sphere-map ones); colour, texturing,
-  // blending, lighting, fog and matrices are the caller's. Needs the window's
-  // context current and no buffer bound to GL_ARRAY_BUFFER or
-  // GL_ELEMENT_ARRAY_BUFFER.
+  // updateElevations, then the mesh with the current drawing state: one
+  // draw::drawIndexed of indexCount indices as Quads over vertices and
+  // normals. No texture coordinates (the caller generates sphere-map ones);
+  // colour, texturing, blending, lighting, fog and matrices are the caller's.
+  // Needs the window's drawing context current (and, with the classic
+  // backend, no buffer bound to the array or element array targets).
   void draw();
 
   std::vector<WaterCell> cells;    // kCellCount, row-major

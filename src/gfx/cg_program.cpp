@@ -1,7 +1,5 @@
 #include "gfx/cg_program.h"
 
-#include <GL/glew.h>
-
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -10,6 +8,7 @@
 #include <utility>
 
 #include "base/data_path.h"
+#include "draw/draw.h"
 
 namespace demo {
 
@@ -38,28 +37,6 @@ bool startsWithVersion(const std::string &source) {
   while (i < source.size() && std::isspace(static_cast<unsigned char>(source[i])))
     ++i;
   return source.compare(i, 8, "#version") == 0;
-}
-
-std::string shaderLog(GLuint shader) {
-  GLint length = 0;
-  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-  if (length <= 1)
-    return std::string();
-  std::string log(static_cast<size_t>(length), '\0');
-  glGetShaderInfoLog(shader, length, nullptr, &log[0]);
-  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-  return log;
-}
-
-std::string programLog(GLuint program) {
-  GLint length = 0;
-  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-  if (length <= 1)
-    return std::string();
-  std::string log(static_cast<size_t>(length), '\0');
-  glGetProgramInfoLog(program, length, nullptr, &log[0]);
-  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-  return log;
 }
 
 // The listing is printed with one newline after it, so the logs' own trailing
@@ -188,7 +165,7 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
   if (!file || !readText(path, source)) {
     error = kReadError;
     failure = "cannot be read";
-  } else if (!glCreateShader || !glUseProgram) {
+  } else if (!draw::programsAvailable()) {
     error = kCompileError;
     listing = "OpenGL 2.0 shaders are not available in this context";
     failure = "cannot be built: OpenGL 2.0 shaders are not available";
@@ -197,49 +174,28 @@ CgProgram::CgProgram(const char *file, CgContext *ctx, const char *entry, int pr
     // the line after the directive), so the log's line numbers are the file's.
     if (!startsWithVersion(source))
       source = "#version 120\n#line 0\n" + source;
-    const GLenum stage = profile == kCgProfileArbvp1 ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
-    GLuint shader = glCreateShader(stage);
-    const GLchar *text = source.c_str();
-    const GLint length = static_cast<GLint>(source.size());
-    glShaderSource(shader, 1, &text, &length);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    appendLog(listing, shaderLog(shader));
-
-    if (!compiled) {
+    const draw::ProgramBuild built = draw::buildProgram(
+        profile == kCgProfileArbvp1 ? draw::ShaderStage::Vertex : draw::ShaderStage::Fragment, source);
+    appendLog(listing, built.compileLog);
+    appendLog(listing, built.linkLog);
+    if (!built.compiled) {
       error = kCompileError;
       failure = "does not compile";
-    } else {
-      program = glCreateProgram();
-      glAttachShader(program, shader);
-      glLinkProgram(program);
-      GLint linked = GL_FALSE;
-      glGetProgramiv(program, GL_LINK_STATUS, &linked);
-      appendLog(listing, programLog(program));
-      if (!linked) {
-        error = kCompileError;
-        failure = "does not link";
-        glDeleteProgram(program);
-        program = 0;
-      }
+    } else if (!built.linked) {
+      error = kCompileError;
+      failure = "does not link";
     }
-    // Flagged for deletion; it goes with the program.
-    glDeleteShader(shader);
+    program = built.program;
 
     if (program) {
       // Samplers on units 0, 1, ... in declaration order. Setting uniforms
       // needs the program in use; the caller's program is put back after.
-      GLint previous = 0;
-      glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-      glUseProgram(program);
+      const uint32_t previous = draw::state().program;
+      draw::useProgram(program);
       const std::vector<std::string> samplers = samplerNames(source);
-      for (size_t unit = 0; unit < samplers.size(); ++unit) {
-        // -1 (a sampler the compiler dropped) is ignored by glUniform1i.
-        GLint location = glGetUniformLocation(program, samplers[unit].c_str());
-        glUniform1i(location, static_cast<GLint>(unit));
-      }
-      glUseProgram(static_cast<GLuint>(previous));
+      for (size_t unit = 0; unit < samplers.size(); ++unit)
+        draw::uniformInt(draw::uniformLocation(program, samplers[unit].c_str()), static_cast<int>(unit));
+      draw::useProgram(previous);
     }
   }
   (void)entry;
@@ -266,32 +222,18 @@ CgProgram &CgProgram::operator=(CgProgram &&other) noexcept {
 
 void CgProgram::release() {
   if (program)
-    glDeleteProgram(program);
+    draw::deleteProgram(program);
   program = 0;
 }
 
-void CgProgram::bind() {
-  if (glUseProgram)
-    glUseProgram(program);
-}
+void CgProgram::bind() { draw::useProgram(program); }
 
-void CgProgram::unbind() {
-  if (glUseProgram)
-    glUseProgram(0);
-}
+void CgProgram::unbind() { draw::useProgram(0); }
 
-void disableArbProgramTargets() {
-  // Only where the driver has the ARB program targets; elsewhere the enums
-  // would raise GL_INVALID_ENUM.
-  if (GLEW_ARB_vertex_program)
-    glDisable(GL_VERTEX_PROGRAM_ARB);
-  if (GLEW_ARB_fragment_program)
-    glDisable(GL_FRAGMENT_PROGRAM_ARB);
-}
+void disableArbProgramTargets() { draw::disableArbPrograms(); }
 
 void disableCgProfiles() {
-  if (glUseProgram)
-    glUseProgram(0);
+  draw::useProgram(0);
   disableArbProgramTargets();
 }
 

@@ -94,9 +94,9 @@ public:
   // Deletes this program, then takes `other`'s.
   CgProgram &operator=(CgProgram &&other) noexcept;
 
-  // glUseProgram(program): 0 (fixed function) for a program that failed.
+  // draw::useProgram(program): 0 (fixed function) for a program that failed.
   void bind();
-  // glUseProgram(0).
+  // draw::useProgram(0).
   void unbind();
 
   int profile = kCgProfileArbfp1;
@@ -110,10 +110,10 @@ private:
   void release();
 };
 
-// Stops any program (glUseProgram(0)) and disables the ARB vertex and
+// Stops any program (draw::useProgram(0)) and disables the ARB vertex and
 // fragment program targets (where the driver has them).
 void disableCgProfiles();
-// Disables GL_VERTEX_PROGRAM_ARB and GL_FRAGMENT_PROGRAM_ARB, each only where
+// Disables the ARB vertex and fragment program targets, each only where
 // the context has its extension (elsewhere the enum is an error).
 void disableArbProgramTargets();
 

@@ -1,10 +1,9 @@
 #include "gfx/flash_guard.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <cmath>
 
+#include "draw/draw.h"
 #include "gfx/overlay.h"
 
 namespace demo {
@@ -24,88 +23,41 @@ int samplingStep(const FrameSize &frame) {
 
 FlashGuard::FlashGuard(const FrameSize &frame)
     : frame_(frame), sampled_{std::max(1, frame.width / samplingStep(frame)),
-                              std::max(1, frame.height / samplingStep(frame))} {
-  if (samplingStep(frame) == 1)
-    return;
-  GLint draw = 0, read = 0, renderbuffer = 0;
-  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
-  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
-  glGetIntegerv(GL_RENDERBUFFER_BINDING, &renderbuffer);
-  glGenRenderbuffers(1, &sampleColour_);
-  glBindRenderbuffer(GL_RENDERBUFFER, sampleColour_);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, sampled_.width, sampled_.height);
-  glGenFramebuffers(1, &samples_);
-  glBindFramebuffer(GL_FRAMEBUFFER, samples_);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, sampleColour_);
-  glBindRenderbuffer(GL_RENDERBUFFER, static_cast<GLuint>(renderbuffer));
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
-}
+                              std::max(1, frame.height / samplingStep(frame))},
+      sampler_(frame.width, frame.height, sampled_.width, sampled_.height) {}
 
-FlashGuard::~FlashGuard() {
-  if (samples_)
-    glDeleteFramebuffers(1, &samples_);
-  if (sampleColour_)
-    glDeleteRenderbuffers(1, &sampleColour_);
-}
-
+// The layer goes over whatever state the frame left: everything is saved,
+// the fixed pipeline set up plainly (no program, no textures on any unit, no
+// lighting, fog, depth or scissor test, culling or ARB programs, every
+// channel written, the whole frame), and everything put back after. The show
+// never turns on alpha or stencil tests, logic ops, colour sums, stipples or
+// line and point polygon modes, and only ever blends by adding.
 void FlashGuard::lay(const FrameCorrection &correction) const {
-  GLint program = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-  GLint activeTexture = GL_TEXTURE0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
-  glPushAttrib(GL_ALL_ATTRIB_BITS);
-  glUseProgram(0);
-  GLint units = 1;
-  glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
-  for (GLint unit = 0; unit < units; ++unit) {
-    glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + unit));
-    glDisable(GL_TEXTURE_1D);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_TEXTURE_3D);
-    glDisable(GL_TEXTURE_CUBE_MAP);
+  const uint32_t program = draw::state().program;
+  const int activeUnit = draw::state().activeUnit;
+  draw::pushAttributes(draw::kAllGroups);
+  draw::useProgram(0);
+  for (int unit = 0; unit < draw::kTextureUnits; ++unit) {
+    draw::activeTexture(unit);
+    draw::disable(draw::Cap::Texture2D);
   }
-  glActiveTexture(GL_TEXTURE0);
-  for (GLenum off : {GL_LIGHTING, GL_FOG, GL_DEPTH_TEST, GL_CULL_FACE, GL_ALPHA_TEST, GL_STENCIL_TEST,
-                     GL_SCISSOR_TEST, GL_COLOR_LOGIC_OP, GL_COLOR_SUM, GL_VERTEX_PROGRAM_ARB,
-                     GL_FRAGMENT_PROGRAM_ARB, GL_POLYGON_STIPPLE})
-    glDisable(off);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glViewport(0, 0, frame_.width, frame_.height);
-  glEnable(GL_BLEND);
-  glBlendEquation(GL_FUNC_ADD);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glColor4ub(0, 0, 0, static_cast<GLubyte>(std::clamp(correction.darken, 0, 255)));
+  draw::activeTexture(0);
+  for (draw::Cap off : {draw::Cap::Lighting, draw::Cap::Fog, draw::Cap::DepthTest, draw::Cap::CullFace,
+                        draw::Cap::ScissorTest, draw::Cap::VertexProgramArb, draw::Cap::FragmentProgramArb})
+    draw::disable(off);
+  draw::colourMask(true);
+  draw::viewport(0, 0, frame_.width, frame_.height);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
+  draw::colour(0, 0, 0, static_cast<uint8_t>(std::clamp(correction.darken, 0, 255)));
   drawFullScreenQuad(); // its matrices, depth test and culling come back with the attributes
-  glPopAttrib(); // the matrix mode too (GL_TRANSFORM_BIT)
-  glActiveTexture(static_cast<GLenum>(activeTexture));
-  glUseProgram(static_cast<GLuint>(program));
+  draw::popAttributes(); // the matrix mode too
+  draw::activeTexture(activeUnit);
+  draw::useProgram(program);
 }
 
 FrameCorrection FlashGuard::limit(float seconds) {
-  pixels_.resize(static_cast<size_t>(sampled_.width) * static_cast<size_t>(sampled_.height) * 3);
-  GLint draw = 0, read = 0, alignment = 4;
-  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
-  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
-  glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-  // The frame the show drew into is the one bound for drawing.
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(draw));
-  if (samples_) {
-    glDisable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, samples_);
-    glBlitFramebuffer(0, 0, frame_.width, frame_.height, 0, 0, sampled_.width, sampled_.height, GL_COLOR_BUFFER_BIT,
-                      GL_NEAREST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, samples_);
-    if (scissor)
-      glEnable(GL_SCISSOR_TEST);
-  }
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, sampled_.width, sampled_.height, GL_RGB, GL_UNSIGNED_BYTE, pixels_.data());
-  glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+  sampler_.read(pixels_);
   // Rows bottom first: the quarters come out with top and bottom swapped,
   // the same four regions.
   const FrameCorrection correction = limiter_.decide(seconds, pixels_.data(), sampled_.width, sampled_.height);

@@ -28,13 +28,13 @@
 
 #include "base/flash_limiter.h"
 #include "base/frame_size.h"
+#include "platform/frame_sampler.h"
 
 namespace demo {
 
 class FlashGuard {
 public:
   explicit FlashGuard(const FrameSize &frame);
-  ~FlashGuard();
   FlashGuard(const FlashGuard &) = delete;
   FlashGuard &operator=(const FlashGuard &) = delete;
 
@@ -47,8 +47,7 @@ private:
 
   FrameSize frame_;
   FrameSize sampled_;       // the pixels measured: one of every n x n
-  unsigned samples_ = 0;    // frame buffer holding them (0 when every pixel is)
-  unsigned sampleColour_ = 0;
+  FrameSampler sampler_;
   std::vector<uint8_t> pixels_;
   FlashLimiter limiter_;
 };

@@ -5,7 +5,7 @@
 // Use:
 //   logo.drawAt(0, 472, 1);                              // Texture member, pixels
 //   bar.drawSprite(143, 100, 514 * done, 45, done, 1, 0, 0);
-//   glDisable(GL_TEXTURE_2D); glColor4f(1, 1, 1, fade); drawFullScreenQuad();
+//   draw::disable(draw::Cap::Texture2D); draw::colour(1, 1, 1, fade); drawFullScreenQuad();
 //
 // Screen pixels are those of the 800 x 600 base picture, origin at the
 // bottom-left corner, y up. The pixel-to-clip factors below are fixed: they
@@ -14,10 +14,11 @@
 //
 // The texture overlays (Texture::drawAt, Texture::drawSprite, declared in
 // texture.h and implemented in overlay.cpp) leave:
-//   GL_TEXTURE_2D off, the texture bound on the active unit, GL_DEPTH_TEST on,
-//   the projection and model-view matrices as they were, GL_MODELVIEW mode.
-// drawSprite also sets, permanently on the texture object, GL_TEXTURE_WRAP_T =
-// GL_CLAMP and GL_TEXTURE_MIN_FILTER = GL_LINEAR_MIPMAP_LINEAR, so it expects
+//   texturing (Cap::Texture2D) off, the texture bound on the active unit, the
+//   depth test on, the projection and model-view matrices as they were, the
+//   model-view matrix current.
+// drawSprite also sets, permanently on the texture object, wrap t = Clamp and
+// the minifying filter = LinearMipmapLinear, so it expects
 // a texture with a mipmap chain (every loaded picture has one). A negative
 // sprite height extends the rectangle downwards and shows the window upside
 // down; its winding is then clockwise, so it shows only with culling off.
@@ -35,31 +36,32 @@ constexpr float kPixelToClipX = (1.f / static_cast<float>(kBaseFrameWidth)) * 2.
 constexpr float kPixelToClipY = (1.f / static_cast<float>(kBaseFrameHeight)) * 2.f;
 
 // Pushes the projection and the model-view matrix and loads identity into
-// both, so 2D passes draw in clip space. Leaves GL_MODELVIEW current.
+// both, so 2D passes draw in clip space. Leaves the model-view matrix current.
 void pushIdentityMatrices();
 
 // Ends a textured pass begun with pushIdentityMatrices (model-view current):
-// texturing off, both matrices popped, GL_MODELVIEW current, depth test on.
+// texturing off, both matrices popped, the model-view matrix current, depth
+// test on.
 void endTexturedPass();
 
 // The quad (-1, -1) to (1, 1) at z = 0 in the current colour, blend and
-// texture state (with GL_TEXTURE_2D on it is textured with the current
+// texture state (with texturing on it is textured with the current
 // texture coordinate, so switch texturing off for a flat colour). Projection
 // and model-view are identity while it draws and are restored afterwards.
-// Leaves: GL_DEPTH_TEST on, GL_CULL_FACE off, matrix mode GL_PROJECTION.
+// Leaves: depth test on, face culling off, the projection matrix current.
 void drawFullScreenQuad();
 
 // Whether a draw now, in the current colour, would change no pixel: blending
-// adds the source weighted by its alpha (GL_SRC_ALPHA with GL_ONE or
-// GL_ONE_MINUS_SRC_ALPHA, added), no program and no lighting can change that
-// alpha, and the colour's alpha is 0 or below (GL clamps it to 0). The
+// adds the source weighted by its alpha (SrcAlpha with One or
+// OneMinusSrcAlpha, added), no program and no lighting can change that
+// alpha, and the colour's alpha is 0 or below (it is clamped to 0). The
 // full-screen quad and the target draws skip such draws.
 bool blendedDrawIsInvisible();
 
 // Whether a quad textured from unit 0, drawn now with depth testing off, puts
 // every texel of alpha 1 down exactly as it is: the current colour is opaque
-// white under GL_MODULATE or GL_REPLACE; no lighting, fog, colour sum, logic
-// op or program touches the fragment; unit 0 generates no coordinates and its
+// white, which the texture environment (modulate) leaves the texel as it is;
+// no lighting, fog, colour sum, logic op or program touches the fragment; unit 0 generates no coordinates and its
 // texture matrix is the identity; no other unit textures; and blending is off
 // or weighs the source by its alpha (1) against the destination by 1 - alpha
 // or 0. A copy of the frame drawn back over that same frame then changes no

@@ -1,8 +1,8 @@
 #include "gfx/pass_profile.h"
 
-#include <GL/glew.h>
-
 #include <chrono>
+
+#include "draw/draw.h"
 
 namespace demo {
 
@@ -26,7 +26,7 @@ double now() { return std::chrono::duration<double>(std::chrono::steady_clock::n
 // to the innermost open pass.
 void charge() {
   Profile &p = profile();
-  glFinish();
+  draw::finish();
   const double t = now();
   if (!p.open.empty()) {
     const std::string name = p.open.back();

@@ -1,7 +1,7 @@
 // pass_profile.h - where a frame's drawing time goes, pass by pass.
 //
 // The frame bench's --profile switches this on: every pass marked with a
-// ScopedPass is bracketed by glFinish (so llvmpipe's threads have finished
+// ScopedPass is bracketed by draw::finish (so llvmpipe's threads have finished
 // its fragments) and its time added to the pass's name. Passes nest; time is
 // charged to the innermost one, so the outermost ("scene" in the bench) gets
 // what no inner pass claimed: the 3D drawing. Switched off (the default) a

@@ -1,8 +1,7 @@
 #include "gfx/render_target.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
+#include <array>
 #include <utility>
 #include <cmath>
 #include <cstddef>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/draw.h"
 #include "gfx/pass_profile.h"
 #include "gfx/overlay.h"
 #include "base/math.h"
@@ -48,17 +48,16 @@ RenderTarget::RenderTarget(int targetWidth, int targetHeight, TargetStorage stor
 
   // Zeros until the first copy: black, with alpha 0 where alpha is stored.
   std::vector<uint8_t> zeros(static_cast<size_t>(texWidth) * static_cast<size_t>(texHeight) * 4, 0);
-  const GLint format = storage == TargetStorage::Rgba ? GL_RGBA8 : GL_RGB8;
-  glGenTextures(1, &glName);
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glTexImage2D(GL_TEXTURE_2D, 0, format, texWidth, texHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, zeros.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  textureId = draw::createTexture();
+  draw::textureImage(0, storage == TargetStorage::Rgba ? draw::PixelFormat::Rgba8 : draw::PixelFormat::Rgb8, texWidth,
+                     texHeight, draw::PixelFormat::Rgba8, zeros.data());
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
+  draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
+  draw::textureParameter(draw::TextureParam::WrapS, draw::TextureValue::Repeat);
+  draw::textureParameter(draw::TextureParam::WrapT, draw::TextureValue::Repeat);
   if (mipLevels > 0)
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, mipLevels);
-  if (glName)
+    draw::textureMaxLevel(mipLevels);
+  if (textureId)
     gAllocatedBytes += bytes();
 
   uMax = static_cast<float>(width) / static_cast<float>(texWidth);
@@ -73,7 +72,7 @@ RenderTarget &RenderTarget::operator=(RenderTarget &&other) noexcept {
   if (this == &other)
     return *this;
   release();
-  glName = other.glName;
+  textureId = other.textureId;
   width = other.width;
   height = other.height;
   texWidth = other.texWidth;
@@ -85,7 +84,7 @@ RenderTarget &RenderTarget::operator=(RenderTarget &&other) noexcept {
   mipLevels = other.mipLevels;
   shrinkLevel = other.shrinkLevel;
   mipmapStale_ = other.mipmapStale_;
-  other.glName = 0;
+  other.textureId = 0;
   return *this;
 }
 
@@ -98,54 +97,51 @@ size_t RenderTarget::bytes() const {
 }
 
 void RenderTarget::release() {
-  if (!glName)
+  if (!textureId)
     return;
-  glDeleteTextures(1, &glName);
+  draw::deleteTexture(textureId);
   gAllocatedBytes -= bytes();
-  glName = 0;
+  textureId = 0;
 }
 
-void RenderTarget::setViewport() { glViewport(0, 0, width, height); }
+void RenderTarget::setViewport() { draw::viewport(0, 0, width, height); }
 
 void RenderTarget::copyFromScreen() {
   const ScopedPass profiled("copy");
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+  draw::bindTexture(textureId);
+  draw::copyToTexture(width, height);
   mipmapStale_ = true;
-  glViewport(0, 0, screenWidth, screenHeight);
+  draw::viewport(0, 0, screenWidth, screenHeight);
 }
 
 bool RenderTarget::readAtBaseLevel() {
   if (mipLevels == 0)
     return false;
-  GLint viewport[4] = {};
-  glGetIntegerv(GL_VIEWPORT, viewport);
+  const std::array<int, 4> &viewport = draw::state().viewport;
   if (!(viewport[2] < width && viewport[3] < height))
     return false;
   // The levels below the copy, made once per copy, and read at the base
   // picture's level: the lod clamp holds every fragment there (between two
   // levels, linearly, where the scale is not a power of two).
   if (mipmapStale_) {
-    glGenerateMipmap(GL_TEXTURE_2D);
+    draw::generateMipmaps();
     mipmapStale_ = false;
   }
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, shrinkLevel);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, shrinkLevel);
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::LinearMipmapLinear);
+  draw::textureLevels(shrinkLevel, shrinkLevel);
   return true;
 }
 
 void RenderTarget::readWholeLevels() {
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_LOD, -1000.f);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_LOD, 1000.f);
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
+  draw::textureLevels(-1000.f, 1000.f);
 }
 
 void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   const ScopedPass profiled("target draw");
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glDisable(GL_DEPTH_TEST);
+  draw::enable(draw::Cap::Texture2D);
+  draw::bindTexture(textureId);
+  draw::disable(draw::Cap::DepthTest);
   pushIdentityMatrices();
 
   if (blendedDrawIsInvisible()) {
@@ -160,16 +156,16 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
   const float y1 = y0 + 2.f * dh / sh + 2.f;
   const bool shrinking = readAtBaseLevel();
   // Texture row 0 is the frame's bottom row, so the copy shows upright.
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.f, 0.f);
-  glVertex2f(x0, y0);
-  glTexCoord2f(uMax, 0.f);
-  glVertex2f(x1, y0);
-  glTexCoord2f(uMax, vMax);
-  glVertex2f(x1, y1);
-  glTexCoord2f(0.f, vMax);
-  glVertex2f(x0, y1);
-  glEnd();
+  draw::begin(draw::Primitive::Quads);
+  draw::texCoord(0.f, 0.f);
+  draw::vertex(x0, y0);
+  draw::texCoord(uMax, 0.f);
+  draw::vertex(x1, y0);
+  draw::texCoord(uMax, vMax);
+  draw::vertex(x1, y1);
+  draw::texCoord(0.f, vMax);
+  draw::vertex(x0, y1);
+  draw::end();
   if (shrinking)
     readWholeLevels();
 
@@ -179,39 +175,38 @@ void RenderTarget::drawQuad(float x, float y, float dw, float dh) {
 void RenderTarget::draw() { drawQuad(0.f, 0.f, 0.f, 0.f); }
 
 void RenderTarget::drawBack() {
-  GLint viewport[4] = {};
-  glGetIntegerv(GL_VIEWPORT, viewport);
+  const std::array<int, 4> &viewport = draw::state().viewport;
   const bool sameArea = viewport[0] == 0 && viewport[1] == 0 && viewport[2] == width && viewport[3] == height &&
                         width == screenWidth && height == screenHeight;
   if (!sameArea || !texelsDrawAsTheyAre()) {
     draw();
     return;
   }
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glDisable(GL_TEXTURE_2D);
-  glEnable(GL_DEPTH_TEST);
-  glMatrixMode(GL_MODELVIEW);
+  draw::bindTexture(textureId);
+  draw::disable(draw::Cap::Texture2D);
+  draw::enable(draw::Cap::DepthTest);
+  draw::matrixMode(draw::MatrixMode::ModelView);
 }
 
 void RenderTarget::drawTinted(float r, float g, float b, float a) {
-  glColor4f(r, g, b, a);
+  draw::colour(r, g, b, a);
   draw();
 }
 
 void RenderTarget::drawAdditive(float r, float g, float b, float a) {
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glColor4f(r, g, b, a);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
+  draw::colour(r, g, b, a);
   draw();
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glDisable(GL_BLEND);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::disable(draw::Cap::Blend);
 }
 
 void RenderTarget::drawAdditiveWhite() { drawAdditive(1.f, 1.f, 1.f, 1.f); }
 
 void RenderTarget::copyTo(RenderTarget &other) {
   other.setViewport();
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Blend);
   draw();
   other.copyFromScreen();
 }
@@ -249,8 +244,8 @@ void main() {
 )";
 
 struct BlurProgram {
-  GLuint program = 0;
-  GLint tapStep = -1, areaMax = -1, alpha8 = -1;
+  uint32_t program = 0;
+  int tapStep = -1, areaMax = -1, alpha8 = -1;
 };
 
 // The blur programs by radius (built on first use), and whether to use them.
@@ -284,78 +279,63 @@ const BlurProgram &blurProgram(int radius) {
   if (all.tried[radius])
     return blur;
   all.tried[radius] = true;
-  if (!GLEW_VERSION_2_0)
+  if (!draw::programsAvailable())
     return blur;
   const std::string source = "#version 120\n#define RADIUS " + std::to_string(radius) + "\n" + kBlurProgram;
-  const char *text = source.c_str();
-  const GLuint shader = glCreateShader(GL_FRAGMENT_SHADER);
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    glDeleteShader(shader);
+  const draw::ProgramBuild built = draw::buildProgram(draw::ShaderStage::Fragment, source);
+  if (!built.program)
     return blur;
-  }
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, shader);
-  glLinkProgram(program);
-  glDeleteShader(shader);
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    glDeleteProgram(program);
-    return blur;
-  }
+  const uint32_t program = built.program;
   blur.program = program;
-  blur.tapStep = glGetUniformLocation(program, "tapStep");
-  blur.areaMax = glGetUniformLocation(program, "areaMax");
-  blur.alpha8 = glGetUniformLocation(program, "alpha8");
-  GLint previous = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-  glUseProgram(program);
-  glUniform1i(glGetUniformLocation(program, "image"), 0);
-  glUseProgram(static_cast<GLuint>(previous));
+  blur.tapStep = draw::uniformLocation(program, "tapStep");
+  blur.areaMax = draw::uniformLocation(program, "areaMax");
+  blur.alpha8 = draw::uniformLocation(program, "alpha8");
+  const uint32_t previous = draw::state().program;
+  draw::useProgram(program);
+  draw::uniformInt(draw::uniformLocation(program, "image"), 0);
+  draw::useProgram(previous);
   return blur;
 }
 
 // What both kinds of blur pass leave: blending and texturing off, colour
 // white, the matrices pushed by pushIdentityMatrices popped, depth test on.
 void endBlurPass() {
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glEnable(GL_DEPTH_TEST);
+  draw::disable(draw::Cap::Blend);
+  draw::disable(draw::Cap::Texture2D);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::popMatrix();
+  draw::enable(draw::Cap::DepthTest);
 }
 
 } // namespace
 
-CornerScissor::CornerScissor(int width, int height) : wasOn_(glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE) {
-  glGetIntegerv(GL_SCISSOR_BOX, box_);
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(0, 0, width, height);
+CornerScissor::CornerScissor(int width, int height) : wasOn_(draw::isEnabled(draw::Cap::ScissorTest)) {
+  const std::array<int, 4> &box = draw::state().scissor;
+  std::copy(box.begin(), box.end(), box_);
+  draw::enable(draw::Cap::ScissorTest);
+  draw::scissor(0, 0, width, height);
 }
 
 CornerScissor::~CornerScissor() {
-  glScissor(box_[0], box_[1], box_[2], box_[3]);
+  draw::scissor(box_[0], box_[1], box_[2], box_[3]);
   if (!wasOn_)
-    glDisable(GL_SCISSOR_TEST);
+    draw::disable(draw::Cap::ScissorTest);
 }
 
 void RenderTarget::drawAreaQuad(float ox, float oy) const {
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.f, 0.f);
-  glVertex2f(ox - 1.f, oy - 1.f);
-  glTexCoord2f(uMax, 0.f);
-  glVertex2f(ox + 1.f, oy - 1.f);
-  glTexCoord2f(uMax, vMax);
-  glVertex2f(ox + 1.f, oy + 1.f);
-  glTexCoord2f(0.f, vMax);
-  glVertex2f(ox - 1.f, oy + 1.f);
-  glEnd();
+  draw::begin(draw::Primitive::Quads);
+  draw::texCoord(0.f, 0.f);
+  draw::vertex(ox - 1.f, oy - 1.f);
+  draw::texCoord(uMax, 0.f);
+  draw::vertex(ox + 1.f, oy - 1.f);
+  draw::texCoord(uMax, vMax);
+  draw::vertex(ox + 1.f, oy + 1.f);
+  draw::texCoord(0.f, vMax);
+  draw::vertex(ox - 1.f, oy + 1.f);
+  draw::end();
 }
 
 bool RenderTarget::blurProgramAvailable() { return blurProgram(3).program != 0; }
@@ -365,31 +345,28 @@ void RenderTarget::useBlurProgram(bool use) { blurPrograms().wanted = use; }
 void RenderTarget::blurPass(int passes, int radius, float spread, float intensity, float dirX, float dirY) {
   const ScopedPass profiled("blur");
   const BlurProgram &blur = blurProgram(radius);
-  GLint active = 0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-  if (!blur.program || !blurPrograms().wanted || active != GL_TEXTURE0) {
+  if (!blur.program || !blurPrograms().wanted || draw::state().activeUnit != 0) {
     blurPassByTaps(passes, radius, spread, intensity, dirX, dirY);
     return;
   }
   pushIdentityMatrices();
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glEnable(GL_TEXTURE_2D);
-  GLint previous = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-  glUseProgram(blur.program);
+  draw::disable(draw::Cap::DepthTest);
+  draw::disable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
+  draw::bindTexture(textureId);
+  draw::enable(draw::Cap::Texture2D);
+  const uint32_t previous = draw::state().program;
+  draw::useProgram(blur.program);
   // A tap is `spread` target pixels across; the vertical direction keeps the
   // horizontal clip step (see blurPassByTaps).
   const float step = spread / static_cast<float>(width);
-  glUniform2f(blur.tapStep, step * uMax * dirX, step * vMax * dirY);
-  glUniform2f(blur.areaMax, uMax, vMax);
+  draw::uniform(blur.tapStep, step * uMax * dirX, step * vMax * dirY);
+  draw::uniform(blur.areaMax, uMax, vMax);
   // GL clamps the colour's alpha the taps are drawn with, and blends with it
   // as an 8-bit value.
   float weight = intensity / static_cast<float>(2 * radius + 1);
   weight = weight < 0.f ? 0.f : weight > 1.f ? 1.f : weight;
-  glUniform1f(blur.alpha8, std::floor(weight * 255.f + 0.5f));
+  draw::uniform(blur.alpha8, std::floor(weight * 255.f + 0.5f));
 
   // The quad writes every pixel of the corner (blending off): nothing to
   // clear first, and the rest of the frame is left as it was.
@@ -398,22 +375,22 @@ void RenderTarget::blurPass(int passes, int radius, float spread, float intensit
   // values for much less work.
   const bool centres = spread == std::floor(spread);
   if (centres) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Nearest);
+    draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Nearest);
   }
   for (int pass = 0; pass < passes; ++pass) {
     setViewport();
-    glClearColor(0.f, 0.f, 0.f, 1.f);
+    draw::clearColour(0.f, 0.f, 0.f, 1.f);
     drawAreaQuad(0.f, 0.f);
     copyFromScreen();
   }
 
   if (centres) {
-    glBindTexture(GL_TEXTURE_2D, glName);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    draw::bindTexture(textureId);
+    draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Linear);
+    draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
   }
-  glUseProgram(static_cast<GLuint>(previous));
+  draw::useProgram(previous);
   endBlurPass();
 }
 
@@ -421,17 +398,17 @@ void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float in
                                   float dirY) {
   const ScopedPass profiled("blur");
   pushIdentityMatrices();
-  glDisable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  draw::disable(draw::Cap::DepthTest);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
 
   // Each of the 2 radius + 1 taps adds the image at weight intensity / taps
   // (times the texel's alpha, 1 in frame copies): a box filter whose weights
   // sum to the intensity.
   const int taps = 2 * radius + 1;
-  glColor4f(1.f, 1.f, 1.f, intensity / static_cast<float>(taps));
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glEnable(GL_TEXTURE_2D);
+  draw::colour(1.f, 1.f, 1.f, intensity / static_cast<float>(taps));
+  draw::bindTexture(textureId);
+  draw::enable(draw::Cap::Texture2D);
 
   // One tap is `spread` pixels across: the viewport is `width` pixels over two
   // clip units. Intentional: the vertical direction uses the same clip step,
@@ -442,11 +419,11 @@ void RenderTarget::blurPassByTaps(int passes, int radius, float spread, float in
   for (int pass = 0; pass < passes; ++pass) {
     setViewport();
     // Only the corner the taps add into is cleared (a scissor: the viewport
-    // does not limit glClear); the rest of the frame is left as it was.
-    glClearColor(0.f, 0.f, 0.f, 1.f);
+    // does not limit draw::clear); the rest of the frame is left as it was.
+    draw::clearColour(0.f, 0.f, 0.f, 1.f);
     {
       const CornerScissor corner(width, height);
-      glClear(GL_COLOR_BUFFER_BIT);
+      draw::clear(draw::kClearColour);
     }
     for (int j = -radius; j <= radius; ++j) {
       const float o = static_cast<float>(j) * step;

@@ -29,10 +29,10 @@
 // happens. Texture row
 // 0 is the frame's bottom row, so copies draw upright. Copies of the frame read
 // alpha 1 (the frame buffer has no alpha), which the blur and the additive
-// draws rely on: the texture environment is GL_MODULATE, so every draw is
+// draws rely on: the texture environment modulates, so every draw is
 // weighted by the texel's alpha as well as by the current colour's.
 //
-// Intentional: the texture wraps (GL_REPEAT) and filters linearly, so a draw
+// Intentional: the texture wraps (Repeat) and filters linearly, so a draw
 // that stretches or shrinks a target filters its outermost rows and columns
 // with the texture's unused area (black until something larger is copied),
 // a darker fringe of about half a target pixel. A screen-size copy drawn
@@ -50,8 +50,8 @@
 // context current. Frame-buffer pixels are only ever read by copyFromScreen.
 //
 // A target owns its texture: it cannot be copied, a move hands the texture
-// over (the moved-from target is empty, glName 0, and frees nothing), and the
-// destructor deletes it. glName is there to be read (bound, or lent to a
+// over (the moved-from target is empty, textureId 0, and frees nothing), and
+// the destructor deletes it. textureId is there to be read (bound, or lent to a
 // Texture that draws it); whoever reads it must not delete it, nor use it
 // after the target is gone. Destroy targets while the window's context is
 // current: with no context current the delete reaches no context (the GL
@@ -76,26 +76,26 @@ enum class TargetStorage {
 class RenderTarget {
 public:
   // Creates the texture, filled with black (alpha 0 with Rgba storage),
-  // GL_LINEAR filters, GL_REPEAT wrap, for a width x height area of the
+  // Linear filters, Repeat wrap, for a width x height area of the
   // `frame` the show draws into. Leaves the new texture bound on the active
   // unit.
   RenderTarget(int width, int height, TargetStorage storage = TargetStorage::Rgb,
                const FrameSize &frame = FrameSize());
   // Deletes the texture (the binding of a unit it was bound to falls back to
-  // 0, as glDeleteTextures does).
+  // 0, as draw::deleteTexture does).
   ~RenderTarget();
   RenderTarget(const RenderTarget &) = delete;
   RenderTarget &operator=(const RenderTarget &) = delete;
-  // The texture and every field move over; `other` is left empty (glName 0,
+  // The texture and every field move over; `other` is left empty (textureId 0,
   // no bytes counted).
   RenderTarget(RenderTarget &&other) noexcept;
   // Frees this target's texture, then takes `other`'s.
   RenderTarget &operator=(RenderTarget &&other) noexcept;
 
-  // glViewport(0, 0, width, height).
+  // The viewport (0, 0, width, height).
   void setViewport();
   // Copies the frame's lower-left width x height pixels into the texture, then
-  // glViewport(0, 0, screenWidth, screenHeight) (the whole frame). Leaves
+  // the viewport (0, 0, screenWidth, screenHeight) (the whole frame). Leaves
   // the texture bound.
   void copyFromScreen();
   // The captured area as a quad with its lower-left corner at pixel (x, y) and
@@ -103,8 +103,8 @@ public:
   // 600 base picture (so they follow the render scale); (0, 0, 0, 0) covers
   // the viewport. Current colour and blend state apply. A large target (above)
   // drawn into a smaller viewport is read through its mipmap. Leaves:
-  // GL_TEXTURE_2D off, the texture bound (its filters as they were),
-  // GL_DEPTH_TEST on, matrices as they were, GL_MODELVIEW.
+  // texturing off, the texture bound (its filters as they were), depth test
+  // on, matrices as they were, the model-view matrix current.
   void drawQuad(float x, float y, float dw, float dh);
   // drawQuad(0, 0, 0, 0): the image over the whole current viewport.
   void draw();
@@ -112,10 +112,10 @@ public:
   // unchanged since: skipped, leaving the state draw() leaves, where
   // texelsDrawAsTheyAre() says it would put every pixel back as it is.
   void drawBack();
-  // glColor4f(r, g, b, a) then draw(). Leaves that colour and the blend state.
+  // The colour (r, g, b, a), then draw(). Leaves that colour and the blend state.
   void drawTinted(float r, float g, float b, float a);
-  // Adds the image weighted by (r, g, b) x a: blend (GL_SRC_ALPHA, GL_ONE).
-  // Leaves: blending off (blend function GL_SRC_ALPHA, GL_ONE), colour white,
+  // Adds the image weighted by (r, g, b) x a: blend (SrcAlpha, One).
+  // Leaves: blending off (blend function SrcAlpha, One), colour white,
   // and what draw() leaves.
   void drawAdditive(float r, float g, float b, float a);
   // drawAdditive(1, 1, 1, 1).
@@ -130,10 +130,10 @@ public:
   // copies of the image offset by `spread` pixels, together weighing
   // `intensity`, and copies the sum back. The rest of the frame is not
   // touched, and callers redraw the frame afterwards. A tap weighs at most 1
-  // (GL clamps the colour's alpha), so intensity / (2 radius + 1) above 1
-  // counts as 1. Leaves: blending off (function GL_SRC_ALPHA, GL_ONE),
-  // GL_TEXTURE_2D off, the texture bound, colour white, matrices as they
-  // were, GL_MODELVIEW, GL_DEPTH_TEST on; when a pass ran, also clear colour
+  // (the colour's alpha is clamped), so intensity / (2 radius + 1) above 1
+  // counts as 1. Leaves: blending off (function SrcAlpha, One), texturing
+  // off, the texture bound, colour white, matrices as they were, the
+  // model-view matrix current, depth test on; when a pass ran, also clear colour
   // (0, 0, 0, 1), viewport the frame and the last pass's sum in the corner.
   void blurPass(int passes, int radius, float spread, float intensity, float dirX, float dirY);
   // blurPass horizontally (1, 0), then vertically (0, 1).
@@ -151,7 +151,7 @@ public:
   // clip units (texture coordinates 0..uMax, 0..vMax), in the current state.
   void drawAreaQuad(float ox, float oy) const;
 
-  unsigned glName = 0; // the texture it owns; 0 when moved from
+  unsigned textureId = 0; // the texture it owns; 0 when moved from
   int width = 0;       // area copied from the frame; the viewport inside the target
   int height = 0;
   int texWidth = 0;    // the texture: nextPowerOfTwo(width), at least 2, or width + margin (above)
@@ -175,7 +175,7 @@ private:
   // does, and readWholeLevels() then puts the plain linear read back.
   bool readAtBaseLevel();
   void readWholeLevels();
-  // Deletes the texture and takes its bytes off the tally; leaves glName 0.
+  // Deletes the texture and takes its bytes off the tally; leaves textureId 0.
   void release();
   // What this target's texture adds to allocatedBytes().
   size_t bytes() const;

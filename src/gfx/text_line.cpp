@@ -1,9 +1,8 @@
 #include "gfx/text_line.h"
 
-#include <GL/glew.h>
-
 #include <cctype>
 
+#include "draw/draw.h"
 #include "gfx/overlay.h"
 #include "gfx/pixel_font.h"
 
@@ -11,14 +10,14 @@ namespace demo {
 
 namespace {
 
-// A screen-pixel rectangle inside a GL_QUADS batch (identity matrices).
+// A screen-pixel rectangle inside a batch of quads (identity matrices).
 void pixelQuad(float x0, float y0, float x1, float y1) {
   const float cx0 = x0 * kPixelToClipX - 1.f, cx1 = x1 * kPixelToClipX - 1.f;
   const float cy0 = y0 * kPixelToClipY - 1.f, cy1 = y1 * kPixelToClipY - 1.f;
-  glVertex2f(cx0, cy0);
-  glVertex2f(cx1, cy0);
-  glVertex2f(cx1, cy1);
-  glVertex2f(cx0, cy1);
+  draw::vertex(cx0, cy0);
+  draw::vertex(cx1, cy0);
+  draw::vertex(cx1, cy1);
+  draw::vertex(cx0, cy1);
 }
 
 } // namespace
@@ -29,27 +28,27 @@ const unsigned char *glyphRows(char c) {
 }
 
 void drawTextLine(const FrameSize &frame, const std::string &text, float x, float y, float scale) {
-  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_DEPTH_BUFFER_BIT |
-               GL_TRANSFORM_BIT);
-  glViewport(0, 0, frame.width, frame.height);
+  draw::pushAttributes(draw::kEnableGroup | draw::kCurrentGroup | draw::kColourBufferGroup | draw::kViewportGroup |
+                       draw::kDepthBufferGroup | draw::kTransformGroup);
+  draw::viewport(0, 0, frame.width, frame.height);
   pushIdentityMatrices();
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_FOG);
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  draw::disable(draw::Cap::Texture2D);
+  draw::disable(draw::Cap::DepthTest);
+  draw::disable(draw::Cap::Lighting);
+  draw::disable(draw::Cap::Fog);
+  draw::disable(draw::Cap::CullFace);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
 
   const float margin = 2.f * scale;
   const float width = static_cast<float>(text.size() * kPixelFontAdvance) * scale;
-  glColor4f(0.f, 0.f, 0.f, 0.6f);
-  glBegin(GL_QUADS);
+  draw::colour(0.f, 0.f, 0.f, 0.6f);
+  draw::begin(draw::Primitive::Quads);
   pixelQuad(x - margin, y - margin, x + width + margin, y + kPixelFontHeight * scale + margin);
-  glEnd();
+  draw::end();
 
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glBegin(GL_QUADS);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::begin(draw::Primitive::Quads);
   float left = x;
   for (char c : text) {
     if (const unsigned char *rows = glyphRows(c)) {
@@ -62,13 +61,13 @@ void drawTextLine(const FrameSize &frame, const std::string &text, float x, floa
     }
     left += kPixelFontAdvance * scale;
   }
-  glEnd();
+  draw::end();
 
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glPopAttrib();
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::popMatrix();
+  draw::popAttributes();
 }
 
 } // namespace demo

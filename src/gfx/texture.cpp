@@ -1,6 +1,3 @@
-#include <GL/glew.h>
-#include <GL/glu.h>
-
 #include "gfx/texture.h"
 
 #include <algorithm>
@@ -13,6 +10,9 @@
 
 #include <jpeglib.h>
 #include <libdeflate.h>
+
+#include "draw/draw.h"
+#include "draw/image_scaling.h"
 #include <png.h>
 
 #include "base/byte_reader.h"
@@ -51,12 +51,11 @@ int powerOfTwoAtLeast(int n) {
 // textures are; nothing that draws reads it.
 size_t gPictureBytes = 0;
 
-// Adds the texture bound now, every mipmap level, at 4 bytes a texel (what
-// drivers keep an RGB8 texel in).
-void tallyBoundTexture() {
-  GLint w = 0, h = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+// Adds a picture uploaded with every mipmap level at `width` x `height` (its
+// level 0), at 4 bytes a texel (what drivers keep an RGB8 texel in).
+void tallyMipmapped(int width, int height) {
+  const draw::ImageSize size = draw::mipmapSize(width, height, draw::maxTextureSize());
+  int w = size.width, h = size.height;
   while (w > 0 && h > 0) {
     gPictureBytes += size_t(w) * size_t(h) * 4;
     if (w == 1 && h == 1)
@@ -77,28 +76,6 @@ void reportMissingJpeg(const std::string &file, int error) {
     showMessage("Unable to load JPG File!", file.c_str(), std::strerror(error));
 }
 
-// Sets the pack and unpack alignment to 1 (rows of any length, no padding)
-// and puts the previous values back when it goes out of scope. gluScaleImage
-// reads its input with the unpack and writes its output with the pack state.
-class TightPixelRows {
-public:
-  TightPixelRows() {
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack_);
-    glGetIntegerv(GL_PACK_ALIGNMENT, &pack_);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  }
-  ~TightPixelRows() {
-    glPixelStorei(GL_UNPACK_ALIGNMENT, unpack_);
-    glPixelStorei(GL_PACK_ALIGNMENT, pack_);
-  }
-  TightPixelRows(const TightPixelRows &) = delete;
-  TightPixelRows &operator=(const TightPixelRows &) = delete;
-
-private:
-  GLint unpack_ = 4;
-  GLint pack_ = 4;
-};
 
 // ---- JPEG -----------------------------------------------------------------
 //
@@ -524,7 +501,8 @@ PictureKind pictureKind(const uint8_t *bytes, size_t count) {
 
 // ---- uploads ----------------------------------------------------------------
 
-unsigned pngBind(const char *path, int wrap, int minFilter, int magFilter, int *width, int *height) {
+unsigned pngBind(const char *path, draw::TextureValue wrap, draw::TextureValue minFilter,
+                 draw::TextureValue magFilter, int *width, int *height) {
   std::string error;
   PngImage image = decodePng(path, &error);
   if (image.empty()) {
@@ -533,41 +511,25 @@ unsigned pngBind(const char *path, int wrap, int minFilter, int magFilter, int *
   }
   if (!image.damage.empty())
     report(path, image.damage);
-  const GLenum format = image.channels == 4 ? GL_RGBA : GL_RGB;
+  const draw::PixelFormat format = image.channels == 4 ? draw::PixelFormat::Rgba : draw::PixelFormat::Rgb;
   const int texWidth = powerOfTwoAtLeast(image.width);
   const int texHeight = powerOfTwoAtLeast(image.height);
 
-  TightPixelRows tight;
   std::vector<uint8_t> scaled;
   const uint8_t *data = image.data.data();
   if (texWidth != image.width || texHeight != image.height) {
-    scaled.resize(size_t(texWidth) * size_t(texHeight) * size_t(image.channels));
-    const GLint rc = gluScaleImage(format, image.width, image.height, GL_UNSIGNED_BYTE, image.data.data(),
-                                   texWidth, texHeight, GL_UNSIGNED_BYTE, scaled.data());
-    if (rc != 0) {
-      report(path, reinterpret_cast<const char *>(gluErrorString(GLenum(rc))));
-      return 0;
-    }
+    scaled = draw::scaleImage(image.data.data(), image.width, image.height, image.channels, texWidth, texHeight);
     data = scaled.data();
   }
 
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+  const unsigned name = draw::createTexture();
+  draw::textureParameter(draw::TextureParam::WrapS, wrap);
+  draw::textureParameter(draw::TextureParam::WrapT, wrap);
+  draw::textureParameter(draw::TextureParam::MinFilter, minFilter);
+  draw::textureParameter(draw::TextureParam::MagFilter, magFilter);
   // Row 0 of the data is the picture's top row and becomes t = 0.
-  const GLint rc =
-      gluBuild2DMipmaps(GL_TEXTURE_2D, GLint(format), texWidth, texHeight, format, GL_UNSIGNED_BYTE, data);
-  if (rc != 0) {
-    report(path, reinterpret_cast<const char *>(gluErrorString(GLenum(rc))));
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDeleteTextures(1, &name);
-    return 0;
-  }
-  tallyBoundTexture();
+  draw::textureMipmapped(format, texWidth, texHeight, data);
+  tallyMipmapped(texWidth, texHeight);
   if (width)
     *width = image.width;
   if (height)
@@ -621,7 +583,7 @@ int checkDetailSize(const char *path, int width, int height, int detail) {
 
 void Texture::load(const char *path, int normalMap) {
   loaded = true;
-  glName = 0;
+  textureId = 0;
   width = 0;
   height = 0;
   detail = 1;
@@ -648,7 +610,8 @@ void Texture::load(const char *path, int normalMap) {
 
   switch (pictureKind(signature, got)) {
   case PictureKind::Png:
-    glName = pngBind(path, GL_REPEAT, GL_LINEAR, GL_LINEAR, &width, &height);
+    textureId = pngBind(path, draw::TextureValue::Repeat, draw::TextureValue::Linear, draw::TextureValue::Linear, &width,
+                     &height);
     detail = checkDetailSize(path, width, height, detail);
     return;
   case PictureKind::Unknown:
@@ -665,50 +628,37 @@ void Texture::load(const char *path, int normalMap) {
   if (normalMap == 1)
     image.data = heightToNormalMap(image.data, image.width, image.height, detail);
 
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  GLint rc;
-  {
-    // Rows are 3 x width bytes without padding; any width works.
-    TightPixelRows tight;
-    rc = gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE,
-                           image.data.data());
-  }
-  if (rc != 0) {
-    report(path, reinterpret_cast<const char *>(gluErrorString(GLenum(rc))));
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDeleteTextures(1, &name);
-    return;
-  }
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  tallyBoundTexture();
-  glName = name;
+  const unsigned name = draw::createTexture();
+  // Rows are 3 x width bytes without padding; any width works.
+  draw::textureMipmapped(draw::PixelFormat::Rgb, image.width, image.height, image.data.data());
+  draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::LinearMipmapNearest);
+  draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Linear);
+  tallyMipmapped(image.width, image.height);
+  textureId = name;
   width = image.width;
   height = image.height;
   pixels = std::move(image.data);
 }
 
 void Texture::bind() {
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, glName);
+  draw::enable(draw::Cap::Texture2D);
+  draw::bindTexture(textureId);
 }
 
-void Texture::unbind() { glDisable(GL_TEXTURE_2D); }
+void Texture::unbind() { draw::disable(draw::Cap::Texture2D); }
 
 void Texture::bindUnit(int unit) {
-  glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit));
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glEnable(GL_TEXTURE_2D);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
+  draw::activeTexture(unit);
+  draw::bindTexture(textureId);
+  draw::enable(draw::Cap::Texture2D);
+  draw::activeTexture(0);
 }
 
 void Texture::unbindUnit(int unit) {
-  glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit));
-  glBindTexture(GL_TEXTURE_2D, glName);
-  glDisable(GL_TEXTURE_2D);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
+  draw::activeTexture(unit);
+  draw::bindTexture(textureId);
+  draw::disable(draw::Cap::Texture2D);
+  draw::activeTexture(0);
 }
 
 } // namespace demo

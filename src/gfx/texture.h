@@ -11,27 +11,28 @@
 // stays empty. Both decoders put the picture's top row at t = 0.
 //
 // - JPEG (libjpeg-turbo): decoded to RGB (grey files too), uploaded with
-//   gluBuild2DMipmaps, min filter GL_LINEAR_MIPMAP_NEAREST, mag GL_LINEAR, wrap
-//   left at GL_REPEAT. The decoded bytes stay in `pixels` (rows top first, 3
+//   a mipmap chain scaled as GLU's mipmap builder scales it
+//   (draw::textureMipmapped), minifying filter LinearMipmapNearest, magnifying
+//   Linear, wrap left at Repeat. The decoded bytes stay in `pixels` (rows top first, 3
 //   bytes a pixel, no padding) for scenes that read colours from them. With
 //   normalMap 1 the red channel is taken as a height map and replaced by its
 //   normal map before the upload. A file that cannot be opened shows "Unable
 //   to load JPG File!" with the path as caption (the standard-error line adds
 //   the system's reason); a broken file is reported on stderr; either way
-//   glName stays 0. A damaged file that the decoder recovers (cut off in its
+//   textureId stays 0. A damaged file that the decoder recovers (cut off in its
 //   scan, a corrupt marker, a broken marker after the last row) loads with
 //   the grey or garbled blocks libjpeg makes of it, and one line names it and
 //   says so.
 // - PNG (libpng, pngBind): palette, grey, 16-bit and tRNS expanded to 8-bit
 //   RGB/RGBA, scaled up to powers of two, mipmapped, uploaded as RGBA when the
-//   file has alpha and RGB otherwise; wrap GL_REPEAT, filters GL_LINEAR. No
-//   bytes are kept. A file that cannot be loaded leaves glName 0 (and a line
+//   file has alpha and RGB otherwise; wrap Repeat, filters Linear. No
+//   bytes are kept. A file that cannot be loaded leaves textureId 0 (and a line
 //   on stderr). A file cut off or broken in its image data is drawn down to
 //   the last row that decodes, the rest transparent (black in a picture
 //   without alpha), and one line says from which row (PngImage::damage).
 //
 // An empty Texture (default constructor) has no GL texture; another texture's
-// name may be stored in glName and it then binds like any other.
+// name may be stored in textureId and it then binds like any other.
 //
 // Paths go through resolveDataPath ("data/..." means the data directory), and
 // messages name the path that was opened, once per file. A picture of the
@@ -41,10 +42,10 @@
 // not its base size (dataSetPictureSize) times the detail is reported, and
 // drawn at the detail its size says (1, 2 or 4 times its base size), else at
 // the set's.
-// GL state: a successful load (and pngBind) leaves the new texture bound to
-// GL_TEXTURE_2D on the active unit; the pixel pack/unpack alignment is put
-// back as it was; GL_TEXTURE_2D enables are not touched. A file that cannot
-// be opened or decoded makes no GL call.
+// Drawing state: a successful load (and pngBind) leaves the new texture bound
+// on the active unit; the pixel pack/unpack alignment is put back as it was;
+// the texturing enables are not touched. A file that cannot be opened or
+// decoded makes no drawing call.
 // What it does not do: free its GL texture (textures live as long as the show).
 #pragma once
 
@@ -52,6 +53,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "draw/draw.h"
 
 namespace demo {
 
@@ -64,9 +67,9 @@ public:
 
   void load(const char *path, int normalMap);
 
-  // glEnable(GL_TEXTURE_2D) and bind on the active unit.
+  // Texturing on (Cap::Texture2D) and bound on the active unit.
   void bind();
-  // glDisable(GL_TEXTURE_2D); the binding stays.
+  // Texturing off; the binding stays.
   void unbind();
   // Bind and enable on `unit`; leaves unit 0 active.
   void bindUnit(int unit);
@@ -88,7 +91,7 @@ public:
   float baseHeight() const { return static_cast<float>(height) / static_cast<float>(detail); }
 
   bool loaded = false;
-  unsigned glName = 0;
+  unsigned textureId = 0;
   int width = 0;  // the file's own size, in pixels
   int height = 0;
   // Pixels per base pixel on each axis: the data set's detail for a picture
@@ -146,7 +149,8 @@ PngImage decodePng(const char *path, std::string *error = nullptr);
 // The contract of the show's PNG loader: decode, scale up to powers of two,
 // build mipmaps, upload RGBA with alpha else RGB, set wrap and filters. Returns
 // the new texture name (0 on failure) and the file's own size.
-unsigned pngBind(const char *path, int wrap, int minFilter, int magFilter, int *width, int *height);
+unsigned pngBind(const char *path, draw::TextureValue wrap, draw::TextureValue minFilter,
+                 draw::TextureValue magFilter, int *width, int *height);
 
 // What a file's first bytes say it is.
 enum class PictureKind { Png, Jpeg, Unknown };

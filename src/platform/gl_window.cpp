@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/message.h"
+#include "draw/gl_classic_backend.h"
 #include "platform/pixel_readback.h"
 
 namespace demo {
@@ -144,13 +145,21 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   if (!options.hidden)
     SDL_RaiseWindow(window_);
 
+  drawing_ = std::make_unique<draw::Context>(draw::makeClassicBackend());
+  draw::setCurrent(drawing_.get());
+  // The one piece of GL state that does not start at a constant: the
+  // scissor box is the drawable's size when the context is first current.
+  GLint box[4] = {};
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  drawing_->mutableState().scissor = {box[0], box[1], box[2], box[3]};
+
   // The show's initial state: every later part starts from here.
-  glViewport(0, 0, width, height);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_NORMALIZE);
-  glEnable(GL_CULL_FACE);
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  draw::viewport(0, 0, width, height);
+  draw::enable(draw::Cap::DepthTest);
+  draw::enable(draw::Cap::Normalize);
+  draw::enable(draw::Cap::CullFace);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth | draw::kClearStencil);
   open_ = true;
 }
 
@@ -195,8 +204,8 @@ bool GLWindow::setFrameSize(const FrameSize &frame) {
   }
   width_ = frame.width;
   height_ = frame.height;
-  glViewport(0, 0, width_, height_);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  draw::viewport(0, 0, width_, height_);
+  draw::clear(draw::kClearColour | draw::kClearDepth | draw::kClearStencil);
   return true;
 }
 
@@ -243,6 +252,9 @@ void GLWindow::close() {
     }
     SDL_GL_MakeCurrent(window_, nullptr);
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    if (draw::current() == drawing_.get())
+      draw::setCurrent(nullptr);
+    drawing_.reset();
   }
   fbo_ = colourBuffer_ = depthStencilBuffer_ = 0;
   context_ = nullptr;
@@ -358,8 +370,10 @@ std::vector<ShowKey> GLWindow::takeKeys() {
 int GLWindow::displayIndex() const { return window_ ? SDL_GetWindowDisplayIndex(window_) : -1; }
 
 void GLWindow::makeCurrent() const {
-  if (window_ && context_)
+  if (window_ && context_) {
     SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
+    draw::setCurrent(drawing_.get());
+  }
 }
 
 void GLWindow::bindFramebuffer() const {

@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "base/frame_size.h"
+#include "draw/draw.h"
 
 struct SDL_Window;
 
@@ -128,6 +129,9 @@ private:
   bool sdlVideo_ = false;
   SDL_Window *window_ = nullptr;
   void *context_ = nullptr; // SDL_GLContext
+  // The drawing context over it (draw.h), current while this window's GL
+  // context is.
+  std::unique_ptr<draw::Context> drawing_;
   unsigned fbo_ = 0;
   unsigned colourBuffer_ = 0;
   unsigned depthStencilBuffer_ = 0;

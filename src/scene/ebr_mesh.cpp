@@ -1,7 +1,5 @@
 #include "scene/ebr_mesh.h"
 
-#include <GL/glew.h>
-
 #include <cstdio>
 #include <limits>
 #include <utility>
@@ -9,6 +7,7 @@
 #include "base/data_path.h"
 #include "base/message.h"
 #include "base/byte_reader.h"
+#include "draw/draw.h"
 
 namespace demo {
 
@@ -22,27 +21,16 @@ constexpr size_t kMaxNameBytes = 100;
 
 constexpr size_t kMaxCount = static_cast<size_t>(std::numeric_limits<int32_t>::max());
 
-// Points the three client arrays at one part.
-void setPointers(const EbrPart &part) {
-  glVertexPointer(3, GL_FLOAT, 0, part.positions.data());
-  glNormalPointer(GL_FLOAT, 0, part.normals.data());
-  glTexCoordPointer(2, GL_FLOAT, 0, part.texCoords.data());
-}
-
-void drawElements(const EbrPart &part) {
-  glDrawElements(GL_TRIANGLES, 3 * part.triangleCount, GL_UNSIGNED_INT, part.indices.data());
-}
-
-void enableArrays() {
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-}
-
-void disableArrays() {
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+// One part's triangles, through its three arrays.
+void drawPart(const EbrPart &part) {
+  draw::IndexedArrays arrays;
+  arrays.primitive = draw::Primitive::Triangles;
+  arrays.positions = reinterpret_cast<const float *>(part.positions.data());
+  arrays.normals = reinterpret_cast<const float *>(part.normals.data());
+  arrays.texCoords = part.texCoords.data();
+  arrays.indices = part.indices.data();
+  arrays.count = 3 * part.triangleCount;
+  draw::drawIndexed(arrays);
 }
 
 // cross(b - a, c - a), the same arithmetic as cross() in math.h, written out
@@ -115,12 +103,7 @@ EbrPart::EbrPart(int32_t vertices, int32_t triangles, std::string partName)
       normals(static_cast<size_t>(vertexCount), Vec3{0.f, 0.f, 0.f}), texCoords(2 * static_cast<size_t>(vertexCount), 0.f),
       indices(3 * static_cast<size_t>(triangleCount), 0u) {}
 
-void EbrPart::draw() const {
-  enableArrays();
-  setPointers(*this);
-  drawElements(*this);
-  disableArrays();
-}
+void EbrPart::draw() const { drawPart(*this); }
 
 void EbrPart::recomputeNormals() {
   for (Vec3 &n : normals)
@@ -178,12 +161,8 @@ EbrMesh::EbrMesh(const std::string &path) {
 void EbrMesh::draw() const {
   if (parts.empty())
     return;
-  enableArrays();
-  for (const auto &part : parts) {
-    setPointers(*part);
-    drawElements(*part);
-  }
-  disableArrays();
+  for (const auto &part : parts)
+    drawPart(*part);
 }
 
 void EbrMesh::recomputeNormals() {

@@ -42,11 +42,12 @@
 // array sizes; nothing but positions (and normals, through recomputeNormals)
 // is meant to change after a part is made.
 //
-// The draw calls need the window's GL context current and no buffer object
-// bound to GL_ARRAY_BUFFER or GL_ELEMENT_ARRAY_BUFFER (the show binds none).
-// They set the vertex, normal and texture coordinate arrays (the latter on the
-// current client texture unit) and leave all three client arrays disabled
-// and their pointers aimed at the last part drawn. Nothing else is touched:
+// The draw calls need the window's drawing context current (and, with the
+// classic backend, no buffer object bound to the array or element array
+// targets; the show binds none). Each is one draw::drawIndexed of the part's
+// positions, normals and texture coordinates (unit 0); the classic backend
+// leaves all three client arrays disabled and their pointers aimed at the
+// last part drawn. Nothing else is touched:
 // matrices, textures, colour, blending and lighting are the caller's.
 //
 // What it does not do: keep the file, free anything early (meshes live as
@@ -68,10 +69,8 @@ public:
   // zero-filled at its final size. Negative counts count as 0.
   EbrPart(int32_t vertexCount, int32_t triangleCount, std::string name = std::string());
 
-  // The part's triangles with the current client arrays: enables the vertex,
-  // normal and texture coordinate arrays, points them at this part, issues
-  // one glDrawElements(GL_TRIANGLES, 3 * triangleCount, GL_UNSIGNED_INT) and
-  // disables the three arrays again.
+  // The part's triangles: one draw::drawIndexed of 3 x triangleCount 32-bit
+  // indices over its positions, normals and texture coordinates.
   void draw() const;
 
   // Sets every normal to the normalised sum of the face normals

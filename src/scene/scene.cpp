@@ -1,14 +1,10 @@
 #include "scene/scene.h"
 
-// clang-format off
-#include <GL/glew.h>
-#include <GL/glu.h>
-// clang-format on
-
 #include <cstdio>
 #include <utility>
 
 #include "base/data_path.h"
+#include "draw/draw.h"
 #include "scene/gsp_file.h"
 
 namespace demo {
@@ -162,20 +158,22 @@ void LightNode::applyLight(Scene &root) {
   // neither enabled nor disabled.
   if (root.lightCount >= 3)
     return;
-  const GLenum light = static_cast<GLenum>(GL_LIGHT0 + root.lightCount);
+  const int light = root.lightCount;
   ++root.lightCount;
   // Intentional: a disabled light still takes its number (and turns it off).
-  glDisable(light);
+  draw::disable(draw::lightCap(light));
   if (enabled == 0)
     return;
-  glEnable(light);
-  const GLfloat ambient[4] = {0.f, 0.f, 0.f, 1.f};
-  const GLfloat colourM[4] = {colour.x * multiplier, colour.y * multiplier, colour.z * multiplier, 1.f};
-  const GLfloat position[4] = {current.position.x, current.position.y, current.position.z, 1.f};
-  glLightfv(light, GL_AMBIENT, ambient);
-  glLightfv(light, GL_DIFFUSE, colourM);
-  glLightfv(light, GL_SPECULAR, colourM);
-  glLightfv(light, GL_POSITION, position);
+  draw::enable(draw::lightCap(light));
+  const float ambient[4] = {0.f, 0.f, 0.f, 1.f};
+  const float colourM[4] = {colour.x * multiplier, colour.y * multiplier, colour.z * multiplier, 1.f};
+  const float position[4] = {current.position.x, current.position.y, current.position.z, 1.f};
+  draw::light(light, draw::LightParam::Ambient, ambient);
+  draw::light(light, draw::LightParam::Diffuse, colourM);
+  draw::light(light, draw::LightParam::Specular, colourM);
+  // Fixed in eye space by the modelview of this moment: the scene sets its
+  // lights once, under the camera it is loaded with.
+  draw::light(light, draw::LightParam::Position, position);
 }
 
 // ---- MeshNode -------------------------------------------------------------
@@ -201,24 +199,21 @@ Submesh &MeshNode::addSubmesh(Submesh submesh) {
 }
 
 void MeshNode::draw(const std::vector<std::unique_ptr<Material>> &materials) {
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, positions.data());
-  glNormalPointer(GL_FLOAT, 0, normals.data());
-  glTexCoordPointer(2, GL_FLOAT, 0, texCoords.data());
+  draw::IndexedArrays arrays;
+  arrays.primitive = draw::Primitive::Triangles;
+  arrays.positions = reinterpret_cast<const float *>(positions.data());
+  arrays.normals = reinterpret_cast<const float *>(normals.data());
+  arrays.texCoords = texCoords.data();
   for (const Submesh &submesh : submeshes) {
     // Files always index a material of their own list; a mesh built in
     // memory might not, and then draws with whatever material is set.
     const int32_t m = submesh.materialIndex;
     if (m >= 0 && static_cast<size_t>(m) < materials.size() && materials[static_cast<size_t>(m)])
       materials[static_cast<size_t>(m)]->apply();
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(submesh.indices.size()), GL_UNSIGNED_INT,
-                   submesh.indices.data());
+    arrays.indices = submesh.indices.data();
+    arrays.count = static_cast<int32_t>(submesh.indices.size());
+    draw::drawIndexed(arrays);
   }
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
 // ---- CameraNode -----------------------------------------------------------
@@ -243,31 +238,30 @@ void Material::loadTextures() {
 }
 
 void Material::apply() {
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
   if (texture0)
     texture0->bind();
   else
-    glDisable(GL_TEXTURE_2D);
-  const GLfloat specularLevelled[4] = {specular[0] * specularLevel, specular[1] * specularLevel,
-                                       specular[2] * specularLevel, specular[3] * specularLevel};
-  const GLfloat shininess = 100.f * glossiness;
+    draw::disable(draw::Cap::Texture2D);
+  const float specularLevelled[4] = {specular[0] * specularLevel, specular[1] * specularLevel,
+                                     specular[2] * specularLevel, specular[3] * specularLevel};
   if (!texture0) {
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient.data());
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse.data());
-    glDisable(GL_BLEND);
+    draw::material(draw::MaterialParam::Ambient, ambient.data());
+    draw::material(draw::MaterialParam::Diffuse, diffuse.data());
+    draw::disable(draw::Cap::Blend);
   } else {
     // Intentional: a textured material shows its texture unmodulated by the
     // file's colours and is always blended with the texture's alpha.
-    const GLfloat none[4] = {0.f, 0.f, 0.f, 0.f};
-    const GLfloat white[4] = {1.f, 1.f, 1.f, 1.f};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, none);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    const float none[4] = {0.f, 0.f, 0.f, 0.f};
+    const float white[4] = {1.f, 1.f, 1.f, 1.f};
+    draw::material(draw::MaterialParam::Ambient, none);
+    draw::material(draw::MaterialParam::Diffuse, white);
+    draw::enable(draw::Cap::Blend);
+    draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
   }
-  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specularLevelled);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission.data());
-  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+  draw::material(draw::MaterialParam::Specular, specularLevelled);
+  draw::material(draw::MaterialParam::Emission, emission.data());
+  draw::shininess(100.f * glossiness);
 }
 
 // ---- Scene ----------------------------------------------------------------
@@ -324,12 +318,12 @@ void Scene::applyCamera(CameraNode &camera) {
       axis = Vec3{0.f, 0.f, 1.f};
     centre = Vec3{eye.x - axis.x, eye.y - axis.y, eye.z - axis.z};
   }
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(static_cast<double>(camera.fov), static_cast<double>(aspect), 1.0, 100000.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gluLookAt(eye.x, eye.y, eye.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::loadIdentity();
+  draw::perspective(static_cast<double>(camera.fov), static_cast<double>(aspect), 1.0, 100000.0);
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::loadIdentity();
+  draw::lookAt(eye.x, eye.y, eye.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
 }
 
 void Scene::setUpVector(float x, float y, float z) {
@@ -341,25 +335,23 @@ void Scene::drawNode(MeshNode &node, bool useWorldMatrix) {
   if (node.submeshes.empty())
     return;
   if (useWorldMatrix) {
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glMultMatrixf(node.world.m);
+    draw::matrixMode(draw::MatrixMode::ModelView);
+    draw::pushMatrix();
+    draw::multMatrix(node.world.m);
   }
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, node.positions.data());
-  glTexCoordPointer(2, GL_FLOAT, 0, node.texCoords.data());
-  glNormalPointer(GL_FLOAT, 0, node.normals.data());
   // Intentional: only submesh 0 is drawn; the scenes draw single-piece meshes
   // with their own state.
   const Submesh &first = node.submeshes[0];
-  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(first.indices.size()), GL_UNSIGNED_INT, first.indices.data());
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
+  draw::IndexedArrays arrays;
+  arrays.primitive = draw::Primitive::Triangles;
+  arrays.positions = reinterpret_cast<const float *>(node.positions.data());
+  arrays.normals = reinterpret_cast<const float *>(node.normals.data());
+  arrays.texCoords = node.texCoords.data();
+  arrays.indices = first.indices.data();
+  arrays.count = static_cast<int32_t>(first.indices.size());
+  draw::drawIndexed(arrays);
   if (useWorldMatrix)
-    glPopMatrix();
+    draw::popMatrix();
 }
 
 Vec3 Scene::nodePosition(const SceneNode &node) const { return node.rest.position; }

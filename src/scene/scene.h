@@ -27,7 +27,7 @@
 // time), and a track of one key always gives that key. A node without keys
 // keeps its load-time transform; scale is never animated.
 //
-// Lights. updateTransforms() hands GL_LIGHT0..GL_LIGHT2 to the light nodes
+// Lights. updateTransforms() hands lights 0..2 to the light nodes
 // that are direct children of the root, in order; deeper lights never light
 // anything and a fourth light is skipped. A light always shines from its rest
 // position: applying it copies the rest transform back into its current one.
@@ -133,12 +133,12 @@ public:
   LightNode() { type = kLightNodeType; }
 
   // Copies rest into current. While the root has handed out fewer than three
-  // lights, takes GL_LIGHT0 + root.lightCount (and counts it), disables it,
-  // and when enabled != 0 enables it again with ambient (0, 0, 0, 1), diffuse
-  // and specular (r m, g m, b m, 1), and GL_POSITION (x, y, z, 1) from the rest
-  // position, which OpenGL transforms by the modelview matrix current now.
-  // GL state left: that light's enable, colours and position; GL_LIGHTING is
-  // not touched.
+  // lights, takes light root.lightCount (and counts it), disables it, and
+  // when enabled != 0 enables it again with ambient (0, 0, 0, 1), diffuse and
+  // specular (r m, g m, b m, 1), and the position (x, y, z, 1) from the rest
+  // position, fixed in eye space by the modelview matrix current now.
+  // Drawing state left: that light's enable, colours and position; lighting
+  // itself (Cap::Lighting) is not touched.
   void applyLight(Scene &root) override;
 
   uint32_t word0 = 0; // the file's light words and flag: kept for writing back,
@@ -215,12 +215,12 @@ struct Material {
   // paths as they stand). GL state: see Texture's loader.
   void loadTextures();
 
-  // glColor4f(1, 1, 1, 1). With texture0: binds it (GL_TEXTURE_2D on),
-  // ambient (0, 0, 0, 0), diffuse (1, 1, 1, 1), GL_BLEND on with source alpha,
-  // one minus source alpha. Without: GL_TEXTURE_2D off, the material's own
-  // ambient and diffuse, GL_BLEND off. Then specular = specular x
-  // specularLevel (all four components), emission, shininess 100 x
-  // glossiness. All for GL_FRONT_AND_BACK; the state stays set.
+  // Colour (1, 1, 1, 1). With texture0: binds it (texturing on), ambient
+  // (0, 0, 0, 0), diffuse (1, 1, 1, 1), blending on with source alpha, one
+  // minus source alpha. Without: texturing off, the material's own ambient
+  // and diffuse, blending off. Then specular = specular x specularLevel (all
+  // four components), emission, shininess 100 x glossiness. All for front
+  // and back faces; the state stays set.
   void apply();
 
   std::array<float, 4> ambient{0.f, 0.f, 0.f, 1.f};
@@ -255,27 +255,27 @@ public:
 
   // World matrices of the whole tree from the identity, then lightCount = 0
   // and applyLight on the root and each of its direct children, in order.
-  // GL state: GL_LIGHT0..GL_LIGHT2 as the lights among those children set
+  // Drawing state: lights 0..2 as the lights among those children set
   // them; nothing at all when there are none (no context needed then).
   void updateTransforms();
 
   // updateTransforms() (the lights see the modelview matrix current before
-  // this call), then GL_PROJECTION = gluPerspective(fov, aspect, 1, 100000)
-  // and GL_MODELVIEW = gluLookAt(eye, centre, up): eye the camera's world
+  // this call), then projection = draw::perspective(fov, aspect, 1, 100000)
+  // and model-view = draw::lookAt(eye, centre, up): eye the camera's world
   // translation, centre its target's world translation or, without a target,
-  // eye minus the camera's normalised world z axis. Leaves GL_MODELVIEW
-  // current with the view loaded.
+  // eye minus the camera's normalised world z axis. Leaves the model-view
+  // matrix current with the view loaded.
   void applyCamera(CameraNode &camera);
 
   // up = (x, y, z); aspect back to 4/3.
   void setUpVector(float x, float y, float z);
 
-  // Draws submesh 0 of the node from client arrays: with useWorldMatrix, in
-  // its world matrix pushed onto GL_MODELVIEW (left current and as it was
-  // found); without, in whatever matrix is current, touching no matrix state.
-  // Sets no material, colour, texture, blend or lighting state; leaves the
-  // three client arrays disabled. A mesh without submeshes draws nothing and
-  // makes no GL call.
+  // Draws submesh 0 of the node as indexed arrays: with useWorldMatrix, in
+  // its world matrix pushed onto the model-view stack (left current and as
+  // it was found); without, in whatever matrix is current, touching no matrix
+  // state. Sets no material, colour, texture, blend or lighting state (the
+  // classic backend leaves the three client arrays disabled). A mesh without
+  // submeshes draws nothing and makes no drawing call.
   void drawNode(MeshNode &node, bool useWorldMatrix);
 
   // The node's rest position.
@@ -301,7 +301,7 @@ public:
   float aspect = 4.f / 3.f; // a scene may overwrite it between calls
   std::vector<std::unique_ptr<Material>> materials;
   int32_t materialCount = 0;
-  int32_t lightCount = 0; // GL lights handed out in the current pass
+  int32_t lightCount = 0; // lights handed out in the current pass
 };
 
 } // namespace demo

@@ -1,9 +1,6 @@
 #include "scene/view.h"
 
-// clang-format off
-#include <GL/glew.h>
-#include <GL/glu.h>
-// clang-format on
+#include "draw/draw.h"
 
 namespace demo {
 
@@ -14,27 +11,19 @@ void setView(float eyeX, float eyeY, float eyeZ, float centreX, float centreY, f
 
 void setViewClip(float eyeX, float eyeY, float eyeZ, float centreX, float centreY, float centreZ,
                  float upX, float upY, float upZ, float fovY, float aspect, float zNear, float zFar) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(static_cast<double>(fovY), static_cast<double>(aspect), static_cast<double>(zNear),
-                 static_cast<double>(zFar));
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gluLookAt(static_cast<double>(eyeX), static_cast<double>(eyeY), static_cast<double>(eyeZ),
-            static_cast<double>(centreX), static_cast<double>(centreY), static_cast<double>(centreZ),
-            static_cast<double>(upX), static_cast<double>(upY), static_cast<double>(upZ));
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::loadIdentity();
+  draw::perspective(static_cast<double>(fovY), static_cast<double>(aspect), static_cast<double>(zNear),
+                    static_cast<double>(zFar));
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::loadIdentity();
+  draw::lookAt(static_cast<double>(eyeX), static_cast<double>(eyeY), static_cast<double>(eyeZ),
+               static_cast<double>(centreX), static_cast<double>(centreY), static_cast<double>(centreZ),
+               static_cast<double>(upX), static_cast<double>(upY), static_cast<double>(upZ));
 }
 
-void enableSphereMap() {
-  glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-  glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-  glEnable(GL_TEXTURE_GEN_S);
-  glEnable(GL_TEXTURE_GEN_T);
-}
+void enableSphereMap() { draw::sphereMap(true); }
 
-void disableSphereMap() {
-  glDisable(GL_TEXTURE_GEN_S);
-  glDisable(GL_TEXTURE_GEN_T);
-}
+void disableSphereMap() { draw::sphereMap(false); }
 
 } // namespace demo

@@ -1,11 +1,9 @@
 #include "scenes/closing_scene.h"
 
-#include <GL/glew.h>
-#include <GL/glu.h>
-
 #include <cmath>
 #include <cstdlib>
 
+#include "draw/draw.h"
 #include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
@@ -60,66 +58,66 @@ void ClosingScene::draw(const FrameInput &frame) {
   // 1-3. Fresh frame; b is the time since the picture started to break.
   disableSphereMap();
   const float b = closingBreakTime(a);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
 
   // 4. A square 28-degree view from 4 units: the tiles at rest fill it edge to
   // edge. Intentional: aspect 1 on a 4:3 viewport, the picture stretches back
   // to full screen.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(28.0, 1.0, 1.0, 10.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gluLookAt(0.0, 0.0, -4.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::loadIdentity();
+  draw::perspective(28.0, 1.0, 1.0, 10.0);
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::loadIdentity();
+  draw::lookAt(0.0, 0.0, -4.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
 
   // 5-7. The step's random values for every tile.
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, screen_ ? screen_->glName : 0);
-  glDisable(GL_CULL_FACE);
+  draw::enable(draw::Cap::Texture2D);
+  draw::bindTexture(screen_ ? screen_->textureId : 0);
+  draw::disable(draw::Cap::CullFace);
   screenCopy.setViewport();
-  glRotatef(180.f, 0.f, 0.f, 1.f);
-  glScalef(1.f, -1.f, 1.f);
+  draw::rotate(180.f, 0.f, 0.f, 1.f);
+  draw::scale(1.f, -1.f, 1.f);
 
   // 8. The tiles.
   const float sqrtB = std::sqrt(b);
   for (int i = 0; i < kTileRows; ++i) {
     for (int j = 0; j < kTileRows; ++j) {
       const TileDraws &tile = tiles[static_cast<size_t>(i * kTileRows + j)];
-      glPushMatrix();
-      glTranslatef(-0.05f, -0.05f, 0.f);
-      glRotatef(35.f * tile.r4 * sqrtB, tile.r3, tile.r2, tile.r1);
-      glTranslatef(0.05f, 0.05f, 0.f);
+      draw::pushMatrix();
+      draw::translate(-0.05f, -0.05f, 0.f);
+      draw::rotate(35.f * tile.r4 * sqrtB, tile.r3, tile.r2, tile.r1);
+      draw::translate(0.05f, 0.05f, 0.f);
       const float wobble = std::sin(tile.wobble * b);
       const float z = -tile.depth * sqrtB;
       const float y = 0.1f * j - ((0.15f * tile.fall + 0.4f) * b * b + 1.f);
       const float x = 0.1f * i - 1.f + 0.2f * wobble;
-      glTranslatef(x, y, z);
+      draw::translate(x, y, z);
       const float s0 = tileS * i, s1 = tileS * (i + 1), t0 = tileT * j, t1 = tileT * (j + 1);
-      glBegin(GL_QUADS);
-      glTexCoord2f(s0, t0);
-      glVertex3f(0.f, 0.f, 0.f);
-      glTexCoord2f(s1, t0);
-      glVertex3f(0.1f, 0.f, 0.f);
-      glTexCoord2f(s1, t1);
-      glVertex3f(0.1f, 0.1f, 0.f);
-      glTexCoord2f(s0, t1);
-      glVertex3f(0.f, 0.1f, 0.f);
-      glEnd();
-      glPopMatrix();
+      draw::begin(draw::Primitive::Quads);
+      draw::texCoord(s0, t0);
+      draw::vertex(0.f, 0.f, 0.f);
+      draw::texCoord(s1, t0);
+      draw::vertex(0.1f, 0.f, 0.f);
+      draw::texCoord(s1, t1);
+      draw::vertex(0.1f, 0.1f, 0.f);
+      draw::texCoord(s0, t1);
+      draw::vertex(0.f, 0.1f, 0.f);
+      draw::end();
+      draw::popMatrix();
     }
   }
 
   // 9. The end logo rises and grows; a black veil from 7.2 s, opaque from 9.2 s.
   if (a > kBreakStart) {
     const float d = a - kBreakStart;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
+    draw::enable(draw::Cap::Blend);
+    draw::blendFunc(draw::Factor::One, draw::Factor::One);
     endLogoTexture.drawAt(144.f, 236.f, 1.f + 0.2f * d);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(0.f, 0.f, 0.f, 0.5f * d - 1.f);
+    draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
+    draw::colour(0.f, 0.f, 0.f, 0.5f * d - 1.f);
     drawFullScreenQuad();
-    glDisable(GL_BLEND);
-    glColor4f(1.f, 1.f, 1.f, 1.f);
+    draw::disable(draw::Cap::Blend);
+    draw::colour(1.f, 1.f, 1.f, 1.f);
   }
 
   // 10-13. The glow, taken from the finished picture.

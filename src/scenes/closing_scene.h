@@ -11,7 +11,7 @@
 // frame and every run (and the generator stands at the same place after
 // every step); the scene keeps no other state.
 //
-// Leaves face culling off, depth test on, GL_TEXTURE_2D off and the viewport
+// Leaves face culling off, depth test on, Texture2D off and the viewport
 // the whole frame. Blending stays as the timeline set it until the end logo
 // appears at 5.2 s; from then on it is left off with the colour white.
 #pragma once

@@ -1,13 +1,12 @@
 #include "scenes/corridor_scene.h"
 
-#include <GL/glew.h>
-
 #include <cmath>
 #include <cstdlib>
 
 #include "gfx/overlay.h"
 #include "base/data_path.h"
 #include "base/message.h"
+#include "draw/draw.h"
 #include "scene/view.h"
 
 namespace demo {
@@ -135,47 +134,42 @@ void CorridorScene::drawCorridor(float x) {
 
   // 2-3. Light 0 keeps whatever position earlier scenes gave it; black fog
   // hides the corridor beyond 500 units.
-  static const GLfloat diffuse[4] = {1.f, 1.f, 1.f, 1.f};
-  static const GLfloat ambient[4] = {0.9f, 0.8f, 0.8f, 1.f};
-  static const GLfloat fogColour[4] = {0.f, 0.f, 0.f, 1.f};
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-  glEnable(GL_FOG);
-  glFogf(GL_FOG_START, 250.f);
-  glFogf(GL_FOG_END, 500.f);
-  glFogi(GL_FOG_MODE, GL_LINEAR);
-  glFogfv(GL_FOG_COLOR, fogColour);
+  static const float diffuse[4] = {1.f, 1.f, 1.f, 1.f};
+  static const float ambient[4] = {0.9f, 0.8f, 0.8f, 1.f};
+  static const float fogColour[4] = {0.f, 0.f, 0.f, 1.f};
+  draw::enable(draw::Cap::Lighting);
+  draw::enable(draw::lightCap(0));
+  draw::light(0, draw::LightParam::Diffuse, diffuse);
+  draw::light(0, draw::LightParam::Ambient, ambient);
+  draw::enable(draw::Cap::Fog);
+  draw::linearFog(250.f, 500.f, fogColour);
 
   // 4-5. 30 units along y per unit of travel, looking 120 ahead, the height
   // swinging with 0.1 x; the scale flips the mesh in z.
   setViewClip(60.f * std::sin(swingPhase_) + 30.f, 30.f * x, 100.f * std::sin(0.1f * x) - 100.f, 0.f,
               30.f * x + 120.f, -100.f, 0.f, 0.f, 1.f, 80.f, 4.f / 3.f, 1.f, 2000.f);
-  glTranslatef(-60.f, 0.f, 0.f);
-  glScalef(1.3f, 1.3f, -2.6f);
+  draw::translate(-60.f, 0.f, 0.f);
+  draw::scale(1.3f, 1.3f, -2.6f);
 
-  // 6-7. The mesh's first submesh from client arrays.
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  // 6-7. The mesh's first submesh from its arrays.
+  draw::colour(1.f, 1.f, 1.f, 1.f);
   wallTexture.bind();
-  glDisable(GL_CULL_FACE);
+  draw::disable(draw::Cap::CullFace);
   if (corridorIndices_ && corridorVertices_ && corridorNormals && corridorTexCoords && corridorIndexCount_ > 0) {
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, corridorVertices_);
-    glNormalPointer(GL_FLOAT, 0, corridorNormals);
-    glTexCoordPointer(2, GL_FLOAT, 0, corridorTexCoords);
-    glDrawElements(GL_TRIANGLES, corridorIndexCount_, GL_UNSIGNED_INT, corridorIndices_);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    draw::IndexedArrays arrays;
+    arrays.primitive = draw::Primitive::Triangles;
+    arrays.positions = corridorVertices_;
+    arrays.normals = corridorNormals;
+    arrays.texCoords = corridorTexCoords;
+    arrays.indices = corridorIndices_;
+    arrays.count = corridorIndexCount_;
+    draw::drawIndexed(arrays);
   }
 
-  // 8. GL_LIGHT0 stays on.
+  // 8. Light 0 stays on.
   wallTexture.unbind();
-  glDisable(GL_FOG);
-  glDisable(GL_LIGHTING);
+  draw::disable(draw::Cap::Fog);
+  draw::disable(draw::Cap::Lighting);
 }
 
 void CorridorScene::restart() {
@@ -229,8 +223,8 @@ void CorridorScene::draw(const FrameInput &frame) {
 
   // 3. A black frame.
   screenCopy.setViewport();
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
 
   // 4. Intentional: the depth buffer is not cleared after the corridor, so
   // the balls (another projection) are depth-tested against its values.
@@ -244,27 +238,27 @@ void CorridorScene::draw(const FrameInput &frame) {
               4.f / 3.f, 0.1f, 20.f);
 
   // 6. Spin, and the roll that bins 1 and 3 push.
-  glRotatef(3.f * travel, 0.f, 0.f, 1.f);
-  glRotatef(30.f * T, 0.f, 1.f, std::sin(T));
-  glRotatef(rollAngle_, 1.f, 0.f, 0.f);
+  draw::rotate(3.f * travel, 0.f, 0.f, 1.f);
+  draw::rotate(30.f * T, 0.f, 1.f, std::sin(T));
+  draw::rotate(rollAngle_, 1.f, 0.f, 0.f);
 
   // 7. The step's 1000 points; point size stays 8 pixels of the base
   // picture (8 s at scale s).
   if (T < kCorridorSwitch) {
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_FOG);
-    glColor4f(1.f, 1.f, 1.f, 1.f);
-    glPointSize(frameSize.size(8.f));
-    glBegin(GL_POINTS);
+    draw::disable(draw::Cap::Texture2D);
+    draw::disable(draw::Cap::Fog);
+    draw::colour(1.f, 1.f, 1.f, 1.f);
+    draw::pointSize(frameSize.size(8.f));
+    draw::begin(draw::Primitive::Points);
     for (const std::array<float, 3> &point : points_)
-      glVertex3f(point[0], point[1], point[2]);
-    glEnd();
+      draw::vertex(point[0], point[1], point[2]);
+    draw::end();
   }
 
   // 8. Unit 0: the environment, sphere-mapped; unit 1: the detail texture at
   // the surface point's x and y (the field emits those coordinates).
   enableSphereMap();
-  glDisable(GL_CULL_FACE);
+  draw::disable(draw::Cap::CullFace);
   metaballProgram.bind();
   envTexture.bindUnit(0);
   detailTexture.bindUnit(1);
@@ -272,7 +266,7 @@ void CorridorScene::draw(const FrameInput &frame) {
   // 9-12. The field, tinted by the beat pulses.
   metaballs.clearValues();
   const Rgba tint = corridorTint(frame.pulse, T);
-  glColor4f(tint.r, tint.g, tint.b, tint.a);
+  draw::colour(tint.r, tint.g, tint.b, tint.a);
   const std::array<Metaball, 5> balls = corridorBalls(T);
   metaballs.addBalls(balls.data(), static_cast<int>(balls.size()));
   metaballs.updateNormals();
@@ -283,7 +277,7 @@ void CorridorScene::draw(const FrameInput &frame) {
   detailTexture.unbindUnit(1);
   metaballProgram.unbind();
   disableSphereMap();
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
 
   // 14. Intentional: the copy is drawn back in whatever blend state is
   // current (the previous frame's); in the states that leave it as it was
@@ -298,19 +292,19 @@ void CorridorScene::draw(const FrameInput &frame) {
     glowTarget.blur(3, 3, 1.f, bloom.blurGain);
     screenCopy.drawTinted(bloom.sharp, bloom.sharp, bloom.sharp, 1.f);
     glowTarget.drawAdditive(bloom.glow, bloom.glow, bloom.glow, 1.f);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    draw::enable(draw::Cap::Blend);
+    draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
     const ScreenPoint logo = logoPosition(s[5], logoJitterY_, logoJitterX_);
     logoOverlay.drawAt(logo.x, logo.y, 1.f);
   } else {
     // 16. The intro shows the scrolling picture with the greetings
     // multiplied over it; the balls only as a faint copy and a strong glow.
     glowTarget.blur(4, 4, 2.f, 1.1f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    draw::clear(draw::kClearColour);
     markerTexture_.drawAt(0.f, 300.f - 10.f * T, 1.f);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
-    glColor4f(1.f, 1.f, 1.f, 0.3f);
+    draw::enable(draw::Cap::Blend);
+    draw::blendFunc(draw::Factor::DstColor, draw::Factor::SrcAlpha);
+    draw::colour(1.f, 1.f, 1.f, 0.3f);
     greetingsTexture.drawAt(0.f, 0.f, 1.f);
     screenCopy.drawAdditive(0.05f, 0.05f, 0.05f, 1.f);
     glowTarget.drawAdditive(0.9f, 0.9f, 0.9f, 1.f);
@@ -322,7 +316,7 @@ void CorridorScene::draw(const FrameInput &frame) {
     const float width = static_cast<float>(kBaseFrameWidth);
     for (int i = 0; i < kBandPairs; ++i) {
       const DarkBand band = darkBand(i, T, bass_.barPhase);
-      glColor4f(0.f, 0.f, 0.f, band.alpha);
+      draw::colour(0.f, 0.f, 0.f, band.alpha);
       const float span = width / band.thickness;
       borderTexture.drawSprite(0.f, static_cast<float>(kBaseFrameHeight) - band.distance, width, -band.thickness,
                                span, 1.f,
@@ -333,7 +327,7 @@ void CorridorScene::draw(const FrameInput &frame) {
   }
 
   // 18.
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
 }
 
 } // namespace demo

@@ -25,9 +25,9 @@
 // generator reseeded with 1 every intro step, so they stand still), and the
 // jitter of the logo and the bands. The metaball field is rebuilt for every drawn frame.
 //
-// Leaves: point size 8, GL_LIGHT0 on, face culling off, colour white; in the
-// corridor phase blending on with (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA), in
-// the intro blending off. The scene sets no blend state before its
+// Leaves: point size 8, light 0 on, face culling off, colour white; in the
+// corridor phase blending on (SrcAlpha, OneMinusSrcAlpha), in the intro
+// blending off. The scene sets no blend state before its
 // post-processing, so the copy of the frame is drawn back in whatever state
 // the previous frame (or the timeline's flashes) left.
 //

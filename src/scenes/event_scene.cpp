@@ -1,12 +1,11 @@
 #include "scenes/event_scene.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
 
+#include "draw/draw.h"
 #include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
@@ -253,9 +252,9 @@ void EventScene::draw(const FrameInput &frame) {
   const float w = time + viewClock_;
 
   // 3. A black frame, no vertex program, no sphere mapping.
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glDisable(GL_VERTEX_PROGRAM_ARB);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
+  draw::disable(draw::Cap::VertexProgramArb);
   disableSphereMap();
 
   // 4. The letterbox: the picture between two black bars (the bars scaled
@@ -263,7 +262,7 @@ void EventScene::draw(const FrameInput &frame) {
   // box.viewportHeight).
   const EventLetterbox box = eventLetterbox(showClock);
   const PixelBox band = frameSize.band(box.barHeight);
-  glViewport(band.x, band.y, band.width, band.height);
+  draw::viewport(band.x, band.y, band.width, band.height);
 
   // 5. The camera swings on S and looks at a point wandering on w; the jump
   // also tilts the up vector.
@@ -273,12 +272,9 @@ void EventScene::draw(const FrameInput &frame) {
 
   // 6. Black linear fog far behind the field.
   const float fogColour[4] = {0.f, 0.f, 0.f, 1.f};
-  glEnable(GL_FOG);
-  glFogi(GL_FOG_MODE, GL_LINEAR);
-  glFogf(GL_FOG_START, 1300.f);
-  glFogf(GL_FOG_END, 1800.f);
-  glFogfv(GL_FOG_COLOR, fogColour);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::enable(draw::Cap::Fog);
+  draw::linearFog(1300.f, 1800.f, fogColour);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
 
   // 9-10. The spike, sphere-mapped.
   spike_.recomputeNormals();
@@ -290,7 +286,7 @@ void EventScene::draw(const FrameInput &frame) {
 
   // 11-12. The cubes keep sphere mapping; the ripple follows the bass.
   cubeTexture.bind();
-  glScalef(10.f, 10.f, 10.f);
+  draw::scale(10.f, 10.f, 10.f);
 
   // 13. One cube per grid point, the first 32 x 32 coloured from the picture;
   // later points keep the last colour. The ripple runs diagonally.
@@ -300,59 +296,59 @@ void EventScene::draw(const FrameInput &frame) {
       if (j < static_cast<size_t>(kColouredCubes)) {
         const EventRgb c =
             eventCubeColour(colourMap_.pixels, static_cast<int>(j), w, colourMap_.detail);
-        glColor3ub(c.r, c.g, c.b);
+        draw::colour(c.r, c.g, c.b);
       }
       const Vec3 &p = points[j];
-      glPushMatrix();
-      glTranslatef(p.x, p.y, p.z + 20.f * bassLevel_ * std::sin(w + p.x - std::sin(p.y + 3.f * w)));
+      draw::pushMatrix();
+      draw::translate(p.x, p.y, p.z + 20.f * bassLevel_ * std::sin(w + p.x - std::sin(p.y + 3.f * w)));
       cube.draw();
-      glPopMatrix();
+      draw::popMatrix();
     }
   }
 
   // 14.
-  glColor3ub(255, 255, 255);
+  draw::colour(255, 255, 255);
   disableSphereMap();
-  glDisable(GL_TEXTURE_2D);
+  draw::disable(draw::Cap::Texture2D);
 
   // 15. Bloom: the whole frame (bars included) blurred and added back.
   GlowPass glow(screenCopy, glowTarget, {3, 4, 1.f, 0.7f * (s[2] + s[0]) + 1.f}, {1.f, 0.9f, 0.9f, 1.f});
   glow.pictureOnScreen = true;
   glow.capture();
-  glMatrixMode(GL_TEXTURE);
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  draw::matrixMode(draw::MatrixMode::Texture);
+  draw::loadIdentity();
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::loadIdentity();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::loadIdentity();
   glow.shrink();
   glow.blurGlow();
   glow.compose();
 
   // 16. The title, shaking with the bass and sliding out with the letterbox.
   const int k = eventTitleIndex(showClock);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
   if (k >= 0) {
     const EventTitlePosition at = eventTitlePosition(s[0], box.slide, titleShakeY_, titleShakeX_);
     titleOverlays[k].drawAt(at.x, at.y, 1.f);
   }
-  glDisable(GL_BLEND);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::disable(draw::Cap::Blend);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
 
   // 17. The event overlay in the lower bar and a white flash over it;
   // blending stays on.
   if (eventOverlayShown(showClock)) {
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    draw::enable(draw::Cap::Blend);
+    draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
     eventOverlay_.drawAt(368.f, 0.f, 1.f);
-    glColor4f(1.f, 1.f, 1.f, static_cast<float>(envelope(kEventStart, 1.f, 2.f, 3.f, showClock)));
+    draw::colour(1.f, 1.f, 1.f, static_cast<float>(envelope(kEventStart, 1.f, 2.f, 3.f, showClock)));
     drawFullScreenQuad();
   }
 
   // 18.
-  glViewport(0, 0, frameSize.width, frameSize.height);
+  draw::viewport(0, 0, frameSize.width, frameSize.height);
 }
 
 } // namespace demo

@@ -18,11 +18,11 @@
 // (bin 0). The springs, clocks and bass level advance once per step; the
 // jump cooldown counts step time; the title's shake is drawn in the step.
 //
-// GL state left behind: viewport 800 x 600, GL_FOG on (linear, black),
-// GL_TEXTURE_2D off, sphere mapping off, depth test on, blending off, matrix
-// mode GL_MODELVIEW, colour white. Once A > 148.44 instead: blending on
-// (source alpha, one minus source alpha), culling off, matrix mode
-// GL_PROJECTION and the colour (1, 1, 1, flash strength).
+// Draw state left behind: viewport 800 x 600, fog on (linear, black),
+// Texture2D off, sphere mapping off, depth test on, blending off, matrix
+// mode ModelView, colour white. Once A > 148.44 instead: blending on
+// (SrcAlpha, OneMinusSrcAlpha), culling off, matrix mode Projection and the
+// colour (1, 1, 1, flash strength).
 //
 // The pure parts (title choice, letterbox, bass jump, ripple level, spike
 // targets and springs, cube colours, title placement) are free functions

@@ -1,9 +1,8 @@
 #include "scenes/final_boxes_scene.h"
 
-#include <GL/glew.h>
-
 #include <cmath>
 
+#include "draw/draw.h"
 #include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
@@ -105,13 +104,13 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   const float f = finalCutFlash(a);
 
   // 4. A black frame.
-  glViewport(0, 0, frameSize.width, frameSize.height);
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  draw::viewport(0, 0, frameSize.width, frameSize.height);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour);
 
   // 5. A nearly black blue background in the picture's corner (800 x 450 of
   // the base picture).
-  glColor4f(0.f, 0.f, 0.01f, 1.f);
+  draw::colour(0.f, 0.f, 0.01f, 1.f);
   pictureTarget.setViewport();
   drawFullScreenQuad();
 
@@ -124,9 +123,9 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   scene.setUpVector(nextUp_.x, nextUp_.y, nextUp_.z);
 
   // 8-9. The crates, unlit, each with its own map, in their world matrices.
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glDisable(GL_FOG);
-  glDisable(GL_LIGHTING);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::disable(draw::Cap::Fog);
+  draw::disable(draw::Cap::Lighting);
   if (currentCamera_) {
     for (size_t i = 0; i < boxes.size(); ++i) {
       if (!boxes[i])
@@ -144,15 +143,15 @@ void FinalBoxesScene::draw(const FrameInput &frame) {
   glow.shrink();
   glow.blurGlow();
 
-  // 11. The letterbox: the glClear ignores the viewport and blackens the bars,
+  // 11. The letterbox: the clear ignores the viewport and blackens the bars,
   // then the picture fills the band between them with its glow added, less
   // red and green round a cut.
-  glViewport(pictureBand.x, pictureBand.y, pictureBand.width, pictureBand.height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  draw::viewport(pictureBand.x, pictureBand.y, pictureBand.width, pictureBand.height);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
   glow.compose();
 
   // 12. Full frame again for whatever draws next.
-  glViewport(0, 0, frameSize.width, frameSize.height);
+  draw::viewport(0, 0, frameSize.width, frameSize.height);
   disableSphereMap();
 }
 

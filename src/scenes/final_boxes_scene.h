@@ -18,11 +18,11 @@
 //
 // FinalShot and the free functions below are the scene's decisions in plain
 // C++ (no GL): which camera, how far into its path, the cut flash and the
-// glow. FinalBoxesScene carries them out with OpenGL.
+// glow. FinalBoxesScene carries them out through the drawing module.
 //
-// GL state left by draw: viewport the whole frame, sphere-map generation off,
-// blending off (function GL_SRC_ALPHA, GL_ONE), GL_TEXTURE_2D off, colour
-// white, GL_DEPTH_TEST on, GL_FOG and GL_LIGHTING off, clear colour black,
+// Drawing state left by draw: viewport the whole frame, sphere-map generation
+// off, Blend off (function SrcAlpha, One), Texture2D off, colour white,
+// DepthTest on, Fog and Lighting off, clear colour black,
 // the scene's up vector that of the last step and its aspect back at 4/3.
 // A missing box or camera is reported once at construction and skipped: a
 // cut to a missing camera keeps the camera in use; with no camera at all the

@@ -1,10 +1,9 @@
 #include "scenes/letter_scene.h"
 
-#include <GL/glew.h>
-
 #include <cmath>
 #include <cstdlib>
 
+#include "draw/draw.h"
 #include "gfx/glow.h"
 #include "gfx/overlay.h"
 #include "scene/view.h"
@@ -114,8 +113,8 @@ void LetterScene::applyView(float a) {
   const float k = drawnKick_;
   setViewClip(-70.f, 0.f, -100.f, 50.f * std::sin(0.8f * a), 60.f * std::sin(k + 0.5f * a),
               50.f * std::sin(a + k), 0.f, 1.f, 0.f, 90.f, 1.3333334f, 1.f, 2000.f);
-  glRotatef(60.f * a + motion_.spin, 0.f, 1.f, 0.f);
-  glRotatef(0.4f * motion_.spin, 1.f, 0.f, 0.f);
+  draw::rotate(60.f * a + motion_.spin, 0.f, 1.f, 0.f);
+  draw::rotate(0.4f * motion_.spin, 1.f, 0.f, 0.f);
 }
 
 void LetterScene::restart() {
@@ -152,11 +151,11 @@ void LetterScene::draw(const FrameInput &frame) {
 
   // 3. The jelly's white silhouette, small and blurred: its glow.
   jellyTarget.setViewport();
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
   applyView(a);
-  glDisable(GL_TEXTURE_2D);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::disable(draw::Cap::Texture2D);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
   jellyMesh.draw();
   jellyTarget.copyFromScreen();
   jellyTarget.blur(2, 2, 1.f, 1.2f);
@@ -164,38 +163,38 @@ void LetterScene::draw(const FrameInput &frame) {
   // 4-5. The main picture starts with the jelly in the depth buffer only, so
   // letters behind it are hidden.
   screenCopy.setViewport();
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
   applyView(a);
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  draw::colourMask(false);
   jellyMesh.draw();
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  draw::colourMask(true);
 
   // 6-8. The letters in their rest transforms, sphere-mapped.
   scene.updateTransforms();
-  glEnable(GL_DEPTH_TEST);
+  draw::enable(draw::Cap::DepthTest);
   letterEnvTexture_.bind();
   enableSphereMap();
-  glPushMatrix();
-  glRotatef(130.f * a, 0.f, std::sin(a), 1.f);
+  draw::pushMatrix();
+  draw::rotate(130.f * a, 0.f, std::sin(a), 1.f);
 
   // 9. The cluster twice: the second round builds on the first's transforms,
   // so it is twice as large and turned further.
   for (int round = 0; round < 2; ++round) {
-    glRotatef(90.f, 0.f, 1.f, 0.f);
-    glRotatef(100.f * a, 1.f, 0.f, 0.f);
-    glScalef(2.f, 2.f, 2.f);
-    glTranslatef(0.f, 0.f, 20.f);
+    draw::rotate(90.f, 0.f, 1.f, 0.f);
+    draw::rotate(100.f * a, 1.f, 0.f, 0.f);
+    draw::scale(2.f, 2.f, 2.f);
+    draw::translate(0.f, 0.f, 20.f);
     for (int i = 0; i < 4; ++i) {
-      glColor4f(kLetterColours[i][0], kLetterColours[i][1], kLetterColours[i][2], kLetterColours[i][3]);
+      draw::colour(kLetterColours[i][0], kLetterColours[i][1], kLetterColours[i][2], kLetterColours[i][3]);
       if (letterNodes[i])
         scene.drawNode(*letterNodes[i], true);
     }
-    glColor4f(1.f, 1.f, 1.f, 1.f);
+    draw::colour(1.f, 1.f, 1.f, 1.f);
   }
 
   // 10.
-  glPopMatrix();
+  draw::popMatrix();
   disableSphereMap();
   letterEnvTexture_.unbind();
 
@@ -208,7 +207,7 @@ void LetterScene::draw(const FrameInput &frame) {
   // 12-13. The letters back on a fresh depth buffer, and the view again. The
   // glow overwrote only its corner of the frame; the copy goes back there.
   screenCopy.setViewport();
-  glClear(GL_DEPTH_BUFFER_BIT);
+  draw::clear(draw::kClearDepth);
   {
     const CornerScissor corner(glowTarget.width, glowTarget.height);
     screenCopy.draw();
@@ -218,16 +217,16 @@ void LetterScene::draw(const FrameInput &frame) {
   // 14. (The beat and its kicks belong to the step.)
 
   // 15-17. After 20 s the overlay goes under the jelly.
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::pushMatrix();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::pushMatrix();
   if (letterOverlayPlace(a) == LetterOverlayPlace::BeforeJelly)
     drawOverlay(a, s);
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::popMatrix();
 
   // 18-20. The jelly's glow, then the jelly itself, environment-mapped.
   jellyTarget.drawAdditiveWhite();
@@ -259,55 +258,55 @@ void LetterScene::draw(const FrameInput &frame) {
 // Scan bands, the credit picture and the flash, in clip space.
 void LetterScene::drawOverlay(float a, const Spectrum &s) {
   // 1.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glDepthMask(GL_FALSE);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE);
+  draw::matrixMode(draw::MatrixMode::Projection);
+  draw::loadIdentity();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::loadIdentity();
+  draw::depthMask(false);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::One, draw::Factor::One);
 
   // 2-3. Ten bands sweeping up and down, band i 0.01 i high (band 0 has no
   // height).
   const LetterColour band = letterBandColour(a, s);
-  glColor4f(band.r, band.g, band.b, band.a);
-  glBegin(GL_QUADS);
+  draw::colour(band.r, band.g, band.b, band.a);
+  draw::begin(draw::Primitive::Quads);
   for (int i = 0; i < kBandCount; ++i) {
     const float y = 0.7f * std::sin(a + static_cast<float>(i));
     const float top = y + 0.01f * static_cast<float>(i);
-    glVertex3f(-1.f, y, 0.f);
-    glVertex3f(1.f, y, 0.f);
-    glVertex3f(1.f, top, 0.f);
-    glVertex3f(-1.f, top, 0.f);
+    draw::vertex(-1.f, y, 0.f);
+    draw::vertex(1.f, y, 0.f);
+    draw::vertex(1.f, top, 0.f);
+    draw::vertex(-1.f, top, 0.f);
   }
-  glEnd();
+  draw::end();
 
   // 4.
-  glDisable(GL_BLEND);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glDepthMask(GL_TRUE);
+  draw::disable(draw::Cap::Blend);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::depthMask(true);
 
   // 5-7. The credit picture where the last step moved it.
 
   // 8.
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
   const int k = letterCreditIndex(a);
   if (k >= 0)
     creditTextures[k].drawAt(motion_.spritePos.x, motion_.spritePos.y, 1.f);
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Blend);
 
   // 9. The white flash at each change of picture (drawn every frame, also at
   // strength 0).
   const float f = letterFlash(a);
-  glDisable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glColor4f(1.f, 1.f, 1.f, f);
+  draw::disable(draw::Cap::DepthTest);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
+  draw::colour(1.f, 1.f, 1.f, f);
   drawFullScreenQuad();
-  glDisable(GL_BLEND);
-  glEnable(GL_DEPTH_TEST);
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::disable(draw::Cap::Blend);
+  draw::enable(draw::Cap::DepthTest);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
 }
 
 } // namespace demo

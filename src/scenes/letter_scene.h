@@ -23,12 +23,13 @@
 // the camera's aim from the next step on) and the credit picture's position
 // and target. The jelly advances one step of its own per step.
 //
-// GL state left: GL_TEXTURE_2D off (the last glow target bound), sphere-map
-// generation off, blending off, depth test and depth writes on, colour
-// white, the viewport the whole frame, the clear colour black. For a < 20 the
-// projection and model-view matrices are left at identity with GL_PROJECTION
-// current; otherwise the scene's view stays loaded with GL_MODELVIEW current.
-// Face culling is left off whenever the overlay was drawn (a != 20).
+// Drawing state left: Texture2D off (the last glow target bound), sphere-map
+// generation off, Blend off, DepthTest and depth writes on, colour white,
+// the viewport the whole frame, the clear colour black. For a < 20 the
+// projection and model-view matrices are left at identity with the
+// Projection mode current; otherwise the scene's view stays loaded with
+// ModelView current. CullFace is left off whenever the overlay was drawn
+// (a != 20).
 //
 // Missing nodes: a letter that the scene file lacks is reported once (at
 // construction) and not drawn; a jelly mesh without parts draws nothing and

@@ -1,7 +1,6 @@
 #include "scenes/logo_scene.h"
 
-#include <GL/glew.h>
-
+#include "draw/draw.h"
 #include "gfx/glow.h"
 
 namespace demo {
@@ -49,35 +48,35 @@ void LogoScene::draw(const FrameInput &frame) {
   const float time = frame.time;
   const Spectrum &spectrum = frame.spectrum;
   // 1-2. Past the turn the animation runs backwards; everything below uses a.
-  glDisable(GL_FOG);
+  draw::disable(draw::Cap::Fog);
   const float a = logoLocalTime(time);
 
   // 3-5. A black frame (the bass level is the step's).
-  glDisable(GL_CULL_FACE);
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glClear(GL_COLOR_BUFFER_BIT);
+  draw::disable(draw::Cap::CullFace);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
+  draw::clear(draw::kClearColour);
 
   // 6. The tunnel, drawn into the 256 x 256 corner under the matrices the
   // previous frame left (see the header), then blurred.
   tunnelTarget.setViewport();
   // The texture scrolls along the tube.
-  glMatrixMode(GL_TEXTURE);
-  glPushMatrix();
-  glTranslatef(20.f * a, 80.f * a, 0.f);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glTranslatef(0.f, 0.f, -1000.f);
-  glRotatef(90.f, 1.f, 0.f, 0.f);
-  glScalef(8.f, 8.f, 8.f);
+  draw::matrixMode(draw::MatrixMode::Texture);
+  draw::pushMatrix();
+  draw::translate(20.f * a, 80.f * a, 0.f);
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::pushMatrix();
+  draw::translate(0.f, 0.f, -1000.f);
+  draw::rotate(90.f, 1.f, 0.f, 0.f);
+  draw::scale(8.f, 8.f, 8.f);
   tunnelTexture.bind();
   if (tunnelMesh.partCount > 0)
     tunnelMesh.parts[0]->draw();
   tunnelTexture.unbind();
-  glPopMatrix();
-  glMatrixMode(GL_TEXTURE);
-  glPopMatrix();
-  // Intentional: the mode stays GL_TEXTURE; every pass below sets its own.
+  draw::popMatrix();
+  draw::matrixMode(draw::MatrixMode::Texture);
+  draw::popMatrix();
+  // Intentional: the matrix mode stays Texture; every pass below sets its own.
   tunnelTarget.copyFromScreen();
   tunnelTarget.blur(2, 2, 1.f, 1.f);
 
@@ -88,7 +87,7 @@ void LogoScene::draw(const FrameInput &frame) {
   // 8-12. The card and its texts through the camera, lifted by the bass.
   if (camera_) {
     scene.update(logoSceneTime(a), *camera_);
-    glTranslatef(0.f, logoLift(bassLevel_), 0.f);
+    draw::translate(0.f, logoLift(bassLevel_), 0.f);
     backdropTexture.bind();
     if (backdropNode_)
       scene.drawNode(*backdropNode_, true);
@@ -97,10 +96,10 @@ void LogoScene::draw(const FrameInput &frame) {
     if (logoNode_)
       scene.drawNode(*logoNode_, true);
     logoTextTexture.unbind();
-    glColor4f(1.f, 0.f, 0.f, 1.f);
+    draw::colour(1.f, 0.f, 0.f, 1.f);
     if (redTextNode_)
       scene.drawNode(*redTextNode_, true);
-    glColor4f(1.f, 1.f, 1.f, 1.f);
+    draw::colour(1.f, 1.f, 1.f, 1.f);
   }
 
   // 13. The glow, which swells just before the turn.

@@ -19,17 +19,20 @@
 // before every call, it is drawn with identity projection and view.
 //
 // State carried from step to step: bassLevel; from drawn frame to drawn
-// frame (through OpenGL) the matrices the tunnel reuses. The turn is decided
-// from the time each frame. A missing node or camera is reported once at
-// construction; a missing mesh is not drawn, and without the camera the
+// frame (in the drawing state, which every backend keeps) the matrices the
+// tunnel reuses, and the positions of any lights in the scene file:
+// update() sets them before it loads the camera, so each is fixed in eye
+// space by the model-view matrix the previous frame left. The turn is
+// decided from the time each frame. A missing node or camera is reported
+// once at construction; a missing mesh is not drawn, and without the camera the
 // card and its texts are not drawn at all (the tunnel and glow still are).
 //
-// GL state left: fog, face culling, blending and GL_TEXTURE_2D off, colour
-// white, clear colour (0, 0, 0, 1), depth test on, viewport the whole frame,
-// matrix mode GL_MODELVIEW with the camera's projection and view (plus the
-// bass lift) loaded, the texture matrix as it was found.
+// Drawing state left: Fog, CullFace, Blend and Texture2D off, colour white,
+// clear colour (0, 0, 0, 1), DepthTest on, viewport the whole frame, matrix
+// mode ModelView with the camera's projection and view (plus the bass lift)
+// loaded, the texture matrix as it was found.
 //
-// The free functions below are the scene's decisions without GL.
+// The free functions below are the scene's decisions without drawing.
 #pragma once
 
 #include "gfx/render_target.h"

@@ -1,9 +1,8 @@
 #include "scenes/water_scene.h"
 
-#include <GL/glew.h>
-
 #include <cmath>
 
+#include "draw/draw.h"
 #include "gfx/cg_program.h"
 #include "gfx/glow.h"
 #include "gfx/overlay.h"
@@ -36,13 +35,13 @@ std::array<MeshNode *, WaterScene::kMeshCount> findMeshes(Scene &scene) {
   return meshes;
 }
 
-// The rectangle (x0, y0)-(x1, y1) in clip units at z = 0, inside a GL_QUADS
+// The rectangle (x0, y0)-(x1, y1) in clip units at z = 0, inside a Quads
 // batch.
 void clipQuad(float x0, float y0, float x1, float y1) {
-  glVertex3f(x0, y0, 0.f);
-  glVertex3f(x1, y0, 0.f);
-  glVertex3f(x1, y1, 0.f);
-  glVertex3f(x0, y1, 0.f);
+  draw::vertex(x0, y0, 0.f);
+  draw::vertex(x1, y0, 0.f);
+  draw::vertex(x1, y1, 0.f);
+  draw::vertex(x0, y1, 0.f);
 }
 
 } // namespace
@@ -177,13 +176,10 @@ void WaterScene::draw(const FrameInput &frame) {
   screenCopy.setViewport();
 
   // 4. White linear fog from 300 to 800 units.
-  const GLfloat fogColour[4] = {1.f, 1.f, 1.f, 1.f};
-  glEnable(GL_FOG);
-  glFogi(GL_FOG_MODE, GL_LINEAR);
-  glFogf(GL_FOG_DENSITY, 1.f);
-  glFogfv(GL_FOG_COLOR, fogColour);
-  glFogf(GL_FOG_START, 300.f);
-  glFogf(GL_FOG_END, 800.f);
+  const float fogColour[4] = {1.f, 1.f, 1.f, 1.f};
+  draw::enable(draw::Cap::Fog);
+  draw::linearFog(300.f, 800.f, fogColour);
+  draw::fogDensity(1.f);
 
   // 5. The camera of this time; every later step runs on its camera time u.
   const WaterShot shot = waterShotAt(time);
@@ -205,22 +201,22 @@ void WaterScene::draw(const FrameInput &frame) {
     }
 
     // 7. The pool's grid lies in the scene's x-z plane.
-    glRotatef(90.f, 1.f, 0.f, 0.f);
+    draw::rotate(90.f, 1.f, 0.f, 0.f);
   }
 
   // 8-9. The surface as the last step left it (the drops went in there).
   water_.computeNormals();
 
   // 10. The pool is drawn unlit, both faces, opaque.
-  glDisable(GL_BLEND);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_LIGHTING);
+  draw::disable(draw::Cap::Blend);
+  draw::disable(draw::Cap::CullFace);
+  draw::disable(draw::Cap::Lighting);
 
   if (camera) {
     // 11-12. Cells 0.55 units wide, cell (65, 65) at (0, -2.75, 0); the
     // sphere map makes the surface a mirror of the room.
-    glScalef(0.55f, 0.55f, 0.55f);
-    glTranslatef(-65.f, -65.f, 5.f);
+    draw::scale(0.55f, 0.55f, 0.55f);
+    draw::translate(-65.f, -65.f, 5.f);
     envTexture.bind();
     enableSphereMap();
     water_.draw();
@@ -229,10 +225,10 @@ void WaterScene::draw(const FrameInput &frame) {
   }
 
   // 13.
-  glColor4f(1.f, 1.f, 1.f, 1.f);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_FOG);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  draw::disable(draw::Cap::CullFace);
+  draw::disable(draw::Cap::Lighting);
+  draw::disable(draw::Cap::Fog);
 
   // 14. The glow: the picture, blurred small, added back over itself.
   // Only the depth buffer is cleared: the colour outside the glow's corner
@@ -240,8 +236,8 @@ void WaterScene::draw(const FrameInput &frame) {
   GlowPass glow(screenCopy, glowTarget, {3, 3, 1.f, 1.f + 0.2f * spectrum[1]}, {0.9f, 0.9f, 1.f, 1.f});
   glow.pictureOnScreen = true;
   glow.capture();
-  glDisable(GL_LIGHTING);
-  glClear(GL_DEPTH_BUFFER_BIT);
+  draw::disable(draw::Cap::Lighting);
+  draw::clear(draw::kClearDepth);
   glow.shrink();
   glow.blurGlow();
   glow.compose();
@@ -249,41 +245,41 @@ void WaterScene::draw(const FrameInput &frame) {
   // 15. Camera03: letterbox bars and the veil that clears after the cut.
   if (shot.camera == WaterCamera::Camera03) {
     const float n = waterLetterboxHeight(u);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glColor4f(0.f, 0.f, 0.f, 1.f);
-    glBegin(GL_QUADS);
+    draw::matrixMode(draw::MatrixMode::Projection);
+    draw::loadIdentity();
+    draw::matrixMode(draw::MatrixMode::ModelView);
+    draw::loadIdentity();
+    draw::disable(draw::Cap::Blend);
+    draw::disable(draw::Cap::CullFace);
+    draw::colour(0.f, 0.f, 0.f, 1.f);
+    draw::begin(draw::Primitive::Quads);
     clipQuad(-1.f, -1.f, 1.f, n - 1.f);
     clipQuad(-1.f, 1.f - n, 1.f, 1.f);
-    glEnd();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    // Intentional: the alpha goes negative from u = 3.33 on; GL clamps it.
-    glColor4f(0.f, 0.f, 0.f, waterVeilAlpha(u));
-    glBegin(GL_QUADS);
+    draw::end();
+    draw::enable(draw::Cap::Blend);
+    draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
+    // Intentional: the alpha goes negative from u = 3.33 on; the pipeline clamps it.
+    draw::colour(0.f, 0.f, 0.f, waterVeilAlpha(u));
+    draw::begin(draw::Primitive::Quads);
     clipQuad(-1.f, -1.f, 1.f, 1.f);
-    glEnd();
-    glColor4f(1.f, 1.f, 1.f, 1.f);
-    glDisable(GL_BLEND);
+    draw::end();
+    draw::colour(1.f, 1.f, 1.f, 1.f);
+    draw::disable(draw::Cap::Blend);
   }
 
   // 16. Camera05: the flash at the turn and the fade to black at the end.
   if (shot.camera == WaterCamera::Camera05) {
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_FOG);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(1.f, 1.f, 1.f, waterFlashAlpha(u));
+    draw::disable(draw::Cap::Texture2D);
+    draw::disable(draw::Cap::Fog);
+    draw::enable(draw::Cap::Blend);
+    draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
+    draw::colour(1.f, 1.f, 1.f, waterFlashAlpha(u));
     drawFullScreenQuad();
-    glColor4f(0.f, 0.f, 0.f, waterFadeAlpha(u));
+    draw::colour(0.f, 0.f, 0.f, waterFadeAlpha(u));
     if (waterFadeDrawn(shot.h))
       drawFullScreenQuad();
-    glDisable(GL_BLEND);
-    glColor4f(1.f, 1.f, 1.f, 1.f);
+    draw::disable(draw::Cap::Blend);
+    draw::colour(1.f, 1.f, 1.f, 1.f);
   }
 }
 

@@ -25,10 +25,10 @@
 // construction; a missing mesh is not drawn, and without the camera of the
 // segment the room and the pool are not drawn (the water still advances).
 //
-// GL state left: fog, blending, lighting, face culling and GL_TEXTURE_2D off,
-// colour white, viewport the whole frame, depth test on. Matrix mode GL_MODELVIEW
-// (identity projection and model-view with Camera03), or GL_PROJECTION after
-// the full-screen quads of Camera05. Sphere-map generation off.
+// Drawing state left: Fog, Blend, Lighting, CullFace and Texture2D off,
+// colour white, viewport the whole frame, DepthTest on. Matrix mode ModelView
+// (identity projection and model-view with Camera03), or Projection after the
+// full-screen quads of Camera05. Sphere-map generation off.
 //
 // The free functions below are the scene's decisions without GL: which
 // camera and camera time a local time gives, the framing of the segments and

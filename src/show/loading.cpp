@@ -1,7 +1,6 @@
 #include "show/loading.h"
 
-#include <GL/glew.h>
-
+#include "draw/draw.h"
 #include "gfx/overlay.h"
 #include "gfx/texture.h"
 #include "platform/gl_window.h"
@@ -32,20 +31,20 @@ LoadingPictures::LoadingPictures() = default;
 LoadingPictures::~LoadingPictures() = default;
 
 void drawLoadingFrame(LoadingPictures &pictures, const LoadingStage &stage) {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
   pictures.screen->drawAt(0.f, 0.f, 1.f);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
   pictures.bar->drawSprite(157.f, 265.f, stage.barWidth, 45.f, stage.fraction, 1.f, 0.f, 0.f);
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Blend);
 }
 
 void drawFlashUpFrame() {
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE);
-  glColor4f(0.02f, 0.02f, 0.02f, 1.f);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::One, draw::Factor::One);
+  draw::colour(0.02f, 0.02f, 0.02f, 1.f);
   drawFullScreenQuad();
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Blend);
 }
 
 namespace {

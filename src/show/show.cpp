@@ -1,12 +1,11 @@
 #include "show/show.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "draw/draw.h"
 #include "gfx/pass_profile.h"
 #include "platform/gl_window.h"
 #include "scene/view.h"
@@ -14,8 +13,8 @@
 namespace demo {
 
 unsigned reportGlError(std::FILE *out) {
-  GLenum error = glGetError();
-  if (error != GL_NO_ERROR) {
+  const unsigned error = draw::error();
+  if (error != 0) {
     std::fprintf(out, "ERROR! %i  \n", static_cast<int>(error));
     std::fflush(out);
   }
@@ -46,7 +45,7 @@ void Show::runSteps(StepRange range, const SpectrumSource &spectrumAt) {
 }
 
 void Show::startAt(float seconds, const SpectrumSource &spectrumAt) {
-  // The frame a step before the start is drawn unseen: a frame hands GL state
+  // The frame a step before the start is drawn unseen: a frame hands its state
   // on to the next (the colour the room is drawn in, the blending the
   // corridor's copy goes back with, the matrices under the logo's tunnel),
   // and the first frame should find what a whole run leaves it.
@@ -101,7 +100,7 @@ void Show::drawFrame(float now, const SpectrumSource &spectrumAt) {
   const StepRange ran = steps_.due(now);
   runSteps(ran, spectrumAt);
   applyClearColour(steps_.previousStepTime());
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  draw::clear(draw::kClearColour | draw::kClearDepth);
   clock_.advance(now);
   // On a 60 fps clock the frame's moment is its step's: the spectrum is the
   // one the step just took.

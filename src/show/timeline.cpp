@@ -1,11 +1,10 @@
 #include "show/timeline.h"
 
-#include <GL/glew.h>
-
 #include <cmath>
 #include <initializer_list>
 
 #include "base/show_parts.h"
+#include "draw/draw.h"
 #include "gfx/cg_program.h"
 #include "gfx/overlay.h"
 #include "gfx/render_target.h"
@@ -29,7 +28,7 @@ ClearColour clearColourFor(float previousTime) {
 
 void applyClearColour(float previousTime) {
   ClearColour c = clearColourFor(previousTime);
-  glClearColor(c.r, c.g, c.b, c.a);
+  draw::clearColour(c.r, c.g, c.b, c.a);
 }
 
 ScheduledCall scheduleAt(float t) {
@@ -112,22 +111,22 @@ ShowScenes::~ShowScenes() = default;
 namespace {
 
 // Viewport the whole frame and identity in the model-view, projection and
-// texture matrices, in that order (the mode is left at GL_TEXTURE).
+// texture matrices, in that order (the mode is left at Texture).
 void resetViewAndMatrices(const FrameSize &frame) {
-  glViewport(0, 0, frame.width, frame.height);
-  for (GLenum mode : {GL_MODELVIEW, GL_PROJECTION, GL_TEXTURE}) {
-    glMatrixMode(mode);
-    glLoadIdentity();
+  draw::viewport(0, 0, frame.width, frame.height);
+  for (draw::MatrixMode mode : {draw::MatrixMode::ModelView, draw::MatrixMode::Projection, draw::MatrixMode::Texture}) {
+    draw::matrixMode(mode);
+    draw::loadIdentity();
   }
 }
 
 // A flat full-screen quad in (1, 1, 1, alpha) or (0, 0, 0, alpha).
-void overlayQuad(float grey, float alpha, GLenum destination) {
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, destination);
-  glColor4f(grey, grey, grey, alpha);
+void overlayQuad(float grey, float alpha, draw::Factor destination) {
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, destination);
+  draw::colour(grey, grey, grey, alpha);
   drawFullScreenQuad();
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Blend);
 }
 
 } // namespace
@@ -212,10 +211,10 @@ void Timeline::draw(float t, float dt, const Spectrum &spectrum) {
 
   const double white = whiteOverlay(t);
   if (white > 0.0)
-    overlayQuad(1.f, static_cast<float>(white), GL_ONE);
+    overlayQuad(1.f, static_cast<float>(white), draw::Factor::One);
   const double black = blackOverlay(t);
   if (black > 0.0)
-    overlayQuad(0.f, static_cast<float>(black), GL_ONE_MINUS_SRC_ALPHA);
+    overlayQuad(0.f, static_cast<float>(black), draw::Factor::OneMinusSrcAlpha);
 }
 
 void Timeline::drawQuickCuts(const FrameInput &frame) {
@@ -226,7 +225,7 @@ void Timeline::drawQuickCuts(const FrameInput &frame) {
   if (Effect *scene = sceneFor(cut))
     scene->draw(at(frame, cut.localTime));
   // Drawn every frame of the cuts, also when the flash is 0.
-  overlayQuad(1.f, static_cast<float>(quickCutFlash(frame.time)), GL_ONE);
+  overlayQuad(1.f, static_cast<float>(quickCutFlash(frame.time)), draw::Factor::One);
 }
 
 void Timeline::drawEnding(const FrameInput &frame) {
@@ -240,8 +239,8 @@ void Timeline::drawEnding(const FrameInput &frame) {
   // captured and the closing scene breaks that capture into tiles.
   if (scenes_.event)
     scenes_.event->draw(at(frame, u));
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
   if (scenes_.event)
     scenes_.event->drawWholeTitle();
   screenTarget_.copyFromScreen();

@@ -51,7 +51,7 @@ struct ClearColour {
 // Components may exceed 1; the frame buffer clamps them.
 ClearColour clearColourFor(float previousTime);
 
-// Sets glClearColor from clearColourFor(previousTime).
+// Sets the clear colour (draw::clearColour) from clearColourFor(previousTime).
 void applyClearColour(float previousTime);
 
 enum class Slot { None, Water, Logo, Letters, Event, Corridor, FinalBoxes, QuickCuts, Ending };

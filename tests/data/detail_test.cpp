@@ -116,7 +116,7 @@ TEST_F(DetailSetGl, APictureNotAtItsSetsDetailIsReportedAndDrawnAtItsOwn) {
             std::string::npos)
       << said;
   EXPECT_EQ(said.find("gfx1.png"), std::string::npos) << said;
-  EXPECT_NE(wrong.glName, 0u);
+  EXPECT_NE(wrong.textureId, 0u);
   // Drawn at the detail its size says, where the set's own picture would be;
   // a size that is no detail of it is taken at the set's detail.
   EXPECT_EQ(wrong.detail, 1);

@@ -279,8 +279,8 @@ TEST_F(LogoDataGL, TheCardFillsTheMiddleOfTheScreenAtTheTurn) {
   auto *logo = dynamic_cast<MeshNode *>(scene.findNode("Text08"));
   ASSERT_TRUE(camera && card && logo);
   Texture backdrop("data/bgcomplete.jpg", 0), lettering("data/logotextcomplete.jpg", 0);
-  ASSERT_NE(backdrop.glName, 0u);
-  ASSERT_NE(lettering.glName, 0u);
+  ASSERT_NE(backdrop.textureId, 0u);
+  ASSERT_NE(lettering.textureId, 0u);
   glDisable(GL_CULL_FACE);
   scene.update(kTurnSceneTime, *camera);
   backdrop.bind();

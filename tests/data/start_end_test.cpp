@@ -99,8 +99,8 @@ protected:
 TEST_F(LoadingScreenGl, TheFullBarCoversTheTrackAndNothingElse) {
   Texture screen(bakedFile("loadingscreen.jpg").c_str(), 0);
   Texture bar(bakedFile("loadingbar.png").c_str(), 0);
-  ASSERT_NE(screen.glName, 0u);
-  ASSERT_NE(bar.glName, 0u);
+  ASSERT_NE(screen.textureId, 0u);
+  ASSERT_NE(bar.textureId, 0u);
   std::vector<uint8_t> empty = loadingFrame(screen, bar, 0.f);
   std::vector<uint8_t> full = loadingFrame(screen, bar, static_cast<float>(kBarW));
   ASSERT_EQ(takeGlError(), 0u);

@@ -300,7 +300,7 @@ TEST_F(WaterLook, EveryCameraSeesTheRoomThroughTheFog) {
   std::vector<MeshNode *> meshes;
   for (const auto &entry : kWaterMeshes) {
     textures.push_back(std::make_unique<Texture>((std::string("data/") + entry.texture).c_str(), 0));
-    ASSERT_NE(textures.back()->glName, 0u) << entry.texture;
+    ASSERT_NE(textures.back()->textureId, 0u) << entry.texture;
     meshes.push_back(dynamic_cast<MeshNode *>(scene.findNode(entry.node)));
   }
   const Shot shots[] = {{0, 0.1f}, {0, 2.f}, {0, 4.04f}, {2, 0.5f}, {2, 2.5f}, {2, 4.46f},

@@ -9,6 +9,7 @@
 #include "gfx/flash_guard.h"
 #include "gl_fixture.h"
 #include "inspect/flash_meter.h"
+#include "draw/draw.h"
 
 namespace demo::test {
 namespace {
@@ -24,15 +25,15 @@ class FlashGuardTest : public GLTest {};
 TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
   // State a scene might leave: a tilted model-view, additive blending, a
   // half-transparent colour, texturing on, the projection current.
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::loadIdentity();
   glRotatef(30.f, 0.f, 0.f, 1.f);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE);
-  glColor4f(0.2f, 0.3f, 0.4f, 0.5f);
-  glEnable(GL_TEXTURE_2D);
-  glActiveTexture(GL_TEXTURE1);
-  glMatrixMode(GL_PROJECTION);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::One, draw::Factor::One);
+  draw::colour(0.2f, 0.3f, 0.4f, 0.5f);
+  draw::enable(draw::Cap::Texture2D);
+  draw::activeTexture(1);
+  draw::matrixMode(draw::MatrixMode::Projection);
   const std::vector<float> modelView = floats(GL_MODELVIEW_MATRIX, 16);
   const std::vector<float> colour = floats(GL_CURRENT_COLOR, 4);
 
@@ -42,8 +43,8 @@ TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
   for (int n = 0; n < 90; ++n) {
     // White and black in turn, ten flashes a second at 30 fps.
     const float v = (n / 3) % 2 ? 1.f : 0.f;
-    glClearColor(v, v, v, 1.f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    draw::clearColour(v, v, v, 1.f);
+    draw::clear(draw::kClearColour);
     const FrameCorrection c = guard.limit(n == 0 ? 0.f : 1.f / 30.f);
     const std::vector<uint8_t> frame = readFrame();
     if (c.darken == 0) { // shown exactly as drawn
@@ -62,7 +63,7 @@ TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
   EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), colour);
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
   EXPECT_EQ(glInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
-  glActiveTexture(GL_TEXTURE0);
+  draw::activeTexture(0);
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)); // the show's, as the fixture set it
   EXPECT_EQ(glInteger(GL_BLEND_SRC), GL_ONE);
@@ -71,8 +72,8 @@ TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
   EXPECT_EQ(static_cast<unsigned>(glInteger(GL_DRAW_FRAMEBUFFER_BINDING)), glWindow().framebuffer());
   EXPECT_EQ(static_cast<unsigned>(glInteger(GL_READ_FRAMEBUFFER_BINDING)), glWindow().framebuffer());
   EXPECT_TRUE(noGlError());
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  draw::matrixMode(draw::MatrixMode::ModelView);
+  draw::loadIdentity();
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "gfx/overlay.h"
 #include "gfx/texture.h"
 #include "gl_fixture.h"
+#include "draw/draw.h"
 
 namespace demo::test {
 namespace {
@@ -65,16 +66,16 @@ bool near(const Rgb &c, int r, int g, int b, int tolerance = 2) {
 class OverlayTest : public GLTest {
 protected:
   void TearDown() override {
-    if (picture_.glName)
-      glDeleteTextures(1, &picture_.glName);
+    if (picture_.textureId)
+      glDeleteTextures(1, &picture_.textureId);
     GLTest::TearDown();
   }
 
   // Uploads the picture with nearest filtering (texel values come through
   // unmixed) and a mipmap chain, as every loaded picture has one.
   void makePicture(const std::vector<uint8_t> &rgb, int w, int h) {
-    glGenTextures(1, &picture_.glName);
-    glBindTexture(GL_TEXTURE_2D, picture_.glName);
+    glGenTextures(1, &picture_.textureId);
+    glBindTexture(GL_TEXTURE_2D, picture_.textureId);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     glGenerateMipmap(GL_TEXTURE_2D);
@@ -216,7 +217,7 @@ TEST_F(OverlayTest, DrawSpriteWithNegativeHeightExtendsDownwards) {
 TEST_F(OverlayTest, DrawSpriteSetsClampAndTrilinearOnTheTexture) {
   makePicture(std::vector<uint8_t>(16 * 16 * 3, 255), 16, 16);
   picture_.drawSprite(0, 0, 10, 10, 1, 1, 0, 0);
-  glBindTexture(GL_TEXTURE_2D, picture_.glName);
+  glBindTexture(GL_TEXTURE_2D, picture_.textureId);
   GLint wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0;
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
@@ -255,7 +256,7 @@ TEST_F(OverlayTest, OverlaysLeaveDepthTestTexturingAndMatrices) {
 
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(picture_.glName));
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(picture_.textureId));
     EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
     EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), projection);
     EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelView);
@@ -307,41 +308,41 @@ TEST_F(OverlayTest, FullScreenQuadLeavesProjectionModeCullingOffDepthOn) {
 // pixel: lit, or blended in a way that does not weight by its alpha, it
 // still draws.
 TEST_F(OverlayTest, OnlyDrawsThatCannotChangeAPixelAreSkipped) {
-  glDisable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glColor4f(1.f, 1.f, 1.f, 0.f);
+  draw::disable(draw::Cap::Texture2D);
+  draw::enable(draw::Cap::Blend);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
+  draw::colour(1.f, 1.f, 1.f, 0.f);
   EXPECT_TRUE(blendedDrawIsInvisible());
-  glColor4f(1.f, 1.f, 1.f, -0.5f); // GL clamps it to 0
+  draw::colour(1.f, 1.f, 1.f, -0.5f); // GL clamps it to 0
   EXPECT_TRUE(blendedDrawIsInvisible());
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
   EXPECT_TRUE(blendedDrawIsInvisible());
 
-  glColor4f(1.f, 1.f, 1.f, 0.01f);
+  draw::colour(1.f, 1.f, 1.f, 0.01f);
   EXPECT_FALSE(blendedDrawIsInvisible());
-  glColor4f(1.f, 1.f, 1.f, 0.f);
-  glBlendFunc(GL_ONE, GL_ONE);
+  draw::colour(1.f, 1.f, 1.f, 0.f);
+  draw::blendFunc(draw::Factor::One, draw::Factor::One);
   EXPECT_FALSE(blendedDrawIsInvisible()) << "adds the colour whatever its alpha";
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glEnable(GL_LIGHTING);
+  draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::One);
+  draw::enable(draw::Cap::Lighting);
   EXPECT_FALSE(blendedDrawIsInvisible()) << "lighting makes its own alpha";
-  glDisable(GL_LIGHTING);
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Lighting);
+  draw::disable(draw::Cap::Blend);
   EXPECT_FALSE(blendedDrawIsInvisible()) << "unblended, it paints";
 
   // Skipped or not, the quad leaves its state.
-  glEnable(GL_BLEND);
-  glClearColor(0.2f, 0.4f, 0.6f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
+  draw::enable(draw::Cap::Blend);
+  draw::clearColour(0.2f, 0.4f, 0.6f, 1.f);
+  draw::clear(draw::kClearColour);
+  draw::matrixMode(draw::MatrixMode::ModelView);
   drawFullScreenQuad();
-  glDisable(GL_BLEND);
+  draw::disable(draw::Cap::Blend);
   EXPECT_TRUE(near(pixel(400, 300), 51, 102, 153, 0));
   GLint mode = 0;
   glGetIntegerv(GL_MATRIX_MODE, &mode);
   EXPECT_EQ(mode, GL_PROJECTION);
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  glColor4f(1.f, 1.f, 1.f, 1.f);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
 }
 
 } // namespace

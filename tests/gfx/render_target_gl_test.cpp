@@ -13,6 +13,7 @@
 #include "gfx/overlay.h"
 #include "gfx/render_target.h"
 #include "gl_fixture.h"
+#include "draw/draw.h"
 
 namespace demo::test {
 namespace {
@@ -108,7 +109,7 @@ void expectBlurLeftItsState(const std::vector<float> &projection) {
 // The first w x h texels of the target's texture, RGBA, bottom row first.
 std::vector<uint8_t> texels(const RenderTarget &target) {
   std::vector<uint8_t> all(static_cast<size_t>(target.texWidth) * target.texHeight * 4);
-  glBindTexture(GL_TEXTURE_2D, target.glName);
+  glBindTexture(GL_TEXTURE_2D, target.textureId);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, all.data());
   return all;
@@ -167,8 +168,8 @@ TEST_F(RenderTargetTest, SizesRoundUpToPowersOfTwo) {
     EXPECT_FLOAT_EQ(t.vMax, c.vMax);
     EXPECT_EQ(t.screenWidth, 800);
     EXPECT_EQ(t.screenHeight, 600);
-    EXPECT_NE(t.glName, 0u);
-    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.glName));
+    EXPECT_NE(t.textureId, 0u);
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.textureId));
     GLint w = 0, h = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
@@ -192,7 +193,7 @@ TEST_F(RenderTargetTest, ADestroyedTargetDeletesItsTextureAndGivesBackItsBytes) 
     const FrameSize frame = FrameSize::atScale(2.0);
     const RenderTarget t(frame.width, frame.height, TargetStorage::Rgb, frame);
     ASSERT_EQ(t.mipLevels, 1);
-    name = t.glName;
+    name = t.textureId;
     EXPECT_GT(RenderTarget::allocatedBytes(), before + static_cast<size_t>(t.texWidth) * t.texHeight * 4);
   }
   EXPECT_FALSE(glIsTexture(name));
@@ -204,10 +205,10 @@ TEST_F(RenderTargetTest, AMovedFromTargetFreesNothingAndTheNewOwnerFreesOnce) {
   GLuint name = 0;
   {
     std::optional<RenderTarget> from(std::in_place, 64, 64);
-    name = from->glName;
+    name = from->textureId;
     const RenderTarget to(std::move(*from));
-    EXPECT_EQ(from->glName, 0u);
-    EXPECT_EQ(to.glName, name);
+    EXPECT_EQ(from->textureId, 0u);
+    EXPECT_EQ(to.textureId, name);
     EXPECT_EQ(to.width, 64);
     from.reset();
     EXPECT_TRUE(glIsTexture(name)) << "the moved-from target deleted the texture it gave away";
@@ -225,7 +226,7 @@ TEST_F(RenderTargetTest, ATargetDestroyedWithNoContextCurrentLeavesTheContextAlo
   SDL_GLContext context = SDL_GL_GetCurrentContext();
   ASSERT_NE(context, nullptr);
   std::optional<RenderTarget> t(std::in_place, 16, 16);
-  const GLuint name = t->glName;
+  const GLuint name = t->textureId;
   ASSERT_EQ(SDL_GL_MakeCurrent(window, nullptr), 0);
   t.reset();
   ASSERT_EQ(SDL_GL_MakeCurrent(window, context), 0);
@@ -279,24 +280,23 @@ TEST_F(RenderTargetTest, DrawBackIsSkippedExactlyWhereTheCopyWouldChangeNoPixel)
     for (int back = 0; back < 2; ++back) {
       drawIntoFrame(picture, 800, 600);
       screen.copyFromScreen();
-      glPushAttrib(GL_ALL_ATTRIB_BITS);
-      glEnable(GL_BLEND);
+      draw::pushAttributes(draw::kAllGroups);
+      draw::enable(draw::Cap::Blend);
       if (state == AlphaOver)
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        draw::blendFunc(draw::Factor::SrcAlpha, draw::Factor::OneMinusSrcAlpha);
       else if (state == Additive)
-        glBlendFunc(GL_ONE, GL_ONE);
+        draw::blendFunc(draw::Factor::One, draw::Factor::One);
       else
-        glDisable(GL_BLEND);
-      glColor4f(1.f, state == Tinted ? 0.5f : 1.f, 1.f, 1.f);
+        draw::disable(draw::Cap::Blend);
+      draw::colour(1.f, state == Tinted ? 0.5f : 1.f, 1.f, 1.f);
       // The quad, at eye depth 0, lies wholly in the (black) fog.
-      glFogi(GL_FOG_MODE, GL_LINEAR);
-      glFogf(GL_FOG_START, -1.f);
-      glFogf(GL_FOG_END, 0.f);
+      const float black[4] = {0.f, 0.f, 0.f, 0.f};
+      draw::linearFog(-1.f, 0.f, black);
       if (state == Fog)
-        glEnable(GL_FOG);
-      glMatrixMode(GL_TEXTURE);
-      glTranslatef(state == TextureMatrix ? 1.f / 1024.f : 0.f, 0.f, 0.f);
-      glMatrixMode(GL_MODELVIEW);
+        draw::enable(draw::Cap::Fog);
+      draw::matrixMode(draw::MatrixMode::Texture);
+      draw::translate(state == TextureMatrix ? 1.f / 1024.f : 0.f, 0.f, 0.f);
+      draw::matrixMode(draw::MatrixMode::ModelView);
       if (back) {
         EXPECT_EQ(texelsDrawAsTheyAre(), invisible);
         screen.drawBack();
@@ -307,10 +307,10 @@ TEST_F(RenderTargetTest, DrawBackIsSkippedExactlyWhereTheCopyWouldChangeNoPixel)
       EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
       EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
       EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-      glPopAttrib();
-      glMatrixMode(GL_TEXTURE);
-      glLoadIdentity();
-      glMatrixMode(GL_MODELVIEW);
+      draw::popAttributes();
+      draw::matrixMode(draw::MatrixMode::Texture);
+      draw::loadIdentity();
+      draw::matrixMode(draw::MatrixMode::ModelView);
     }
     EXPECT_EQ(frames[0] == picture, invisible);
     EXPECT_EQ(frames[1], frames[0]);
@@ -337,7 +337,7 @@ TEST_F(RenderTargetTest, CopyRestoresTheScreenViewport) {
   EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 64, 64}));
   t.copyFromScreen();
   EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 800, 600}));
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.textureId));
   EXPECT_EQ(takeGlError(), static_cast<unsigned>(GL_NO_ERROR));
 }
 
@@ -359,7 +359,7 @@ TEST_F(RenderTargetTest, DrawLeavesTexturingOffDepthOnMatricesKept) {
   EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
   EXPECT_EQ(floats(GL_PROJECTION_MATRIX, 16), projection);
   EXPECT_EQ(floats(GL_MODELVIEW_MATRIX, 16), modelView);
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(t.textureId));
 }
 
 // Copies read alpha 1, so alpha-weighted draws give the full colour.

@@ -72,13 +72,13 @@ TEST_F(TextureGL, PngLevelZeroIsScaledUpToPowersOfTwo) {
   for (const Case &c : cases) {
     const std::string path = png("p.png", c.w, c.h, 3, solid(c.w, c.h, {10, 20, 30}));
     Texture t(path.c_str(), 0);
-    ASSERT_NE(t.glName, 0u) << c.w << "x" << c.h;
+    ASSERT_NE(t.textureId, 0u) << c.w << "x" << c.h;
     EXPECT_EQ(t.width, c.w);
     EXPECT_EQ(t.height, c.h);
     EXPECT_TRUE(t.pixels.empty());
-    EXPECT_EQ(levelParam(t.glName, 0, GL_TEXTURE_WIDTH), c.texW);
-    EXPECT_EQ(levelParam(t.glName, 0, GL_TEXTURE_HEIGHT), c.texH);
-    const auto texels = level0(t.glName);
+    EXPECT_EQ(levelParam(t.textureId, 0, GL_TEXTURE_WIDTH), c.texW);
+    EXPECT_EQ(levelParam(t.textureId, 0, GL_TEXTURE_HEIGHT), c.texH);
+    const auto texels = level0(t.textureId);
     EXPECT_EQ(texels[0], 10);
     EXPECT_EQ(texels[texels.size() - 2], 30);
   }
@@ -99,25 +99,26 @@ TEST_F(TextureGL, PngWithAlphaUploadsRgbaOtherwiseRgb) {
   ASSERT_TRUE(writePng(dir.file("keyed.png"), keyed));
   Texture palette(dir.file("keyed.png").c_str(), 0);
 
-  EXPECT_EQ(levelParam(rgb.glName, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
-  EXPECT_EQ(levelParam(rgb.glName, 0, GL_TEXTURE_ALPHA_SIZE), 0);
-  EXPECT_EQ(levelParam(rgba.glName, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
-  EXPECT_EQ(level0(rgba.glName)[3], 77);
-  EXPECT_EQ(levelParam(palette.glName, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
-  EXPECT_EQ(level0(palette.glName)[3], 100);
+  EXPECT_EQ(levelParam(rgb.textureId, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
+  EXPECT_EQ(levelParam(rgb.textureId, 0, GL_TEXTURE_ALPHA_SIZE), 0);
+  EXPECT_EQ(levelParam(rgba.textureId, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
+  EXPECT_EQ(level0(rgba.textureId)[3], 77);
+  EXPECT_EQ(levelParam(palette.textureId, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
+  EXPECT_EQ(level0(palette.textureId)[3], 100);
 }
 
 TEST_F(TextureGL, ParametersFollowTheLoader) {
   Texture p(png("p.png", 8, 8, 3, solid(8, 8, {0, 0, 0})).c_str(), 0);
-  EXPECT_EQ(texParam(p.glName, GL_TEXTURE_WRAP_S), GL_REPEAT);
-  EXPECT_EQ(texParam(p.glName, GL_TEXTURE_WRAP_T), GL_REPEAT);
-  EXPECT_EQ(texParam(p.glName, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-  EXPECT_EQ(texParam(p.glName, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-  EXPECT_EQ(levelParam(p.glName, 3, GL_TEXTURE_WIDTH), 1); // mipmaps down to 1 x 1
+  EXPECT_EQ(texParam(p.textureId, GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(texParam(p.textureId, GL_TEXTURE_WRAP_T), GL_REPEAT);
+  EXPECT_EQ(texParam(p.textureId, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_EQ(texParam(p.textureId, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(levelParam(p.textureId, 3, GL_TEXTURE_WIDTH), 1); // mipmaps down to 1 x 1
 
   int w = 0, h = 0;
   const unsigned bound =
-      pngBind(dir.file("p.png").c_str(), GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_LINEAR, GL_NEAREST, &w, &h);
+      pngBind(dir.file("p.png").c_str(), draw::TextureValue::ClampToEdge, draw::TextureValue::LinearMipmapLinear,
+              draw::TextureValue::Nearest, &w, &h);
   EXPECT_EQ(texParam(bound, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
   EXPECT_EQ(texParam(bound, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
   EXPECT_EQ(texParam(bound, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
@@ -125,22 +126,22 @@ TEST_F(TextureGL, ParametersFollowTheLoader) {
   EXPECT_EQ(w, 8);
 
   Texture j(jpeg("j.jpg", 8, 8, solid(8, 8, {50, 50, 50})).c_str(), 0);
-  EXPECT_EQ(texParam(j.glName, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
-  EXPECT_EQ(texParam(j.glName, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-  EXPECT_EQ(texParam(j.glName, GL_TEXTURE_WRAP_S), GL_REPEAT);
-  EXPECT_EQ(texParam(j.glName, GL_TEXTURE_WRAP_T), GL_REPEAT);
-  EXPECT_EQ(levelParam(j.glName, 0, GL_TEXTURE_ALPHA_SIZE), 0); // 3 components
-  EXPECT_GT(levelParam(j.glName, 0, GL_TEXTURE_BLUE_SIZE), 0);
-  EXPECT_EQ(levelParam(j.glName, 3, GL_TEXTURE_WIDTH), 1);
+  EXPECT_EQ(texParam(j.textureId, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+  EXPECT_EQ(texParam(j.textureId, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(texParam(j.textureId, GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(texParam(j.textureId, GL_TEXTURE_WRAP_T), GL_REPEAT);
+  EXPECT_EQ(levelParam(j.textureId, 0, GL_TEXTURE_ALPHA_SIZE), 0); // 3 components
+  EXPECT_GT(levelParam(j.textureId, 0, GL_TEXTURE_BLUE_SIZE), 0);
+  EXPECT_EQ(levelParam(j.textureId, 3, GL_TEXTURE_WIDTH), 1);
 }
 
 TEST_F(TextureGL, LoadingLeavesTheNewTextureBoundAndAlignmentAsItWas) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
   glPixelStorei(GL_PACK_ALIGNMENT, 8);
   Texture p(png("odd.png", 3, 3, 3, solid(3, 3, {1, 1, 1})).c_str(), 0);
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(p.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(p.textureId));
   Texture j(jpeg("odd.jpg", 7, 3, solid(7, 3, {1, 1, 1})).c_str(), 0);
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(j.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(j.textureId));
   EXPECT_EQ(integer(GL_UNPACK_ALIGNMENT), 2);
   EXPECT_EQ(integer(GL_PACK_ALIGNMENT), 8);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
@@ -156,12 +157,12 @@ TEST_F(TextureGL, OddWidthJpegUploadsUnskewed) {
     for (int x = 0; x < 33; ++x)
       rgb.insert(rgb.end(), {uint8_t(x < 16 ? 255 : 0), 0, uint8_t(x < 16 ? 0 : 255)});
   Texture t(jpeg("odd.jpg", 33, 17, rgb).c_str(), 0);
-  ASSERT_NE(t.glName, 0u);
+  ASSERT_NE(t.textureId, 0u);
   EXPECT_EQ(t.width, 33);
   EXPECT_EQ(t.height, 17);
   EXPECT_EQ(t.pixels, loadJpeg(dir.file("odd.jpg").c_str()).data);
-  const GLint w = levelParam(t.glName, 0, GL_TEXTURE_WIDTH), h = levelParam(t.glName, 0, GL_TEXTURE_HEIGHT);
-  const auto texels = level0(t.glName);
+  const GLint w = levelParam(t.textureId, 0, GL_TEXTURE_WIDTH), h = levelParam(t.textureId, 0, GL_TEXTURE_HEIGHT);
+  const auto texels = level0(t.textureId);
   for (int y = 0; y < h; ++y) {
     const uint8_t *left = &texels[size_t(y * w) * 4], *right = &texels[size_t(y * w + w - 1) * 4];
     EXPECT_GT(left[0], 200) << "row " << y;
@@ -185,7 +186,7 @@ TEST_F(TextureGL, JpegCutOffInItsScanLoadsAtItsSize) {
     testing::internal::CaptureStderr();
     Texture t(path.c_str(), normalMap);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(t.glName, 0u) << normalMap;
+    EXPECT_NE(t.textureId, 0u) << normalMap;
     EXPECT_EQ(t.width, 40);
     EXPECT_EQ(t.height, 24);
     EXPECT_EQ(t.pixels.size(), size_t(40 * 24 * 3));
@@ -202,7 +203,7 @@ TEST_F(TextureGL, TopRowOfThePictureIsAtTZero) {
   Texture p(png("top.png", 16, 16, 3, rgb).c_str(), 0);
   Texture j(jpeg("top.jpg", 16, 16, rgb).c_str(), 0);
   for (const Texture *t : {&p, &j}) {
-    const auto texels = level0(t->glName);
+    const auto texels = level0(t->textureId);
     EXPECT_GT(texels[0], 200); // row 0: red
     EXPECT_LT(texels[2], 60);
     EXPECT_LT(texels[texels.size() - 4], 60); // last row: blue
@@ -212,15 +213,15 @@ TEST_F(TextureGL, TopRowOfThePictureIsAtTZero) {
 
 TEST_F(TextureGL, SignatureBeatsTheExtension) {
   Texture p(png("really_png.jpg", 6, 2, 4, solid(6, 2, {5, 6, 7, 8})).c_str(), 0);
-  EXPECT_NE(p.glName, 0u);
+  EXPECT_NE(p.textureId, 0u);
   EXPECT_EQ(p.width, 6);
   EXPECT_TRUE(p.pixels.empty()); // PNG path: no bytes kept
-  EXPECT_EQ(levelParam(p.glName, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
+  EXPECT_EQ(levelParam(p.textureId, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
 
   Texture j(jpeg("really_jpeg.png", 6, 2, solid(6, 2, {90, 90, 90})).c_str(), 0);
-  EXPECT_NE(j.glName, 0u);
+  EXPECT_NE(j.textureId, 0u);
   EXPECT_EQ(j.pixels.size(), size_t(6 * 2 * 3));
-  EXPECT_EQ(texParam(j.glName, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+  EXPECT_EQ(texParam(j.textureId, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
 }
 
 TEST_F(TextureGL, NormalMapReplacesTheJpegBytesBeforeUpload) {
@@ -232,13 +233,13 @@ TEST_F(TextureGL, NormalMapReplacesTheJpegBytesBeforeUpload) {
   Texture t(path.c_str(), 1);
   const JpegImage decoded = loadJpeg(path.c_str());
   EXPECT_EQ(t.pixels, heightToNormalMap(decoded.data, 8, 8));
-  const auto texels = level0(t.glName);
+  const auto texels = level0(t.textureId);
   EXPECT_EQ(texels[2], 255);
   EXPECT_EQ(texels[0], t.pixels[0]);
   EXPECT_EQ(texels[1], t.pixels[1]);
 
   Texture pngIgnoresIt(png("h.png", 2, 2, 3, solid(2, 2, {40, 40, 40})).c_str(), 1);
-  EXPECT_EQ(level0(pngIgnoresIt.glName)[0], 40);
+  EXPECT_EQ(level0(pngIgnoresIt.textureId)[0], 40);
 }
 
 TEST_F(TextureGL, BindUnitLeavesUnitZeroActive) {
@@ -250,14 +251,14 @@ TEST_F(TextureGL, BindUnitLeavesUnitZeroActive) {
   EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0);
   glActiveTexture(GL_TEXTURE1);
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.textureId));
   glActiveTexture(GL_TEXTURE0);
 
   t.unbindUnit(1);
   EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
   glActiveTexture(GL_TEXTURE1);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.textureId));
   glActiveTexture(GL_TEXTURE0);
   EXPECT_EQ(takeGlError(), GLenum(GL_NO_ERROR));
 }
@@ -267,16 +268,16 @@ TEST_F(TextureGL, UnbindKeepsTheBindingAndBorrowedNamesBind) {
   glBindTexture(GL_TEXTURE_2D, 0);
   t.bind();
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.textureId));
   t.unbind();
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.textureId));
 
   Texture borrowed;
-  borrowed.glName = t.glName;
+  borrowed.textureId = t.textureId;
   glBindTexture(GL_TEXTURE_2D, 0);
   borrowed.bind();
-  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.glName));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(t.textureId));
   borrowed.unbind();
 }
 

@@ -612,7 +612,9 @@ TEST(PngBind, FailureReturnsZeroWithALine) {
   writeFile(dir.file("junk.png"), std::string("\x89PNG\r\n\x1a\n not really"));
   int w = -1, h = -1;
   CaptureStderr();
-  EXPECT_EQ(pngBind(dir.file("junk.png").c_str(), 0, 0, 0, &w, &h), 0u);
+  EXPECT_EQ(pngBind(dir.file("junk.png").c_str(), draw::TextureValue::Repeat, draw::TextureValue::Linear,
+                    draw::TextureValue::Linear, &w, &h),
+            0u);
   const std::string err = GetCapturedStderr();
   EXPECT_EQ(err.rfind(dir.file("junk.png") + ": ", 0), 0u) << err;
   EXPECT_EQ(w, -1);
@@ -626,7 +628,7 @@ struct LoadResult {
 };
 
 void loadCapturing(LoadResult &r, const std::string &path, int normalMap = 0) {
-  r.texture.glName = 99; // stale values from an earlier load
+  r.texture.textureId = 99; // stale values from an earlier load
   r.texture.width = 5;
   r.texture.pixels.assign(3, 1);
   CaptureStderr();
@@ -636,7 +638,7 @@ void loadCapturing(LoadResult &r, const std::string &path, int normalMap = 0) {
 
 void expectEmpty(const LoadResult &r) {
   EXPECT_TRUE(r.texture.loaded);
-  EXPECT_EQ(r.texture.glName, 0u);
+  EXPECT_EQ(r.texture.textureId, 0u);
   EXPECT_EQ(r.texture.width, 0);
   EXPECT_EQ(r.texture.height, 0);
   EXPECT_TRUE(r.texture.pixels.empty());
@@ -653,7 +655,7 @@ void expectLoadFails(const TempDir &dir, const char *name, const std::string &re
 TEST(TextureLoad, EmptyConstructorLoadsNothing) {
   Texture t;
   EXPECT_FALSE(t.loaded);
-  EXPECT_EQ(t.glName, 0u);
+  EXPECT_EQ(t.textureId, 0u);
 }
 
 TEST(TextureLoad, MissingFileMessageDependsOnTheNamedExtension) {

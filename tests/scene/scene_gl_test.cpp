@@ -297,7 +297,7 @@ TEST_F(SceneGL, TexturedMaterialBindsAndBlendsWithWhiteDiffuse) {
   glGenTextures(1, &name);
   Material m = sampleMaterial();
   m.texture0 = std::make_unique<Texture>();
-  m.texture0->glName = name;
+  m.texture0->textureId = name;
   m.specularLevel = 2.f;
   m.apply();
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
@@ -326,9 +326,9 @@ TEST_F(SceneGL, PrepareLoadsTexturesFromNamesZeroAndOneOnly) {
   scene.prepare(true);
   ASSERT_NE(both.texture0, nullptr);
   ASSERT_NE(both.texture1, nullptr);
-  EXPECT_NE(both.texture0->glName, 0u);
-  EXPECT_NE(both.texture1->glName, 0u);
-  EXPECT_NE(both.texture0->glName, both.texture1->glName);
+  EXPECT_NE(both.texture0->textureId, 0u);
+  EXPECT_NE(both.texture1->textureId, 0u);
+  EXPECT_NE(both.texture0->textureId, both.texture1->textureId);
   EXPECT_EQ(both.texture0->width, 4);
   EXPECT_EQ(second.texture0, nullptr);
   ASSERT_NE(second.texture1, nullptr);

@@ -46,7 +46,7 @@ TEST_F(ShowGL, LoadingBarGrowsByElevenths) {
   LoadingPictures pictures;
   pictures.bar = std::make_unique<Texture>("data/loadingbar.png", 0);
   pictures.screen = std::make_unique<Texture>("data/loadingscreen.jpg", 0);
-  ASSERT_NE(pictures.bar->glName, 0u);
+  ASSERT_NE(pictures.bar->textureId, 0u);
   for (const LoadingStage &stage : kLoadingStages) {
     drawLoadingFrame(pictures, stage);
     std::vector<uint8_t> frame = readFrame();

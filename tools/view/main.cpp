@@ -154,7 +154,7 @@ int main(int argc, char **argv) {
     mesh.draw();
   } else {
     Texture picture(file.c_str(), 0);
-    if (!picture.glName)
+    if (!picture.textureId)
       return 1;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
