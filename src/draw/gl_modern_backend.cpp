@@ -397,10 +397,16 @@ public:
     syncActiveBinding(s);
     static const GLenum params[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER,
                                     GL_TEXTURE_MAG_FILTER};
-    // No GL_CLAMP here: it wraps as clamp to edge.
-    static const GLint values[] = {GL_REPEAT, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_LINEAR,
+    // No GL_CLAMP here. Between 0 and 1, where the show samples, it is clamp
+    // to border with the border's default transparent black (the edge texel
+    // filtered half with the border); OpenGL ES 3.0 has no border, and clamps
+    // to the edge.
+    static const GLint values[] = {GL_REPEAT, GL_CLAMP_TO_BORDER, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_LINEAR,
                                    GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR};
-    glTexParameteri(GL_TEXTURE_2D, params[static_cast<int>(param)], values[static_cast<int>(value)]);
+    GLint v = values[static_cast<int>(value)];
+    if (v == GL_CLAMP_TO_BORDER && api_ == ModernApi::Es30)
+      v = GL_CLAMP_TO_EDGE;
+    glTexParameteri(GL_TEXTURE_2D, params[static_cast<int>(param)], v);
   }
   uint32_t createTexture(const State &s) override {
     GLuint name = 0;

@@ -16,9 +16,12 @@
 // them in its own version with the same meaning and links them with its
 // vertex stage, so the program sees what the fixed vertex stage gave it.
 //
-// Where OpenGL ES 3.0's rules differ from the compatibility profile's:
-// - GL_CLAMP does not exist: Clamp wraps as ClampToEdge (a linearly filtered
-//   edge texel is no longer blended with the black border);
+// Where the core profile's and OpenGL ES 3.0's rules differ from the
+// compatibility profile's:
+// - GL_CLAMP does not exist: Clamp wraps as clamp to border (the same texels
+//   for coordinates from 0 to 1, the only ones the show clamps), and on
+//   OpenGL ES 3.0, which has no border, as ClampToEdge (a linearly filtered
+//   edge texel is no longer blended with the transparent black border);
 // - the frame is RGBA, its alpha kept at 1 (colour writes never touch alpha),
 //   so copies into RGB and RGBA textures read alpha 1 as the classic frame's
 //   RGB buffer gives it.

@@ -12,6 +12,7 @@
 
 #include "base/message.h"
 #include "draw/gl_classic_backend.h"
+#include "draw/renderer.h"
 #include "platform/pixel_readback.h"
 
 namespace demo {
@@ -75,6 +76,12 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   // The window's own buffer only receives the scaled picture; the show draws
   // into the frame buffer object below. `bits` asks for 8 bits a channel.
   int channel = bits >= 24 ? 8 : 5;
+  const draw::Renderer hackRenderer = draw::rendererFromEnvironment().value_or(draw::Renderer::Classic);
+  if (hackRenderer == draw::Renderer::Modern) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  } else
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
@@ -120,7 +127,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   glewExperimental = GL_TRUE;
   GLenum glewStatus = glewInit();
   if ((glewStatus != GLEW_OK && glewStatus != GLEW_ERROR_NO_GLX_DISPLAY) || !glGenFramebuffers ||
-      !glBlitFramebuffer || !glActiveTextureARB) {
+      !glBlitFramebuffer || !glActiveTexture) {
     showMessage("Unable to find a suitable pixelformat", kCaption, window_);
     return;
   }
@@ -145,7 +152,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   if (!options.hidden)
     SDL_RaiseWindow(window_);
 
-  drawing_ = std::make_unique<draw::Context>(draw::makeClassicBackend());
+  drawing_ = std::make_unique<draw::Context>(draw::makeBackend(hackRenderer));
   draw::setCurrent(drawing_.get());
   // The one piece of GL state that does not start at a constant: the
   // scissor box is the drawable's size when the context is first current.
