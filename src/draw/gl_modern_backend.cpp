@@ -256,6 +256,16 @@ void normalMatrixOf(const Mat4 &m, float out[16]) {
   out[15] = 1.f;
 }
 
+// Tightly packed texels from RGBA to RGB or from RGB to RGBA (alpha 255).
+std::vector<uint8_t> convertedTexels(const uint8_t *pixels, int width, int height, bool fromAlpha, bool toAlpha) {
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  const size_t from = fromAlpha ? 4 : 3, to = toAlpha ? 4 : 3;
+  std::vector<uint8_t> out(count * to, 255);
+  for (size_t i = 0; i < count; ++i)
+    std::memcpy(&out[i * to], &pixels[i * from], 3);
+  return out;
+}
+
 void product(const std::array<float, 4> &a, const std::array<float, 4> &b, float out[4]) {
   for (int i = 0; i < 4; ++i)
     out[i] = a[static_cast<size_t>(i)] * b[static_cast<size_t>(i)];
@@ -429,9 +439,17 @@ public:
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     static const GLint storage[] = {GL_RGB, GL_RGBA, GL_RGB8, GL_RGBA8};
+    // OpenGL ES takes texels only in the stored format: RGBA given for RGB
+    // storage loses its alpha here, RGB given for RGBA storage gains alpha 1.
+    if (api_ == ModernApi::Es30 && pixels && hasAlpha(given) != hasAlpha(stored)) {
+      converted_ = convertedTexels(pixels, width, height, hasAlpha(given), hasAlpha(stored));
+      pixels = converted_.data();
+      given = stored;
+    }
     glTexImage2D(GL_TEXTURE_2D, level, storage[static_cast<int>(stored)], width, height, 0,
                  hasAlpha(given) ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
+    converted_.clear();
   }
   void textureLevels(const State &s, float minLod, float maxLod) override {
     syncActiveBinding(s);
@@ -789,6 +807,7 @@ private:
   GLuint vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0, blockBuffer_ = 0;
   GLuint vertexShader_ = 0, fixedProgram_ = 0, programInUse_ = 0;
   std::vector<uint32_t> indices_;
+  std::vector<uint8_t> converted_; // an upload's texels in the stored format (ES)
 
   // What the API was last told, so unchanged state is not set again.
   std::bitset<static_cast<size_t>(Cap::Count)> capKnown_, capOn_;
