@@ -166,7 +166,7 @@ public:
   };
 
   explicit FrameOutput(const GLWindow &window, FrameWriter::Job job = nullptr)
-      : readback_(window.framebuffer(), window.width(), window.height()), width_(window.width()),
+      : readback_(window.framebuffer(), window.width(), window.height(), window.drawRenderer()), width_(window.width()),
         height_(window.height()), writer_(std::move(job)) {}
 
   void save(std::string path, Picture picture) {
