@@ -256,6 +256,27 @@ void normalMatrixOf(const Mat4 &m, float out[16]) {
   out[15] = 1.f;
 }
 
+bool hasExtension(const char *name) {
+  GLint count = 0;
+  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+  for (GLint i = 0; i < count; ++i) {
+    const GLubyte *extension = glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i));
+    if (extension && std::strcmp(reinterpret_cast<const char *>(extension), name) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Whether the context is OpenGL ES of at least this version
+// ("OpenGL ES 3.2 Mesa ...").
+bool esVersionAtLeast(int major, int minor) {
+  const GLubyte *text = glGetString(GL_VERSION);
+  int haveMajor = 0, haveMinor = 0;
+  if (!text || std::sscanf(reinterpret_cast<const char *>(text), "OpenGL ES %d.%d", &haveMajor, &haveMinor) != 2)
+    return false;
+  return haveMajor > major || (haveMajor == major && haveMinor >= minor);
+}
+
 // Tightly packed texels from RGBA to RGB or from RGB to RGBA (alpha 255).
 std::vector<uint8_t> convertedTexels(const uint8_t *pixels, int width, int height, bool fromAlpha, bool toAlpha) {
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -284,6 +305,8 @@ public:
     glBindBufferBase(GL_UNIFORM_BUFFER, 0, blockBuffer_);
     if (api_ == ModernApi::Core33)
       glEnable(GL_PROGRAM_POINT_SIZE);
+    borderClamp_ = api_ == ModernApi::Core33 || hasExtension("GL_EXT_texture_border_clamp") ||
+                   hasExtension("GL_OES_texture_border_clamp") || esVersionAtLeast(3, 2);
     // The frame's alpha stays 1: no draw writes it (see the header).
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, api_ == ModernApi::Es30 ? GL_FALSE : GL_TRUE);
 
@@ -409,12 +432,12 @@ public:
                                     GL_TEXTURE_MAG_FILTER};
     // No GL_CLAMP here. Between 0 and 1, where the show samples, it is clamp
     // to border with the border's default transparent black (the edge texel
-    // filtered half with the border); OpenGL ES 3.0 has no border, and clamps
-    // to the edge.
+    // filtered half with the border); OpenGL ES 3.0 has a border only with
+    // an extension (WebGL 2 has none), and without one clamps to the edge.
     static const GLint values[] = {GL_REPEAT, GL_CLAMP_TO_BORDER, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_LINEAR,
                                    GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR};
     GLint v = values[static_cast<int>(value)];
-    if (v == GL_CLAMP_TO_BORDER && api_ == ModernApi::Es30)
+    if (v == GL_CLAMP_TO_BORDER && !borderClamp_)
       v = GL_CLAMP_TO_EDGE;
     glTexParameteri(GL_TEXTURE_2D, params[static_cast<int>(param)], v);
   }
@@ -804,6 +827,7 @@ private:
   }
 
   ModernApi api_;
+  bool borderClamp_ = false; // GL_CLAMP_TO_BORDER exists
   GLuint vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0, blockBuffer_ = 0;
   GLuint vertexShader_ = 0, fixedProgram_ = 0, programInUse_ = 0;
   std::vector<uint32_t> indices_;

@@ -19,9 +19,12 @@
 // Where the core profile's and OpenGL ES 3.0's rules differ from the
 // compatibility profile's:
 // - GL_CLAMP does not exist: Clamp wraps as clamp to border (the same texels
-//   for coordinates from 0 to 1, the only ones the show clamps), and on
-//   OpenGL ES 3.0, which has no border, as ClampToEdge (a linearly filtered
-//   edge texel is no longer blended with the transparent black border);
+//   for coordinates from 0 to 1, the only ones the show clamps). OpenGL ES
+//   3.0 has a border only with EXT/OES_texture_border_clamp (or from ES
+//   3.2); without one (WebGL 2) Clamp is ClampToEdge, and a linearly filtered
+//   edge texel is no longer blended with the transparent black border: the
+//   top and bottom rows of the loading bar and the corridor's bands then
+//   differ by up to 2 and 76 levels;
 // - the frame is RGBA, its alpha kept at 1 (colour writes never touch alpha),
 //   so copies into RGB and RGBA textures read alpha 1 as the classic frame's
 //   RGB buffer gives it.
