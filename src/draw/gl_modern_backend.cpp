@@ -256,6 +256,8 @@ void normalMatrixOf(const Mat4 &m, float out[16]) {
   out[15] = 1.f;
 }
 
+} // namespace
+
 bool hasExtension(const char *name) {
   GLint count = 0;
   glGetIntegerv(GL_NUM_EXTENSIONS, &count);
@@ -266,6 +268,8 @@ bool hasExtension(const char *name) {
   }
   return false;
 }
+
+namespace {
 
 // Whether the context is OpenGL ES of at least this version
 // ("OpenGL ES 3.2 Mesa ...").

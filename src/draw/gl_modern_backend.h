@@ -44,4 +44,8 @@ enum class ModernApi : uint8_t { Core33, Es30 };
 
 std::unique_ptr<Backend> makeModernBackend(ModernApi api);
 
+// Whether the current context (OpenGL 3.0 or later, core or ES) lists the
+// extension `name`.
+bool hasExtension(const char *name);
+
 } // namespace demo::draw

@@ -7,11 +7,11 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
 
 #include "base/message.h"
+#include "draw/gl_modern_backend.h"
 #include "draw/renderer.h"
 #include "platform/pixel_readback.h"
 
@@ -87,18 +87,6 @@ private:
   draw::Renderer renderer_;
   int profile_ = 0, major_ = 0, minor_ = 0, flags_ = 0;
 };
-
-// Whether the current context (3.0 or later, core or ES) lists `name`.
-bool hasExtension(const char *name) {
-  GLint count = 0;
-  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-  for (GLint i = 0; i < count; ++i) {
-    const GLubyte *extension = glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i));
-    if (extension && std::strcmp(reinterpret_cast<const char *>(extension), name) == 0)
-      return true;
-  }
-  return false;
-}
 
 // The debug output's callback: errors and anything else of high severity,
 // one line each, counted in the window's tally (`tally`).
@@ -250,7 +238,7 @@ void GLWindow::startDebugOutput() {
   glGetIntegerv(GL_MINOR_VERSION, &minor);
   const bool es = options_.renderer == draw::Renderer::Es;
   const bool core = major * 10 + minor >= (es ? 32 : 43);
-  if (!core && !hasExtension("GL_KHR_debug"))
+  if (!core && !draw::hasExtension("GL_KHR_debug"))
     return;
   auto install = glDebugMessageCallback;
   if (es && !core)
