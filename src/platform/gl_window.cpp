@@ -89,10 +89,13 @@ private:
 };
 
 // The debug output's callback: errors and anything else of high severity,
-// one line each, counted in the window's tally (`tally`).
-void GLAPIENTRY onDebugMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsizei length, const GLchar *message,
-                               const void *tally) {
-  if (type != GL_DEBUG_TYPE_ERROR && severity != GL_DEBUG_SEVERITY_HIGH)
+// one line each, counted in the window's tally (`tally`). The shader
+// compiler's own messages are not the API's errors: a program that does not
+// build is reported by whoever built it, with its log.
+void GLAPIENTRY onDebugMessage(GLenum source, GLenum type, GLuint, GLenum severity, GLsizei length,
+                               const GLchar *message, const void *tally) {
+  if (source == GL_DEBUG_SOURCE_SHADER_COMPILER ||
+      (type != GL_DEBUG_TYPE_ERROR && severity != GL_DEBUG_SEVERITY_HIGH))
     return;
   std::string text;
   if (message)
