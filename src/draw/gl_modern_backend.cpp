@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace demo::draw {
@@ -65,6 +66,21 @@ layout(std140) uniform Fixed {
   ivec4 units;
   ivec4 sphere;
 };
+
+// The switches, as the block has them; a program made for one state has them
+// as constants instead (defined in front), and its compiler drops what they
+// switch off.
+#ifndef FIXED_STATE
+#define SW_LIGHTING (switches.x != 0)
+#define SW_LIGHTS switches.y
+#define SW_FOG switches.w
+#define SW_TEX0 (units.x != 0)
+#define SW_TEX1 (units.y != 0)
+#define SW_GEN0 (units.z != 0)
+#define SW_GEN1 (units.w != 0)
+#define SW_SPHERE0 (sphere.x != 0)
+#define SW_SPHERE1 (sphere.y != 0)
+#endif
 )";
 
 // The fixed vertex stage for the state the show uses: per-vertex lighting of
@@ -85,7 +101,7 @@ out float vFogCoord;
 vec4 lit(vec3 n, vec3 eye) {
   vec4 c = sceneColour;
   for (int i = 0; i < 8; ++i) {
-    if ((switches.y & (1 << i)) == 0)
+    if ((SW_LIGHTS & (1 << i)) == 0)
       continue;
     vec3 l;
     vec3 h;
@@ -109,10 +125,10 @@ vec4 lit(vec3 n, vec3 eye) {
   return c;
 }
 
-vec4 generated(int unit, vec2 given, vec3 u, vec3 n, vec4 eye) {
-  if (unit == 0 ? units.z == 0 : units.w == 0)
+vec4 generated(bool generates, bool sphereMap, vec2 given, vec3 u, vec3 n, vec4 eye) {
+  if (!generates)
     return vec4(given, 0.0, 1.0);
-  if (sphere[unit] != 0) {
+  if (sphereMap) {
     vec3 r = u - 2.0 * n * dot(n, u);
     float m = 2.0 * sqrt(r.x * r.x + r.y * r.y + (r.z + 1.0) * (r.z + 1.0));
     return vec4(r.x / m + 0.5, r.y / m + 0.5, 0.0, 1.0);
@@ -127,10 +143,10 @@ void main() {
   if (switches.z != 0)
     n = normalize(n);
   vec3 eyePoint = eye.xyz / eye.w;
-  vColour = clamp(switches.x != 0 ? lit(n, eyePoint) : colour, 0.0, 1.0);
+  vColour = clamp(SW_LIGHTING ? lit(n, eyePoint) : colour, 0.0, 1.0);
   vec3 u = normalize(eyePoint);
-  vTexCoord[0] = textureMatrix[0] * generated(0, texCoord0, u, n, eye);
-  vTexCoord[1] = textureMatrix[1] * generated(1, texCoord1, u, n, eye);
+  vTexCoord[0] = textureMatrix[0] * generated(SW_GEN0, SW_SPHERE0, texCoord0, u, n, eye);
+  vTexCoord[1] = textureMatrix[1] * generated(SW_GEN1, SW_SPHERE1, texCoord1, u, n, eye);
   vFogCoord = abs(eye.z);
   gl_PointSize = misc.y;
 }
@@ -148,12 +164,12 @@ out vec4 fragColour;
 
 void main() {
   vec4 c = vColour;
-  if (units.x != 0)
+  if (SW_TEX0)
     c *= textureProj(unit0, vTexCoord[0].xyw);
-  if (units.y != 0)
+  if (SW_TEX1)
     c *= textureProj(unit1, vTexCoord[1].xyw);
-  if (switches.w != 0) {
-    float f = switches.w == 1 ? (fogParams.x - vFogCoord) * fogParams.y : exp(-fogParams.z * vFogCoord);
+  if (SW_FOG != 0) {
+    float f = SW_FOG == 1 ? (fogParams.x - vFogCoord) * fogParams.y : exp(-fogParams.z * vFogCoord);
     c.rgb = mix(fogColour.rgb, c.rgb, clamp(f, 0.0, 1.0));
   }
   fragColour = c;
@@ -314,28 +330,16 @@ public:
     // The frame's alpha stays 1: no draw writes it (see the header).
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, api_ == ModernApi::Es30 ? GL_FALSE : GL_TRUE);
 
-    const std::string vertex = header() + kFixedBlockSource + kVertexSource;
-    const std::string fragment = header() + kFixedBlockSource + kFragmentSource;
-    vertexShader_ = compile(GL_VERTEX_SHADER, vertex, nullptr);
-    GLuint fragmentShader = compile(GL_FRAGMENT_SHADER, fragment, nullptr);
-    std::string log;
-    fixedProgram_ = link(fragmentShader, &log);
-    glDeleteShader(fragmentShader);
-    if (!fixedProgram_) {
-      std::fprintf(stderr, "quintervale: the drawing program does not build: %s\n", log.c_str());
-      std::fflush(stderr);
-    } else {
-      glUseProgram(fixedProgram_);
-      glUniform1i(glGetUniformLocation(fixedProgram_, "unit0"), 0);
-      glUniform1i(glGetUniformLocation(fixedProgram_, "unit1"), 1);
-      programInUse_ = fixedProgram_;
-    }
+    // The vertex stage the show's own fragment programs run over, with
+    // every switch read from the block.
+    vertexShader_ = compile(GL_VERTEX_SHADER, header() + kFixedBlockSource + kVertexSource, nullptr);
   }
 
   ~ModernBackend() override {
     // The context may already be gone when the window closes; deleting names
     // then reaches nothing.
-    glDeleteProgram(fixedProgram_);
+    for (const auto &variant : fixedPrograms_)
+      glDeleteProgram(variant.second);
     glDeleteShader(vertexShader_);
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteBuffers(1, &indexBuffer_);
@@ -368,7 +372,12 @@ public:
       programInUse_ = 0;
     glDeleteProgram(program);
   }
-  void useProgram(const State &s) override { syncProgram(s); }
+  void useProgram(const State &s) override {
+    // A program of the show's is current at once (its uniforms are set
+    // next); the fixed pipeline's is chosen by the state at the next draw.
+    if (s.program)
+      useGlProgram(s.program);
+  }
   int uniformLocation(uint32_t program, const char *name) override { return glGetUniformLocation(program, name); }
   void uniform(int location, int count, const float *values) override {
     if (count == 1)
@@ -540,25 +549,26 @@ public:
     const size_t normalBytes = a.normals ? vertices * 3 * sizeof(float) : 0;
     const size_t texCoordBytes = a.texCoords ? vertices * 2 * sizeof(float) : 0;
     prepareDraw(s, a.primitive == Primitive::Points);
+
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(positionBytes + normalBytes + texCoordBytes), nullptr,
                  GL_STREAM_DRAW);
     glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(positionBytes), a.positions);
-    pointAttribute(kPosition, 3, 0, 0);
-    if (a.normals) {
+    if (a.normals)
       glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(positionBytes), static_cast<GLsizeiptr>(normalBytes),
                       a.normals);
-      pointAttribute(kNormal, 3, 0, positionBytes);
-    } else {
-      constantAttribute(kNormal, s.normal[0], s.normal[1], s.normal[2], 1.f);
-    }
-    if (a.texCoords) {
+    if (a.texCoords)
       glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(positionBytes + normalBytes),
                       static_cast<GLsizeiptr>(texCoordBytes), a.texCoords);
+    pointAttribute(kPosition, 3, 0, 0);
+    if (a.normals)
+      pointAttribute(kNormal, 3, 0, positionBytes);
+    else
+      constantAttribute(kNormal, s.normal[0], s.normal[1], s.normal[2], 1.f);
+    if (a.texCoords)
       pointAttribute(kTexCoord0, 2, 0, positionBytes + normalBytes);
-    } else {
+    else
       constantAttribute(kTexCoord0, s.texCoord[0][0], s.texCoord[0][1], 0.f, 1.f);
-    }
     constantAttribute(kColour, s.colour[0], s.colour[1], s.colour[2], s.colour[3]);
     constantAttribute(kTexCoord1, s.texCoord[1][0], s.texCoord[1][1], 0.f, 1.f);
 
@@ -619,12 +629,15 @@ private:
     return shader;
   }
 
-  // Links `fragment` with the fixed vertex stage: 0 (and the log) when it
+  // Links `fragment` with the fixed vertex stage `vertex` (by default the
+  // one whose switches are read from the block): 0 (and the log) when it
   // does not link. The attribute slots and the Fixed block's binding are the
   // same in every program.
-  GLuint link(GLuint fragment, std::string *log) const {
+  GLuint link(GLuint fragment, std::string *log, GLuint vertex = 0) const {
+    if (!vertex)
+      vertex = vertexShader_;
     GLuint program = glCreateProgram();
-    glAttachShader(program, vertexShader_);
+    glAttachShader(program, vertex);
     glAttachShader(program, fragment);
     glBindAttribLocation(program, kPosition, "position");
     glBindAttribLocation(program, kColour, "colour");
@@ -635,7 +648,7 @@ private:
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
     *log = programLog(program);
-    glDetachShader(program, vertexShader_);
+    glDetachShader(program, vertex);
     glDetachShader(program, fragment);
     if (linked != GL_TRUE) {
       glDeleteProgram(program);
@@ -647,12 +660,52 @@ private:
     return program;
   }
 
-  void syncProgram(const State &s) {
-    const GLuint wanted = s.program ? s.program : fixedProgram_;
-    if (wanted != programInUse_) {
-      glUseProgram(wanted);
-      programInUse_ = wanted;
+  void useGlProgram(GLuint program) {
+    if (program != programInUse_) {
+      glUseProgram(program);
+      programInUse_ = program;
     }
+  }
+
+  // The fixed pipeline for the switches in `b`: one program for each set
+  // of switches met, made when first met and kept, as the fixed pipeline's
+  // own shaders are. Its vertex and fragment stages have the switches as
+  // constants, so each draws with only the arithmetic its state needs.
+  GLuint fixedProgram(const FixedBlock &b) {
+    const bool lighting = b.switches[0] != 0;
+    const uint32_t key = (lighting ? 1u : 0u) | (lighting ? static_cast<uint32_t>(b.switches[1]) << 1 : 0u) |
+                         static_cast<uint32_t>(b.switches[3]) << 9 | static_cast<uint32_t>(b.units[0]) << 11 |
+                         static_cast<uint32_t>(b.units[1]) << 12 | static_cast<uint32_t>(b.units[2]) << 13 |
+                         static_cast<uint32_t>(b.units[3]) << 14 |
+                         static_cast<uint32_t>(b.units[2] ? b.sphere[0] : 0) << 15 |
+                         static_cast<uint32_t>(b.units[3] ? b.sphere[1] : 0) << 16;
+    const auto found = fixedPrograms_.find(key);
+    if (found != fixedPrograms_.end())
+      return found->second;
+    auto flag = [](bool on) { return on ? "true" : "false"; };
+    const std::string defines = std::string("#define FIXED_STATE\n") + "#define SW_LIGHTING " + flag(lighting) +
+                                "\n#define SW_LIGHTS " + std::to_string(lighting ? b.switches[1] : 0) +
+                                "\n#define SW_FOG " + std::to_string(b.switches[3]) + "\n#define SW_TEX0 " +
+                                flag(b.units[0]) + "\n#define SW_TEX1 " + flag(b.units[1]) + "\n#define SW_GEN0 " +
+                                flag(b.units[2]) + "\n#define SW_GEN1 " + flag(b.units[3]) + "\n#define SW_SPHERE0 " +
+                                flag(b.sphere[0]) + "\n#define SW_SPHERE1 " + flag(b.sphere[1]) + "\n";
+    const GLuint vertex = compile(GL_VERTEX_SHADER, header() + defines + kFixedBlockSource + kVertexSource, nullptr);
+    const GLuint fragment =
+        compile(GL_FRAGMENT_SHADER, header() + defines + kFixedBlockSource + kFragmentSource, nullptr);
+    std::string log;
+    const GLuint program = link(fragment, &log, vertex);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    if (!program) {
+      std::fprintf(stderr, "quintervale: the drawing program does not build: %s\n", log.c_str());
+      std::fflush(stderr);
+    } else {
+      useGlProgram(program);
+      glUniform1i(glGetUniformLocation(program, "unit0"), 0);
+      glUniform1i(glGetUniformLocation(program, "unit1"), 1);
+    }
+    fixedPrograms_.emplace(key, program);
+    return program;
   }
 
   void syncUnit(int unit) {
@@ -734,14 +787,16 @@ private:
       viewport_ = s.viewport;
     }
     syncBindings(s);
-    syncProgram(s);
     glBindVertexArray(vertexArray_);
 
     FixedBlock block;
     fillBlock(s, points, block);
+    useGlProgram(s.program ? s.program : fixedProgram(block));
     if (!blockKnown_ || std::memcmp(&block, &lastBlock_, sizeof(block)) != 0) {
+      // Fresh storage rather than an update in place: a draw still queued
+      // may read the old block, and overwriting it would wait for that draw.
       glBindBuffer(GL_UNIFORM_BUFFER, blockBuffer_);
-      glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(block), &block);
+      glBufferData(GL_UNIFORM_BUFFER, sizeof(block), &block, GL_STREAM_DRAW);
       lastBlock_ = block;
       blockKnown_ = true;
     }
@@ -807,14 +862,41 @@ private:
     b.misc[2] = m.diffuse[3];
   }
 
+  // Attribute slots read from the vertex buffer (always the one buffer
+  // object, whatever storage it has now), or constant; each is set only when
+  // it changes (a change makes the driver validate the draw anew).
+  struct Slot {
+    bool fromBuffer = false, known = false;
+    GLint size = 0;
+    GLsizei stride = 0;
+    size_t offset = 0;
+    float value[4] = {0.f, 0.f, 0.f, 1.f};
+  };
+
   void pointAttribute(GLuint slot, GLint size, GLsizei stride, size_t offset) {
-    glEnableVertexAttribArray(slot);
+    Slot &a = slots_[slot];
+    if (a.known && a.fromBuffer && a.size == size && a.stride == stride && a.offset == offset)
+      return;
+    if (!a.known || !a.fromBuffer)
+      glEnableVertexAttribArray(slot);
     glVertexAttribPointer(slot, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void *>(offset));
+    a.known = a.fromBuffer = true;
+    a.size = size;
+    a.stride = stride;
+    a.offset = offset;
   }
 
   void constantAttribute(GLuint slot, float x, float y, float z, float w) {
-    glDisableVertexAttribArray(slot);
+    Slot &a = slots_[slot];
+    const float value[4] = {x, y, z, w};
+    if (a.known && !a.fromBuffer && std::memcmp(a.value, value, sizeof value) == 0)
+      return;
+    if (!a.known || a.fromBuffer)
+      glDisableVertexAttribArray(slot);
     glVertexAttrib4f(slot, x, y, z, w);
+    a.known = true;
+    a.fromBuffer = false;
+    std::memcpy(a.value, value, sizeof value);
   }
 
   // Each quad (v0, v1, v2, v3) as the triangles (v0, v1, v3) and (v1, v2,
@@ -833,8 +915,10 @@ private:
   ModernApi api_;
   bool borderClamp_ = false; // GL_CLAMP_TO_BORDER exists
   GLuint vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0, blockBuffer_ = 0;
-  GLuint vertexShader_ = 0, fixedProgram_ = 0, programInUse_ = 0;
+  GLuint vertexShader_ = 0, programInUse_ = 0;
+  std::unordered_map<uint32_t, GLuint> fixedPrograms_; // by switches (fixedProgram)
   std::vector<uint32_t> indices_;
+  std::array<Slot, 5> slots_{};
   std::vector<uint8_t> converted_; // an upload's texels in the stored format (ES)
 
   // What the API was last told, so unchanged state is not set again.
