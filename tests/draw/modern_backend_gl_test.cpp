@@ -35,8 +35,9 @@ protected:
     ASSERT_TRUE(window_->isOpen());
   }
   void TearDown() override {
-    if (window_)
+    if (window_) {
       EXPECT_EQ(window_->debugErrors(), 0u);
+    }
   }
   std::unique_ptr<GLWindow> window_;
 };
