@@ -27,7 +27,11 @@
 // --reduce-flashing times the show in its gentle mode (every frame read back
 // and measured; the profile's "flash guard" line is that pass).
 //
+// --renderer classic|modern|es times the show drawn by that renderer (by
+// default the one DEMO_RENDERER names, else classic); the first line names it.
+//
 //   frame_bench [--seconds S] [--data DIR] [--profile] [--taps] [--scale S] [--reduce-flashing]
+//               [--renderer classic|modern|es]
 #include <GL/glew.h>
 #include <sys/resource.h>
 
@@ -37,6 +41,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,6 +76,12 @@ int main(int argc, char **argv) {
   bool taps = false;
   bool reduceFlashing = false;
   double scale = 1.0;
+  std::optional<draw::Renderer> renderer = draw::rendererFromEnvironment();
+  if (!renderer) {
+    std::fprintf(stderr,
+                 "frame_bench: DEMO_RENDERER names no renderer: set it to classic, modern or es, or unset it\n");
+    return 2;
+  }
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--profile") == 0)
       profile = true;
@@ -84,11 +95,18 @@ int main(int argc, char **argv) {
       dataDir = argv[++i];
     else if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc)
       scale = std::atof(argv[++i]);
+    else if (std::strcmp(argv[i], "--renderer") == 0 && i + 1 < argc) {
+      renderer = draw::parseRenderer(argv[++i]);
+      if (!renderer) {
+        std::fprintf(stderr, "frame_bench: '%s' is not a renderer: give classic, modern or es\n", argv[i]);
+        return 2;
+      }
+    }
   }
   PassProfile::enable(profile);
   setDataDirectory(dataDir.empty() ? chooseDataDirectory(defaultDataDirectory(), static_cast<float>(scale))
                                    : dataDir);
-  const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
+  const std::unique_ptr<GLWindow> headless = openHeadlessWindow(*renderer);
   if (!headless->isOpen())
     return 1;
   GLWindow &window = *headless;
@@ -104,9 +122,9 @@ int main(int argc, char **argv) {
   music.open("data/01.ogg");
   const SpectrumSource spectrumAt = spectrumSourceFor(music);
 
-  std::printf("%s on %s, %d x %d%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
-              reinterpret_cast<const char *>(glGetString(GL_VERSION)), window.width(), window.height(),
-              reduceFlashing ? ", gentle mode" : "");
+  std::printf("%s on %s, %s renderer, %d x %d%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
+              reinterpret_cast<const char *>(glGetString(GL_VERSION)), draw::rendererName(*renderer), window.width(),
+              window.height(), reduceFlashing ? ", gentle mode" : "");
   std::printf("%-11s %12s %10s %10s %9s\n", "part", "window", "median ms", "p95 ms", "cpu share");
   double estimate = 0.0;
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, double>>>> passes;

@@ -13,11 +13,51 @@ namespace demo::test {
 GLWindow &glWindow() {
   static std::unique_ptr<GLWindow> window;
   if (!window)
-    window = openHeadlessWindow();
+    window = openHeadlessWindow(draw::rendererFromEnvironment().value_or(draw::Renderer::Classic));
   return *window;
 }
 
+namespace {
+
+// The same starting point as the classic reset in GLTest::SetUp, for the
+// renderers without the fixed pipeline: what the drawing interface holds is
+// set through it (so the backend and the GL agree), the rest of the GL state
+// directly with calls that core and ES contexts have.
+void resetThroughDrawing() {
+  draw::useProgram(0);
+  for (int unit : {1, 0}) {
+    draw::activeTexture(unit);
+    draw::disable(draw::Cap::Texture2D);
+    draw::disable(draw::Cap::TextureGenS);
+    draw::disable(draw::Cap::TextureGenT);
+    draw::bindTexture(0);
+  }
+  for (draw::Cap cap : {draw::Cap::Blend, draw::Cap::Lighting, draw::Cap::Fog, draw::Cap::ScissorTest})
+    draw::disable(cap);
+  glDisable(GL_STENCIL_TEST);
+  draw::colourMask(true);
+  draw::depthMask(true);
+  glDepthFunc(GL_LESS);
+  draw::pointSize(1.f);
+  draw::blendFunc(draw::Factor::One, draw::Factor::Zero);
+  draw::colour(1.f, 1.f, 1.f, 1.f);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  for (draw::MatrixMode mode : {draw::MatrixMode::Texture, draw::MatrixMode::Projection, draw::MatrixMode::ModelView}) {
+    draw::matrixMode(mode);
+    draw::loadIdentity();
+  }
+  draw::viewport(0, 0, 800, 600);
+  for (draw::Cap cap : {draw::Cap::DepthTest, draw::Cap::Normalize, draw::Cap::CullFace})
+    draw::enable(cap);
+  draw::clearColour(0.f, 0.f, 0.f, 1.f);
+  draw::clear(draw::kClearColour | draw::kClearDepth | draw::kClearStencil);
+}
+
+} // namespace
+
 void GLTest::SetUp() {
+  ASSERT_TRUE(draw::rendererFromEnvironment().has_value())
+      << "DEMO_RENDERER names no renderer: set it to classic, modern or es, or unset it";
   GLWindow &window = glWindow();
   ASSERT_TRUE(window.isOpen()) << "the headless GL window did not open; is Mesa's llvmpipe installed "
                                   "(libgl1-mesa-dri) and SDL built with the offscreen driver?";
@@ -25,6 +65,23 @@ void GLTest::SetUp() {
   // its own before a scene runs.
   window.makeCurrent();
   window.bindFramebuffer();
+  if (window.drawRenderer() != draw::Renderer::Classic)
+    resetThroughDrawing();
+  else
+    resetFixedFunction();
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  // The drawing context's state, brought to the same starting point as GL's
+  // above (those calls went behind its back).
+  draw::State &state = draw::current()->mutableState();
+  state = draw::State();
+  for (draw::Cap cap : {draw::Cap::DepthTest, draw::Cap::Normalize, draw::Cap::CullFace})
+    state.setEnabled(cap, true);
+  state.viewport = {0, 0, 800, 600};
+  state.clearColour = {0.f, 0.f, 0.f, 1.f};
+}
+
+void GLTest::resetFixedFunction() {
   glUseProgram(0);
   glActiveTextureARB(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);
@@ -87,16 +144,6 @@ void GLTest::SetUp() {
   glEnable(GL_CULL_FACE);
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  while (glGetError() != GL_NO_ERROR) {
-  }
-  // The drawing context's state, brought to the same starting point as GL's
-  // above (those calls went behind its back).
-  draw::State &state = draw::current()->mutableState();
-  state = draw::State();
-  for (draw::Cap cap : {draw::Cap::DepthTest, draw::Cap::Normalize, draw::Cap::CullFace})
-    state.setEnabled(cap, true);
-  state.viewport = {0, 0, 800, 600};
-  state.clearColour = {0.f, 0.f, 0.f, 1.f};
 }
 
 void GLTest::TearDown() { glFinish(); }
@@ -111,7 +158,9 @@ Rgb GLTest::pixel(int x, int y) {
   uint8_t p[4] = {0, 0, 0, 0};
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, glWindow().framebuffer());
-  glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+  // ES reads RGBA for sure, RGB not.
+  const bool es = glWindow().drawRenderer() == draw::Renderer::Es;
+  glReadPixels(x, y, 1, 1, es ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, p);
   return Rgb{p[0], p[1], p[2]};
 }
 
@@ -172,6 +221,19 @@ int rowPeak(const std::vector<uint8_t> &frame, int y) {
 
 unsigned makeSolidTexture(int unit, uint8_t r, uint8_t g, uint8_t b) {
   const uint8_t texels[12] = {r, g, b, r, g, b, r, g, b, r, g, b};
+  if (glWindow().drawRenderer() != draw::Renderer::Classic) {
+    // No texture switch in the GL there: the drawing state holds it.
+    draw::activeTexture(unit);
+    const unsigned texture = draw::createTexture();
+    draw::bindTexture(texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    draw::textureImage(0, draw::PixelFormat::Rgb8, 2, 2, draw::PixelFormat::Rgb, texels);
+    draw::textureParameter(draw::TextureParam::MinFilter, draw::TextureValue::Nearest);
+    draw::textureParameter(draw::TextureParam::MagFilter, draw::TextureValue::Nearest);
+    draw::enable(draw::Cap::Texture2D);
+    draw::activeTexture(0);
+    return texture;
+  }
   unsigned name = 0;
   glActiveTexture(GL_TEXTURE0 + unit);
   glGenTextures(1, &name);

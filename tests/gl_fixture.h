@@ -1,7 +1,9 @@
 // gl_fixture.h - the one headless GL fixture every GL test shares.
 //
 // The first GLTest of a process opens the real GLWindow, hidden, 800 x 600,
-// without an audio device. Without a display it uses SDL's offscreen driver
+// without an audio device, drawn by the renderer DEMO_RENDERER names
+// (classic when unset), so `DEMO_RENDERER=modern ctest` runs the GL tests on
+// the modern backend. Without a display it uses SDL's offscreen driver
 // (EGL on llvmpipe). Every test starts from the show's initial GL state and
 // reads pixels back from the 800 x 600 frame buffer. BakedDataGLTest adds
 // the baked data set, for the tests that draw whole scenes.
@@ -45,6 +47,11 @@ protected:
   static std::array<int, 4> currentViewport();
   // The viewport covers the whole 800 x 600 window (its size checked).
   static void expectFullScreenViewport();
+
+private:
+  // The classic renderer's starting point, set in GL directly (the fixed
+  // pipeline's state included); the drawing state is then reset to match.
+  static void resetFixedFunction();
 };
 
 // A GLTest that draws from the baked data set: "data/..." names the files

@@ -166,7 +166,7 @@ public:
   };
 
   explicit FrameOutput(const GLWindow &window, FrameWriter::Job job = nullptr)
-      : readback_(window.framebuffer(), window.width(), window.height()), width_(window.width()),
+      : readback_(window.framebuffer(), window.width(), window.height(), window.drawRenderer()), width_(window.width()),
         height_(window.height()), writer_(std::move(job)) {}
 
   void save(std::string path, Picture picture) {
@@ -262,7 +262,7 @@ int runCapture(const Options &options) {
       return 1;
     }
   }
-  const std::unique_ptr<GLWindow> headless = openHeadlessWindow();
+  const std::unique_ptr<GLWindow> headless = openHeadlessWindow(options.renderer);
   if (!headless->isOpen())
     return 1;
   GLWindow &window = *headless;
@@ -425,6 +425,7 @@ int runCapture(const Options &options) {
       std::fprintf(stderr, "quintervale: %s: cannot write the contact sheet\n", options.summary.c_str());
   }
 
+  reportGlDebugErrors(window);
   if (video) {
     window.close();
     if (stopSignal) {

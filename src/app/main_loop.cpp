@@ -33,6 +33,15 @@ void useDataSetFor(const Options &options, const FrameSize &frame) {
     std::fprintf(stderr, "quintervale: pictures of detail %d, from %s\n", dataDetail(), dataDirectory().c_str());
 }
 
+void reportGlDebugErrors(const GLWindow &window) {
+  const unsigned errors = window.debugErrors();
+  if (errors == 0)
+    return;
+  std::fprintf(stderr, "quintervale: the %s renderer's GL reported %u error%s in this run (each on its line above)\n",
+               draw::rendererName(window.drawRenderer()), errors, errors == 1 ? "" : "s");
+  std::fflush(stderr);
+}
+
 SpectrumSource spectrumSourceFor(MusicStream &music) {
   return [&music](float seconds, Spectrum &spectrum) { music.spectrumAt(seconds, spectrum); };
 }
@@ -94,6 +103,7 @@ int runShow(const Options &options) {
   WindowOptions windowOptions;
   windowOptions.vsync = options.vsync;
   windowOptions.display = options.display;
+  windowOptions.renderer = options.renderer;
   GLWindow window(kBaseFrameWidth, kBaseFrameHeight, 32, !options.window, "Demo", windowOptions);
   if (!window.isOpen())
     return 1;
@@ -135,6 +145,7 @@ int runShow(const Options &options) {
   progress.finish();
 
   window.close();
+  reportGlDebugErrors(window);
   if (reporting) {
     report.print(stdout);
     if (report.writeSheet(options.summary))

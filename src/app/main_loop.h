@@ -32,6 +32,7 @@
 
 namespace demo {
 
+class GLWindow;
 class MusicStream;
 
 // The show's spectrum source in every run: each step and frame reads the
@@ -45,6 +46,11 @@ SpectrumSource spectrumSourceFor(MusicStream &music);
 // that a picture of `frame` needs (chooseDataDirectory). With --progress it
 // says which set the pictures come from.
 void useDataSetFor(const Options &options, const FrameSize &frame);
+
+// After a run on the modern or es renderer whose debug output reported GL
+// errors (each on its own line as it happened), one line on stderr saying
+// how many. Nothing after a clean run, or on the classic renderer.
+void reportGlDebugErrors(const GLWindow &window);
 
 // The whole program after the command line (the live show, or a capture):
 // returns the exit status.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -123,6 +124,15 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
                          "; 'native': the largest 4:3 picture the screen holds (the default on a graphics "
                          "card; on a software renderer the default is 1)")
           ->type_name("S|native");
+  std::string renderer;
+  auto *rendererOption =
+      app.add_option("--renderer", renderer,
+                     "Draw with this OpenGL: 'classic' asks the driver for a compatibility profile context "
+                     "(the fixed-function calls the show was written with); 'modern' for an OpenGL 3.3 core "
+                     "profile context and 'es' for an OpenGL ES 3.0 one, each a debug context whose errors are "
+                     "printed as they happen (default: the one the environment variable DEMO_RENDERER names, "
+                     "else classic)")
+          ->type_name("classic|modern|es");
   app.add_option("--display", options.display, "Open on screen N (0 the first; default: where new windows open)")
       ->type_name("N")
       ->check(kFinite)
@@ -206,6 +216,22 @@ bool parseOptions(int argc, const char *const *argv, Options &options, int &exit
         options.scale = value;
       if (options.nativeScale && options.capturing())
         throw CLI::ValidationError("--scale", "a capture has no screen to fit: give a number, or --size for a video");
+    }
+    const std::string renderers = std::string(draw::rendererName(draw::Renderer::Classic)) + ", " +
+                                  draw::rendererName(draw::Renderer::Modern) + " or " +
+                                  draw::rendererName(draw::Renderer::Es);
+    if (rendererOption->count() > 0) {
+      const std::optional<draw::Renderer> named = draw::parseRenderer(renderer);
+      if (!named)
+        throw CLI::ValidationError("--renderer", "'" + renderer + "' is not a renderer: give " + renderers);
+      options.renderer = *named;
+    } else {
+      const std::optional<draw::Renderer> named = draw::rendererFromEnvironment();
+      if (!named)
+        throw CLI::ValidationError("DEMO_RENDERER", "'" + std::string(std::getenv("DEMO_RENDERER")) +
+                                                        "' is not a renderer: set it to " + renderers +
+                                                        ", or unset it for classic");
+      options.renderer = *named;
     }
     if (sizeOption->count() > 0 && !parseVideoSize(size, options.videoWidth, options.videoHeight))
       throw CLI::ValidationError("--size", "'" + size + "' is not a video size: give WIDTHxHEIGHT, even numbers "

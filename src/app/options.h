@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/frame_size.h"
+#include "draw/renderer.h"
 #include "video/video_file.h"
 
 namespace demo {
@@ -23,6 +24,9 @@ struct Options {
   double scale = 0.0;   // --scale S: the render scale (1 to 8); 0 when not given
   bool nativeScale = false; // --scale native: the largest 4:3 picture the screen holds
   bool reduceFlashing = false; // --reduce-flashing: no more than three flashes in any second (FlashGuard)
+  // --renderer classic|modern|es: the OpenGL the show draws with; by default
+  // the one DEMO_RENDERER names, else classic.
+  draw::Renderer renderer = draw::Renderer::Classic;
 
   // Capture mode (--capture DIR or FILE.mp4/.mkv): frame-exact offline
   // rendering into PNGs or a video file.
@@ -60,8 +64,9 @@ std::string captureNameProblem(const std::string &name);
 FrameSize frameSizeFor(const Options &options, const FrameSize &native, bool softwareRenderer);
 
 // Parses argv. Returns true when the show should run; otherwise exitCode says
-// how the program ends (0 after --help, 2 after a usage error) and the text
-// has already been printed.
+// how the program ends (0 after --help, 2 after a usage error, DEMO_RENDERER
+// naming no renderer when --renderer is not given included) and the text has
+// already been printed.
 bool parseOptions(int argc, const char *const *argv, Options &options, int &exitCode);
 
 } // namespace demo

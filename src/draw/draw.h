@@ -30,6 +30,8 @@
 // OpenGL compatibility-profile call the show always made, in the same order,
 // so its pictures are the show's own. It does not own textures, render
 // targets or shader programs: those are made by gfx and bound here by name.
+// The modern backend (gl_modern_backend.h) draws the same State on OpenGL
+// 3.3 core or OpenGL ES 3.0 with buffers and shaders; renderer.h picks one.
 #pragma once
 
 #include <cstdint>

@@ -21,10 +21,10 @@ int samplingStep(const FrameSize &frame) {
 
 } // namespace
 
-FlashGuard::FlashGuard(const FrameSize &frame)
+FlashGuard::FlashGuard(const FrameSize &frame, draw::Renderer renderer)
     : frame_(frame), sampled_{std::max(1, frame.width / samplingStep(frame)),
                               std::max(1, frame.height / samplingStep(frame))},
-      sampler_(frame.width, frame.height, sampled_.width, sampled_.height) {}
+      sampler_(frame.width, frame.height, sampled_.width, sampled_.height, renderer) {}
 
 // The layer goes over whatever state the frame left: everything is saved,
 // the fixed pipeline set up plainly (no program, no textures on any unit, no

@@ -3,7 +3,7 @@
 // (FlashLimiter, base/flash_limiter.h, decides; this draws).
 //
 // Use, with the frame buffer the show drew into bound:
-//   FlashGuard guard(frame);           // once, with the GL context current
+//   FlashGuard guard(frame, window.drawRenderer());   // once, with the GL context current
 //   ...draw a frame...
 //   guard.limit(secondsSinceLastFrame);
 //
@@ -28,13 +28,15 @@
 
 #include "base/flash_limiter.h"
 #include "base/frame_size.h"
+#include "draw/renderer.h"
 #include "platform/frame_sampler.h"
 
 namespace demo {
 
 class FlashGuard {
 public:
-  explicit FlashGuard(const FrameSize &frame);
+  // Measures frames of `frame`'s size, read from a context of `renderer`'s kind.
+  FlashGuard(const FrameSize &frame, draw::Renderer renderer);
   FlashGuard(const FlashGuard &) = delete;
   FlashGuard &operator=(const FlashGuard &) = delete;
 

@@ -2,10 +2,13 @@
 
 #include <GL/glew.h>
 
+#include "platform/pixel_readback.h"
+
 namespace demo {
 
-FrameSampler::FrameSampler(int width, int height, int sampledWidth, int sampledHeight)
-    : width_(width), height_(height), sampledWidth_(sampledWidth), sampledHeight_(sampledHeight) {
+FrameSampler::FrameSampler(int width, int height, int sampledWidth, int sampledHeight, draw::Renderer renderer)
+    : width_(width), height_(height), sampledWidth_(sampledWidth), sampledHeight_(sampledHeight),
+      renderer_(renderer) {
   if (sampledWidth == width && sampledHeight == height)
     return;
   GLint draw = 0, read = 0, renderbuffer = 0;
@@ -31,7 +34,9 @@ FrameSampler::~FrameSampler() {
 }
 
 void FrameSampler::read(std::vector<uint8_t> &rgb) const {
-  rgb.resize(static_cast<size_t>(sampledWidth_) * static_cast<size_t>(sampledHeight_) * 3);
+  const size_t pixels = static_cast<size_t>(sampledWidth_) * static_cast<size_t>(sampledHeight_);
+  const bool rgba = readPixelBytes(renderer_) == 4;
+  rgb.resize(pixels * (rgba ? 4 : 3));
   GLint draw = 0, read = 0, alignment = 4;
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
   glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
@@ -48,10 +53,14 @@ void FrameSampler::read(std::vector<uint8_t> &rgb) const {
       glEnable(GL_SCISSOR_TEST);
   }
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, sampledWidth_, sampledHeight_, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glReadPixels(0, 0, sampledWidth_, sampledHeight_, rgba ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   glPixelStorei(GL_PACK_ALIGNMENT, alignment);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
   glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+  if (rgba) {
+    dropAlpha(rgb.data(), pixels);
+    rgb.resize(pixels * 3);
+  }
 }
 
 } // namespace demo

@@ -11,7 +11,8 @@
 #include <utility>
 
 #include "base/message.h"
-#include "draw/gl_classic_backend.h"
+#include "draw/gl_modern_backend.h"
+#include "draw/renderer.h"
 #include "platform/pixel_readback.h"
 
 namespace demo {
@@ -46,6 +47,67 @@ int chooseDisplay(int wanted) {
   return 0;
 }
 
+// The context a renderer asks SDL for, set before the window is made (SDL
+// picks the pixel format, and with it the API, when it makes the window).
+// Classic asks for the compatibility context the show was written for;
+// modern for 3.3 core, es for ES 3.0, both with a debug context. Those two
+// put SDL's version and flags back once the context is made, so that a
+// classic window opened later asks for exactly what it always did.
+class ContextRequest {
+public:
+  explicit ContextRequest(draw::Renderer renderer) : renderer_(renderer) {
+    if (renderer == draw::Renderer::Classic) {
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+      return;
+    }
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, &profile_);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, &major_);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, &minor_);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_FLAGS, &flags_);
+    const bool es = renderer == draw::Renderer::Es;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, es ? SDL_GL_CONTEXT_PROFILE_ES : SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, es ? 0 : 3);
+    // Forward-compatible is a desktop flag (EGL refuses it for ES).
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS,
+                        SDL_GL_CONTEXT_DEBUG_FLAG | (es ? 0 : SDL_GL_CONTEXT_FORWARD_COMPATIBLE_FLAG));
+  }
+  ~ContextRequest() {
+    if (renderer_ == draw::Renderer::Classic)
+      return;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, profile_);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major_);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, minor_);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, flags_);
+  }
+  ContextRequest(const ContextRequest &) = delete;
+  ContextRequest &operator=(const ContextRequest &) = delete;
+
+private:
+  draw::Renderer renderer_;
+  int profile_ = 0, major_ = 0, minor_ = 0, flags_ = 0;
+};
+
+// The debug output's callback: errors and anything else of high severity,
+// one line each, counted in the window's tally (`tally`). The shader
+// compiler's own messages are not the API's errors: a program that does not
+// build is reported by whoever built it, with its log.
+void GLAPIENTRY onDebugMessage(GLenum source, GLenum type, GLuint, GLenum severity, GLsizei length,
+                               const GLchar *message, const void *tally) {
+  if (source == GL_DEBUG_SOURCE_SHADER_COMPILER ||
+      (type != GL_DEBUG_TYPE_ERROR && severity != GL_DEBUG_SEVERITY_HIGH))
+    return;
+  std::string text;
+  if (message)
+    text = length >= 0 ? std::string(message, static_cast<size_t>(length)) : std::string(message);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+    text.pop_back();
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::fprintf(stderr, "quintervale: GL error: %s\n", text.c_str());
+  std::fflush(stderr);
+  ++*static_cast<std::atomic<unsigned> *>(const_cast<void *>(tally));
+}
+
 } // namespace
 
 GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char *title,
@@ -75,7 +137,7 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   // The window's own buffer only receives the scaled picture; the show draws
   // into the frame buffer object below. `bits` asks for 8 bits a channel.
   int channel = bits >= 24 ? 8 : 5;
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  const ContextRequest request(options.renderer);
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
@@ -117,15 +179,20 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
   // Debian's GLEW is built for GLX; under EGL (SDL's offscreen driver) it
   // reports GLEW_ERROR_NO_GLX_DISPLAY after loading every entry point, so that
   // one code is not a failure.
+  // glewExperimental also loads what a core context does not list as an
+  // extension.
   glewExperimental = GL_TRUE;
   GLenum glewStatus = glewInit();
+  const bool classic = options.renderer == draw::Renderer::Classic;
   if ((glewStatus != GLEW_OK && glewStatus != GLEW_ERROR_NO_GLX_DISPLAY) || !glGenFramebuffers ||
-      !glBlitFramebuffer || !glActiveTextureARB) {
+      !glBlitFramebuffer || !(classic ? glActiveTextureARB : glActiveTexture)) {
     showMessage("Unable to find a suitable pixelformat", kCaption, window_);
     return;
   }
   while (glGetError() != GL_NO_ERROR) {
   }
+  if (!classic)
+    startDebugOutput();
 
   glGenFramebuffers(1, &fbo_);
   glGenRenderbuffers(1, &colourBuffer_);
@@ -138,14 +205,15 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
     showMessage("Unable to set pixel format", kCaption, window_);
     return;
   }
-  glDrawBuffer(GL_COLOR_ATTACHMENT0);
+  drawTo(GL_COLOR_ATTACHMENT0);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
+  fillAlpha();
 
   SDL_GL_SetSwapInterval(options.vsync ? 1 : 0);
   if (!options.hidden)
     SDL_RaiseWindow(window_);
 
-  drawing_ = std::make_unique<draw::Context>(draw::makeClassicBackend());
+  drawing_ = std::make_unique<draw::Context>(draw::makeBackend(options.renderer));
   draw::setCurrent(drawing_.get());
   // The one piece of GL state that does not start at a constant: the
   // scissor box is the drawable's size when the context is first current.
@@ -165,9 +233,61 @@ GLWindow::GLWindow(int width, int height, int bits, bool fullscreen, const char 
 
 GLWindow::~GLWindow() { close(); }
 
+void GLWindow::startDebugOutput() {
+  // KHR_debug is core from GL 4.3 and ES 3.2; before that ES names its
+  // entry points with the extension's suffix.
+  GLint major = 0, minor = 0;
+  glGetIntegerv(GL_MAJOR_VERSION, &major);
+  glGetIntegerv(GL_MINOR_VERSION, &minor);
+  const bool es = options_.renderer == draw::Renderer::Es;
+  const bool core = major * 10 + minor >= (es ? 32 : 43);
+  if (!core && !draw::hasExtension("GL_KHR_debug"))
+    return;
+  auto install = glDebugMessageCallback;
+  if (es && !core)
+    install = reinterpret_cast<PFNGLDEBUGMESSAGECALLBACKPROC>(SDL_GL_GetProcAddress("glDebugMessageCallbackKHR"));
+  if (!install)
+    return;
+  glEnable(GL_DEBUG_OUTPUT);
+  // The line comes while the call that caused it is still on the stack.
+  glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+  install(onDebugMessage, &debugErrors_);
+  debugOutput_ = true;
+}
+
+void GLWindow::drawTo(unsigned buffer) const {
+  if (options_.renderer == draw::Renderer::Es) {
+    const GLenum buffers[1] = {buffer};
+    glDrawBuffers(1, buffers);
+  } else {
+    glDrawBuffer(buffer);
+  }
+}
+
+void GLWindow::fillAlpha() const {
+  if (options_.renderer != draw::Renderer::Es)
+    return;
+  GLfloat clear[4];
+  GLboolean mask[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  glColorMask(mask[0], mask[1], mask[2], mask[3]);
+  if (scissor)
+    glEnable(GL_SCISSOR_TEST);
+}
+
 void GLWindow::allocateBuffers(int width, int height) {
+  // ES copies into a texture only the channels the frame has: an RGBA
+  // texture needs an RGBA frame (its alpha filled with 1, fillAlpha).
+  const GLenum colour = options_.renderer == draw::Renderer::Es ? GL_RGBA8 : GL_RGB8;
   glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
+  glRenderbufferStorage(GL_RENDERBUFFER, colour, width, height);
   glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
   glBindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -200,8 +320,10 @@ bool GLWindow::setFrameSize(const FrameSize &frame) {
                  width_, height_);
     std::fflush(stderr);
     allocateBuffers(width_, height_);
+    fillAlpha();
     return false;
   }
+  fillAlpha();
   width_ = frame.width;
   height_ = frame.height;
   draw::viewport(0, 0, width_, height_);
@@ -338,7 +460,7 @@ void GLWindow::present() {
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glDrawBuffer(GL_BACK);
+  drawTo(GL_BACK);
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
@@ -346,7 +468,7 @@ void GLWindow::present() {
   SDL_GL_SwapWindow(window_);
 
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-  glDrawBuffer(GL_COLOR_ATTACHMENT0);
+  drawTo(GL_COLOR_ATTACHMENT0);
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
   glColorMask(mask[0], mask[1], mask[2], mask[3]);
   if (scissor)
@@ -384,7 +506,7 @@ void GLWindow::bindFramebuffer() const {
 void GLWindow::readPixels(std::vector<uint8_t> &rgb) const {
   rgb.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 3, 0);
   if (open_)
-    readRgbPixels(fbo_, width_, height_, rgb.data());
+    readRgbPixels(fbo_, width_, height_, rgb.data(), options_.renderer);
 }
 
 const char *GLWindow::videoDriver() const {
@@ -392,12 +514,13 @@ const char *GLWindow::videoDriver() const {
   return driver ? driver : "";
 }
 
-std::unique_ptr<GLWindow> openHeadlessWindow() {
+std::unique_ptr<GLWindow> openHeadlessWindow(draw::Renderer renderer) {
   if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
   WindowOptions options;
   options.hidden = true;
   options.vsync = false;
+  options.renderer = renderer;
   return std::make_unique<GLWindow>(kBaseFrameWidth, kBaseFrameHeight, 32, false, "Demo", options);
 }
 

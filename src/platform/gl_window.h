@@ -1,9 +1,15 @@
 // gl_window.h - the one window, its OpenGL context and the show's frame buffer.
 //
-// GLWindow opens an SDL2 window with an OpenGL compatibility context and
-// creates the offscreen frame buffer that the whole show draws into (800 x
-// 600, or the size setFrameSize gives it at a render scale): colour RGB8
-// with no alpha (copies of the frame read alpha 1), depth 24 and stencil 8.
+// GLWindow opens an SDL2 window with the OpenGL context its renderer asks
+// for (options.renderer: a compatibility context for the classic renderer,
+// the show's own; 3.3 core for modern; ES 3.0 for es), makes the drawing
+// backend of that renderer, and creates the offscreen frame buffer that the
+// whole show draws into (800 x 600, or the size setFrameSize gives it at a
+// render scale): colour RGB8 with no alpha (copies of the frame read alpha 1),
+// depth 24 and stencil 8. On OpenGL ES the colour is RGBA8 instead (ES copies
+// only the channels the frame has into a texture), its alpha set to 1 once
+// whenever the buffer is made; the ES backend never writes alpha, so copies
+// still read alpha 1.
 // update() presents that picture, scaled into the real window with its
 // aspect kept and black bars around it, so the show always sees exactly
 // width x height pixels whatever the screen is.
@@ -36,11 +42,19 @@
 // asks it whether the viewer pressed something meanwhile); what it takes
 // waits for takeKeys() and the next update() as if update() had taken it.
 //
+// The modern and es renderers ask for a debug context. Where it has KHR_debug
+// (GL 4.3, or the extension; the ES one too), every error the GL reports, and
+// any other message of high severity, is printed as it happens, one line on
+// standard error ("quintervale: GL error: ..."), right after the call that
+// caused it, and counted: debugErrors() says whether a run had any. The
+// classic renderer keeps glGetError (show.h's reportGlError).
+//
 // What it does not do: play sound (the window knows nothing of the music),
 // switch display modes (full screen is the desktop's own mode), or handle
 // more than one window.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +62,7 @@
 
 #include "base/frame_size.h"
 #include "draw/draw.h"
+#include "draw/renderer.h"
 
 struct SDL_Window;
 
@@ -61,6 +76,7 @@ struct WindowOptions {
   bool vsync = true;      // swap interval 1
   bool resizable = true;  // windowed mode only
   int display = -1;       // SDL's display index to open on; -1: where the desktop puts new windows
+  draw::Renderer renderer = draw::Renderer::Classic; // the context asked for and the backend drawing into it
 };
 
 class GLWindow {
@@ -103,6 +119,14 @@ public:
   bool setFrameSize(const FrameSize &frame);
   // GL_RENDERER, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
   std::string renderer() const;
+  // The renderer this window was opened for (its context and backend).
+  draw::Renderer drawRenderer() const { return options_.renderer; }
+  // Whether the GL's debug messages reach debugErrors() (modern and es, where
+  // the context has KHR_debug).
+  bool debugOutput() const { return debugOutput_; }
+  // The GL errors (and other messages of high severity) the debug output
+  // reported since the window opened; each was printed on stderr.
+  unsigned debugErrors() const { return debugErrors_.load(); }
   // The largest 4:3 picture the window shows pixel for pixel: full screen,
   // the screen it is on; in a window, the window's drawable (800 x 600, or
   // more on a high-density screen). The base size where that is smaller.
@@ -117,9 +141,17 @@ public:
 
 private:
   void present();
-  // Colour RGB8 and depth 24 + stencil 8 storage of width x height for the
-  // frame buffer's two render buffers.
+  // Colour RGB8 (RGBA8 on ES) and depth 24 + stencil 8 storage of width x
+  // height for the frame buffer's two render buffers.
   void allocateBuffers(int width, int height);
+  // On ES: alpha 1 all over the bound frame buffer's colour, which the show
+  // never writes again. Leaves the colour mask, clear colour and scissor test.
+  void fillAlpha() const;
+  // Routes drawing in the bound draw frame buffer to `buffer` (glDrawBuffer,
+  // or its one-buffer form on ES, which has only glDrawBuffers).
+  void drawTo(unsigned buffer) const;
+  // Installs the debug message callback (modern and es, with KHR_debug).
+  void startDebugOutput();
   // Takes every pending event: keys into keys_, quit messages into the flags.
   void takeEvents();
 
@@ -139,6 +171,9 @@ private:
   bool fullscreen_ = false;
   bool closeRequested_ = false;
   bool escapePressed_ = false; // until the next update() says so
+  bool debugOutput_ = false;
+  // Counted by the debug callback, which may run on a driver thread.
+  std::atomic<unsigned> debugErrors_{0};
   std::vector<ShowKey> keys_;
 };
 
@@ -146,10 +181,11 @@ private:
 // llvmpipe, softpipe or swrast), where every extra pixel costs frame time.
 bool isSoftwareRenderer(const std::string &renderer);
 
-// The 800 x 600 "Demo" window for drawing without a screen: hidden, no vsync.
-// Where no display is named (neither SDL_VIDEODRIVER, DISPLAY nor
-// WAYLAND_DISPLAY is set) it first picks SDL's offscreen driver (EGL, on
-// llvmpipe without a GPU). Never null; isOpen() says whether it opened.
-std::unique_ptr<GLWindow> openHeadlessWindow();
+// The 800 x 600 "Demo" window for drawing without a screen: hidden, no vsync,
+// drawn by `renderer`. Where no display is named (neither SDL_VIDEODRIVER,
+// DISPLAY nor WAYLAND_DISPLAY is set) it first picks SDL's offscreen driver
+// (EGL, on llvmpipe without a GPU). Never null; isOpen() says whether it
+// opened.
+std::unique_ptr<GLWindow> openHeadlessWindow(draw::Renderer renderer = draw::Renderer::Classic);
 
 } // namespace demo

@@ -85,7 +85,7 @@ void Show::stepTo(float now, const SpectrumSource &spectrumAt) {
 void Show::reduceFlashing(bool on) {
   if (on == reducesFlashing())
     return;
-  flashGuard_ = on ? std::make_unique<FlashGuard>(frameSize_) : nullptr;
+  flashGuard_ = on ? std::make_unique<FlashGuard>(frameSize_, window_.drawRenderer()) : nullptr;
 }
 
 void Show::frame(float now, const SpectrumSource &spectrumAt) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace demo {
@@ -82,6 +83,9 @@ TEST(Options, HelpEndsTheRunWithSuccess) {
   EXPECT_FALSE(run);
   EXPECT_NE(help.find("--window"), std::string::npos);
   EXPECT_NE(help.find("--data"), std::string::npos);
+  // What each renderer asks of the driver.
+  for (const char *said : {"--renderer classic|modern|es", "compatibility profile", "3.3 core", "ES 3.0"})
+    EXPECT_NE(help.find(said), std::string::npos) << said;
   // The warning, and the way to the gentle mode, before the options.
   const size_t warning = help.find("flashing and strobing light");
   ASSERT_NE(warning, std::string::npos);
@@ -130,6 +134,52 @@ TEST(Options, ScaleDecidesThePictureSizeAndEachRunHasItsDefault) {
     EXPECT_EQ(parse({"demo", "--scale", bad}, options, run), 2) << bad;
   EXPECT_EQ(parse({"demo", "--capture", "out", "--scale", "native"}, options, run), 2);
   testing::internal::GetCapturedStderr();
+}
+
+// DEMO_RENDERER as a test sets it (nullptr: unset), put back afterwards.
+struct RendererVariable {
+  explicit RendererVariable(const char *value) : had(std::getenv("DEMO_RENDERER") != nullptr) {
+    if (had)
+      saved = std::getenv("DEMO_RENDERER");
+    value ? setenv("DEMO_RENDERER", value, 1) : unsetenv("DEMO_RENDERER");
+  }
+  ~RendererVariable() { had ? setenv("DEMO_RENDERER", saved.c_str(), 1) : unsetenv("DEMO_RENDERER"); }
+  bool had;
+  std::string saved;
+};
+
+// Classic unless asked: --renderer names one, else DEMO_RENDERER does (one
+// naming nothing matters only then); anything else is a usage error that
+// names the choices.
+TEST(Options, RendererIsClassicUnlessTheOptionOrDemoRendererNamesAnother) {
+  auto rendererOf = [](std::vector<const char *> argv, const char *variable, std::string *err = nullptr) {
+    const RendererVariable set(variable);
+    Options options;
+    options.renderer = draw::Renderer::Modern; // "classic" has to be chosen
+    bool run = false;
+    testing::internal::CaptureStderr();
+    const int code = parse(std::move(argv), options, run);
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (err)
+      *err = said;
+    return run && code == 0 ? draw::rendererName(options.renderer) : code == 2 ? "usage error" : "?";
+  };
+  EXPECT_STREQ(rendererOf({"demo"}, nullptr), "classic");
+  EXPECT_STREQ(rendererOf({"demo"}, ""), "classic");
+  EXPECT_STREQ(rendererOf({"demo"}, "es"), "es");
+  EXPECT_STREQ(rendererOf({"demo", "--renderer", "modern"}, nullptr), "modern");
+  EXPECT_STREQ(rendererOf({"demo", "--capture", "out", "--renderer", "classic"}, "es"), "classic");
+  EXPECT_STREQ(rendererOf({"demo", "--renderer", "es"}, "vulkan"), "es");
+  std::string err;
+  for (const char *bad : {"vulkan", "Modern", ""}) {
+    EXPECT_STREQ(rendererOf({"demo", "--renderer", bad}, nullptr, &err), "usage error") << bad;
+    EXPECT_NE(err.find("'" + std::string(bad) + "' is not a renderer: give classic, modern or es"), std::string::npos)
+        << err;
+  }
+  EXPECT_STREQ(rendererOf({"demo", "--renderer"}, nullptr), "usage error");
+  EXPECT_STREQ(rendererOf({"demo", "--window"}, "gl4", &err), "usage error");
+  EXPECT_NE(err.find("DEMO_RENDERER: 'gl4' is not a renderer: set it to classic, modern or es"), std::string::npos)
+      << err;
 }
 
 TEST(Options, OnlyMesasCpuRenderersCountAsSoftware) {

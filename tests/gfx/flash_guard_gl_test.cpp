@@ -37,7 +37,7 @@ TEST_F(FlashGuardTest, AStrobeComesOutSafeAndTheNextFrameFindsTheStateItLeft) {
   const std::vector<float> modelView = floats(GL_MODELVIEW_MATRIX, 16);
   const std::vector<float> colour = floats(GL_CURRENT_COLOR, 4);
 
-  FlashGuard guard(glWindow().frame());
+  FlashGuard guard(glWindow().frame(), glWindow().drawRenderer());
   FlashMeter meter(30.0, 0.0);
   int darkened = 0;
   for (int n = 0; n < 90; ++n) {

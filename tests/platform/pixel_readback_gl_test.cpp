@@ -29,7 +29,8 @@ protected:
 };
 
 TEST_F(PixelReadbackGL, FramesComeOutInOrderAsTheyWereWhenStartedAndTheOldestIsDroppedWhenFull) {
-  PixelReadback readback(glWindow().framebuffer(), glWindow().width(), glWindow().height());
+  PixelReadback readback(glWindow().framebuffer(), glWindow().width(), glWindow().height(),
+                         glWindow().drawRenderer());
   std::vector<uint8_t> taken;
   EXPECT_FALSE(readback.take(taken)) << "nothing started yet";
   std::vector<std::vector<uint8_t>> drawn, out;
