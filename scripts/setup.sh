@@ -16,6 +16,8 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri
+  # EGL and OpenGL ES: SDL's offscreen driver and the es renderer
+  libegl1 libegl-mesa0 libgles2
   python3
   desktop-file-utils appstream lintian help2man file
 )
