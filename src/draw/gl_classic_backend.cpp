@@ -1,6 +1,8 @@
 #include "draw/gl_classic_backend.h"
 
 #include <GL/glew.h>
+
+#include "draw/gl_common.h"
 #include <GL/glu.h>
 
 namespace demo::draw {
@@ -51,28 +53,6 @@ GLenum glMatrixModeOf(MatrixMode mode) {
   return GL_MODELVIEW;
 }
 
-GLenum glFactor(Factor factor) {
-  switch (factor) {
-  case Factor::Zero:
-    return GL_ZERO;
-  case Factor::One:
-    return GL_ONE;
-  case Factor::SrcAlpha:
-    return GL_SRC_ALPHA;
-  case Factor::OneMinusSrcAlpha:
-    return GL_ONE_MINUS_SRC_ALPHA;
-  case Factor::DstColor:
-    return GL_DST_COLOR;
-  case Factor::OneMinusDstColor:
-    return GL_ONE_MINUS_DST_COLOR;
-  case Factor::SrcColor:
-    return GL_SRC_COLOR;
-  case Factor::OneMinusSrcColor:
-    return GL_ONE_MINUS_SRC_COLOR;
-  }
-  return GL_ONE;
-}
-
 GLenum glPrimitive(Primitive primitive) {
   switch (primitive) {
   case Primitive::Points:
@@ -83,28 +63,6 @@ GLenum glPrimitive(Primitive primitive) {
     break;
   }
   return GL_TRIANGLES;
-}
-
-std::string shaderLog(GLuint shader) {
-  GLint length = 0;
-  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-  if (length <= 1)
-    return std::string();
-  std::string log(static_cast<size_t>(length), '\0');
-  glGetShaderInfoLog(shader, length, nullptr, &log[0]);
-  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-  return log;
-}
-
-std::string programLog(GLuint program) {
-  GLint length = 0;
-  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-  if (length <= 1)
-    return std::string();
-  std::string log(static_cast<size_t>(length), '\0');
-  glGetProgramInfoLog(program, length, nullptr, &log[0]);
-  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-  return log;
 }
 
 class ClassicBackend final : public Backend {
@@ -247,11 +205,9 @@ public:
     glBindTexture(GL_TEXTURE_2D, s.boundTexture[static_cast<size_t>(s.activeUnit)]);
   }
   void textureParameter(const State &, TextureParam param, TextureValue value) override {
-    static const GLenum params[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER,
-                                    GL_TEXTURE_MAG_FILTER};
     static const GLint values[] = {GL_REPEAT, GL_CLAMP, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_LINEAR,
                                    GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR};
-    glTexParameteri(GL_TEXTURE_2D, params[static_cast<int>(param)], values[static_cast<int>(value)]);
+    glTexParameteri(GL_TEXTURE_2D, glTextureParam(param), values[static_cast<int>(value)]);
   }
   uint32_t createTexture(const State &) override {
     GLuint name = 0;
@@ -262,15 +218,7 @@ public:
   void deleteTexture(const State &, uint32_t texture) override { glDeleteTextures(1, &texture); }
   void textureImage(const State &, int level, PixelFormat stored, int width, int height, PixelFormat given,
                     const uint8_t *pixels) override {
-    // Rows are tightly packed (3 x width bytes for RGB): alignment 1 for the
-    // upload, the caller's put back after.
-    GLint unpack = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    static const GLint storage[] = {GL_RGB, GL_RGBA, GL_RGB8, GL_RGBA8};
-    glTexImage2D(GL_TEXTURE_2D, level, storage[static_cast<int>(stored)], width, height, 0,
-                 hasAlpha(given) ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
+    uploadTexels(level, stored, width, height, given, pixels);
   }
   int maxTextureSize() override {
     GLint size = 0;

@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include "draw/gl_common.h"
+
 #include <algorithm>
 #include <array>
 #include <bitset>
@@ -206,50 +208,6 @@ GLenum glCap(Cap cap) {
 
 constexpr Cap kGlCaps[] = {Cap::Blend, Cap::CullFace, Cap::DepthTest, Cap::ScissorTest};
 
-GLenum glFactor(Factor factor) {
-  switch (factor) {
-  case Factor::Zero:
-    return GL_ZERO;
-  case Factor::One:
-    return GL_ONE;
-  case Factor::SrcAlpha:
-    return GL_SRC_ALPHA;
-  case Factor::OneMinusSrcAlpha:
-    return GL_ONE_MINUS_SRC_ALPHA;
-  case Factor::DstColor:
-    return GL_DST_COLOR;
-  case Factor::OneMinusDstColor:
-    return GL_ONE_MINUS_DST_COLOR;
-  case Factor::SrcColor:
-    return GL_SRC_COLOR;
-  case Factor::OneMinusSrcColor:
-    return GL_ONE_MINUS_SRC_COLOR;
-  }
-  return GL_ONE;
-}
-
-std::string shaderLog(GLuint shader) {
-  GLint length = 0;
-  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-  if (length <= 1)
-    return std::string();
-  std::string log(static_cast<size_t>(length), '\0');
-  glGetShaderInfoLog(shader, length, nullptr, &log[0]);
-  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-  return log;
-}
-
-std::string programLog(GLuint program) {
-  GLint length = 0;
-  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-  if (length <= 1)
-    return std::string();
-  std::string log(static_cast<size_t>(length), '\0');
-  glGetProgramInfoLog(program, length, nullptr, &log[0]);
-  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-  return log;
-}
-
 // The 3 x 3 inverse transpose of m's upper-left corner, as the columns of a
 // 4 x 4 (computed in double; a singular corner gives zeros, so unlit
 // normals vanish as they would).
@@ -441,8 +399,6 @@ public:
   void bindTexture(const State &) override {}
   void textureParameter(const State &s, TextureParam param, TextureValue value) override {
     syncActiveBinding(s);
-    static const GLenum params[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER,
-                                    GL_TEXTURE_MAG_FILTER};
     // No GL_CLAMP here. Between 0 and 1, where the show samples, it is clamp
     // to border with the border's default transparent black (the edge texel
     // filtered half with the border); OpenGL ES 3.0 has a border only with
@@ -452,7 +408,7 @@ public:
     GLint v = values[static_cast<int>(value)];
     if (v == GL_CLAMP_TO_BORDER && !borderClamp_)
       v = GL_CLAMP_TO_EDGE;
-    glTexParameteri(GL_TEXTURE_2D, params[static_cast<int>(param)], v);
+    glTexParameteri(GL_TEXTURE_2D, glTextureParam(param), v);
   }
   uint32_t createTexture(const State &s) override {
     GLuint name = 0;
@@ -471,10 +427,6 @@ public:
   void textureImage(const State &s, int level, PixelFormat stored, int width, int height, PixelFormat given,
                     const uint8_t *pixels) override {
     syncActiveBinding(s);
-    GLint unpack = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    static const GLint storage[] = {GL_RGB, GL_RGBA, GL_RGB8, GL_RGBA8};
     // OpenGL ES takes texels only in the stored format: RGBA given for RGB
     // storage loses its alpha here, RGB given for RGBA storage gains alpha 1.
     if (api_ == ModernApi::Es30 && pixels && hasAlpha(given) != hasAlpha(stored)) {
@@ -482,9 +434,7 @@ public:
       pixels = converted_.data();
       given = stored;
     }
-    glTexImage2D(GL_TEXTURE_2D, level, storage[static_cast<int>(stored)], width, height, 0,
-                 hasAlpha(given) ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
+    uploadTexels(level, stored, width, height, given, pixels);
     converted_.clear();
   }
   void textureLevels(const State &s, float minLod, float maxLod) override {

@@ -44,6 +44,21 @@ std::vector<uint8_t> boxScaled(const uint8_t *in, int widthIn, int heightIn, int
   // with weight 0; GLU reads whatever is there, which adds nothing.
   auto at = [&](long offset) -> int { return offset < size ? in[offset] : 0; };
   std::vector<uint8_t> out(size_t(widthOut) * heightOut * c);
+  // A run of pixels from `t`, `step` apart: the first weighted `first`,
+  // `inner` more weighted `middle`, the next `last`, added in GLU's order.
+  float totals[4];
+  auto addRun = [&](long t, long step, int inner, float first, float middle, float last) {
+    for (int k = 0; k < c; ++k)
+      totals[k] += at(t + k) * first;
+    for (int n = 0; n < inner; ++n) {
+      t += step;
+      for (int k = 0; k < c; ++k)
+        totals[k] += at(t + k) * middle;
+    }
+    t += step;
+    for (int k = 0; k < c; ++k)
+      totals[k] += at(t + k) * last;
+  };
   const float convy = float(heightIn) / heightOut, convx = float(widthIn) / widthOut;
   const int convyInt = int(std::floor(convy)), convxInt = int(std::floor(convx));
   const float convyFloat = convy - convyInt, convxFloat = convx - convxInt;
@@ -59,25 +74,14 @@ std::vector<uint8_t> boxScaled(const uint8_t *in, int widthIn, int heightIn, int
     int lowxInt = 0, highxInt = convxInt;
     float lowxFloat = 0, highxFloat = convxFloat;
     for (int j = 0; j < widthOut; ++j) {
-      float totals[4] = {0, 0, 0, 0};
+      totals[0] = totals[1] = totals[2] = totals[3] = 0;
       const long xindex = long(lowxInt) * c;
       if (highyInt > lowyInt && highxInt > lowxInt) {
         // The first and last rows, corners partly covered...
         float yPercent = 1 - lowyFloat;
         for (int edge = 0; edge < 2; ++edge) {
-          long t = xindex + (edge ? highyInt : lowyInt) * ysize;
-          float percent = yPercent * (1 - lowxFloat);
-          for (int k = 0; k < c; ++k)
-            totals[k] += at(t + k) * percent;
-          for (int l = lowxInt + 1; l < highxInt; ++l) {
-            t += c;
-            for (int k = 0; k < c; ++k)
-              totals[k] += at(t + k) * yPercent;
-          }
-          t += c;
-          percent = yPercent * highxFloat;
-          for (int k = 0; k < c; ++k)
-            totals[k] += at(t + k) * percent;
+          addRun(xindex + (edge ? highyInt : lowyInt) * ysize, c, highxInt - lowxInt - 1,
+                 yPercent * (1 - lowxFloat), yPercent, yPercent * highxFloat);
           yPercent = highyFloat;
         }
         // ...and the first and last columns between them. GLU steps these
@@ -92,34 +96,12 @@ std::vector<uint8_t> boxScaled(const uint8_t *in, int widthIn, int heightIn, int
         }
       } else if (highyInt > lowyInt) {
         const float xPercent = highxFloat - lowxFloat;
-        long t = xindex + lowyInt * ysize;
-        float percent = (1 - lowyFloat) * xPercent;
-        for (int k = 0; k < c; ++k)
-          totals[k] += at(t + k) * percent;
-        for (int m = lowyInt + 1; m < highyInt; ++m) {
-          t += ysize;
-          for (int k = 0; k < c; ++k)
-            totals[k] += at(t + k) * xPercent;
-        }
-        percent = xPercent * highyFloat;
-        t += ysize;
-        for (int k = 0; k < c; ++k)
-          totals[k] += at(t + k) * percent;
+        addRun(xindex + lowyInt * ysize, ysize, highyInt - lowyInt - 1, (1 - lowyFloat) * xPercent, xPercent,
+               xPercent * highyFloat);
       } else if (highxInt > lowxInt) {
         const float yPercent = highyFloat - lowyFloat;
-        long t = xindex + lowyInt * ysize;
-        float percent = (1 - lowxFloat) * yPercent;
-        for (int k = 0; k < c; ++k)
-          totals[k] += at(t + k) * percent;
-        for (int l = lowxInt + 1; l < highxInt; ++l) {
-          t += c;
-          for (int k = 0; k < c; ++k)
-            totals[k] += at(t + k) * yPercent;
-        }
-        t += c;
-        percent = yPercent * highxFloat;
-        for (int k = 0; k < c; ++k)
-          totals[k] += at(t + k) * percent;
+        addRun(xindex + lowyInt * ysize, c, highxInt - lowxInt - 1, (1 - lowxFloat) * yPercent, yPercent,
+               yPercent * highxFloat);
       } else {
         const float percent = (highyFloat - lowyFloat) * (highxFloat - lowxFloat);
         const long t = xindex + lowyInt * ysize;
